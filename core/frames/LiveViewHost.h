@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "frames/FrameHeader.h"
+
+namespace bf {
+
+// Main-window state shared with the live capture loop. Owned by the main window; read and
+// written on the GUI thread only (the loop runs there and pumps events, so handlers nested in
+// the pump change these between the loop's reads).
+struct LiveState {
+  int streamingFlag = 0;       // pushed state of the Start/Stop button
+  int autonomousFlag = 0;      // "Автономно" check box
+  uint32_t frameTimeout = 0;   // ms to wait for a header: 12000, 0xFFFFFFFF (detector on), 0
+  int settingsPending = 0;     // a compression/colour change waits for the next header
+};
+
+inline constexpr uint32_t kFrameTimeoutDetectorOff = 12000;
+inline constexpr uint32_t kFrameTimeoutUnlimited = 0xFFFFFFFF;
+inline constexpr const char* kStartCaption = "Старт";
+inline constexpr const char* kStopCaption = "Стоп";
+
+// What the live capture needs of the main window. Implemented by the main window (and by test
+// doubles); every call comes on the GUI thread.
+class LiveViewHost {
+ public:
+  virtual ~LiveViewHost() = default;
+  virtual LiveState& State() = 0;
+  // Copy bound controls into the fields (sets streamingFlag from the button's pushed state and
+  // autonomousFlag from its check box) / copy the fields back into the controls.
+  virtual void ReadControls() = 0;
+  virtual void WriteControls() = 0;
+  virtual std::string StartStopCaption() = 0;
+  virtual void SetStartStopCaption(const std::string& caption) = 0;
+  // "Установить время...", "Сохранить на диск...", "Открыть...", "Стереть" and the four
+  // rotation radio buttons, switched together while the live view runs.
+  virtual void EnableLiveLockedControls(bool on) = 0;
+  // The player window's display steps.
+  virtual bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) = 0;
+  virtual void ClearDisplay() = 0;
+  // Invalidate (with erase) the main window from its client origin to the picture control's
+  // client width and height plus 30 pixels.
+  virtual void InvalidatePictureArea() = 0;
+};
+
+}  // namespace bf
