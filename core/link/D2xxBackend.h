@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace bf {
 
@@ -45,6 +46,11 @@ class D2xxBackend {
   virtual FtStatus SetEventNotification(FtHandle handle, uint32_t mask, void* parameter) = 0;  // 19
   virtual FtStatus GetStatus(FtHandle handle, uint32_t* rxBytes, uint32_t* txBytes,
                              uint32_t* eventStatus) = 0;                                   // 21
+
+  // A human-readable reason for the last failure the status code cannot express (a missing
+  // vendor library, a libusb error), or empty. Status texts are fixed, so this is for details
+  // only; callers may show it beside the status text.
+  virtual std::string LastError() const { return {}; }
 };
 
 }  // namespace bf
