@@ -1,0 +1,42 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/TickSource.h"
+#include "link/D2xxBackend.h"
+
+namespace bf {
+
+// One way of reaching a camera. create() gets the text after "name:" (empty without it); on
+// failure it returns nullptr and, when error is not null, says why.
+struct BackendDriver {
+  std::string name;
+  std::function<std::unique_ptr<D2xxBackend>(const std::string& options, TickSource& ticks,
+                                             std::string* error)>
+      create;
+};
+
+// The drivers that talk to real hardware: "ftdi" (libftdi) and "d2xx" (the vendor library).
+std::vector<BackendDriver> HardwareDrivers();
+
+// The environment variable naming the backend, and the backend used when it is unset or empty.
+inline constexpr const char* kBackendEnvironmentVariable = "BRINDLEFLASH_CAMERA";
+inline constexpr const char* kDefaultBackendSpec = "ftdi";
+
+// The value of BRINDLEFLASH_CAMERA, or "ftdi".
+std::string BackendSpecFromEnvironment();
+
+// spec is "name" or "name:options". An unknown name gives nullptr and an error naming the
+// known drivers.
+std::unique_ptr<D2xxBackend> CreateBackend(const std::string& spec,
+                                           const std::vector<BackendDriver>& drivers,
+                                           TickSource& ticks, std::string* error);
+
+// A backend whose Open always fails with status (and whose other calls report an invalid
+// handle). Lets the program start when no real backend could be created: the failure then
+// reaches the operator through the normal start-up path. reason becomes LastError().
+std::unique_ptr<D2xxBackend> MakeFailingBackend(FtStatus status, std::string reason = {});
+
+}  // namespace bf
