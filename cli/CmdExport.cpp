@@ -1,0 +1,103 @@
+// bfk export: one frame of a recording as a JPEG still, exactly as the player's "Сохранить".
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "frames/JpegHeaderTable.h"
+#include "link/ReportSystemError.h"
+#include "recordings/FileErrorText.h"
+#include "recordings/Recording.h"
+#include "recordings/StillFile.h"
+
+namespace {
+
+constexpr const char* kUsage = "usage: bfk export FILE --frame N -o OUT.jpg [--headers FILE]\n";
+
+// headers.dat: the one given, else in the current directory, else next to bfk.
+std::string FindHeaders(const std::string& given) {
+  if (!given.empty()) return given;
+  std::error_code ec;
+  if (std::filesystem::exists("headers.dat", ec)) return "headers.dat";
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) return (self.parent_path() / "headers.dat").string();
+  return "headers.dat";
+}
+
+int RunExport(const std::vector<std::string>& args) {
+  std::string input, output, headers, frameText;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--frame" && hasValue) {
+      frameText = args[++i];
+    } else if (a == "-o" && hasValue) {
+      output = args[++i];
+    } else if (a == "--headers" && hasValue) {
+      headers = args[++i];
+    } else if (input.empty() && !a.empty() && a[0] != '-') {
+      input = a;
+    } else {
+      std::fprintf(stderr, "bfk export: unexpected argument '%s'\n%s", a.c_str(), kUsage);
+      return 2;
+    }
+  }
+  std::size_t frame = 0;
+  const auto parsed = std::from_chars(frameText.data(), frameText.data() + frameText.size(), frame);
+  if (input.empty() || output.empty() || frameText.empty() || parsed.ec != std::errc() ||
+      parsed.ptr != frameText.data() + frameText.size()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+
+  bf::JpegHeaderTable table;
+  const std::string headersPath = FindHeaders(headers);
+  if (const bf::TableLoadResult loaded = bf::LoadJpegHeaderTableFromFile(headersPath, table);
+      !loaded) {
+    std::fprintf(stderr, "bfk export: %s\n", loaded.error.c_str());
+    return 1;
+  }
+
+  bf::Recording recording;
+  switch (recording.Open(input)) {
+    case bf::Recording::OpenStatus::SystemError:
+      std::fprintf(stderr, "bfk export: cannot open %s: %s\n", input.c_str(),
+                   bf::SystemErrorText(recording.SystemError()).c_str());
+      return 1;
+    case bf::Recording::OpenStatus::NotRecording:
+      std::fprintf(stderr, "bfk export: %s is not a recording (no usable frame record)\n",
+                   input.c_str());
+      return 1;
+    case bf::Recording::OpenStatus::Opened:
+      break;
+  }
+  if (frame >= recording.Count()) {
+    std::fprintf(stderr, "bfk export: no frame %zu (the recording has %zu frames)\n", frame,
+                 recording.Count());
+    return 1;
+  }
+  const bf::FrameHeader& header = recording.Index()[frame].header;
+  const std::span<const uint8_t> entry =
+      table.SelectHeaderEntry(header.Compression(), header.Monochrome());
+  if (entry.empty()) {
+    std::fprintf(stderr, "bfk export: frame %zu has compression %u, which has no JPEG header\n",
+                 frame, unsigned{header.Compression()});
+    return 1;
+  }
+  if (const uint32_t error = bf::WriteStillFile(entry, header, recording.Payload(frame), output)) {
+    std::fprintf(stderr, "bfk export: %s (%s)\n", bf::FileErrorText(error, output).c_str(),
+                 bf::SystemErrorText(error).c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+BFK_COMMAND("export",
+            "export FILE --frame N -o OUT.jpg [--headers FILE]\n"
+            "                            frame N as a JPEG still; headers.dat from --headers,\n"
+            "                            else ./headers.dat, else next to bfk",
+            RunExport);

@@ -1,0 +1,97 @@
+// bfk info: the frame index of a recording, as the player builds it.
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "link/ReportSystemError.h"
+#include "recordings/Recording.h"
+
+namespace {
+
+std::string UtcText(uint32_t timestamp) {
+  const std::time_t t = static_cast<std::time_t>(timestamp);
+  std::tm tm{};
+  char text[32] = "?";
+  if (gmtime_r(&t, &tm) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+void PrintJson(const bf::Recording& recording) {
+  std::printf("{\"count\": %zu, \"frames\": [", recording.Count());
+  const char* separator = "";
+  for (const bf::FrameIndexEntry& e : recording.Index()) {
+    const bf::FrameHeader& h = e.header;
+    std::printf(
+        "%s{\"offset\": %llu, \"length\": %u, \"timestamp\": %u, \"compression\": %u, "
+        "\"monochrome\": %u, \"frameRateIndex\": %u, \"flags\": %u}",
+        separator, static_cast<unsigned long long>(e.offset), unsigned{bf::PayloadLength(h)},
+        h.Timestamp(), unsigned{h.Compression()}, unsigned{h.Monochrome()},
+        unsigned{h.FrameRateIndex()}, unsigned{h.Flags()});
+    separator = ", ";
+  }
+  std::printf("]}\n");
+}
+
+void PrintText(const bf::Recording& recording) {
+  const bf::FrameIndex& index = recording.Index();
+  const uint32_t first = index.front().header.Timestamp();
+  const uint32_t last = index.back().header.Timestamp();
+  std::printf("frames: %zu\n", index.size());
+  std::printf("time span: %s .. %s UTC (%lld s)\n", UtcText(first).c_str(), UtcText(last).c_str(),
+              static_cast<long long>(last) - static_cast<long long>(first));
+  std::printf("%8s %14s %7s %-19s %4s %4s %4s %5s\n", "frame", "offset", "length", "time (UTC)",
+              "comp", "bw", "rate", "flags");
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    const bf::FrameHeader& h = index[i].header;
+    std::printf("%8zu %14llu %7u %-19s %4u %4u %4u %5u\n", i,
+                static_cast<unsigned long long>(index[i].offset), unsigned{bf::PayloadLength(h)},
+                UtcText(h.Timestamp()).c_str(), unsigned{h.Compression()}, unsigned{h.Monochrome()},
+                unsigned{h.FrameRateIndex()}, unsigned{h.Flags()});
+  }
+}
+
+int RunInfo(const std::vector<std::string>& args) {
+  bool json = false;
+  std::string path;
+  for (const std::string& a : args) {
+    if (a == "--json") {
+      json = true;
+    } else if (path.empty() && !a.empty() && a[0] != '-') {
+      path = a;
+    } else {
+      std::fprintf(stderr, "bfk info: unexpected argument '%s'\n", a.c_str());
+      return 2;
+    }
+  }
+  if (path.empty()) {
+    std::fprintf(stderr, "usage: bfk info [--json] FILE\n");
+    return 2;
+  }
+  bf::Recording recording;
+  switch (recording.Open(path)) {
+    case bf::Recording::OpenStatus::SystemError:
+      std::fprintf(stderr, "bfk info: cannot open %s: %s\n", path.c_str(),
+                   bf::SystemErrorText(recording.SystemError()).c_str());
+      return 1;
+    case bf::Recording::OpenStatus::NotRecording:
+      std::fprintf(stderr, "bfk info: %s is not a recording (no usable frame record)\n",
+                   path.c_str());
+      return 1;
+    case bf::Recording::OpenStatus::Opened:
+      break;
+  }
+  if (json) {
+    PrintJson(recording);
+  } else {
+    PrintText(recording);
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+BFK_COMMAND("info", "info [--json] FILE        frame count, time span and frames of a recording",
+            RunInfo);

@@ -1,0 +1,51 @@
+#include "recordings/FileErrorText.h"
+
+#include <cerrno>
+
+namespace bf {
+
+namespace {
+
+const char* Template(uint32_t code) {
+  switch (static_cast<int>(code)) {
+    case ENOENT:
+      return "%1 was not found.";
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+      return "%1 contains an incorrect path.";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case EEXIST:
+      return "Access to %1 was denied.";
+    case EMFILE:
+    case ENFILE:
+      return "Could not open %1 because there are too many open files.";
+    case EBUSY:
+    case ETXTBSY:
+      return "A sharing violation occurred while accessing %1.";
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG:
+      return "Disk full while accessing %1.";
+    case EIO:
+      return "A hardware I/O error was reported while accessing %1.";
+    default:
+      return "An unknown error occurred while accessing %1.";
+  }
+}
+
+}  // namespace
+
+std::string FileErrorText(uint32_t systemError, const std::string& fileName) {
+  std::string text = Template(systemError);
+  const std::size_t at = text.find("%1");
+  if (at != std::string::npos) text.replace(at, 2, fileName);
+  return text;
+}
+
+}  // namespace bf

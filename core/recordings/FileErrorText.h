@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace bf {
+
+// The standard file-error texts of the original platform's file class, chosen from a system
+// error code (errno) and with %1 replaced by the file name:
+//   ENOENT                                   "%1 was not found."
+//   ENOTDIR, ENAMETOOLONG, ELOOP             "%1 contains an incorrect path."
+//   EACCES, EPERM, EROFS, EISDIR, EEXIST     "Access to %1 was denied."
+//   EMFILE, ENFILE                           "Could not open %1 because there are too many open
+//   files." EBUSY, ETXTBSY                           "A sharing violation occurred while accessing
+//   %1." ENOSPC, EDQUOT, EFBIG                    "Disk full while accessing %1." EIO "A hardware
+//   I/O error was reported while accessing %1." anything else                            "An
+//   unknown error occurred while accessing %1."
+std::string FileErrorText(uint32_t systemError, const std::string& fileName);
+
+}  // namespace bf

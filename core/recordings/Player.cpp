@@ -1,0 +1,287 @@
+#include "recordings/Player.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "link/ReportSystemError.h"
+
+namespace bf {
+
+namespace {
+
+// The wait cursor for the duration of a scope, restored on every path.
+class BusyCursor {
+ public:
+  explicit BusyCursor(UserPrompts& prompts) : prompts_(prompts) { prompts_.SetBusyCursor(true); }
+  ~BusyCursor() { prompts_.SetBusyCursor(false); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  UserPrompts& prompts_;
+};
+
+}  // namespace
+
+Player::Player(FrameDisplay& display, PlaybackTimer& timer, UserPrompts& prompts)
+    : display_(display), timer_(timer), prompts_(prompts) {}
+
+Player::~Player() {
+  std::vector<TimerEventId> pending;
+  {
+    std::lock_guard lock(mutex_);
+    destroying_ = true;
+    StopPlaybackLocked();
+    pending.swap(outstanding_);
+  }
+  // Outside the lock: killing waits for a step that is running right now, and that step needs
+  // the lock to find out it has nothing left to do.
+  for (TimerEventId id : pending) timer_.KillEvent(id);
+}
+
+void Player::SetStoppedForOpenCallback(std::function<void()> callback) {
+  stoppedForOpen_ = std::move(callback);
+}
+
+uint32_t Player::CountLocked() const {
+  // Positions are 32-bit and kNoFrame is reserved.
+  return static_cast<uint32_t>(
+      std::min<std::size_t>(recording_.Count(), std::numeric_limits<uint32_t>::max() - 1));
+}
+
+uint32_t Player::OpenRecording(const std::string& path) {
+  bool stopped = false;
+  {
+    std::lock_guard lock(mutex_);
+    // A run must not go on over the new recording (and at a rate reset to 0).
+    if (playing_) {
+      StopPlaybackLocked();
+      stopped = true;
+    }
+    position_ = 0;
+    groupSize_ = 0;
+    groupCounter_ = 0;
+    frameDelay_ = 0;
+    recording_.Close();
+    shownEntry_.reset();
+  }
+  if (stopped && stoppedForOpen_) stoppedForOpen_();
+
+  // Map and index without the lock, so a paint is never held up by the scan.
+  Recording fresh;
+  Recording::OpenStatus status;
+  {
+    BusyCursor busy(prompts_);
+    status = fresh.Open(path);
+  }
+  if (status == Recording::OpenStatus::SystemError) {
+    ReportSystemError(prompts_, fresh.SystemError());
+    return 0;
+  }
+  if (status != Recording::OpenStatus::Opened) return 0;
+
+  std::lock_guard lock(mutex_);
+  recording_ = std::move(fresh);
+  return CountLocked();
+}
+
+void Player::CloseRecording() {
+  std::lock_guard lock(mutex_);
+  recording_.Close();
+  shownEntry_.reset();
+}
+
+void Player::ShowEntryLocked(uint32_t i) {
+  display_.ShowFrame(recording_.Index()[i].header, recording_.Payload(i));
+  shownEntry_ = i;
+}
+
+uint32_t Player::NavigateTo(uint32_t value, uint32_t mode) {
+  std::lock_guard lock(mutex_);
+  const uint32_t count = CountLocked();
+  if (count == 0) return kNoFrame;
+  uint32_t target = position_;
+  switch (mode) {
+    case NAV_ABSOLUTE:
+      target = value;
+      break;
+    case NAV_RELATIVE:
+      target = position_ + value;
+      break;
+    case NAV_FROM_END:
+      target = count - value - 1;
+      break;
+    default:
+      break;
+  }
+  if (target >= count) return kNoFrame;
+  position_ = target;
+  ShowEntryLocked(target);
+  return target;
+}
+
+uint32_t Player::StartPlayback(uint32_t rate) {
+  {
+    std::lock_guard lock(mutex_);
+    const uint32_t count = CountLocked();
+    if (count == 0 || position_ >= count || playing_) return 0;
+    playing_ = true;
+    if (rate != 0) {
+      likeOriginal_ = false;
+      groupSize_ = rate;
+    } else {
+      likeOriginal_ = true;
+      if (groupSize_ == 0) groupSize_ = 1;
+    }
+    if (groupCounter_ == 0) groupCounter_ = 1;
+    PlayStepLocked();
+
+    if (const std::optional<TimerCaps> caps = timer_.GetDevCaps()) {
+      resolution_ = std::min(std::max(caps->periodMin, 1u), caps->periodMax);
+      timer_.BeginPeriod(resolution_);
+      periodRaised_ = true;
+      // A run started at the last frame in like-original mode computes no delay; an event of
+      // 0 ms would be refused and leave the run active with nothing to end it.
+      ArmLocked(std::max(frameDelay_, 1u));
+      return position_;
+    }
+  }
+  prompts_.ShowMessage(kNoPreciseTimerText, kNoPreciseTimerCaption, MessageIcon::Error);
+  return 0;
+}
+
+void Player::StopPlaybackLocked() {
+  playing_ = false;
+  if (periodRaised_) {
+    timer_.EndPeriod(resolution_);
+    periodRaised_ = false;
+  }
+}
+
+void Player::StopPlayback() {
+  std::lock_guard lock(mutex_);
+  StopPlaybackLocked();
+}
+
+void Player::ArmLocked(uint32_t delayMs) {
+  const TimerEventId id =
+      timer_.SetEvent(delayMs, resolution_, [this](TimerEventId fired) { PlaybackTick(fired); });
+  if (id == 0) {
+    // Nothing would ever end the run: end it now.
+    StopPlaybackLocked();
+    return;
+  }
+  lastArmed_ = id;
+  outstanding_.push_back(id);
+}
+
+void Player::PlayStepLocked() {
+  const FrameIndex& index = recording_.Index();
+  const uint32_t count = CountLocked();
+  const uint32_t i = position_;
+  ShowEntryLocked(i);
+  if (likeOriginal_) {
+    if (groupCounter_ > groupSize_) groupCounter_ = 1;
+    if (groupCounter_ == 1) {
+      const uint32_t stamp = index[i].header.Timestamp();
+      uint32_t group = 1;
+      while (i + group < count && index[i + group].header.Timestamp() == stamp) ++group;
+      groupSize_ = group;
+      if (group == 1) {
+        frameDelay_ = i + 1 < count ? (index[i + 1].header.Timestamp() - stamp) * 1000u : 0;
+      } else {
+        frameDelay_ = 1000 / group;
+      }
+    }
+    if (frameDelay_ > kLongGapLimitMs) frameDelay_ = kLongGapDelayMs;
+  } else {
+    frameDelay_ = 1000 / std::max(groupSize_, 1u);
+  }
+  ++position_;
+  display_.PostPosition(position_);
+  ++groupCounter_;
+}
+
+void Player::PlaybackTick(TimerEventId fired) {
+  std::lock_guard lock(mutex_);
+  // Events fire one at a time, so the event of the previous tick has returned by now; only the
+  // one firing may still be running when the player is destroyed.
+  std::erase_if(outstanding_, [&](TimerEventId id) { return id != fired && id == lastFired_; });
+  lastFired_ = fired;
+  if (destroying_) return;
+  if (lastArmed_ != 0 && lastArmed_ != fired) {
+    timer_.KillEvent(lastArmed_);
+    std::erase(outstanding_, lastArmed_);
+  }
+  lastArmed_ = 0;
+  const uint32_t t0 = timer_.TimeMs();
+  if (!playing_ || position_ >= CountLocked()) {
+    StopPlaybackLocked();
+    return;
+  }
+  PlayStepLocked();
+  const uint32_t elapsed = timer_.TimeMs() - t0;
+  ArmLocked(frameDelay_ > elapsed ? frameDelay_ - elapsed : 1);
+}
+
+void Player::SetRate(uint32_t rate) {
+  std::lock_guard lock(mutex_);
+  if (rate != 0) {
+    groupSize_ = rate;
+    likeOriginal_ = false;
+  } else {
+    likeOriginal_ = true;
+  }
+}
+
+void Player::ClearDisplay() {
+  std::lock_guard lock(mutex_);
+  display_.ClearDisplay();
+  shownEntry_.reset();
+}
+
+bool Player::ShowExternalFrame(const FrameHeader& header, std::span<const uint8_t> payload) {
+  std::lock_guard lock(mutex_);
+  shownEntry_.reset();
+  return display_.ShowFrame(header, payload);
+}
+
+Player::ShownState Player::CopyShownFrame(ShownFrame& out) const {
+  std::lock_guard lock(mutex_);
+  if (CountLocked() == 0) return ShownState::NoRecording;
+  if (!shownEntry_ || *shownEntry_ >= CountLocked()) return ShownState::NothingShown;
+  const uint32_t i = *shownEntry_;
+  const std::span<const uint8_t> payload = recording_.Payload(i);
+  out.entry = i;
+  out.header = recording_.Index()[i].header;
+  out.payload.assign(payload.begin(), payload.end());
+  return ShownState::Shown;
+}
+
+uint32_t Player::Count() const {
+  return WithLock([this] { return CountLocked(); });
+}
+uint32_t Player::Position() const {
+  return WithLock([this] { return position_; });
+}
+bool Player::IsPlaying() const {
+  return WithLock([this] { return playing_; });
+}
+bool Player::LikeOriginal() const {
+  return WithLock([this] { return likeOriginal_; });
+}
+uint32_t Player::GroupSize() const {
+  return WithLock([this] { return groupSize_; });
+}
+uint32_t Player::GroupCounter() const {
+  return WithLock([this] { return groupCounter_; });
+}
+uint32_t Player::FrameDelay() const {
+  return WithLock([this] { return frameDelay_; });
+}
+std::optional<uint32_t> Player::ShownEntry() const {
+  return WithLock([this] { return shownEntry_; });
+}
+
+}  // namespace bf
