@@ -1,0 +1,266 @@
+#include "sim/CameraModel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+#include "flash/FlashAddress.h"
+#include "frames/FrameHeader.h"
+#include "sim/Prefill.h"
+
+namespace bf::sim {
+
+namespace {
+
+// Frames the camera keeps queued for a host that does not read; beyond this it skips frames,
+// as a camera whose bridge buffer is full does.
+constexpr uint64_t kStreamBacklogLimit = 1 << 20;
+
+constexpr uint64_t kUsPerMs = 1000;
+
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+uint32_t HostClockNow() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
+}
+
+}  // namespace
+
+CameraModel::CameraModel(const SimOptions& options, uint64_t nowMs)
+    : options_(options),
+      flash_(std::make_unique<SimFlash>(options.type)),
+      maker_(options.size),
+      parser_(options.type),
+      random_(options.seed),
+      clockBase_(options.clockFromHost ? HostClockNow() : options.clock),
+      clockSetMs_(nowMs),
+      notReadyLeft_(options.notReadyQueries),
+      mute_(options.mute),
+      dropReplyBytes_(options.dropReplyBytes),
+      garbageBeforeFrame_(options.garbageBeforeFrame),
+      garbageBytes_(options.garbageBytes) {
+  settings_.compression = options.compression;
+  settings_.monochrome = options.monochrome;
+  settings_.frameRateIndex = options.frameRateIndex;
+  settings_.motionDetector = options.motionDetector;
+  SimOptions prefill = options_;
+  prefill.clock = clockBase_;
+  PrefillFlash(*flash_, prefill, maker_);
+}
+
+uint32_t CameraModel::ClockValue(uint64_t nowMs) const {
+  return clockBase_ + static_cast<uint32_t>((nowMs - clockSetMs_) / 1000);
+}
+
+void CameraModel::SetGarbageBeforeFrame(uint32_t frame, uint32_t bytes) {
+  garbageBeforeFrame_ = streamedFrames_ + frame;
+  garbageBytes_ = bytes;
+}
+
+void CameraModel::InjectGarbage(std::size_t n) {
+  std::vector<uint8_t> junk(n);
+  for (auto& b : junk) b = static_cast<uint8_t>(random_() % 0xFF);  // never FF: no header start
+  output_.PushBytes(std::move(junk));
+}
+
+void CameraModel::Reply(std::vector<uint8_t> bytes) {
+  if (mute_) return;
+  bytes.resize(bytes.size() - std::min<std::size_t>(bytes.size(), dropReplyBytes_));
+  output_.PushBytes(std::move(bytes));
+}
+
+void CameraModel::ReplyFlash(uint64_t address, uint64_t count) {
+  if (mute_) return;
+  count -= std::min<uint64_t>(count, dropReplyBytes_);
+  output_.PushFlash(*flash_, address, count);
+}
+
+void CameraModel::Receive(const uint8_t* data, std::size_t n, uint64_t nowMs) {
+  Advance(nowMs);
+  parser_.Feed(data, n, [&](uint8_t code, const uint8_t* args, std::size_t count) {
+    Execute(code, args, count, nowMs);
+  });
+}
+
+std::vector<uint8_t> CameraModel::StatusRecord() {
+  std::vector<uint8_t> s = {0xFF, 0xFE, 'J', 'P', 'E', 'G', 0, 0, 0, 0, 0, 0};
+  s.push_back(settings_.compression);
+  s.push_back(settings_.monochrome ? 1 : 0);
+  s.push_back(settings_.frameRateIndex);
+  uint8_t flags = settings_.motionDetector ? CameraStatus::kMotionDetectorOn : 0;
+  if (notReadyLeft_ > 0) {
+    --notReadyLeft_;
+    flags |= CameraStatus::kStatusNotReady;
+  }
+  s.push_back(flags);
+  return s;
+}
+
+void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t nowMs) {
+  switch (code) {
+    case CMD_SET_CLOCK:
+      clockBase_ = Le32(a);
+      clockSetMs_ = nowMs;
+      break;
+    case CMD_SET_FRAME_RATE:
+      if (a[0] <= 7) settings_.frameRateIndex = a[0];
+      break;
+    case CMD_GET_CLOCK: {
+      const uint32_t v = ClockValue(nowMs);
+      Reply({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+             static_cast<uint8_t>(v >> 24)});
+      break;
+    }
+    case CMD_SET_MONOCHROME:
+      settings_.monochrome = true;
+      break;
+    case CMD_SET_COLOUR:
+      settings_.monochrome = false;
+      break;
+    case CMD_SET_COMPRESSION:
+      if (a[0] <= 4) settings_.compression = a[0];
+      break;
+    case CMD_MOTION_DETECT_ON:
+      settings_.motionDetector = true;
+      break;
+    case CMD_MOTION_DETECT_OFF:
+      settings_.motionDetector = false;
+      break;
+    case CMD_START_STREAM:
+      if (!streaming_) StartStream(nowMs);
+      break;
+    case CMD_GET_STATUS:
+      Reply(StatusRecord());
+      break;
+    case CMD_AUTONOMOUS_OFF:
+      autonomous_ = false;
+      break;
+    case CMD_AUTONOMOUS_ON:
+      autonomous_ = true;
+      break;
+    case CMD_READ_FLASH: {
+      uint64_t first = 0;
+      uint64_t last = 0;  // inclusive, in bytes
+      bool any = false;
+      if (options_.type == CAMERA_SECTORS) {
+        const uint32_t s = a[0] | a[1] << 8 | a[2] << 16;
+        const uint32_t e = a[3] | a[4] << 8 | a[5] << 16;
+        any = e > s;  // end excluded
+        first = uint64_t{s} * kSectorSize;
+        last = uint64_t{e} * kSectorSize - 1;
+      } else if (options_.type == CAMERA_PACKED_PAGES) {
+        first = PackedToLinear(Le32(a));
+        last = PackedToLinear(Le32(a + 4));
+        any = last >= first;
+      } else {
+        first = DecodeNandAddress(a);
+        last = DecodeNandAddress(a + 5);
+        any = last >= first;
+      }
+      if (any) ReplyFlash(first, last - first + 1);
+      break;
+    }
+    case CMD_SET_SENSITIVITY:
+      if (a[0] <= 5) sensitivity_ = a[0];
+      break;
+    case CMD_GET_FLASH_POINTER:
+      Reply(flash_->PointerReply());
+      break;
+    case CMD_ERASE_FLASH:
+      erasing_ = true;
+      eraseDoneMs_ = nowMs + options_.eraseMs;
+      break;
+    case CMD_LEDS_OFF:
+      ledsOn_ = false;
+      break;
+    case CMD_LEDS_ON:
+      ledsOn_ = true;
+      break;
+    case CMD_EXT_RECORDING_ON:
+      externalRecording_ = true;
+      break;
+    case CMD_EXT_RECORDING_OFF:
+      externalRecording_ = false;
+      break;
+    case CMD_GET_CAMERA_TYPE:
+      Reply({static_cast<uint8_t>(options_.type)});
+      break;
+    case CMD_GET_WRAP_FLAG:
+      Reply({flash_->WrapFlagReply()});
+      break;
+    case CMD_TEST:
+      break;  // a self-test with nothing to report
+    case CMD_STOP_STREAM:
+      streaming_ = false;  // what is already queued stays for the host to drain
+      break;
+    default:
+      break;  // unknown codes, 24 among them, are ignored
+  }
+}
+
+void CameraModel::StartStream(uint64_t nowMs) {
+  streaming_ = true;
+  streamStartUs_ = nowMs * kUsPerMs;
+  nextFrameUs_ = streamStartUs_;  // the first picture is taken at once
+}
+
+uint64_t CameraModel::FrameIntervalUs() const {
+  static constexpr uint64_t kIntervals[7] = {10'000'000, 5'000'000, 2'000'000, 1'000'000,
+                                             500'000,    333'333,   250'000};
+  const uint8_t index = settings_.frameRateIndex;
+  uint64_t interval = index < 7 ? kIntervals[index] : 1'000'000 / std::max(1u, options_.maxFps);
+  // With the motion detector on, a frame comes only when the scene changes.
+  if (settings_.motionDetector) {
+    interval = std::max<uint64_t>(interval, uint64_t{options_.motionIntervalMs} * kUsPerMs);
+  }
+  return interval;
+}
+
+void CameraModel::ProduceFrame(uint64_t atUs) {
+  const uint64_t atMs = atUs / kUsPerMs;
+  const auto sceneMs = static_cast<uint32_t>((atUs - streamStartUs_) / kUsPerMs);
+  if (autonomous_) {
+    const auto record = maker_.MakeRecord(frameNumber_++, sceneMs, ClockValue(atMs), settings_,
+                                          flash_->AlignsRecordsToSectors());
+    flash_->Append(record.data(), record.size());
+    return;
+  }
+  if (mute_) return;
+  if (output_.Size() >= kStreamBacklogLimit) return;  // nobody reads: the frame is lost
+  ++streamedFrames_;
+  if (garbageBeforeFrame_ != 0 && streamedFrames_ == garbageBeforeFrame_) {
+    InjectGarbage(garbageBytes_);
+  }
+  output_.PushBytes(maker_.MakeRecord(frameNumber_++, sceneMs, ClockValue(atMs), settings_));
+}
+
+void CameraModel::Advance(uint64_t nowMs) {
+  if (erasing_ && nowMs >= eraseDoneMs_) {
+    erasing_ = false;
+    flash_->Erase();
+    Reply({0x80});
+  }
+  const uint64_t nowUs = nowMs * kUsPerMs;
+  while (streaming_ && nextFrameUs_ <= nowUs) {
+    const uint64_t interval = FrameIntervalUs();
+    if (!autonomous_ && output_.Size() >= kStreamBacklogLimit) {
+      // Skip the frames a full buffer could not take, without drawing them.
+      nextFrameUs_ += (nowUs - nextFrameUs_) / interval * interval + interval;
+      break;
+    }
+    ProduceFrame(nextFrameUs_);
+    nextFrameUs_ += interval;
+  }
+}
+
+uint64_t CameraModel::NextEventMs() const {
+  uint64_t next = std::numeric_limits<uint64_t>::max();
+  if (erasing_) next = eraseDoneMs_;
+  if (streaming_) next = std::min(next, (nextFrameUs_ + kUsPerMs - 1) / kUsPerMs);
+  return next;
+}
+
+}  // namespace bf::sim

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "sim/SimFlash.h"
+
+namespace bf::sim {
+
+// The bytes the camera has sent and the host has not yet read. Flash replies are kept as a
+// range and copied straight from the flash when read, so a request for a huge range costs no
+// memory. Threads: one at a time.
+class RxQueue {
+ public:
+  void PushBytes(std::vector<uint8_t> bytes);
+  void PushFlash(const SimFlash& flash, uint64_t address, uint64_t count);
+  uint64_t Size() const { return size_; }
+  // Moves up to n bytes into dst; returns the count.
+  std::size_t Pop(uint8_t* dst, std::size_t n);
+  void Clear();
+
+ private:
+  struct Segment {
+    std::vector<uint8_t> bytes;
+    std::size_t pos = 0;
+    const SimFlash* flash = nullptr;
+    uint64_t address = 0;
+    uint64_t remaining = 0;
+  };
+  std::deque<Segment> segments_;
+  uint64_t size_ = 0;
+};
+
+// The link's delivery speed: bytes become readable at bytesPerSecond after they were queued.
+// An idle link banks no credit. 0 means unlimited.
+class LinkPacer {
+ public:
+  explicit LinkPacer(uint64_t bytesPerSecond = 0) : speed_(bytesPerSecond) {}
+  void SetSpeed(uint64_t bytesPerSecond, uint64_t nowMs);
+  // Brings the readable count up to date; queued is the queue size now.
+  void Update(uint64_t nowMs, uint64_t queued);
+  uint64_t Readable(uint64_t queued) const { return speed_ == 0 ? queued : readable_; }
+  void Consumed(uint64_t n) { readable_ = n < readable_ ? readable_ - n : 0; }
+  void Clear() { readable_ = 0; }
+  // Milliseconds until `wanted` bytes are readable (0 when they already are).
+  uint64_t MsUntilReadable(uint64_t wanted, uint64_t queued) const;
+
+ private:
+  uint64_t speed_;
+  uint64_t readable_ = 0;
+  uint64_t lastMs_ = 0;
+  uint64_t creditByteMs_ = 0;  // fraction of a byte carried over, in byte-milliseconds
+  bool started_ = false;
+};
+
+}  // namespace bf::sim

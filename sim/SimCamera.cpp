@@ -1,0 +1,245 @@
+#include "sim/SimCamera.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace bf::sim {
+
+namespace {
+
+constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
+// Longest single sleep while waiting, so that a waiting read on the system clock stays
+// responsive to a new link speed or an unplug.
+constexpr uint64_t kMaxSleepMs = 50;
+
+}  // namespace
+
+SimCamera::SimCamera(const SimOptions& options, TickSource& ticks)
+    : ticks_(ticks),
+      model_(options, ticks.NowMs()),
+      pacer_(options.bytesPerSecond),
+      failCall_(options.failCall),
+      failStatus_(options.failStatus),
+      unplugAfterCalls_(options.unplugAfterCalls),
+      unplugAfterBytes_(options.unplugAfterBytes) {}
+
+FtStatus SimCamera::Enter(FtHandle handle, bool isOpen) {
+  ++calls_;
+  if (unplugAfterCalls_ != 0 && calls_ > unplugAfterCalls_) unplugged_ = true;
+  if (unplugged_) {
+    lastError_ = "the simulated camera is unplugged";
+    return isOpen ? ftstatus::kDeviceNotFound : ftstatus::kIoError;
+  }
+  if (failCall_ != 0 && calls_ == failCall_) {
+    lastError_ = "injected failure of call " + std::to_string(calls_);
+    return failStatus_;
+  }
+  if (!isOpen && (!open_ || handle != &handleToken_)) {
+    lastError_ = "the simulated camera is not open under this handle";
+    return ftstatus::kInvalidHandle;
+  }
+  return ftstatus::kOk;
+}
+
+uint64_t SimCamera::ByteAllowance() const {
+  if (unplugAfterBytes_ == 0) return kNever;
+  return unplugAfterBytes_ > bytes_ ? unplugAfterBytes_ - bytes_ : 0;
+}
+
+void SimCamera::CountBytes(uint64_t n) {
+  bytes_ += n;
+  if (unplugAfterBytes_ != 0 && bytes_ >= unplugAfterBytes_) unplugged_ = true;
+}
+
+void SimCamera::AdvanceTo(uint64_t nowMs) {
+  model_.Advance(nowMs);
+  pacer_.Update(nowMs, model_.Output().Size());
+}
+
+FtStatus SimCamera::Open(uint32_t deviceIndex, FtHandle* handle) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(nullptr, true); s != ftstatus::kOk) return s;
+  if (deviceIndex != 0 || handle == nullptr) {
+    lastError_ = "the simulated camera is device 0";
+    return ftstatus::kDeviceNotFound;
+  }
+  open_ = true;
+  *handle = &handleToken_;
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::Close(FtHandle handle) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  open_ = false;
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) {
+  std::lock_guard lock(mutex_);
+  if (read) *read = 0;
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  if (buffer == nullptr || read == nullptr) return ftstatus::kInvalidParameter;
+  const uint64_t deadline = ticks_.NowMs() + readTimeoutMs_;
+  for (;;) {
+    const uint64_t now = ticks_.NowMs();
+    AdvanceTo(now);
+    const uint64_t queued = model_.Output().Size();
+    if (pacer_.Readable(queued) >= count || now >= deadline) break;
+    uint64_t wake = std::min(deadline, model_.NextEventMs());
+    if (queued > 0)
+      wake = std::min(wake, now + std::max<uint64_t>(1, pacer_.MsUntilReadable(count, queued)));
+    const uint64_t step = std::clamp<uint64_t>(wake > now ? wake - now : 1, 1, kMaxSleepMs);
+    ticks_.SleepMs(static_cast<uint32_t>(step));
+  }
+  const uint64_t readable = pacer_.Readable(model_.Output().Size());
+  const auto n = static_cast<std::size_t>(std::min({uint64_t{count}, readable, ByteAllowance()}));
+  const std::size_t got = model_.Output().Pop(static_cast<uint8_t*>(buffer), n);
+  pacer_.Consumed(got);
+  CountBytes(got);
+  *read = static_cast<uint32_t>(got);
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::Write(FtHandle handle, const void* buffer, uint32_t count, uint32_t* written) {
+  std::lock_guard lock(mutex_);
+  if (written) *written = 0;
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  if ((buffer == nullptr && count > 0) || written == nullptr) return ftstatus::kInvalidParameter;
+  const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, ByteAllowance()));
+  const uint64_t now = ticks_.NowMs();
+  model_.Receive(static_cast<const uint8_t*>(buffer), n, now);
+  pacer_.Update(now, model_.Output().Size());
+  CountBytes(n);
+  *written = n;
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::ResetDevice(FtHandle handle) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  // Resetting the bridge empties its buffers; the camera behind it carries on.
+  model_.Output().Clear();
+  pacer_.Clear();
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::Purge(FtHandle handle, uint32_t mask) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  if ((mask & kPurgeRx) != 0) {
+    AdvanceTo(ticks_.NowMs());
+    model_.Output().Clear();
+    pacer_.Clear();
+  }
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  readTimeoutMs_ = readMs;
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::GetQueueStatus(FtHandle handle, uint32_t* rxBytes) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  if (rxBytes == nullptr) return ftstatus::kInvalidParameter;
+  AdvanceTo(ticks_.NowMs());
+  const uint64_t readable = pacer_.Readable(model_.Output().Size());
+  *rxBytes = static_cast<uint32_t>(std::min<uint64_t>(readable, UINT32_MAX));
+  return ftstatus::kOk;
+}
+
+FtStatus SimCamera::SetEventNotification(FtHandle handle, uint32_t, void*) {
+  std::lock_guard lock(mutex_);
+  return Enter(handle);
+}
+
+FtStatus SimCamera::GetStatus(FtHandle handle, uint32_t* rxBytes, uint32_t* txBytes,
+                              uint32_t* eventStatus) {
+  std::lock_guard lock(mutex_);
+  if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
+  if (rxBytes == nullptr || txBytes == nullptr || eventStatus == nullptr) {
+    return ftstatus::kInvalidParameter;
+  }
+  AdvanceTo(ticks_.NowMs());
+  *rxBytes = static_cast<uint32_t>(
+      std::min<uint64_t>(pacer_.Readable(model_.Output().Size()), UINT32_MAX));
+  *txBytes = 0;
+  *eventStatus = 0;
+  return ftstatus::kOk;
+}
+
+std::string SimCamera::LastError() const {
+  std::lock_guard lock(mutex_);
+  return lastError_;
+}
+
+uint64_t SimCamera::CallCount() const {
+  std::lock_guard lock(mutex_);
+  return calls_;
+}
+
+void SimCamera::FailCall(uint64_t n, FtStatus status) {
+  std::lock_guard lock(mutex_);
+  failCall_ = n;
+  failStatus_ = status;
+}
+
+void SimCamera::UnplugAfterCalls(uint64_t n) {
+  std::lock_guard lock(mutex_);
+  unplugAfterCalls_ = n;
+}
+
+void SimCamera::UnplugAfterBytes(uint64_t n) {
+  std::lock_guard lock(mutex_);
+  unplugAfterBytes_ = n;
+  if (n != 0 && bytes_ >= n) unplugged_ = true;
+}
+
+void SimCamera::Unplug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = true;
+}
+
+void SimCamera::Replug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = false;
+  unplugAfterCalls_ = 0;
+  unplugAfterBytes_ = 0;
+  open_ = false;  // a device that went away must be opened again
+}
+
+void SimCamera::SetMute(bool mute) {
+  std::lock_guard lock(mutex_);
+  model_.SetMute(mute);
+}
+
+void SimCamera::SetDropReplyBytes(uint32_t k) {
+  std::lock_guard lock(mutex_);
+  model_.SetDropReplyBytes(k);
+}
+
+void SimCamera::InjectGarbage(uint32_t n) {
+  std::lock_guard lock(mutex_);
+  model_.InjectGarbage(n);
+}
+
+void SimCamera::InjectGarbageBeforeFrame(uint32_t k, uint32_t n) {
+  std::lock_guard lock(mutex_);
+  model_.SetGarbageBeforeFrame(k, n);
+}
+
+void SimCamera::SetBytesPerSecond(uint64_t bytesPerSecond) {
+  std::lock_guard lock(mutex_);
+  pacer_.SetSpeed(bytesPerSecond, ticks_.NowMs());
+}
+
+uint64_t SimCamera::BytesTransferred() const {
+  std::lock_guard lock(mutex_);
+  return bytes_;
+}
+
+}  // namespace bf::sim

@@ -1,0 +1,91 @@
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "host/TickSource.h"
+#include "link/D2xxBackend.h"
+#include "sim/CameraModel.h"
+#include "sim/SimOptions.h"
+
+namespace bf::sim {
+
+// The simulated camera as a D2XX backend: the link cannot tell it from the bridge with a
+// camera behind it, except through what the options model. Time comes only from the
+// TickSource, so on a VirtualClock every wait (a 200 ms read timeout, a 12 s silence, an erase)
+// costs no real time, while on the system clock it really waits.
+//
+// Device index 0 is the only device. Read blocks until the count has arrived or the read
+// timeout (200 ms until SetTimeouts says otherwise) has passed and returns what it has.
+//
+// Threads: the D2XX calls come from one thread at a time. The fault controls may be called from
+// any thread between those calls; every entry point takes the same lock.
+class SimCamera final : public D2xxBackend {
+ public:
+  SimCamera(const SimOptions& options, TickSource& ticks);
+
+  FtStatus Open(uint32_t deviceIndex, FtHandle* handle) override;
+  FtStatus Close(FtHandle handle) override;
+  FtStatus Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) override;
+  FtStatus Write(FtHandle handle, const void* buffer, uint32_t count, uint32_t* written) override;
+  FtStatus ResetDevice(FtHandle handle) override;
+  FtStatus Purge(FtHandle handle, uint32_t mask) override;
+  FtStatus SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) override;
+  FtStatus GetQueueStatus(FtHandle handle, uint32_t* rxBytes) override;
+  FtStatus SetEventNotification(FtHandle handle, uint32_t mask, void* parameter) override;
+  FtStatus GetStatus(FtHandle handle, uint32_t* rxBytes, uint32_t* txBytes,
+                     uint32_t* eventStatus) override;
+  std::string LastError() const override;
+
+  // Fault controls. Calls are counted from 1 over every D2XX entry point since construction.
+  uint64_t CallCount() const;
+  // Makes call number n (absolute) fail with status and do nothing else.
+  void FailCall(uint64_t n, FtStatus status);
+  // Every call after call number n fails as with an unplugged device.
+  void UnplugAfterCalls(uint64_t n);
+  // Unplugs once n bytes in all (written and read, absolute) have crossed the link.
+  void UnplugAfterBytes(uint64_t n);
+  void Unplug();
+  void Replug();
+  // The camera keeps working but answers nothing and streams nothing.
+  void SetMute(bool mute);
+  // Every later reply loses its last k bytes.
+  void SetDropReplyBytes(uint32_t k);
+  // n bytes that are neither header nor reply, queued now.
+  void InjectGarbage(uint32_t n);
+  // n garbage bytes in front of the k-th frame streamed from now on (k >= 1).
+  void InjectGarbageBeforeFrame(uint32_t k, uint32_t n);
+  // 0 = unlimited.
+  void SetBytesPerSecond(uint64_t bytesPerSecond);
+
+  // Camera state for tests (take no lock: call between D2XX calls only).
+  CameraModel& Model() { return model_; }
+  uint64_t BytesTransferred() const;
+
+ private:
+  // Counts the call and applies the call faults; a nonzero result is returned at once.
+  FtStatus Enter(FtHandle handle, bool isOpen = false);
+  // Bytes still allowed before an unplug-after-bytes fault (UINT64_MAX when none).
+  uint64_t ByteAllowance() const;
+  void CountBytes(uint64_t n);
+  void AdvanceTo(uint64_t nowMs);
+
+  mutable std::mutex mutex_;
+  TickSource& ticks_;
+  CameraModel model_;
+  LinkPacer pacer_;
+  int handleToken_ = 0;
+  bool open_ = false;
+  uint32_t readTimeoutMs_ = 200;
+
+  uint64_t calls_ = 0;
+  uint64_t failCall_ = 0;
+  FtStatus failStatus_ = ftstatus::kIoError;
+  uint64_t unplugAfterCalls_ = 0;
+  uint64_t unplugAfterBytes_ = 0;
+  uint64_t bytes_ = 0;
+  bool unplugged_ = false;
+  std::string lastError_;
+};
+
+}  // namespace bf::sim
