@@ -36,8 +36,7 @@ class RecordingBackend final : public D2xxBackend {
     calls.push_back({"Read", count, read != nullptr ? *read : 0, status});
     return status;
   }
-  FtStatus Write(FtHandle handle, const void* buffer, uint32_t count,
-                 uint32_t* done) override {
+  FtStatus Write(FtHandle handle, const void* buffer, uint32_t count, uint32_t* done) override {
     const FtStatus status = camera_->Write(handle, buffer, count, done);
     if (status == ftstatus::kOk) {
       const auto* bytes = static_cast<const uint8_t*>(buffer);

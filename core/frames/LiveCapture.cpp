@@ -1,0 +1,148 @@
+#include "frames/LiveCapture.h"
+
+#include <vector>
+
+#include "link/CameraCommands.h"
+
+namespace bf {
+
+namespace {
+
+constexpr uint32_t kPurgeBoth = kPurgeRx | kPurgeTx;
+
+// Increments on entry and decrements on every way out, exceptions included.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+LiveCapture::LiveCapture(FTD2xx& link, LiveViewHost& host, UserPrompts& prompts, TickSource& ticks)
+    : link_(link), host_(host), prompts_(prompts), ticks_(ticks) {}
+
+void LiveCapture::OnStartStopClicked() {
+  LiveState& state = host_.State();
+  try {
+    host_.ReadControls();
+    if (host_.StartStopCaption() == kStartCaption) {
+      link_.WriteByte(CMD_START_STREAM);
+      host_.SetStartStopCaption(kStopCaption);
+    } else {
+      link_.WriteByte(CMD_STOP_STREAM);
+      host_.SetStartStopCaption(kStartCaption);
+    }
+    // In autonomous mode the camera records on its own; nothing is read here.
+    if (state.autonomousFlag != 0) return;
+    if (state.streamingFlag != 0) {
+      host_.EnableLiveLockedControls(false);
+      RunLoop();
+      Drain();
+      link_.Purge(kPurgeBoth);
+    }
+    RestoreIdleControls();
+  } catch (const FTDException& failure) {
+    prompts_.ShowMessage(failure.GetText(), "", MessageIcon::Error);
+    state.streamingFlag = 0;
+    host_.WriteControls();
+    host_.SetStartStopCaption(kStartCaption);
+    // The live view is over, so the controls it locked must come back; otherwise only a
+    // restart of the program would unlock "Открыть..." and the rotation buttons.
+    host_.EnableLiveLockedControls(true);
+  }
+}
+
+void LiveCapture::RestoreIdleControls() {
+  host_.ClearDisplay();
+  host_.EnableLiveLockedControls(true);
+  host_.InvalidatePictureArea();
+}
+
+void LiveCapture::RunLoop() {
+  DepthGuard depth(loopDepth_);
+  LoopState loop;
+  LiveState& state = host_.State();
+  while (state.streamingFlag != 0) {
+    const uint32_t start = ticks_.TickCount();
+    loop.header[0] = 0;
+    loop.header[1] = 0;
+    WaitForHeader(loop, start);
+    EndPendingSettings(loop, start);
+    if (!IsFrameHeader(loop.header.data())) {
+      Resynchronise();
+      continue;  // the flag is clear now, so the loop ends here
+    }
+    ShowNextPayload(loop);
+  }
+}
+
+void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
+  LiveState& state = host_.State();
+  loop.lastPoll = start;
+  uint32_t got = link_.Read(loop.header.data(), kFrameHeaderSize);
+  while (got == 0) {
+    // Unsigned: with the detector on the timeout is 0xFFFFFFFF and never reached.
+    if (loop.lastPoll - start >= state.frameTimeout) return;
+    loop.lastPoll = ticks_.TickCount();
+    prompts_.PumpEvents();
+    // Dispatching events may have put the normal cursor back while a setting is pending.
+    if (state.settingsPending != 0 && !loop.cursorRestored) {
+      prompts_.SetBusyCursor(true);
+      loop.cursorRestored = true;
+    }
+    host_.ReadControls();
+    if (state.streamingFlag == 0) return;
+    got = link_.Read(loop.header.data(), kFrameHeaderSize);
+  }
+}
+
+void LiveCapture::EndPendingSettings(LoopState& loop, uint32_t start) {
+  LiveState& state = host_.State();
+  // A header after at least one empty poll comes from the camera's new settings.
+  if (state.settingsPending != 0 && loop.lastPoll != start) {
+    prompts_.SetBusyCursor(false);
+    state.settingsPending = 0;
+    loop.cursorRestored = false;
+  }
+}
+
+void LiveCapture::ShowNextPayload(const LoopState& loop) {
+  const FrameHeader header = FrameHeader::FromBytes(loop.header.data());
+  const uint16_t length = PayloadLength(header);
+  // Zero-filled: a payload that arrives only in part is still handed over with its full
+  // length, and its missing tail must be defined bytes.
+  std::vector<uint8_t> payload(length);
+  if (link_.ReadWithTimeout(payload.data(), length) == 0) return;
+  if (host_.ShowFrame(header, payload)) prompts_.PumpEvents();  // paint the new picture now
+}
+
+void LiveCapture::Resynchronise() {
+  host_.State().streamingFlag = 0;
+  host_.SetStartStopCaption(kStartCaption);
+  host_.WriteControls();
+  for (;;) {
+    const uint32_t waiting = link_.GetQueueStatus();
+    if (waiting == 0) return;
+    std::vector<uint8_t> discard(waiting);
+    link_.ReadWithTimeout(discard.data(), waiting);
+  }
+}
+
+void LiveCapture::Drain() {
+  std::vector<uint8_t> discard(kDrainChunk);
+  uint32_t total = 0;
+  for (;;) {
+    const uint32_t got = link_.ReadWithTimeout(discard.data(), kDrainChunk);
+    if (got == 0) return;
+    total += got;
+    if (total > kDrainLimit) return;
+  }
+}
+
+}  // namespace bf

@@ -1,0 +1,59 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "frames/FrameHeader.h"
+#include "frames/LiveViewHost.h"
+#include "host/TickSource.h"
+#include "host/UserPrompts.h"
+#include "link/FTD2xx.h"
+
+namespace bf {
+
+// The Start/Stop button's handler and the live capture loop. The loop runs on the GUI thread
+// inside the click that started it and pumps events while it waits, so every other handler,
+// a second Start/Stop click included, runs nested inside it and may talk to the camera between
+// the loop's reads. Everything here is called on the GUI thread; nothing is locked.
+class LiveCapture {
+ public:
+  // Draining after a live view that ended by itself: chunks of this size, until a read brings
+  // nothing or more than kDrainLimit bytes have been thrown away.
+  static constexpr uint32_t kDrainChunk = 65536;
+  static constexpr uint32_t kDrainLimit = 1'000'000;
+
+  LiveCapture(FTD2xx& link, LiveViewHost& host, UserPrompts& prompts, TickSource& ticks);
+
+  // One click on Start/Stop (the button has already toggled its pushed state). Sends the start
+  // or stop command by the caption; a start click that is not autonomous runs the live loop
+  // until the view ends, then drains and purges the link. A link failure is reported here.
+  void OnStartStopClicked();
+
+  // True while a live loop is on the stack (a click nested inside it sees this).
+  bool LoopRunning() const { return loopDepth_ > 0; }
+
+ private:
+  // What one loop holds for its whole run; a loop nested in another's pump has its own.
+  struct LoopState {
+    std::array<uint8_t, kFrameHeaderSize> header{};
+    bool cursorRestored = false;  // busy cursor re-shown since it last ended
+    uint32_t lastPoll = 0;        // tick count of the last empty poll of this pass
+  };
+
+  void RunLoop();
+  // Polls for a header until one arrives, the wait times out or the view is stopped; the
+  // last two leave bytes 0 and 1 of the header at zero.
+  void WaitForHeader(LoopState& loop, uint32_t start);
+  void EndPendingSettings(LoopState& loop, uint32_t start);
+  void ShowNextPayload(const LoopState& loop);
+  void Resynchronise();
+  void Drain();
+  void RestoreIdleControls();
+
+  FTD2xx& link_;
+  LiveViewHost& host_;
+  UserPrompts& prompts_;
+  TickSource& ticks_;
+  int loopDepth_ = 0;
+};
+
+}  // namespace bf
