@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+#include <libusb.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "link/BackendRegistry.h"
+#include "link/D2xxLibraryBackend.h"
+#include "link/FTD2xx.h"
+#include "link/FakeBackend.h"
+#include "link/FtdiBackend.h"
+#include "link/ReportSystemError.h"
+#include "link/StatusHandshake.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf {
+namespace {
+
+// Restores an environment variable when the test ends.
+class EnvGuard {
+ public:
+  explicit EnvGuard(const char* name) : name_(name) {
+    const char* value = std::getenv(name);
+    if (value != nullptr) saved_ = value;
+    had_ = value != nullptr;
+  }
+  ~EnvGuard() {
+    if (had_) {
+      setenv(name_, saved_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::string saved_;
+  bool had_ = false;
+};
+
+std::vector<BackendDriver> TestDrivers(std::string* seenOptions) {
+  std::vector<BackendDriver> drivers;
+  drivers.push_back({"fake",
+                     [seenOptions](const std::string& options, TickSource&,
+                                   std::string*) -> std::unique_ptr<D2xxBackend> {
+                       *seenOptions = options;
+                       return std::make_unique<test::FakeBackend>();
+                     }});
+  drivers.push_back(
+      {"broken",
+       [](const std::string&, TickSource&, std::string* error) -> std::unique_ptr<D2xxBackend> {
+         *error = "no cable";
+         return nullptr;
+       }});
+  return drivers;
+}
+
+TEST(BackendRegistryTest, SpecNamesTheDriverAndPassesItsOptions) {
+  VirtualClock clock;
+  std::string options = "unset";
+  std::string error;
+  const auto drivers = TestDrivers(&options);
+
+  EXPECT_NE(CreateBackend("fake", drivers, clock, &error), nullptr);
+  EXPECT_EQ(options, "");
+  EXPECT_NE(CreateBackend("fake:scene=clock:x", drivers, clock, &error), nullptr);
+  EXPECT_EQ(options, "scene=clock:x");  // only the first colon separates
+  EXPECT_NE(CreateBackend("fake:", drivers, clock, &error), nullptr);
+  EXPECT_EQ(options, "");
+
+  EXPECT_EQ(CreateBackend("usb3", drivers, clock, &error), nullptr);
+  EXPECT_NE(error.find("usb3"), std::string::npos);
+  EXPECT_NE(error.find("fake"), std::string::npos);  // lists what is known
+  EXPECT_EQ(CreateBackend("", drivers, clock, nullptr), nullptr);
+
+  error.clear();
+  EXPECT_EQ(CreateBackend("broken", drivers, clock, &error), nullptr);
+  EXPECT_NE(error.find("no cable"), std::string::npos);
+}
+
+TEST(BackendRegistryTest, HardwareDriversAndTheEnvironmentDefault) {
+  const auto drivers = HardwareDrivers();
+  ASSERT_EQ(drivers.size(), 2u);
+  EXPECT_EQ(drivers[0].name, "ftdi");
+  EXPECT_EQ(drivers[1].name, "d2xx");
+
+  EnvGuard guard(kBackendEnvironmentVariable);
+  unsetenv(kBackendEnvironmentVariable);
+  EXPECT_EQ(BackendSpecFromEnvironment(), "ftdi");
+  setenv(kBackendEnvironmentVariable, "", 1);
+  EXPECT_EQ(BackendSpecFromEnvironment(), "ftdi");
+  setenv(kBackendEnvironmentVariable, "sim:scene=still", 1);
+  EXPECT_EQ(BackendSpecFromEnvironment(), "sim:scene=still");
+}
+
+TEST(BackendRegistryTest, FailingBackendReachesTheOperatorThroughTheHandshake) {
+  VirtualClock clock;
+  std::shared_ptr<D2xxBackend> backend =
+      MakeFailingBackend(ftstatus::kDeviceNotFound, "unknown camera backend");
+  EXPECT_EQ(backend->LastError(), "unknown camera backend");
+  FTDClass link(backend, clock);
+  ScriptedPrompts prompts;
+  EXPECT_FALSE(RunStatusHandshake(link, prompts, clock, nullptr).has_value());
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, "Ошибка инициализации камеры.\nУстройство не найдено");
+  EXPECT_EQ(link.GetStatusCode(), 2u);
+
+  // Even a zero status must not pass for a successful open.
+  FtHandle handle = nullptr;
+  EXPECT_NE(MakeFailingBackend(ftstatus::kOk)->Open(0, &handle), ftstatus::kOk);
+}
+
+TEST(HardwareBackendTest, LibftdiWithoutADeviceGivesDeviceNotFound) {
+  // Holds on build machines and in containers: no FTDI bridge is attached (and where libusb
+  // cannot start at all, "no device" is still the truth).
+  VirtualClock clock;
+  auto backend = std::make_shared<FtdiBackend>();
+  FTDClass link(backend, clock);
+  try {
+    link.Open(0);
+    GTEST_SKIP() << "an FTDI device is attached to this machine";
+  } catch (const FTDException& e) {
+    EXPECT_EQ(e.GetCode(), ftstatus::kDeviceNotFound) << backend->LastError();
+    EXPECT_STREQ(e.GetText(), "Устройство не найдено");
+  }
+  EXPECT_EQ(link.GetStatusCode(), 2u);
+  EXPECT_FALSE(backend->LastError().empty());
+  EXPECT_EQ(link.Close(), ftstatus::kInvalidHandle);  // nothing was opened
+  EXPECT_EQ(link.GetStatusCode(), 2u);
+}
+
+TEST(HardwareBackendTest, LibusbErrorMapping) {
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(LIBUSB_ERROR_ACCESS, true), 3u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(LIBUSB_ERROR_BUSY, true), 3u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(LIBUSB_ERROR_NO_DEVICE, true), 2u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(LIBUSB_ERROR_NO_DEVICE, false), 4u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(LIBUSB_ERROR_NO_MEM, false), 5u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(LIBUSB_ERROR_NO_MEM, true), 5u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(-99, true), 17u);
+  EXPECT_EQ(FtdiBackend::StatusFromLibusb(-99, false), 4u);
+}
+
+TEST(HardwareBackendTest, MissingVendorLibraryFailsOpenWithDeviceNotFoundAndSaysWhy) {
+  VirtualClock clock;
+  auto backend = std::make_shared<D2xxLibraryBackend>("/nonexistent/libftd2xx.so");
+  EXPECT_FALSE(backend->Loaded());
+  EXPECT_NE(backend->LastError().find("libftd2xx.so"), std::string::npos);
+  EXPECT_NE(backend->LastError().find("could not be loaded"), std::string::npos);
+  FTDClass link(backend, clock);
+  EXPECT_THROW(link.Open(0), FTDException);
+  EXPECT_EQ(link.GetStatusCode(), 2u);
+
+  // Through the registry, with the default library name (not installed here).
+  std::string error;
+  auto fromSpec = CreateBackend("d2xx", HardwareDrivers(), clock, &error);
+  ASSERT_NE(fromSpec, nullptr);
+  if (auto* d2xx = dynamic_cast<D2xxLibraryBackend*>(fromSpec.get()); d2xx->Loaded()) {
+    GTEST_SKIP() << "the vendor library is installed on this machine";
+  }
+  FtHandle handle = nullptr;
+  EXPECT_EQ(fromSpec->Open(0, &handle), 2u);
+  EXPECT_NE(fromSpec->LastError().find("D2XX"), std::string::npos);
+}
+
+TEST(HardwareBackendTest, LibraryWithoutTheFunctionsIsRefused) {
+  // Any shared library lacking FT_Open stands for a wrong file under the expected name.
+  auto backend = std::make_shared<D2xxLibraryBackend>("libm.so.6");
+  EXPECT_FALSE(backend->Loaded());
+  EXPECT_NE(backend->LastError().find("FT_Open"), std::string::npos);
+  FtHandle handle = nullptr;
+  EXPECT_EQ(backend->Open(0, &handle), 2u);
+}
+
+TEST(ReportSystemErrorTest, ShowsThePlatformTextWithTheInformationIcon) {
+  ScriptedPrompts prompts;
+  errno = ENOENT;
+  EXPECT_EQ(ReportSystemError(prompts), static_cast<uint32_t>(ENOENT));
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, SystemErrorText(ENOENT));
+  EXPECT_FALSE(prompts.shown[0].text.empty());
+  EXPECT_EQ(prompts.shown[0].caption, "Error");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Information);
+  EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::Ok);
+
+  EXPECT_EQ(ReportSystemError(prompts, 987654), 987654u);
+  EXPECT_EQ(prompts.shown[1].text.rfind("Unknown error", 0), 0u) << prompts.shown[1].text;
+  EXPECT_EQ(ReportSystemError(prompts, 0xFFFFFFFF), 0xFFFFFFFFu);
+  EXPECT_EQ(prompts.shown[2].text, "Unknown error 4294967295");
+}
+
+}  // namespace
+}  // namespace bf
