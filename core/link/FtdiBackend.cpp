@@ -19,6 +19,9 @@ constexpr unsigned char kLatencyMs = 2;
 constexpr int kPollTransferTimeoutMs = 50;
 constexpr int kPollChunk = 4096;
 constexpr auto kPollPause = std::chrono::milliseconds(1);
+// At most this many chunks per poll, so a device that never pauses cannot hold a call forever.
+constexpr int kPollChunksPerCall = 16;
+constexpr size_t kCompactBytes = 64 * 1024;
 
 struct ContextDeleter {
   void operator()(ftdi_context* context) const {
@@ -47,6 +50,10 @@ struct FtdiBackend::Device {
     head += n;
     if (head == rx.size()) {
       rx.clear();
+      head = 0;
+    } else if (head >= kCompactBytes && head > rx.size() / 2) {
+      // A steady stream may never empty the queue: drop the consumed front now and then.
+      rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(head));
       head = 0;
     }
   }
@@ -174,7 +181,7 @@ FtStatus FtdiBackend::Close(FtHandle handle) {
 
 FtStatus FtdiBackend::Poll(Device& device) {
   uint8_t chunk[kPollChunk];
-  for (;;) {
+  for (int i = 0; i < kPollChunksPerCall; ++i) {
     const int n = ftdi_read_data(device.context.get(), chunk, kPollChunk);
     if (n == LIBUSB_ERROR_TIMEOUT || n == 0) return ftstatus::kOk;
     if (n < 0) {
@@ -184,6 +191,7 @@ FtStatus FtdiBackend::Poll(Device& device) {
     device.rx.insert(device.rx.end(), chunk, chunk + n);
     if (n < kPollChunk) return ftstatus::kOk;
   }
+  return ftstatus::kOk;
 }
 
 FtStatus FtdiBackend::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) {
@@ -201,12 +209,11 @@ FtStatus FtdiBackend::Read(FtHandle handle, void* buffer, uint32_t count, uint32
     device->Take(out + *read, n);
     *read += static_cast<uint32_t>(n);
     if (*read >= count) return ftstatus::kOk;
+    if (bounded && Clock::now() >= deadline) return ftstatus::kOk;  // short read, not a failure
     const size_t before = device->Pending();
     const FtStatus status = Poll(*device);
     if (status != ftstatus::kOk) return status;
-    if (device->Pending() > before) continue;
-    if (bounded && Clock::now() >= deadline) return ftstatus::kOk;  // short read, not a failure
-    std::this_thread::sleep_for(kPollPause);
+    if (device->Pending() == before) std::this_thread::sleep_for(kPollPause);
   }
 }
 
