@@ -46,6 +46,7 @@ struct FtdiBackend::Device {
 
   size_t Pending() const { return rx.size() - head; }
   void Take(uint8_t* out, size_t n) {
+    if (n == 0) return;
     std::memcpy(out, rx.data() + head, n);
     head += n;
     if (head == rx.size()) {
@@ -199,6 +200,7 @@ FtStatus FtdiBackend::Read(FtHandle handle, void* buffer, uint32_t count, uint32
   *read = 0;
   Device* device = Find(handle);
   if (device == nullptr) return ftstatus::kInvalidHandle;
+  if (buffer == nullptr && count > 0) return ftstatus::kInvalidParameter;
   auto* out = static_cast<uint8_t*>(buffer);
   using Clock = std::chrono::steady_clock;
   const bool bounded = device->readTimeoutMs != 0;
@@ -224,6 +226,7 @@ FtStatus FtdiBackend::Write(FtHandle handle, const void* buffer, uint32_t count,
   Device* device = Find(handle);
   if (device == nullptr) return ftstatus::kInvalidHandle;
   if (count == 0) return ftstatus::kOk;
+  if (buffer == nullptr) return ftstatus::kInvalidParameter;
   const int n = ftdi_write_data(device->context.get(), static_cast<const unsigned char*>(buffer),
                                 static_cast<int>(std::min<uint32_t>(count, INT32_MAX)));
   if (n < 0) {  // -1: a bulk transfer failed (unplugged, timed out); -666: device gone
