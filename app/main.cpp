@@ -1,2 +1,7 @@
-// Placeholder until the application shell lands.
-int main() { return 0; }
+// BrindleFlash: the camera tool's window. Everything lives in the application object.
+#include "shell/CBrindleFlashApp.h"
+
+int main(int argc, char** argv) {
+  bf::ui::CBrindleFlashApp app(argc, argv);
+  return app.Run();
+}

@@ -1,0 +1,298 @@
+#include "mainwindow/CBrindleFlashDlg.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QSlider>
+
+#include "frames/LiveCapture.h"
+#include "link/CommandSet.h"
+#include "link/FTD2xx.h"
+#include "link/StatusHandshake.h"
+#include "mainwindow/ControlBuilder.h"
+#include "mainwindow/ControlIds.h"
+#include "mainwindow/Icons.h"
+#include "mainwindow/PlayerDisplay.h"
+#include "mainwindow/UpDownControl.h"
+#include "picture/CBfkPlayer.h"
+#include "recordings/Player.h"
+#include "shell/CAboutDlg.h"
+
+namespace bf::ui {
+namespace {
+
+// Controls switched by EnableCameraControls, besides the sensitivity slider.
+constexpr int kCameraControls[] = {
+    IDC_START_STOP,  IDC_AUTONOMOUS,  IDC_FRAME_RATE,   IDC_COLOUR,
+    IDC_COMPRESSION, IDC_DETECTOR_ON, IDC_DETECTOR_OFF, IDC_SET_CLOCK,
+    IDC_FLASH_SAVE,  IDC_FLASH_ERASE, IDC_LEDS_OFF,     IDC_EXT_RECORDING,
+    IDC_ROTATE_0,    IDC_ROTATE_90,   IDC_ROTATE_180,   IDC_ROTATE_270};
+
+// Controls switched by EnablePlayerControls, besides the rate spin.
+constexpr int kPlayerControls[] = {IDC_BEGIN,      IDC_PREVIOUS, IDC_NEXT,     IDC_END,
+                                   IDC_PLAY,       IDC_STOP,     IDC_POSITION, IDC_LIKE_ORIGINAL,
+                                   IDC_OTHER_RATE, IDC_EXPORT};
+
+// Locked while the live view runs: the jobs that must not talk to the camera or replace the
+// picture meanwhile.
+constexpr int kLiveLockedControls[] = {IDC_SET_CLOCK,   IDC_FLASH_SAVE, IDC_OPEN,
+                                       IDC_FLASH_ERASE, IDC_ROTATE_0,   IDC_ROTATE_90,
+                                       IDC_ROTATE_180,  IDC_ROTATE_270};
+
+}  // namespace
+
+CBrindleFlashDlg::CBrindleFlashDlg(MainWindowServices services, QWidget* parent)
+    : QDialog(parent),
+      services_(std::move(services)),
+      link_(std::make_unique<FTDClass>(services_.backend, services_.ticks)) {
+  BuildWindow();
+  display_ = std::make_unique<PlayerDisplay>(
+      *player_, this, [this](uint32_t position) { panel_->OnPlayerPosition(position); });
+  recordingPlayer_ = std::make_unique<Player>(*display_, services_.timer, services_.prompts);
+  panel_ = std::make_unique<PlayerPanel>(*recordingPlayer_, static_cast<PlayerPanelView&>(*this),
+                                         services_.prompts, services_.settings);
+  liveCapture_ = std::make_unique<LiveCapture>(*link_, static_cast<LiveViewHost&>(*this),
+                                               services_.prompts, services_.ticks);
+  ConnectHandlers();
+}
+
+CBrindleFlashDlg::~CBrindleFlashDlg() = default;
+
+void CBrindleFlashDlg::BuildWindow() {
+  setWindowTitle(QStringLiteral("BrindleFlash"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(DialogFont());
+  const DialogBaseUnits units = MeasureBaseUnits(font());
+  controls_ = BuildControls(this, units, [this](const ControlSpec& spec) -> QWidget* {
+    // The player window is bound to the picture area and takes its place.
+    auto* player = new CBfkPlayer(services_.headers, this);
+    player->Attach(spec.id);
+    player_ = player;
+    return player;
+  });
+  setFixedSize(DialogXToPixels(kDialogWidthDlu, units), DialogYToPixels(kDialogHeightDlu, units));
+}
+
+void CBrindleFlashDlg::ConnectHandlers() {
+  ConnectCameraSettings();
+  ConnectServiceButtons();
+  ConnectPlayerGroup();
+  connect(Button(IDOK_EXIT), &QAbstractButton::clicked, this, [this] { OnOK(); });
+  SetUpAboutEntry();
+}
+
+void CBrindleFlashDlg::SetUpAboutEntry() {
+  // Without a system menu to extend, the About item lives in the window's context menu and on
+  // F1.
+  auto* about = new QAction(QString::fromUtf8(kAboutMenuText), this);
+  about->setObjectName(QStringLiteral("aboutAction"));
+  about->setShortcut(QKeySequence(Qt::Key_F1));
+  about->setShortcutContext(Qt::WindowShortcut);
+  connect(about, &QAction::triggered, this, [this] { ShowAboutBox(); });
+  addAction(about);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CBrindleFlashDlg::ShowAboutBox() {
+  CAboutDlg about(this);
+  about.setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
+  about.exec();
+}
+
+QWidget* CBrindleFlashDlg::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QAbstractButton* CBrindleFlashDlg::Button(int id) const {
+  return ControlAs<QAbstractButton>(id);
+}
+QSlider* CBrindleFlashDlg::Slider(int id) const {
+  return ControlAs<QSlider>(id);
+}
+QComboBox* CBrindleFlashDlg::List(int id) const {
+  return ControlAs<QComboBox>(id);
+}
+
+void CBrindleFlashDlg::SetChecked(int id, bool checked) {
+  Button(id)->setChecked(checked);
+}
+
+void CBrindleFlashDlg::OnInitDialog() {
+  // 1. Controls attached; fields to controls.
+  List(IDC_FRAME_RATE)->clear();
+  for (const char* text : kFrameRateTexts) List(IDC_FRAME_RATE)->addItem(QString::fromUtf8(text));
+  List(IDC_COLOUR)->clear();
+  for (const char* text : kColourTexts) List(IDC_COLOUR)->addItem(QString::fromUtf8(text));
+  WriteControls();
+
+  // 2. Icons (the About entry was added at construction).
+  const QIcon appIcon = LoadAppIcon(IDR_MAINFRAME);
+  setWindowIcon(appIcon);
+
+  // 3. Sliders.
+  QSlider* position = Slider(IDC_POSITION);
+  position->setTickPosition(QSlider::TicksBothSides);
+  position->setTickInterval(1);
+  position->setSingleStep(1);
+  position->setRange(0, 1);
+  QSlider* compression = Slider(IDC_COMPRESSION);
+  compression->setTickPosition(QSlider::TicksRight);
+  compression->setInvertedAppearance(true);  // the top end is 0, best compression
+  compression->setInvertedControls(true);
+  compression->setTickInterval(1);
+  compression->setSingleStep(1);
+  compression->setPageStep(1);
+  compression->setRange(0, 4);
+  QSlider* sensitivity = Slider(IDC_SENSITIVITY);
+  sensitivity->setTickPosition(QSlider::TicksBelow);
+  sensitivity->setTickInterval(1);
+  sensitivity->setSingleStep(1);
+  sensitivity->setPageStep(1);
+  sensitivity->setRange(0, 5);
+
+  // 4. Player rate ("Player fps").
+  panel_->LoadSettings();
+  WriteControls();
+
+  // 5. Playback mode ("Like original"); the other-rate mode tells the player its rate now.
+  if (panel_->LikeOriginalSelected()) {
+    SetChecked(IDC_LIKE_ORIGINAL, true);
+  } else {
+    panel_->OnOtherRateSelected();
+    SetChecked(IDC_OTHER_RATE, true);
+  }
+
+  // 6. Rate spin.
+  auto* spin = ControlAs<UpDownControl>(IDC_RATE_SPIN);
+  spin->setRange(kMinPlayerRate, kMaxPlayerRate);
+  spin->setPosition(panel_->Rate());
+
+  // 7. Autonomous off; the player buttons get their icons.
+  live_.autonomousFlag = 0;
+  for (int id : {IDC_BEGIN, IDC_PREVIOUS, IDC_PLAY, IDC_STOP, IDC_NEXT, IDC_END}) {
+    QAbstractButton* button = Button(id);
+    button->setIcon(LoadAppIcon(FindControlSpec(id)->icon));
+    button->setText(QString());
+    button->setToolTip(QString::fromUtf8(FindControlSpec(id)->caption));
+  }
+
+  // 8. Both groups off until a camera or a recording is there.
+  EnableCameraControls(false);
+  EnablePlayerControls(false);
+
+  // 9. A recording named on the command line.
+  panel_->LoadRecording(services_.commandLine);
+
+  // 10. Picture placement and rotation.
+  player_->SetOffset(0, 20);
+  SetChecked(IDC_ROTATE_0, true);
+  player_->SetRotation(Rotation::None);
+
+  // 11. Camera status handshake.
+  RunStatusHandshake(*link_, services_.prompts, services_.ticks,
+                     [this](const CameraStatus& status) { ApplyCameraStatus(status); });
+}
+
+void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
+  Slider(IDC_COMPRESSION)->setValue(status.Compression());
+  colourIndex_ = status.Colour() ? 1 : 0;
+  frameRateIndex_ = status.FrameRateIndex();
+  if (status.MotionDetectorOn()) {
+    live_.frameTimeout = kFrameTimeoutUnlimited;
+    SetChecked(IDC_DETECTOR_ON, true);
+    SetChecked(IDC_DETECTOR_OFF, false);
+    Slider(IDC_SENSITIVITY)->setValue(0);
+  } else {
+    live_.frameTimeout = kFrameTimeoutDetectorOff;
+    SetChecked(IDC_DETECTOR_OFF, true);
+    SetChecked(IDC_DETECTOR_ON, false);
+    Control(IDC_SENSITIVITY)->setEnabled(false);
+  }
+  ledsOffFlag_ = 0;
+  extRecordingFlag_ = 0;
+  WriteControls();
+  EnableCameraControls(true);
+}
+
+void CBrindleFlashDlg::ReadControls() {
+  frameRateIndex_ = List(IDC_FRAME_RATE)->currentIndex();
+  colourIndex_ = List(IDC_COLOUR)->currentIndex();
+  live_.autonomousFlag = Button(IDC_AUTONOMOUS)->isChecked() ? 1 : 0;
+  live_.streamingFlag = Button(IDC_START_STOP)->isChecked() ? 1 : 0;
+  // The rate edit is always disabled: the rate lives in the panel and reaches the edit only
+  // through ShowRate.
+  ledsOffFlag_ = Button(IDC_LEDS_OFF)->isChecked() ? 1 : 0;
+  extRecordingFlag_ = Button(IDC_EXT_RECORDING)->isChecked() ? 1 : 0;
+}
+
+void CBrindleFlashDlg::WriteControls() {
+  // A list index outside the items (a status byte beyond the table) shows no selection.
+  List(IDC_FRAME_RATE)
+      ->setCurrentIndex(frameRateIndex_ < List(IDC_FRAME_RATE)->count() ? frameRateIndex_ : -1);
+  List(IDC_COLOUR)->setCurrentIndex(colourIndex_ < List(IDC_COLOUR)->count() ? colourIndex_ : -1);
+  SetChecked(IDC_AUTONOMOUS, live_.autonomousFlag != 0);
+  SetChecked(IDC_START_STOP, live_.streamingFlag != 0);
+  ShowRate(panel_->Rate());
+  SetChecked(IDC_LEDS_OFF, ledsOffFlag_ != 0);
+  SetChecked(IDC_EXT_RECORDING, extRecordingFlag_ != 0);
+}
+
+void CBrindleFlashDlg::EnableCameraControls(bool on) {
+  for (int id : kCameraControls) Control(id)->setEnabled(on);
+  Control(IDC_SENSITIVITY)->setEnabled(on && live_.frameTimeout == kFrameTimeoutUnlimited);
+}
+
+void CBrindleFlashDlg::EnablePlayerControls(bool on) {
+  for (int id : kPlayerControls) Control(id)->setEnabled(on);
+  Control(IDC_RATE_SPIN)->setEnabled(on && !panel_->LikeOriginalSelected());
+}
+
+std::string CBrindleFlashDlg::StartStopCaption() {
+  return Button(IDC_START_STOP)->text().toStdString();
+}
+
+void CBrindleFlashDlg::SetStartStopCaption(const std::string& caption) {
+  Button(IDC_START_STOP)->setText(QString::fromStdString(caption));
+}
+
+void CBrindleFlashDlg::EnableLiveLockedControls(bool on) {
+  for (int id : kLiveLockedControls) Control(id)->setEnabled(on);
+}
+
+bool CBrindleFlashDlg::ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) {
+  return recordingPlayer_->ShowExternalFrame(header, payload);
+}
+
+void CBrindleFlashDlg::ClearDisplay() {
+  recordingPlayer_->ClearDisplay();
+}
+
+void CBrindleFlashDlg::InvalidatePictureArea() {
+  // From the client origin to the player's size plus 30 pixels, background erased.
+  player_->EraseOnNextPaint();
+  update(QRect(0, 0, player_->width() + 30, player_->height() + 30));
+}
+
+void CBrindleFlashDlg::OnOK() {
+  ReadControls();
+  if (live_.streamingFlag != 0 && live_.autonomousFlag == 0) {
+    live_.streamingFlag = 0;
+    WriteControls();
+    try {
+      SendCommand(*link_, CMD_STOP_STREAM);
+    } catch (const FTDException&) {
+      // Closing goes on whatever the camera does.
+    }
+  }
+  recordingPlayer_->StopPlayback();
+  ClearDisplay();
+  panel_->SaveSettings();
+  ReadControls();
+  accept();
+}
+
+}  // namespace bf::ui

@@ -1,0 +1,159 @@
+#pragma once
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "frames/JpegHeaderTable.h"
+#include "frames/LiveViewHost.h"
+#include "host/SettingsStore.h"
+#include "host/TickSource.h"
+#include "host/UserPrompts.h"
+#include "link/CameraCommands.h"
+#include "link/D2xxBackend.h"
+#include "recordings/PlaybackTimer.h"
+#include "recordings/PlayerPanel.h"
+
+class QAbstractButton;
+class QComboBox;
+class QLineEdit;
+class QSlider;
+
+namespace bf {
+class CBfkPlayer;
+class FTDClass;
+class LiveCapture;
+class Player;
+}  // namespace bf
+
+namespace bf::ui {
+
+class UpDownControl;
+
+// What the main window is built on. Everything is borrowed except the backend, which the
+// window's link shares.
+struct MainWindowServices {
+  UserPrompts& prompts;
+  SettingsStore& settings;
+  std::shared_ptr<D2xxBackend> backend;
+  TickSource& ticks;
+  const JpegHeaderTable& headers;  // filled before the window exists
+  PlaybackTimer& timer;            // paces playback; outlives the window
+  std::string commandLine;         // recording to open at start-up; empty: none
+};
+
+// The main window: every control of the template, the settings fields and their transfer to
+// and from the controls, the two control groups, the camera-settings handlers, the hidden
+// service buttons, the player group and closing. It owns the device link and the player
+// window, and hosts the live view (LiveViewHost).
+//
+// Threads: everything here runs on the GUI thread, including the handlers that the live loop's
+// event pump runs nested inside a Start click.
+class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPanelView {
+  Q_OBJECT
+
+ public:
+  explicit CBrindleFlashDlg(MainWindowServices services, QWidget* parent = nullptr);
+  ~CBrindleFlashDlg() override;
+
+  // The initialisation sequence, handshake with the camera included. Call once before
+  // showing the window.
+  void OnInitDialog();
+
+  // The control with this id (1 for "Выход"), or nullptr.
+  QWidget* Control(int id) const;
+  template <class W>
+  W* ControlAs(int id) const {
+    return qobject_cast<W*>(Control(id));
+  }
+
+  void EnableCameraControls(bool on) override;
+  void EnablePlayerControls(bool on) override;
+  void ApplyCameraStatus(const CameraStatus& status);
+
+  // LiveViewHost
+  LiveState& State() override { return live_; }
+  void ReadControls() override;
+  void WriteControls() override;
+  std::string StartStopCaption() override;
+  void SetStartStopCaption(const std::string& caption) override;
+  void EnableLiveLockedControls(bool on) override;
+  bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override;
+  void ClearDisplay() override;
+  void InvalidatePictureArea() override;
+
+  CBfkPlayer& PlayerWindow() { return *player_; }
+  Player& RecordingPlayer() { return *recordingPlayer_; }
+  PlayerPanel& Panel() { return *panel_; }
+  FTDClass& Link() { return *link_; }
+
+  // Opens the About box (context menu, F1).
+  void ShowAboutBox();
+
+ private:
+  // Construction helpers.
+  void BuildWindow();
+  void ConnectHandlers();
+  void ConnectCameraSettings();
+  void ConnectServiceButtons();
+  void ConnectPlayerGroup();
+  void SetUpAboutEntry();
+
+  QAbstractButton* Button(int id) const;
+  QSlider* Slider(int id) const;
+  QComboBox* List(int id) const;
+  void SetChecked(int id, bool checked);
+
+  // Camera settings handlers.
+  void OnFrameRateChanged();
+  void OnColourChanged();
+  void OnCompressionScrollEnded();
+  void OnDetectorOn();
+  void OnDetectorOff();
+  void OnSensitivityScrollEnded();
+  void OnAutonomousClicked();
+  void OnLedsOffClicked();
+  void OnExtRecordingClicked();
+  void OnRotationClicked(int id);
+  void OnStartStop();
+  void OnSetClock();
+  void OnFlashSave();
+  void OnFlashErase();
+  // Hidden service buttons.
+  void OnReadRx();
+  void OnReconnect();
+  void OnAllData();
+  void OnTestCommand();
+  // PlayerPanelView: the player group's controls.
+  void SetSliderRange(uint32_t maxPosition, uint32_t pageSize) override;
+  void SetSliderPosition(uint32_t position) override;
+  void ShowRate(int rate) override;
+  void EnableRateSpin(bool on) override;
+  bool LinkStatusOk() override;
+  // Closing with "Выход" or Enter.
+  void OnOK();
+
+  // Runs a link exchange inside the guard that shows a link failure; false on failure.
+  bool Guarded(const std::function<void()>& action);
+  // Busy cursor and SettingsPending after a compression or colour change.
+  void MarkSettingsPending();
+
+  MainWindowServices services_;
+  std::unique_ptr<FTDClass> link_;
+  std::map<int, QWidget*> controls_;
+  CBfkPlayer* player_ = nullptr;  // child widget in place of control 1001
+  std::unique_ptr<FrameDisplay> display_;
+  std::unique_ptr<Player> recordingPlayer_;
+  std::unique_ptr<PlayerPanel> panel_;  // holds the player rate and the recorded-rate flag
+  std::unique_ptr<LiveCapture> liveCapture_;
+
+  // Fields bound to controls (ReadControls / WriteControls).
+  int frameRateIndex_ = 0;
+  int colourIndex_ = 0;
+  int ledsOffFlag_ = 0;
+  int extRecordingFlag_ = 0;
+  LiveState live_;
+};
+
+}  // namespace bf::ui

@@ -1,0 +1,169 @@
+// The camera-settings handlers of the main window: each sends one command inside the guard
+// that turns a link failure into the link's message box. Nothing is retried or rolled back:
+// the control keeps the state the operator gave it.
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QSlider>
+
+#include "frames/LiveCapture.h"
+#include "link/CommandSet.h"
+#include "link/FTD2xx.h"
+#include "mainwindow/CBrindleFlashDlg.h"
+#include "mainwindow/ControlIds.h"
+#include "picture/CBfkPlayer.h"
+
+namespace bf::ui {
+namespace {
+
+// "Scroll ended" as the classic trackbar reports it: after a drag is released, and after
+// every keyboard, page or wheel move. Handlers read sliderPosition(), which already holds the
+// new position when actionTriggered fires.
+void OnScrollEnded(QSlider* slider, QObject* context, const std::function<void()>& handler) {
+  QObject::connect(slider, &QSlider::sliderReleased, context, handler);
+  QObject::connect(slider, &QSlider::actionTriggered, context, [slider, handler](int) {
+    if (!slider->isSliderDown()) handler();
+  });
+}
+
+QButtonGroup* Group(QObject* owner, std::initializer_list<QAbstractButton*> buttons) {
+  auto* group = new QButtonGroup(owner);
+  group->setExclusive(true);
+  for (QAbstractButton* b : buttons) group->addButton(b);
+  return group;
+}
+
+}  // namespace
+
+bool CBrindleFlashDlg::Guarded(const std::function<void()>& action) {
+  return RunGuarded(services_.prompts, action);
+}
+
+void CBrindleFlashDlg::ConnectCameraSettings() {
+  // The radio groups are scattered over the window, so each gets its own exclusive group.
+  Group(this, {Button(IDC_ROTATE_0), Button(IDC_ROTATE_90), Button(IDC_ROTATE_180),
+               Button(IDC_ROTATE_270)});
+  Group(this, {Button(IDC_DETECTOR_ON), Button(IDC_DETECTOR_OFF)});
+  Group(this, {Button(IDC_LIKE_ORIGINAL), Button(IDC_OTHER_RATE)});
+
+  connect(List(IDC_FRAME_RATE), &QComboBox::activated, this, [this] { OnFrameRateChanged(); });
+  connect(List(IDC_COLOUR), &QComboBox::activated, this, [this] { OnColourChanged(); });
+  OnScrollEnded(Slider(IDC_COMPRESSION), this, [this] { OnCompressionScrollEnded(); });
+  OnScrollEnded(Slider(IDC_SENSITIVITY), this, [this] { OnSensitivityScrollEnded(); });
+  connect(Button(IDC_DETECTOR_ON), &QAbstractButton::clicked, this, [this] { OnDetectorOn(); });
+  connect(Button(IDC_DETECTOR_OFF), &QAbstractButton::clicked, this, [this] { OnDetectorOff(); });
+  connect(Button(IDC_AUTONOMOUS), &QAbstractButton::clicked, this,
+          [this] { OnAutonomousClicked(); });
+  connect(Button(IDC_LEDS_OFF), &QAbstractButton::clicked, this, [this] { OnLedsOffClicked(); });
+  connect(Button(IDC_EXT_RECORDING), &QAbstractButton::clicked, this,
+          [this] { OnExtRecordingClicked(); });
+  for (int id : {IDC_ROTATE_0, IDC_ROTATE_90, IDC_ROTATE_180, IDC_ROTATE_270}) {
+    connect(Button(id), &QAbstractButton::clicked, this, [this, id] { OnRotationClicked(id); });
+  }
+  connect(Button(IDC_START_STOP), &QAbstractButton::clicked, this, [this] { OnStartStop(); });
+  connect(Button(IDC_SET_CLOCK), &QAbstractButton::clicked, this, [this] { OnSetClock(); });
+  connect(Button(IDC_FLASH_SAVE), &QAbstractButton::clicked, this, [this] { OnFlashSave(); });
+  connect(Button(IDC_FLASH_ERASE), &QAbstractButton::clicked, this, [this] { OnFlashErase(); });
+}
+
+void CBrindleFlashDlg::MarkSettingsPending() {
+  // The live loop ends the busy cursor when the next header arrives. Without a live view no
+  // header will come, so the cursor is not left spinning; the pending flag stays for the next
+  // live view, which shows the cursor again until its first header.
+  services_.prompts.SetBusyCursor(true);
+  live_.settingsPending = 1;
+  if (live_.streamingFlag == 0) services_.prompts.SetBusyCursor(false);
+}
+
+void CBrindleFlashDlg::OnFrameRateChanged() {
+  ReadControls();
+  Guarded([this] {
+    SendCommandWithValue(*link_, CMD_SET_FRAME_RATE, static_cast<uint8_t>(frameRateIndex_));
+  });
+}
+
+void CBrindleFlashDlg::OnColourChanged() {
+  MarkSettingsPending();
+  ReadControls();
+  Guarded([this] { SendCommand(*link_, colourIndex_ == 1 ? CMD_SET_COLOUR : CMD_SET_MONOCHROME); });
+}
+
+void CBrindleFlashDlg::OnCompressionScrollEnded() {
+  const int level = Slider(IDC_COMPRESSION)->sliderPosition();
+  Guarded([&] { SendCommandWithValue(*link_, CMD_SET_COMPRESSION, static_cast<uint8_t>(level)); });
+  MarkSettingsPending();
+}
+
+void CBrindleFlashDlg::OnDetectorOn() {
+  live_.frameTimeout = kFrameTimeoutUnlimited;
+  Guarded([this] { SendCommand(*link_, CMD_MOTION_DETECT_ON); });
+  Control(IDC_SENSITIVITY)->setEnabled(true);
+}
+
+void CBrindleFlashDlg::OnDetectorOff() {
+  live_.frameTimeout = kFrameTimeoutDetectorOff;
+  Guarded([this] { SendCommand(*link_, CMD_MOTION_DETECT_OFF); });
+  Control(IDC_SENSITIVITY)->setEnabled(false);
+}
+
+void CBrindleFlashDlg::OnSensitivityScrollEnded() {
+  const int position = Slider(IDC_SENSITIVITY)->sliderPosition();
+  Guarded([&] {
+    SendCommandWithValue(*link_, CMD_SET_SENSITIVITY, static_cast<uint8_t>(5 - position));
+  });
+}
+
+void CBrindleFlashDlg::OnAutonomousClicked() {
+  if (live_.streamingFlag != 0) {
+    // The camera cannot switch to autonomous recording while it streams to us.
+    live_.autonomousFlag = 0;
+    WriteControls();
+    return;
+  }
+  ReadControls();
+  Guarded([this] {
+    SendCommand(*link_, live_.autonomousFlag != 0 ? CMD_AUTONOMOUS_ON : CMD_AUTONOMOUS_OFF);
+  });
+}
+
+void CBrindleFlashDlg::OnLedsOffClicked() {
+  ReadControls();
+  Guarded([this] { SendCommand(*link_, ledsOffFlag_ != 0 ? CMD_LEDS_OFF : CMD_LEDS_ON); });
+}
+
+void CBrindleFlashDlg::OnExtRecordingClicked() {
+  if (live_.streamingFlag != 0) {
+    extRecordingFlag_ = 0;
+    WriteControls();
+    return;
+  }
+  ReadControls();
+  Guarded([this] {
+    SendCommand(*link_, extRecordingFlag_ != 0 ? CMD_EXT_RECORDING_ON : CMD_EXT_RECORDING_OFF);
+  });
+}
+
+void CBrindleFlashDlg::OnRotationClicked(int id) {
+  // Takes effect with the next picture.
+  player_->SetRotation(static_cast<Rotation>(id - IDC_ROTATE_0));
+}
+
+void CBrindleFlashDlg::OnStartStop() {
+  liveCapture_->OnStartStopClicked();
+}
+
+void CBrindleFlashDlg::OnSetClock() {
+  if (live_.streamingFlag != 0) return;
+  // The camera clock dialog hooks in here; until it exists the button does nothing.
+}
+
+void CBrindleFlashDlg::OnFlashSave() {
+  // The flash readout with its progress dialog hooks in here; until it exists the button does
+  // nothing.
+}
+
+void CBrindleFlashDlg::OnFlashErase() {
+  // The flash erase hooks in here; until it exists the button does nothing.
+}
+
+}  // namespace bf::ui

@@ -1,0 +1,104 @@
+#include "mainwindow/ControlBuilder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+#include "mainwindow/UpDownControl.h"
+
+namespace bf::ui {
+namespace {
+
+QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent,
+                    const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
+  const QString caption = QString::fromUtf8(spec.caption);
+  switch (spec.kind) {
+    case ControlKind::StaticFrame:
+      return makeFrame(spec);
+    case ControlKind::GroupFrame:
+      return new QGroupBox(caption, parent);
+    case ControlKind::Label: {
+      auto* label = new QLabel(caption, parent);
+      label->setAlignment((spec.align == TextAlign::Right ? Qt::AlignRight : Qt::AlignLeft) |
+                          Qt::AlignTop);
+      return label;
+    }
+    case ControlKind::PushButton:
+    case ControlKind::DefaultButton:
+    case ControlKind::IconButton: {
+      auto* button = new QPushButton(caption, parent);
+      // Only Enter's own button is pressed by Enter, as in a classic dialog without a focused
+      // push button taking over.
+      button->setAutoDefault(false);
+      if (spec.kind == ControlKind::DefaultButton) button->setDefault(true);
+      return button;
+    }
+    case ControlKind::PushLikeCheck: {
+      auto* button = new QPushButton(caption, parent);
+      button->setCheckable(true);
+      button->setAutoDefault(false);
+      return button;
+    }
+    case ControlKind::CheckBox:
+      return new QCheckBox(caption, parent);
+    case ControlKind::RadioButton: {
+      auto* radio = new QRadioButton(caption, parent);
+      // The window checks and clears the radios itself (by code, as the groups are scattered).
+      radio->setAutoExclusive(false);
+      return radio;
+    }
+    case ControlKind::Edit:
+      return new QLineEdit(parent);
+    case ControlKind::DropDownList: {
+      auto* list = new QComboBox(parent);
+      list->setEditable(false);
+      return list;
+    }
+    case ControlKind::VerticalSlider:
+      return new QSlider(Qt::Vertical, parent);
+    case ControlKind::HorizontalSlider:
+      return new QSlider(Qt::Horizontal, parent);
+    case ControlKind::UpDown:
+      return new UpDownControl(parent);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::map<int, QWidget*> BuildControls(
+    QWidget* parent, DialogBaseUnits units,
+    const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
+  std::map<int, QWidget*> controls;
+  int unnamed = 0;
+  for (const ControlSpec& spec : MainWindowControls()) {
+    QWidget* widget = MakeWidget(spec, parent, makeFrame);
+    if (widget == nullptr) continue;
+    QRect rect = DialogToPixels(QRect(spec.x, spec.y, spec.width, spec.height), units);
+    if (spec.kind == ControlKind::Label && spec.width == 0) {
+      rect.setWidth(widget->sizeHint().width());
+    }
+    if (spec.kind == ControlKind::DropDownList) {
+      // The template's height is that of the opened list; the closed box is one line high.
+      rect.setHeight(std::max(widget->sizeHint().height(), DialogYToPixels(12, units)));
+    }
+    widget->setGeometry(rect);
+    widget->setVisible(spec.visible);
+    widget->setEnabled(spec.enabled);
+    if (spec.kind == ControlKind::GroupFrame) widget->lower();
+    if (spec.id != 0) {
+      widget->setObjectName(QString::number(spec.id));
+      controls[spec.id] = widget;
+    } else {
+      widget->setObjectName(QStringLiteral("static%1").arg(++unnamed));
+    }
+  }
+  return controls;
+}
+
+}  // namespace bf::ui

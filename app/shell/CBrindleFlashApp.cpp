@@ -1,0 +1,62 @@
+#include "shell/CBrindleFlashApp.h"
+
+#include <QFileInfo>
+#include <memory>
+
+#include "frames/JpegHeaderTable.h"
+#include "host/TickSource.h"
+#include "link/BackendRegistry.h"
+#include "mainwindow/CBrindleFlashDlg.h"
+#include "mainwindow/ControlIds.h"
+#include "mainwindow/Icons.h"
+#include "recordings/ThreadPlaybackTimer.h"
+#include "shell/HeaderTableLocation.h"
+#include "shell/QtSettingsStore.h"
+#include "shell/QtUserPrompts.h"
+#include "sim/AllDrivers.h"
+
+namespace bf::ui {
+
+CBrindleFlashApp::CBrindleFlashApp(int& argc, char** argv) : app_(argc, argv) {
+  QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
+  QCoreApplication::setApplicationName(QStringLiteral("BrindleFlash 1.1.3"));
+  QApplication::setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
+}
+
+std::string CBrindleFlashApp::CommandLineText(const QStringList& arguments) {
+  return arguments.mid(1).join(QLatin1Char(' ')).toStdString();
+}
+
+int CBrindleFlashApp::Run() {
+  QtSettingsStore settings;
+  QtUserPrompts prompts;
+  TickSource& ticks = SystemTickSource::Instance();
+
+  const std::string folder = HeaderTableFolder(
+      settings.ReadString("", settings::kInstallPath, ""),
+      QCoreApplication::applicationDirPath().toStdString(),
+      [](const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); });
+  JpegHeaderTable headers;
+  const TableLoadResult loaded = LoadJpegHeaderTableFromFile(HeaderTablePath(folder), headers);
+  if (!loaded) {
+    prompts.ShowMessage(loaded.error, "", MessageIcon::Error, MessageButtons::Ok);
+    return 1;
+  }
+
+  std::string error;
+  std::shared_ptr<D2xxBackend> backend =
+      CreateBackend(BackendSpecFromEnvironment(), AllDrivers(), ticks, &error);
+  // Without a backend the program still starts: the handshake reports the missing device and
+  // recordings can be played.
+  if (!backend) backend = MakeFailingBackend(ftstatus::kDeviceNotFound, error);
+
+  ThreadPlaybackTimer timer;
+  CBrindleFlashDlg window(MainWindowServices{prompts, settings, backend, ticks, headers, timer,
+                                             CommandLineText(QCoreApplication::arguments())});
+  prompts.SetParentWindow(&window);
+  window.OnInitDialog();
+  window.exec();
+  return 0;
+}
+
+}  // namespace bf::ui

@@ -1,0 +1,25 @@
+#pragma once
+#include <QApplication>
+#include <string>
+
+namespace bf::ui {
+
+// The application object: names the application and its settings store, finds and loads the
+// header table, chooses the camera backend, then runs the main window modally until it
+// closes. A header table that cannot be loaded is reported and ends the program before any
+// window appears. GUI thread only.
+class CBrindleFlashApp {
+ public:
+  CBrindleFlashApp(int& argc, char** argv);
+  // Returns the process exit code.
+  int Run();
+
+  // The recording to open at start-up: every argument after the program name, joined by
+  // single spaces (the whole command-line text).
+  static std::string CommandLineText(const QStringList& arguments);
+
+ private:
+  QApplication app_;
+};
+
+}  // namespace bf::ui

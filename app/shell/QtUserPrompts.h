@@ -1,0 +1,37 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+#include "host/UserPrompts.h"
+
+namespace bf::ui {
+
+// UserPrompts shown with real Qt dialogs: message boxes titled with the application name when
+// no caption is given, the open and save file dialogs, the event pump and the busy cursor.
+// GUI thread only. The busy cursor is a single override, restored by SetBusyCursor(false) or
+// at destruction, so it can never be left on.
+class QtUserPrompts final : public UserPrompts {
+ public:
+  QtUserPrompts() = default;
+  ~QtUserPrompts() override;
+  QtUserPrompts(const QtUserPrompts&) = delete;
+  QtUserPrompts& operator=(const QtUserPrompts&) = delete;
+
+  // Window the dialogs are shown over (may be null).
+  void SetParentWindow(QWidget* parent) { parent_ = parent; }
+
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                            MessageButtons buttons) override;
+  std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
+  void PumpEvents() override;
+  void SetBusyCursor(bool busy) override;
+
+ private:
+  std::optional<std::string> ChooseFile(const FileDialogRequest& request, bool save);
+
+  QPointer<QWidget> parent_;
+  bool busy_ = false;
+};
+
+}  // namespace bf::ui
