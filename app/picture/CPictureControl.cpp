@@ -49,8 +49,15 @@ void CPictureControl::ReleasePicture() {
 }
 
 void CPictureControl::EraseOnNextPaint() {
-  erasePending_ = true;
-  update();
+  const auto erase = [this] {
+    erasePending_ = true;
+    update();
+  };
+  if (QThread::currentThread() == thread()) {
+    erase();
+  } else {
+    QMetaObject::invokeMethod(this, erase, Qt::QueuedConnection);
+  }
 }
 
 void CPictureControl::SetOffset(int x, int y) {

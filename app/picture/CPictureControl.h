@@ -38,7 +38,8 @@ class CPictureControl : public QWidget {
   // Drops the picture (no repaint is requested).
   void ReleasePicture();
   // The parent's erase of this area: the next paint fills what it repaints with the button
-  // face colour before drawing. Also pending at first show, so no stale pixels appear.
+  // face colour before drawing. Also pending at first show, so no stale pixels appear. Any
+  // thread (queued to the GUI thread).
   void EraseOnNextPaint();
 
   int OffsetX() const { return offsetX_.load(); }
