@@ -3,11 +3,11 @@
 
 #include <initializer_list>
 
+#include "SimRig.h"
 #include "flash/FlashAddress.h"
 #include "link/CameraCommands.h"
 #include "link/StatusHandshake.h"
 #include "sim/SimCamera.h"
-#include "SimRig.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {
@@ -29,8 +29,8 @@ TEST(SimProtocol, EveryCommandAnswersWithExactlyItsReplyLength) {
     EXPECT_EQ(rig.Ask(CMD_GET_WRAP_FLAG), std::vector<uint8_t>{0});
     EXPECT_EQ(rig.Ask(CMD_GET_FLASH_POINTER).size(), type == CAMERA_NAND_PAGES ? 5u : 4u);
     // Commands without a reply, unknown codes and 24 among them: nothing comes back.
-    for (uint8_t code : std::initializer_list<uint8_t>{4, 5, 7, 8, 11, 12, 17, 18, 19, 20, 25, 0,
-                                                         24, 26, 200}) {
+    for (uint8_t code :
+         std::initializer_list<uint8_t>{4, 5, 7, 8, 11, 12, 17, 18, 19, 20, 25, 0, 24, 26, 200}) {
       SCOPED_TRACE(static_cast<int>(code));
       EXPECT_TRUE(rig.Ask(code).empty());
     }
@@ -57,8 +57,16 @@ TEST(SimProtocol, EmptyFlashPointerHasEachTypesEmptyValue) {
 TEST(SimProtocol, CommandsSplitAcrossWritesInAnyWayParseTheSame) {
   // Set compression 4, frame rate 6, clock, then ask for status and clock: first in the
   // program's own writes, then one byte per write, then all in one write.
-  const std::vector<uint8_t> script = {CMD_SET_COMPRESSION, 4, CMD_SET_FRAME_RATE, 6,
-                                       CMD_SET_CLOCK, 0xC0, 0x37, 0x36, 0x4A, CMD_GET_STATUS,
+  const std::vector<uint8_t> script = {CMD_SET_COMPRESSION,
+                                       4,
+                                       CMD_SET_FRAME_RATE,
+                                       6,
+                                       CMD_SET_CLOCK,
+                                       0xC0,
+                                       0x37,
+                                       0x36,
+                                       0x4A,
+                                       CMD_GET_STATUS,
                                        CMD_GET_CLOCK};
   std::vector<std::vector<uint8_t>> replies;
   for (int split : {0, 1, 2}) {
@@ -154,8 +162,8 @@ TEST(SimProtocol, StatusHandshakeSucceedsAfterNotReadyAnswers) {
   FTD2xx link(camera, clock);
   ScriptedPrompts prompts;
   std::optional<CameraStatus> applied;
-  auto status = RunStatusHandshake(link, prompts, clock,
-                                   [&](const CameraStatus& s) { applied = s; });
+  auto status =
+      RunStatusHandshake(link, prompts, clock, [&](const CameraStatus& s) { applied = s; });
   ASSERT_TRUE(status.has_value());
   EXPECT_TRUE(prompts.shown.empty());
   EXPECT_TRUE(status->MotionDetectorOn());

@@ -3,12 +3,12 @@
 
 #include <cmath>
 
+#include "SimRig.h"
 #include "frames/HeaderGenerator.h"
 #include "frames/JpegInfo.h"
 #include "frames/RebuildJpeg.h"
 #include "link/CameraCommands.h"
 #include "sim/FrameMaker.h"
-#include "SimRig.h"
 
 namespace bf::test {
 namespace {
@@ -49,8 +49,8 @@ TEST(SimStream, EveryFrameRebuildsToAJpegOfTheCurrentSizeModeAndCompression) {
     for (bool mono : {false, true}) {
       rig.link.WriteByte(mono ? CMD_SET_MONOCHROME : CMD_SET_COLOUR);
       for (uint8_t level = 0; level <= 4; ++level) {
-        SCOPED_TRACE(testing::Message() << size.width << " mono " << mono << " level "
-                                        << static_cast<int>(level));
+        SCOPED_TRACE(testing::Message()
+                     << size.width << " mono " << mono << " level " << static_cast<int>(level));
         SetValue(rig, CMD_SET_COMPRESSION, level);
         // Frames taken before the change may still be queued; the next ones show it.
         auto frame = rig.ReadFrame();
