@@ -1,0 +1,166 @@
+// Faults the simulated camera injects, and how it is selected and configured.
+#include <gtest/gtest.h>
+
+#include "SimRig.h"
+#include "link/BackendRegistry.h"
+#include "link/FTDException.h"
+#include "link/StatusHandshake.h"
+#include "sim/AllDrivers.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf::test {
+namespace {
+
+uint32_t FailureCode(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const FTDException& e) {
+    return e.GetCode();
+  }
+  return 0;
+}
+
+TEST(SimFaults, FailCallFailsExactlyThatCallWithItsStatus) {
+  sim::SimOptions o;
+  o.failCall = 3;  // Open and SetTimeouts are calls 1 and 2
+  o.failStatus = 10;
+  SimRig rig(o);
+  EXPECT_EQ(FailureCode([&] { rig.link.WriteByte(CMD_GET_CAMERA_TYPE); }), 10u);
+  EXPECT_TRUE(rig.ReadOnce(8).empty()) << "the failed write must not reach the camera";
+  EXPECT_EQ(rig.Ask(CMD_GET_CAMERA_TYPE).size(), 1u);
+
+  rig.camera->FailCall(rig.camera->CallCount() + 2, ftstatus::kIoError);
+  rig.link.WriteByte(CMD_GET_WRAP_FLAG);
+  EXPECT_EQ(FailureCode([&] { rig.ReadOnce(1); }), ftstatus::kIoError);
+  EXPECT_EQ(rig.ReadOnce(1).size(), 1u) << "the reply stays queued for the next read";
+}
+
+TEST(SimFaults, UnpluggedAfterNCallsEveryLaterCallFails) {
+  sim::SimOptions o;
+  o.unplugAfterCalls = 4;
+  SimRig rig(o);
+  EXPECT_EQ(rig.Ask(CMD_GET_CAMERA_TYPE).size(), 1u);  // calls 3 and 4
+  EXPECT_EQ(FailureCode([&] { rig.link.WriteByte(CMD_GET_STATUS); }), ftstatus::kIoError);
+  EXPECT_EQ(FailureCode([&] { rig.link.GetQueueStatus(); }), ftstatus::kIoError);
+  rig.link.Close();
+  EXPECT_EQ(FailureCode([&] { rig.link.Open(0); }), ftstatus::kDeviceNotFound);
+  rig.camera->Replug();
+  rig.link.Open(0);
+  EXPECT_EQ(rig.Ask(CMD_GET_CAMERA_TYPE).size(), 1u);
+}
+
+TEST(SimFaults, UnpluggedAfterNBytesCutsTheTransferThere) {
+  sim::SimOptions o;
+  o.unplugAfterBytes = 10;  // one command byte written, then 9 of the 16 status bytes
+  SimRig rig(o);
+  EXPECT_EQ(rig.Ask(CMD_GET_STATUS).size(), 9u);
+  EXPECT_EQ(FailureCode([&] { rig.ReadOnce(16); }), ftstatus::kIoError);
+}
+
+TEST(SimFaults, MutedCameraMakesTheHandshakeGiveUp) {
+  sim::SimOptions o;
+  o.mute = true;
+  VirtualClock clock;
+  auto camera = std::make_shared<sim::SimCamera>(o, clock);
+  FTD2xx link(camera, clock);
+  ScriptedPrompts prompts;
+  EXPECT_FALSE(RunStatusHandshake(link, prompts, clock, [](const CameraStatus&) {}));
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, "Перезапустите камеру");
+
+  camera->SetMute(false);
+  SimRig rig;
+  rig.camera->SetMute(true);
+  rig.link.WriteByte(CMD_START_STREAM);
+  EXPECT_TRUE(rig.Ask(CMD_GET_CAMERA_TYPE).empty());
+  rig.clock.Advance(20'000);
+  EXPECT_EQ(rig.Queued(), 0u);
+}
+
+TEST(SimFaults, DropShortensEveryReplyByItsLastBytes) {
+  sim::SimOptions o;
+  o.dropReplyBytes = 3;
+  SimRig rig(o);
+  EXPECT_EQ(rig.Ask(CMD_GET_STATUS).size(), 13u);
+  EXPECT_EQ(rig.Ask(CMD_GET_CLOCK).size(), 1u);
+  EXPECT_TRUE(rig.Ask(CMD_GET_CAMERA_TYPE).empty());
+  rig.link.RequestFlashRange(192, 194);
+  EXPECT_EQ(rig.Drain().size(), 1021u);
+}
+
+TEST(SimFaults, GarbageComesBeforeTheChosenFrame) {
+  sim::SimOptions o;
+  o.frameRateIndex = 7;
+  o.garbageBeforeFrame = 3;
+  o.garbageBytes = 40;
+  SimRig rig(o);
+  rig.link.WriteByte(CMD_START_STREAM);
+  EXPECT_TRUE(rig.ReadFrame().has_value());
+  EXPECT_TRUE(rig.ReadFrame().has_value());
+  EXPECT_FALSE(rig.ReadFrame().has_value());
+  rig.link.WriteByte(CMD_STOP_STREAM);
+  rig.Drain();
+
+  rig.camera->InjectGarbage(5);
+  EXPECT_EQ(rig.Queued(), 5u);
+  const auto junk = rig.ReadOnce(16);
+  EXPECT_EQ(junk.size(), 5u);
+  EXPECT_EQ(std::count(junk.begin(), junk.end(), 0xFF), 0);
+}
+
+TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
+  SimRig rig;
+  rig.camera->SetBytesPerSecond(10'000);
+  rig.link.RequestFlashRange(192, 200);  // 4096 bytes
+  const uint64_t start = rig.clock.NowMs();
+  // One read waits its 200 ms and gets what the link carried meanwhile.
+  EXPECT_NEAR(static_cast<double>(rig.ReadOnce(4096).size()), 2000.0, 20.0);
+  std::vector<uint8_t> rest(2096);
+  EXPECT_EQ(rig.link.ReadWithTimeout(rest.data(), 2096), 2096u);
+  EXPECT_NEAR(static_cast<double>(rig.clock.NowMs() - start), 410.0, 3.0);
+}
+
+TEST(SimOptionsParsing, KeysValuesAndErrors) {
+  std::string error;
+  auto o = sim::ParseSimOptions(
+      "type=2,size=640x480,frames=5,recordings=2,damaged,wrapped=1,notready=2,erase_ms=100,"
+      "speed=0,md_interval=500,fail_call=7:4,unplug_calls=9,unplug_bytes=99,mute=0,drop=1,"
+      "garbage=3:20,seed=5,clock=1000,rate=7,compression=4,mono=1,md=1,max_fps=30",
+      sim::SimOptions::Demo(), &error);
+  ASSERT_TRUE(o.has_value()) << error;
+  EXPECT_EQ(o->type, CAMERA_NAND_PAGES);
+  EXPECT_EQ(o->size.width, 640);
+  EXPECT_TRUE(o->prefillDamaged);
+  EXPECT_TRUE(o->prefillWrapped);
+  EXPECT_EQ(o->failCall, 7u);
+  EXPECT_EQ(o->failStatus, 4u);
+  EXPECT_EQ(o->garbageBeforeFrame, 3u);
+  EXPECT_EQ(o->garbageBytes, 20u);
+  EXPECT_EQ(o->bytesPerSecond, 0u);
+  EXPECT_EQ(o->clock, 1000u);
+  EXPECT_FALSE(o->clockFromHost);
+  for (const char* bad : {"type=3", "size=100x100", "speed=fast", "bogus=1", "rate=8",
+                          "fail_call=2:0", "max_fps=5"}) {
+    error.clear();
+    EXPECT_FALSE(sim::ParseSimOptions(bad, {}, &error).has_value()) << bad;
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(SimOptionsParsing, SelectedThroughTheBackendRegistry) {
+  VirtualClock clock;
+  std::string error;
+  auto backend = CreateBackend("sim:type=1,frames=3,speed=0", AllDrivers(), clock, &error);
+  ASSERT_NE(backend, nullptr) << error;
+  FTD2xx link(std::shared_ptr<D2xxBackend>(std::move(backend)), clock);
+  link.Open(0);
+  link.WriteByte(CMD_GET_CAMERA_TYPE);
+  uint8_t type = 0xFF;
+  EXPECT_EQ(link.Read(&type, 1), 1u);
+  EXPECT_EQ(type, CAMERA_PACKED_PAGES);
+  EXPECT_EQ(CreateBackend("sim:type=9", AllDrivers(), clock, &error), nullptr);
+  EXPECT_NE(error.find("type"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bf::test
