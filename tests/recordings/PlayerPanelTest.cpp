@@ -1,0 +1,251 @@
+// The player group's handlers end to end: panel, player and a virtual timer.
+#include "recordings/PlayerPanel.h"
+
+#include <gtest/gtest.h>
+
+#include "RecordingFixture.h"
+#include "recordings/VirtualPlaybackTimer.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf {
+namespace {
+
+class FakePanelView final : public PlayerPanelView {
+ public:
+  bool playerControls = false;
+  bool cameraControls = true;
+  uint32_t sliderMax = 0;
+  uint32_t sliderPage = 0;
+  uint32_t slider = 0;
+  int rateShown = -1;
+  bool spinEnabled = false;
+  bool linkOk = true;
+  int invalidations = 0;
+
+  void EnablePlayerControls(bool on) override { playerControls = on; }
+  void EnableCameraControls(bool on) override { cameraControls = on; }
+  void SetSliderRange(uint32_t maxPosition, uint32_t pageSize) override {
+    sliderMax = maxPosition;
+    sliderPage = pageSize;
+  }
+  void SetSliderPosition(uint32_t position) override { slider = position; }
+  void ShowRate(int rate) override { rateShown = rate; }
+  void EnableRateSpin(bool on) override { spinEnabled = on; }
+  bool LinkStatusOk() override { return linkOk; }
+  void InvalidatePictureArea() override { ++invalidations; }
+};
+
+class PlayerGroup : public ::testing::Test {
+ protected:
+  PlayerGroup() {
+    // Position messages are queued to the GUI thread and handled once the step is over.
+    display.onPosition = [this](uint32_t p) { queued.push_back(p); };
+  }
+
+  // Drives the timer, handling each step's position message after the step, as the GUI would.
+  void RunAll() {
+    while (timer.Pending() > 0) {
+      timer.RunUntil(NextDue());
+      Deliver();
+    }
+  }
+  void RunFor(uint64_t ms) {
+    timer.RunFor(ms);
+    Deliver();
+  }
+  uint64_t NextDue() {
+    // The virtual timer fires one event per due time here; stepping 1 ms at a time is cheap.
+    return clock.NowMs() + 1;
+  }
+  void Deliver() {
+    std::vector<uint32_t> batch;
+    batch.swap(queued);
+    for (uint32_t p : batch) panel.OnPlayerPosition(p);
+  }
+
+  std::string Write(const std::string& name, const std::vector<uint32_t>& stamps) {
+    return dir.Write(name, test::RecordingWithTimestamps(stamps));
+  }
+
+  test::TempDir dir;
+  VirtualClock clock;
+  VirtualPlaybackTimer timer{clock};
+  test::ScriptedPrompts prompts;
+  test::RecordingDisplay display;
+  MemorySettingsStore settings;
+  FakePanelView view;
+  std::vector<uint32_t> queued;
+  Player player{display, timer, prompts};
+  PlayerPanel panel{player, view, prompts, settings};
+};
+
+TEST_F(PlayerGroup, LoadSetsUpTheSliderAndShowsNothingYet) {
+  std::vector<uint32_t> stamps(45, 7);
+  EXPECT_EQ(panel.LoadRecording(Write("a.bfk", stamps)), 45u);
+  EXPECT_TRUE(view.playerControls);
+  EXPECT_EQ(view.sliderMax, 44u);
+  EXPECT_EQ(view.sliderPage, 2u);
+  EXPECT_EQ(view.slider, 0u);
+  EXPECT_TRUE(display.shown.empty());
+  EXPECT_TRUE(prompts.shown.empty());
+
+  EXPECT_EQ(panel.LoadRecording(""), 0u);
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(PlayerGroup, UnusableFilesSayTheFileIsEmpty) {
+  const std::vector<uint8_t> erasedFirst(64, 0xFF);
+  EXPECT_EQ(panel.LoadRecording(dir.Write("ff.bfk", erasedFirst)), 0u);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, "Файл пустой");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::None);
+  EXPECT_FALSE(view.playerControls);
+
+  // A zero-length file cannot be mapped: the system error box, then "Файл пустой".
+  prompts.shown.clear();
+  EXPECT_EQ(panel.LoadRecording(dir.Write("zero.bfk", {})), 0u);
+  ASSERT_EQ(prompts.shown.size(), 2u);
+  EXPECT_EQ(prompts.shown[0].caption, "Error");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Information);
+  EXPECT_FALSE(prompts.shown[0].text.empty());
+  EXPECT_EQ(prompts.shown[1].text, "Файл пустой");
+}
+
+TEST_F(PlayerGroup, ChooseRecordingRemembersTheFolderWithItsSeparator) {
+  const std::string file = Write("day1.bfk", {1, 2});
+  settings.WriteString("Settings", "Path", "/somewhere/else/");
+  prompts.openFiles.push_back(file);
+  panel.ChooseRecording();
+  ASSERT_EQ(prompts.openRequests.size(), 1u);
+  EXPECT_EQ(prompts.openRequests[0].initialDirectory, "/somewhere/else/");
+  EXPECT_EQ(prompts.openRequests[0].filter, "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||");
+  EXPECT_EQ(prompts.openRequests[0].defaultExtension, "bfk");
+  EXPECT_EQ(settings.ReadString("Settings", "Path", ""), dir.Path().string() + "/");
+  EXPECT_EQ(player.Count(), 2u);
+
+  // Cancelled: nothing stored, nothing opened.
+  settings.WriteString("Settings", "Path", "/kept/");
+  panel.ChooseRecording();
+  EXPECT_EQ(settings.ReadString("Settings", "Path", ""), "/kept/");
+
+  EXPECT_EQ(FolderOfChosenFile("D:\\rec\\day1"), "D:\\rec\\");
+  EXPECT_EQ(FolderOfChosenFile("/rec/day1.bfk"), "/rec/");
+}
+
+TEST_F(PlayerGroup, LikeOriginalRunToTheEndGivesTheCameraControlsBack) {
+  panel.LoadRecording(Write("a.bfk", {100, 100, 100, 101, 105}));
+  panel.LoadSettings();  // defaults: 10 fps, like original
+  panel.OnPlay();
+  EXPECT_FALSE(view.cameraControls);
+  EXPECT_EQ(display.clears, 1);
+  EXPECT_EQ(view.invalidations, 1);
+  RunAll();
+  EXPECT_EQ(view.slider, 5u);
+  EXPECT_TRUE(view.cameraControls);
+}
+
+TEST_F(PlayerGroup, CameraControlsComeBackOnlyWithAWorkingLink) {
+  panel.LoadRecording(Write("a.bfk", {1, 2, 3}));
+  view.linkOk = false;
+  panel.OnPlay();
+  RunAll();
+  EXPECT_FALSE(view.cameraControls);
+  panel.OnBegin();
+  panel.OnPlay();
+  panel.OnStop();
+  EXPECT_FALSE(view.cameraControls);
+  view.linkOk = true;
+  panel.OnStop();
+  EXPECT_TRUE(view.cameraControls);
+}
+
+TEST_F(PlayerGroup, PlayerFpsOutsideTheRangeIsClampedWhenPlayIsPressed) {
+  panel.LoadRecording(Write("a.bfk", {1, 2, 3, 4}));
+  settings.WriteInt("Settings", "Player fps", 0);
+  settings.WriteInt("Settings", "Like original", 0);
+  panel.LoadSettings();
+  EXPECT_TRUE(view.spinEnabled);
+  panel.OnPlay();
+  EXPECT_EQ(view.rateShown, 1);
+  EXPECT_EQ(player.FrameDelay(), 1000u);
+  panel.OnStop();
+
+  settings.WriteInt("Settings", "Player fps", 35);
+  panel.LoadSettings();
+  panel.OnBegin();
+  panel.OnPlay();
+  EXPECT_EQ(view.rateShown, 20);
+  EXPECT_EQ(player.FrameDelay(), 50u);
+  panel.SaveSettings();
+  EXPECT_EQ(settings.ReadInt("Settings", "Player fps", -1), 20);
+  EXPECT_EQ(settings.ReadInt("Settings", "Like original", -1), 0);
+}
+
+TEST_F(PlayerGroup, PlayAfterTheEndClearsThePictureAndStartsNothing) {
+  panel.LoadRecording(Write("a.bfk", {1, 2}));
+  panel.OnPlay();
+  RunAll();
+  const std::size_t shown = display.shown.size();
+  panel.OnPlay();
+  EXPECT_EQ(display.clears, 2);
+  EXPECT_EQ(display.shown.size(), shown);
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_TRUE(view.cameraControls);
+  panel.OnEnd();
+  EXPECT_EQ(view.slider, 1u);
+  panel.OnPlay();
+  EXPECT_TRUE(player.IsPlaying());
+}
+
+TEST_F(PlayerGroup, NavigationButtonsMoveTheSliderOnlyToFramesThatExist) {
+  panel.LoadRecording(Write("a.bfk", {1, 2, 3, 4, 5, 6, 7}));
+  panel.OnEnd();
+  EXPECT_EQ(view.slider, 6u);
+  EXPECT_EQ(display.shown.back().header.Timestamp(), 7u);
+  panel.OnNext();
+  EXPECT_EQ(view.slider, 6u);
+  panel.OnPrevious();
+  EXPECT_EQ(view.slider, 5u);
+  panel.OnSliderMoved(2);
+  EXPECT_EQ(player.Position(), 2u);
+  panel.OnBegin();
+  EXPECT_EQ(view.slider, 0u);
+  panel.OnPrevious();
+  EXPECT_EQ(view.slider, 0u);
+  EXPECT_EQ(player.Position(), 0u);
+}
+
+TEST_F(PlayerGroup, ModeButtonsAndSpinDriveTheRateMessage) {
+  panel.LoadRecording(Write("a.bfk", {1, 1, 1, 1, 1, 1, 1, 1}));
+  panel.LoadSettings();
+  panel.OnPlay();  // like original: the whole second spread over 8 frames
+  EXPECT_EQ(player.FrameDelay(), 125u);
+  panel.OnRateSpinEnd(4);  // ignored while "Как в оригинале" is selected
+  EXPECT_TRUE(player.LikeOriginal());
+  panel.OnOtherRateSelected();
+  EXPECT_TRUE(view.spinEnabled);
+  EXPECT_FALSE(player.LikeOriginal());
+  EXPECT_EQ(player.GroupSize(), 10u);
+  panel.OnRateSpinEnd(4);
+  EXPECT_EQ(view.rateShown, 4);
+  EXPECT_EQ(player.GroupSize(), 4u);
+  RunFor(125);  // the pending event keeps its delay; the next step uses the new rate
+  EXPECT_EQ(player.FrameDelay(), 250u);
+  panel.OnLikeOriginalSelected();
+  EXPECT_FALSE(view.spinEnabled);
+  EXPECT_TRUE(player.LikeOriginal());
+  EXPECT_EQ(player.GroupSize(), 4u);
+}
+
+TEST_F(PlayerGroup, OpeningDuringARunAppliesTheStopEffects) {
+  panel.LoadRecording(Write("a.bfk", {1, 2, 3, 4}));
+  panel.OnPlay();
+  EXPECT_FALSE(view.cameraControls);
+  panel.LoadRecording(Write("b.bfk", {5, 6}));
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_TRUE(view.cameraControls);
+  EXPECT_EQ(view.sliderMax, 1u);
+}
+
+}  // namespace
+}  // namespace bf

@@ -1,0 +1,121 @@
+#pragma once
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "frames/FrameHeader.h"
+#include "recordings/FrameDisplay.h"
+
+namespace bf::test {
+
+// Recording bytes built from crafted frame records: header, then a payload of filler bytes
+// that ends with the end-of-image marker FF D9.
+struct RecordSpec {
+  uint16_t recordLength = 1016;
+  uint32_t timestamp = 100;
+  uint8_t compression = 2;
+  uint8_t monochrome = 0;
+  uint8_t frameRateIndex = 6;
+  uint8_t flags = 0;
+};
+
+inline void AppendRecord(std::vector<uint8_t>& out, const RecordSpec& s) {
+  const FrameHeader h = FrameHeader::Make(s.recordLength, s.timestamp, s.compression, s.monochrome,
+                                          s.frameRateIndex, s.flags);
+  out.insert(out.end(), h.bytes.begin(), h.bytes.end());
+  const std::size_t payload = PayloadLength(h);
+  for (std::size_t i = 0; i < payload; ++i) {
+    out.push_back(static_cast<uint8_t>(i + s.timestamp));
+  }
+  if (payload >= 2) {
+    out[out.size() - 2] = 0xFF;
+    out[out.size() - 1] = 0xD9;
+  }
+}
+
+// Frames with the given timestamps, 1016-byte records.
+inline std::vector<uint8_t> RecordingWithTimestamps(const std::vector<uint32_t>& stamps) {
+  std::vector<uint8_t> bytes;
+  for (uint32_t t : stamps) AppendRecord(bytes, RecordSpec{.timestamp = t});
+  return bytes;
+}
+
+// A fresh folder under the system temp folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    static int serial = 0;
+    path_ = std::filesystem::temp_directory_path() /
+            ("bf-recordings-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string Write(const std::string& name, std::span<const uint8_t> bytes) const {
+    const std::string p = File(name);
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return p;
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A display that remembers what it was asked to show, and when.
+class RecordingDisplay final : public FrameDisplay {
+ public:
+  struct Shown {
+    FrameHeader header;
+    std::vector<uint8_t> payload;
+    uint64_t atMs = 0;
+  };
+  std::vector<Shown> shown;
+  std::vector<uint32_t> positions;
+  int clears = 0;
+  std::function<uint64_t()> now = [] { return uint64_t{0}; };
+  std::function<void(uint32_t)> onPosition;
+
+  bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override {
+    shown.push_back(Shown{header, {payload.begin(), payload.end()}, now()});
+    return true;
+  }
+  void ClearDisplay() override { ++clears; }
+  void PostPosition(uint32_t position) override {
+    positions.push_back(position);
+    if (onPosition) onPosition(position);
+  }
+  std::vector<uint64_t> Times() const {
+    std::vector<uint64_t> t;
+    for (const Shown& s : shown) t.push_back(s.atMs);
+    return t;
+  }
+  std::vector<uint32_t> Stamps() const {
+    std::vector<uint32_t> t;
+    for (const Shown& s : shown) t.push_back(s.header.Timestamp());
+    return t;
+  }
+};
+
+}  // namespace bf::test

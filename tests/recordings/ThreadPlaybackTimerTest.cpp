@@ -1,0 +1,121 @@
+// The real timer thread and the player on it. Waits are for events, never for a fixed time, and
+// nothing asserts on how long anything took (the benchmarks measure pacing).
+#include "recordings/ThreadPlaybackTimer.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "RecordingFixture.h"
+#include "recordings/Player.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf {
+namespace {
+
+TEST(ThreadPlaybackTimer, FiresInDueOrderAndHonoursKills) {
+  ThreadPlaybackTimer timer;
+  std::mutex m;
+  std::condition_variable cv;
+  std::vector<int> fired;
+  auto note = [&](int tag) {
+    return [&, tag](TimerEventId) {
+      std::lock_guard lock(m);
+      fired.push_back(tag);
+      cv.notify_all();
+    };
+  };
+  EXPECT_EQ(timer.SetEvent(0, 1, note(0)), 0u);  // refused: below the finest period
+  const TimerEventId late = timer.SetEvent(30, 1, note(3));
+  const TimerEventId killed = timer.SetEvent(10, 1, note(99));
+  timer.SetEvent(20, 1, note(2));
+  timer.SetEvent(1, 1, note(1));
+  timer.KillEvent(killed);
+  std::unique_lock lock(m);
+  cv.wait(lock, [&] { return fired.size() == 3; });
+  EXPECT_EQ(fired, (std::vector<int>{1, 2, 3}));
+  timer.KillEvent(late);  // already fired: ignored
+}
+
+TEST(ThreadPlaybackTimer, KillWaitsForARunningCallback) {
+  ThreadPlaybackTimer timer;
+  std::mutex m;
+  std::condition_variable cv;
+  bool entered = false;
+  bool release = false;
+  bool finished = false;
+  const TimerEventId id = timer.SetEvent(1, 1, [&](TimerEventId) {
+    std::unique_lock lock(m);
+    entered = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return release; });
+    finished = true;
+  });
+  {
+    std::unique_lock lock(m);
+    cv.wait(lock, [&] { return entered; });
+    release = true;
+    cv.notify_all();
+  }
+  timer.KillEvent(id);
+  std::lock_guard lock(m);
+  EXPECT_TRUE(finished);
+}
+
+// A display fed from the timer thread: the test waits for the end of the run through it.
+class WaitingDisplay final : public FrameDisplay {
+ public:
+  bool ShowFrame(const FrameHeader& header, std::span<const uint8_t>) override {
+    std::lock_guard lock(m_);
+    stamps_.push_back(header.Timestamp());
+    return true;
+  }
+  void ClearDisplay() override {}
+  void PostPosition(uint32_t position) override {
+    std::lock_guard lock(m_);
+    last_ = position;
+    cv_.notify_all();
+  }
+  std::vector<uint32_t> WaitForPosition(uint32_t position) {
+    std::unique_lock lock(m_);
+    cv_.wait(lock, [&] { return last_ >= position; });
+    return stamps_;
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::vector<uint32_t> stamps_;
+  uint32_t last_ = 0;
+};
+
+TEST(ThreadPlaybackTimer, PlayerRunsOnTheTimerThreadWhileTheGuiNavigates) {
+  test::TempDir dir;
+  test::ScriptedPrompts prompts;
+  ThreadPlaybackTimer timer;
+  WaitingDisplay display;
+  std::vector<uint32_t> stamps;
+  for (uint32_t i = 0; i < 12; ++i) stamps.push_back(i);
+  const std::string path = dir.Write("r.bfk", test::RecordingWithTimestamps(stamps));
+  {
+    Player player(display, timer, prompts);
+    ASSERT_EQ(player.OpenRecording(path), 12u);
+    ASSERT_EQ(player.StartPlayback(20), 1u);
+    // GUI-thread work racing the steps: every piece is serialised by the player's lock.
+    player.SetRate(20);
+    player.WithLock([] {});
+    Player::ShownFrame frame;
+    EXPECT_EQ(player.CopyShownFrame(frame), Player::ShownState::Shown);
+    const std::vector<uint32_t> seen = display.WaitForPosition(12);
+    EXPECT_EQ(seen.size(), 12u);
+    EXPECT_EQ(seen.back(), 11u);
+    // A second run, destroyed while it plays: the pending step is cancelled or waited out.
+    player.StopPlayback();  // the run's closing tick may still be pending
+    player.NavigateTo(0, NAV_ABSOLUTE);
+    ASSERT_NE(player.StartPlayback(20), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace bf
