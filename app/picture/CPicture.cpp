@@ -7,6 +7,7 @@
 namespace bf {
 
 void CPicture::Release() {
+  decoder_.Recycle(std::move(image_));
   image_ = QImage();
   std::vector<uint8_t>().swap(memory_);
 }
@@ -30,7 +31,9 @@ bool CPicture::LoadFromResource(int id) {
 void CPicture::RotateFlip(Rotation type) {
   if (image_.isNull() || type == Rotation::None) return;
   // One whole-image turn per picture; painting then stays an axis-aligned blit.
-  image_ = image_.transformed(QTransform().rotate(90.0 * static_cast<int>(type)));
+  QImage turned = image_.transformed(QTransform().rotate(90.0 * static_cast<int>(type)));
+  decoder_.Recycle(std::move(image_));
+  image_ = std::move(turned);
 }
 
 bool CPicture::Draw(QPainter& painter, int left, int top, int right, int bottom) const {

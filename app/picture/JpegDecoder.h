@@ -2,13 +2,14 @@
 #include <QImage>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace bf {
 
-// Decodes a baseline JPEG through libjpeg-turbo straight into a 32-bit QImage buffer (colour as
-// Format_RGB32; black-and-white pictures decoded to 8-bit grey and widened to 32 bits once, so
-// that painting never converts). One decompressor handle per object: an object may move
-// between threads but must not be used by two at once.
+// Decodes a baseline JPEG through libjpeg-turbo straight into a 32-bit QImage buffer
+// (Format_RGB32). Black-and-white pictures are decoded to 8-bit grey and widened once here, so
+// that painting never converts. One decompressor handle
+// per object: an object may move between threads but must not be used by two at once.
 class JpegDecoder {
  public:
   JpegDecoder();
@@ -25,8 +26,18 @@ class JpegDecoder {
   // platform decoders do.
   QImage Decode(const uint8_t* data, std::size_t size);
 
+  // Hands back a picture that is no longer needed; the next Decode of the same size writes into
+  // its buffer instead of allocating (and faulting in) a fresh megabyte per frame. Pictures
+  // still shared with someone else are simply dropped.
+  void Recycle(QImage&& image);
+
  private:
+  QImage TakeRecycled(int width, int height);
+  bool DecodeGrey(const uint8_t* data, unsigned long length, QImage& image);
+
   void* handle_;  // tjhandle
+  QImage recycled_;
+  std::vector<uint8_t> grey_;  // 8-bit scratch picture for black-and-white frames
 };
 
 }  // namespace bf
