@@ -53,21 +53,36 @@ void RxQueue::Clear() {
 
 void LinkPacer::SetSpeed(uint64_t bytesPerSecond, uint64_t nowMs) {
   speed_ = bytesPerSecond;
+  started_ = true;
   lastMs_ = nowMs;
   creditByteMs_ = 0;
+  readable_ = lastQueued_;  // what was queued before the change is not held back
 }
 
 void LinkPacer::Update(uint64_t nowMs, uint64_t queued) {
-  if (speed_ == 0) return;
+  if (speed_ == 0) {
+    readable_ = lastQueued_ = queued;
+    return;
+  }
   if (!started_ || nowMs < lastMs_) {
     started_ = true;
     lastMs_ = nowMs;
   }
-  creditByteMs_ += (nowMs - lastMs_) * speed_;
+  const uint64_t elapsed = nowMs - lastMs_;
   lastMs_ = nowMs;
-  readable_ = std::min(queued, readable_ + creditByteMs_ / 1000);
-  creditByteMs_ %= 1000;
-  if (readable_ >= queued) creditByteMs_ = 0;
+  if (readable_ < lastQueued_) {
+    creditByteMs_ += elapsed * speed_;
+    readable_ = std::min(lastQueued_, readable_ + creditByteMs_ / 1000);
+    creditByteMs_ %= 1000;
+  }
+  if (readable_ >= lastQueued_) creditByteMs_ = 0;
+  lastQueued_ = queued;
+  readable_ = std::min(readable_, queued);
+}
+
+void LinkPacer::Consumed(uint64_t n) {
+  readable_ = n < readable_ ? readable_ - n : 0;
+  lastQueued_ = n < lastQueued_ ? lastQueued_ - n : 0;
 }
 
 uint64_t LinkPacer::MsUntilReadable(uint64_t wanted, uint64_t queued) const {

@@ -33,22 +33,25 @@ class RxQueue {
 };
 
 // The link's delivery speed: bytes become readable at bytesPerSecond after they were queued.
-// An idle link banks no credit. 0 means unlimited.
+// An idle link banks no credit: bytes queued after a silence still take their time.
+// 0 means unlimited.
 class LinkPacer {
  public:
   explicit LinkPacer(uint64_t bytesPerSecond = 0) : speed_(bytesPerSecond) {}
   void SetSpeed(uint64_t bytesPerSecond, uint64_t nowMs);
-  // Brings the readable count up to date; queued is the queue size now.
+  // Lets the time up to nowMs pass over what was queued at the previous update, then takes
+  // note of the queue size now.
   void Update(uint64_t nowMs, uint64_t queued);
   uint64_t Readable(uint64_t queued) const { return speed_ == 0 ? queued : readable_; }
-  void Consumed(uint64_t n) { readable_ = n < readable_ ? readable_ - n : 0; }
-  void Clear() { readable_ = 0; }
+  void Consumed(uint64_t n);
+  void Clear() { readable_ = lastQueued_ = creditByteMs_ = 0; }
   // Milliseconds until `wanted` bytes are readable (0 when they already are).
   uint64_t MsUntilReadable(uint64_t wanted, uint64_t queued) const;
 
  private:
   uint64_t speed_;
   uint64_t readable_ = 0;
+  uint64_t lastQueued_ = 0;
   uint64_t lastMs_ = 0;
   uint64_t creditByteMs_ = 0;  // fraction of a byte carried over, in byte-milliseconds
   bool started_ = false;

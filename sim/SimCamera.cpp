@@ -108,6 +108,7 @@ FtStatus SimCamera::Write(FtHandle handle, const void* buffer, uint32_t count, u
   if ((buffer == nullptr && count > 0) || written == nullptr) return ftstatus::kInvalidParameter;
   const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, ByteAllowance()));
   const uint64_t now = ticks_.NowMs();
+  AdvanceTo(now);
   model_.Receive(static_cast<const uint8_t*>(buffer), n, now);
   pacer_.Update(now, model_.Output().Size());
   CountBytes(n);

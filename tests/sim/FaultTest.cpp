@@ -111,6 +111,7 @@ TEST(SimFaults, GarbageComesBeforeTheChosenFrame) {
 TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
   SimRig rig;
   rig.camera->SetBytesPerSecond(10'000);
+  rig.clock.Advance(30'000);             // an idle link banks nothing for later
   rig.link.RequestFlashRange(192, 200);  // 4096 bytes
   const uint64_t start = rig.clock.NowMs();
   // One read waits its 200 ms and gets what the link carried meanwhile.
@@ -118,6 +119,25 @@ TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
   std::vector<uint8_t> rest(2096);
   EXPECT_EQ(rig.link.ReadWithTimeout(rest.data(), 2096), 2096u);
   EXPECT_NEAR(static_cast<double>(rig.clock.NowMs() - start), 410.0, 3.0);
+
+  // The stream at maximum rate is limited by the link, not by the frame rate.
+  rig.camera->SetBytesPerSecond(0);
+  const uint8_t rate[2] = {CMD_SET_FRAME_RATE, 7};
+  rig.link.WriteBuffer(rate, 2);
+  rig.link.WriteByte(CMD_START_STREAM);
+  const auto first = rig.ReadFrame();
+  ASSERT_TRUE(first.has_value());
+  rig.camera->SetBytesPerSecond(first->payload.size() + 16);  // one frame per second
+  const uint64_t from = rig.clock.NowMs();
+  uint64_t bytes = 0;
+  while (rig.clock.NowMs() - from < 10'000) {
+    auto f = rig.ReadFrame();
+    ASSERT_TRUE(f.has_value());
+    bytes += f->payload.size() + 16;
+  }
+  const double seconds = static_cast<double>(rig.clock.NowMs() - from) / 1000.0;
+  EXPECT_NEAR(static_cast<double>(bytes) / seconds, static_cast<double>(first->payload.size() + 16),
+              0.2 * static_cast<double>(first->payload.size() + 16));
 }
 
 TEST(SimOptionsParsing, KeysValuesAndErrors) {
