@@ -19,6 +19,9 @@ namespace bf::sim {
 class SimFlash {
  public:
   explicit SimFlash(CameraType type);
+  // The backdrop of a wrapped prefill refers back to its flash: it stays where it was built.
+  SimFlash(const SimFlash&) = delete;
+  SimFlash& operator=(const SimFlash&) = delete;
 
   CameraType Type() const { return type_; }
   // Bytes of the data space (type 0: 256,000 sectors; type 1: 128 MiB; type 2: 1 GiB).

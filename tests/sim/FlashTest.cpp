@@ -221,6 +221,11 @@ TEST(SimFlash, ReadRequestsReturnExactlyTheirRangeAndNothingForAnEmptyRange) {
   nand.link.WriteBuffer(a.data(), 5);
   nand.link.WriteBuffer(b.data(), 5);
   EXPECT_EQ(nand.Queued(), kNandFlashBytes);
+  std::vector<uint8_t> chunk(8 << 20);
+  ASSERT_EQ(nand.link.ReadWithTimeout(chunk.data(), 8 << 20), 8u << 20);
+  EXPECT_TRUE(std::all_of(chunk.begin(), chunk.end(), [](uint8_t x) { return x == 0xFF; }));
+  EXPECT_EQ(nand.camera->Model().Flash().Store().AllocatedBytes(), 0u)
+      << "reading erased flash must not allocate";
   nand.link.Purge(kPurgeRx | kPurgeTx);
   EXPECT_EQ(nand.Queued(), 0u);
 }
