@@ -1,0 +1,180 @@
+// The camera-settings handlers, driven through the real widgets against the simulated camera.
+#include "MainWindowFixture.h"
+#include "link/StatusText.h"
+
+namespace bf::test {
+namespace {
+
+using namespace bf::ui;
+
+TEST_F(MainWindowTest, SettingsControlsSendTheirCommands) {
+  options.frameRateIndex = 3;
+  options.monochrome = false;
+  options.compression = 2;
+  options.motionDetector = true;
+  Start();
+  const auto& model = camera->Model();
+
+  L(IDC_FRAME_RATE)->setFocus();
+  QTest::keyClick(L(IDC_FRAME_RATE), Qt::Key_Down);
+  EXPECT_EQ(model.Settings().frameRateIndex, 4);
+
+  QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);  // "Цветной" -> "Черно-белый"
+  EXPECT_TRUE(model.Settings().monochrome);
+
+  // Key moves end a scroll at once; the top of the compression slider is 0.
+  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Up);
+  EXPECT_EQ(S(IDC_COMPRESSION)->value(), 1);
+  EXPECT_EQ(model.Settings().compression, 1);
+  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Home);
+  EXPECT_EQ(model.Settings().compression, 0);
+
+  // Sensitivity is sent as 5 minus the position: fully right ("100%") sends 0.
+  QTest::keyClick(S(IDC_SENSITIVITY), Qt::Key_End);
+  EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 5);
+  EXPECT_EQ(model.Sensitivity(), 0);
+
+  Click(IDC_LEDS_OFF);
+  EXPECT_FALSE(model.LedsOn());
+  Click(IDC_LEDS_OFF);
+  EXPECT_TRUE(model.LedsOn());
+
+  Click(IDC_AUTONOMOUS);
+  EXPECT_TRUE(model.Autonomous());
+  Click(IDC_AUTONOMOUS);
+  EXPECT_FALSE(model.Autonomous());
+
+  Click(IDC_EXT_RECORDING);
+  EXPECT_TRUE(model.ExternalRecording());
+
+  Click(IDC_DETECTOR_OFF);
+  EXPECT_FALSE(model.Settings().motionDetector);
+  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutDetectorOff);
+  Click(IDC_DETECTOR_ON);
+  EXPECT_TRUE(model.Settings().motionDetector);
+  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutUnlimited);
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(MainWindowTest, CompressionAndColourChangesWaitForTheNextHeader) {
+  Start();
+  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+  EXPECT_EQ(window->State().settingsPending, 1);
+  // Without a live view no header comes: the busy cursor must not stay on.
+  ASSERT_FALSE(prompts.busyCursor.empty());
+  EXPECT_FALSE(prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowTest, DetectorRadiosSwitchSensitivityEvenWhenTheCommandFails) {
+  options.motionDetector = false;
+  Start();
+  ASSERT_FALSE(W(IDC_SENSITIVITY)->isEnabled());
+
+  camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
+  Click(IDC_DETECTOR_ON);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, StatusText(ftstatus::kIoError));
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(W(IDC_SENSITIVITY)->isEnabled());
+  EXPECT_TRUE(B(IDC_DETECTOR_ON)->isChecked());  // the control keeps the operator's choice
+  EXPECT_FALSE(camera->Model().Settings().motionDetector);
+
+  camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
+  Click(IDC_DETECTOR_OFF);
+  EXPECT_EQ(prompts.shown.size(), 2u);
+  EXPECT_FALSE(W(IDC_SENSITIVITY)->isEnabled());
+  EXPECT_TRUE(B(IDC_DETECTOR_OFF)->isChecked());
+}
+
+TEST_F(MainWindowTest, RotationRadiosTurnTheNextPictureOnly) {
+  Start();
+  Click(IDC_ROTATE_90);
+  EXPECT_EQ(window->PlayerWindow().GetRotation(), Rotation::Cw90);
+  EXPECT_FALSE(B(IDC_ROTATE_0)->isChecked());
+  Click(IDC_ROTATE_270);
+  EXPECT_EQ(window->PlayerWindow().GetRotation(), Rotation::Cw270);
+  EXPECT_FALSE(B(IDC_ROTATE_90)->isChecked());
+  const std::size_t mark = backend->writes.size();
+  Click(IDC_ROTATE_0);
+  EXPECT_EQ(backend->writes.size(), mark);  // no command for a rotation
+}
+
+TEST_F(MainWindowTest, ServiceTestButtonWritesTwoSeparateBytes) {
+  Start();
+  const std::size_t mark = backend->writes.size();
+  B(IDC_TEST)->click();
+  ASSERT_EQ(backend->writes.size(), mark + 2);
+  EXPECT_EQ(backend->writes[mark], std::vector<uint8_t>{CMD_TEST});
+  EXPECT_EQ(backend->writes[mark + 1], std::vector<uint8_t>{1});
+
+  camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
+  B(IDC_TEST)->click();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, StatusText(ftstatus::kIoError));
+}
+
+TEST_F(MainWindowTest, ReadRxSavesOnlyThePendingBytes) {
+  Start();
+  camera->InjectGarbage(300);
+  const std::string path = (TempDir() / "rx.bin").string();
+  prompts.saveFiles.push_back(path);
+  B(IDC_READ_RX)->click();
+  ASSERT_EQ(prompts.saveRequests.size(), 1u);
+  EXPECT_TRUE(prompts.saveRequests[0].confirmOverwrite);
+  EXPECT_TRUE(prompts.saveRequests[0].filter.empty());
+  EXPECT_EQ(std::filesystem::file_size(path), 300u);
+  EXPECT_TRUE(prompts.shown.empty());
+
+  // Nothing pending: no dialog at all.
+  B(IDC_READ_RX)->click();
+  EXPECT_EQ(prompts.saveRequests.size(), 1u);
+}
+
+TEST_F(MainWindowTest, AllDataCopiesEverythingUntilTheCameraFallsSilent) {
+  Start();
+  camera->InjectGarbage(100'000);
+  const std::string path = (TempDir() / "all.bin").string();
+  prompts.saveFiles.push_back(path);
+  B(IDC_ALL_DATA)->click();
+  EXPECT_EQ(std::filesystem::file_size(path), 100'000u);
+  EXPECT_TRUE(prompts.shown.empty());
+  ASSERT_GE(prompts.busyCursor.size(), 2u);
+  EXPECT_FALSE(prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowTest, AllDataReportsAFileThatCannotBeCreated) {
+  Start();
+  const std::string path = (TempDir() / "missing-folder" / "all.bin").string();
+  prompts.saveFiles.push_back(path);
+  B(IDC_ALL_DATA)->click();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, path + " was not found.");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+}
+
+TEST_F(MainWindowTest, AllDataReportsALinkFailureAndEndsTheBusyCursor) {
+  Start();
+  camera->InjectGarbage(1000);
+  camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
+  prompts.saveFiles.push_back((TempDir() / "all.bin").string());
+  B(IDC_ALL_DATA)->click();
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, StatusText(ftstatus::kIoError));
+  EXPECT_FALSE(prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowTest, ReconnectButtonReopensTheDevice) {
+  Start();
+  const std::size_t purges = backend->purges.size();
+  B(IDC_CUB)->click();
+  EXPECT_TRUE(prompts.shown.empty());
+  ASSERT_EQ(backend->purges.size(), purges + 1);
+  EXPECT_EQ(backend->purges.back(), kPurgeRx | kPurgeTx);
+  EXPECT_TRUE(window->Link().Handle() != nullptr);
+  // The link works after the reopen.
+  Click(IDC_LEDS_OFF);
+  EXPECT_FALSE(camera->Model().LedsOn());
+}
+
+}  // namespace
+}  // namespace bf::test

@@ -1,0 +1,116 @@
+// The main window's controls: every row of the table exists by id with its caption, kind and
+// state, placed by the dialog-unit conversion.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "MainWindowFixture.h"
+#include "mainwindow/ControlTable.h"
+#include "mainwindow/DialogUnits.h"
+#include "mainwindow/Icons.h"
+#include "mainwindow/UpDownControl.h"
+#include "picture/CBfkPlayer.h"
+
+namespace bf::test {
+namespace {
+
+using namespace bf::ui;
+
+TEST(DialogUnits, MulDivRoundsHalfAwayFromZero) {
+  EXPECT_EQ(MulDiv(413, 6, 4), 620);   // 619.5
+  EXPECT_EQ(MulDiv(362, 13, 8), 588);  // 588.25
+  EXPECT_EQ(MulDiv(-5, 3, 2), -8);     // -7.5
+  EXPECT_EQ(MulDiv(7, 1, 0), -1);
+}
+
+TEST(DialogUnits, EdgesAreConvertedSeparately) {
+  const DialogBaseUnits units{6, 13};
+  // 15..30 wide: left 22.5 -> 23, right 45 -> 45: width 22, not MulDiv(15) = 23.
+  EXPECT_EQ(DialogToPixels(QRect(15, 262, 15, 15), units), QRect(23, 426, 22, 24));
+}
+
+TEST_F(MainWindowTest, EveryControlExistsWithItsCaptionAndPlace) {
+  Start();
+  const DialogBaseUnits units = MeasureBaseUnits(window->font());
+  ASSERT_GT(units.x, 0);
+  ASSERT_GT(units.y, 0);
+  EXPECT_EQ(window->size(), QSize(DialogXToPixels(413, units), DialogYToPixels(362, units)));
+  EXPECT_EQ(window->windowTitle(), "BrindleFlash");
+  int withId = 0;
+  for (const ControlSpec& spec : MainWindowControls()) {
+    if (spec.id == 0) continue;
+    ++withId;
+    QWidget* w = W(spec.id);
+    ASSERT_NE(w, nullptr) << spec.id;
+    EXPECT_EQ(w->objectName(), QString::number(spec.id));
+    EXPECT_EQ(window->findChild<QWidget*>(QString::number(spec.id)), w);
+    const QRect expected = DialogToPixels(QRect(spec.x, spec.y, spec.width, spec.height), units);
+    EXPECT_EQ(w->pos(), expected.topLeft()) << spec.id;
+    if (spec.kind != ControlKind::DropDownList) EXPECT_EQ(w->size(), expected.size()) << spec.id;
+    EXPECT_EQ(w->isHidden(), !spec.visible) << spec.id;
+    if (auto* button = qobject_cast<QAbstractButton*>(w);
+        button && spec.kind != ControlKind::IconButton) {
+      EXPECT_EQ(button->text(), QString::fromUtf8(spec.caption)) << spec.id;
+    }
+  }
+  EXPECT_EQ(withId, 37);
+  // Labels and frames carry their texts too.
+  QStringList texts;
+  for (auto* label : window->findChildren<QLabel*>()) texts << label->text();
+  for (auto* group : window->findChildren<QGroupBox*>()) texts << group->title();
+  for (const char* text : {"Изображение", "Скорость (кадров в секунду):", "Поворот (градусов)",
+                           "Скорость", "Цвет", "Сжатие", "Наилучшее сжатие", "Наилучшее качество",
+                           "Детектор движения", "Чувствительность:", "0%", "100%", "Флеш-память"}) {
+    EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
+  }
+}
+
+TEST_F(MainWindowTest, ControlKindsAndFixedStates) {
+  Start();
+  EXPECT_NE(qobject_cast<CBfkPlayer*>(W(IDC_PICTURE)), nullptr);
+  EXPECT_TRUE(B(IDC_START_STOP)->isCheckable());
+  EXPECT_NE(qobject_cast<QCheckBox*>(W(IDC_AUTONOMOUS)), nullptr);
+  EXPECT_NE(qobject_cast<QRadioButton*>(W(IDC_ROTATE_180)), nullptr);
+  EXPECT_TRUE(window->ControlAs<QPushButton>(IDOK_EXIT)->isDefault());
+  for (int id : {IDC_READ_RX, IDC_CUB, IDC_ALL_DATA, IDC_TEST, IDC_FLASH_POINTER}) {
+    EXPECT_TRUE(W(id)->isHidden()) << id;
+  }
+  EXPECT_FALSE(W(IDC_FLASH_POINTER)->isEnabled());
+  EXPECT_FALSE(W(IDC_RATE_EDIT)->isEnabled());
+  EXPECT_EQ(S(IDC_COMPRESSION)->orientation(), Qt::Vertical);
+  EXPECT_EQ(S(IDC_COMPRESSION)->maximum(), 4);
+  EXPECT_TRUE(S(IDC_COMPRESSION)->invertedAppearance());
+  EXPECT_EQ(S(IDC_SENSITIVITY)->maximum(), 5);
+  EXPECT_EQ(S(IDC_POSITION)->tickPosition(), QSlider::TicksBothSides);
+  EXPECT_EQ(S(IDC_POSITION)->maximum(), 1);
+  auto* spin = window->ControlAs<UpDownControl>(IDC_RATE_SPIN);
+  ASSERT_NE(spin, nullptr);
+  EXPECT_EQ(spin->minimum(), 1);
+  EXPECT_EQ(spin->maximum(), 20);
+  EXPECT_EQ(spin->position(), 10);
+  ASSERT_EQ(L(IDC_FRAME_RATE)->count(), 8);
+  EXPECT_EQ(L(IDC_FRAME_RATE)->itemText(7), QString::fromUtf8("макс. скорость"));
+  ASSERT_EQ(L(IDC_COLOUR)->count(), 2);
+  EXPECT_EQ(L(IDC_COLOUR)->itemText(0), QString::fromUtf8("Черно-белый"));
+  for (int id : {IDC_BEGIN, IDC_PREVIOUS, IDC_PLAY, IDC_STOP, IDC_NEXT, IDC_END}) {
+    EXPECT_FALSE(B(id)->icon().isNull()) << id;
+  }
+  EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST(Icons, EveryResourceIconIsDrawnAndDistinct) {
+  QList<QImage> images;
+  for (int id : {IDR_MAINFRAME, IDI_BEGIN, IDI_PREVIOUS, IDI_PLAY, IDI_STOP, IDI_NEXT, IDI_END}) {
+    const QIcon icon = LoadAppIcon(id);
+    ASSERT_FALSE(icon.isNull()) << id;
+    const QImage image = icon.pixmap(16, 16).toImage();
+    EXPECT_FALSE(images.contains(image)) << id;
+    images << image;
+  }
+  EXPECT_TRUE(LoadAppIcon(999).isNull());
+}
+
+}  // namespace
+}  // namespace bf::test

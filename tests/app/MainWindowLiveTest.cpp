@@ -1,0 +1,170 @@
+// The main window around a running live view: handlers nested in the live loop's event pump.
+#include "MainWindowFixture.h"
+#include "link/StatusText.h"
+#include "picture/CBfkPlayer.h"
+
+namespace bf::test {
+namespace {
+
+using namespace bf::ui;
+
+constexpr int kLiveLocked[] = {IDC_SET_CLOCK, IDC_FLASH_SAVE, IDC_OPEN,       IDC_FLASH_ERASE,
+                               IDC_ROTATE_0,  IDC_ROTATE_90,  IDC_ROTATE_180, IDC_ROTATE_270};
+
+class MainWindowLive : public MainWindowTest {
+ protected:
+  // Runs a Start click; `during` runs at each pump of the loop with the pump's number and
+  // returns true to press Stop.
+  void RunLive(const std::function<bool(int pump)>& during) {
+    int pump = 0;
+    bool stopped = false;
+    prompts.onPump = [&] {
+      if (stopped) return;
+      if (during(++pump)) {
+        stopped = true;
+        Click(IDC_START_STOP);
+      }
+    };
+    Click(IDC_START_STOP);
+    prompts.onPump = nullptr;
+  }
+};
+
+TEST_F(MainWindowLive, StartShowsFramesAndStopReturnsToIdle) {
+  options.frameRateIndex = 7;
+  Start();
+  bool sawPicture = false;
+  bool lockedWhileRunning = true;
+  RunLive([&](int) {
+    for (int id : kLiveLocked) lockedWhileRunning &= !W(id)->isEnabled();
+    EXPECT_EQ(window->StartStopCaption(), "Стоп");
+    if (window->PlayerWindow().HasPicture()) sawPicture = true;
+    return sawPicture && IsFrameHeader(window->PlayerWindow().ShownHeader());
+  });
+  EXPECT_TRUE(sawPicture);
+  EXPECT_TRUE(lockedWhileRunning);
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_FALSE(B(IDC_START_STOP)->isChecked());
+  EXPECT_FALSE(camera->Model().Streaming());
+  for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
+  EXPECT_FALSE(window->PlayerWindow().HasPicture());  // cleared at the end
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(MainWindowLive, AutonomousAndExternalRecordingAreRefusedWhileStreaming) {
+  Start();
+  std::size_t mark = 0;
+  RunLive([&](int pump) {
+    if (pump == 1) {
+      mark = backend->writes.size();
+      Click(IDC_AUTONOMOUS);
+      EXPECT_FALSE(B(IDC_AUTONOMOUS)->isChecked());
+      Click(IDC_EXT_RECORDING);
+      EXPECT_FALSE(B(IDC_EXT_RECORDING)->isChecked());
+      EXPECT_EQ(backend->writes.size(), mark);  // nothing sent
+      return true;
+    }
+    return false;
+  });
+  EXPECT_FALSE(backend->Sent(CMD_AUTONOMOUS_ON, mark));
+  EXPECT_FALSE(backend->Sent(CMD_EXT_RECORDING_ON, mark));
+  EXPECT_FALSE(camera->Model().Autonomous());
+  EXPECT_FALSE(camera->Model().ExternalRecording());
+}
+
+TEST_F(MainWindowLive, LedsAndSettingsAreSentAtOnceDuringTheLiveView) {
+  options.compression = 2;
+  Start();
+  bool ledsOffAtOnce = false;
+  bool pendingSeen = false;
+  bool pendingCleared = false;
+  RunLive([&](int pump) {
+    if (pump == 1) {
+      Click(IDC_LEDS_OFF);
+      ledsOffAtOnce = !camera->Model().LedsOn();
+      QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+      pendingSeen = window->State().settingsPending == 1;
+      EXPECT_EQ(camera->Model().Settings().compression, 3);
+      return false;
+    }
+    // The busy cursor ends with the next header after an empty poll.
+    if (window->State().settingsPending == 0) pendingCleared = true;
+    return pendingCleared;
+  });
+  EXPECT_TRUE(ledsOffAtOnce);
+  EXPECT_TRUE(pendingSeen);
+  EXPECT_TRUE(pendingCleared);
+  ASSERT_FALSE(prompts.busyCursor.empty());
+  EXPECT_FALSE(prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowLive, SilentCameraEndsTheViewAfterTwelveSecondsWithDrainAndPurge) {
+  options.motionDetector = false;
+  Start();
+  std::size_t mark = 0;
+  uint64_t startMs = 0;
+  RunLive([&](int pump) {
+    if (pump == 1) {
+      camera->SetMute(true);
+      mark = backend->writes.size();
+      startMs = clock.NowMs();
+    }
+    return false;  // never pressed: the view must end by itself
+  });
+  EXPECT_GE(clock.NowMs() - startMs, 12'000u - 400u);
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_FALSE(B(IDC_START_STOP)->isChecked());
+  EXPECT_FALSE(backend->Sent(CMD_STOP_STREAM, mark));
+  ASSERT_FALSE(backend->purges.empty());
+  EXPECT_EQ(backend->purges.back(), kPurgeRx | kPurgeTx);
+  for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
+}
+
+TEST_F(MainWindowLive, DetectorOnWaitsWithoutLimitUntilStop) {
+  options.motionDetector = true;
+  Start();
+  uint64_t startMs = 0;
+  bool stillRunning = true;
+  RunLive([&](int pump) {
+    if (pump == 1) {
+      camera->SetMute(true);
+      startMs = clock.NowMs();
+    }
+    stillRunning &= window->State().streamingFlag == 1;
+    return clock.NowMs() - startMs > 60'000;
+  });
+  EXPECT_TRUE(stillRunning);
+  EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+}
+
+TEST_F(MainWindowLive, LinkFailureEndsTheViewWithTheStatusText) {
+  Start();
+  RunLive([&](int pump) {
+    if (pump == 1) camera->Unplug();
+    return false;
+  });
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_FALSE(B(IDC_START_STOP)->isChecked());
+  EXPECT_EQ(window->State().streamingFlag, 0);
+  for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
+}
+
+TEST_F(MainWindowLive, ClockButtonDoesNothingWhileTheButtonIsIn) {
+  Start();
+  Click(IDC_AUTONOMOUS);
+  const std::size_t mark = backend->writes.size();
+  Click(IDC_START_STOP);  // autonomous: stream command, no loop
+  EXPECT_EQ(window->StartStopCaption(), "Стоп");
+  EXPECT_TRUE(W(IDC_SET_CLOCK)->isEnabled());
+  Click(IDC_SET_CLOCK);
+  EXPECT_FALSE(backend->Sent(CMD_GET_CLOCK, mark));
+  Click(IDC_START_STOP);
+  EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM, mark));
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+}
+
+}  // namespace
+}  // namespace bf::test

@@ -1,0 +1,125 @@
+// Start-up of the main window: the handshake with and without a camera, the stored player
+// settings, the recording named on the command line.
+#include "MainWindowFixture.h"
+#include "recordings/Player.h"
+
+namespace bf::test {
+namespace {
+
+using namespace bf::ui;
+
+constexpr int kCameraIds[] = {IDC_START_STOP,  IDC_AUTONOMOUS,  IDC_FRAME_RATE,   IDC_COLOUR,
+                              IDC_COMPRESSION, IDC_DETECTOR_ON, IDC_DETECTOR_OFF, IDC_SET_CLOCK,
+                              IDC_FLASH_SAVE,  IDC_FLASH_ERASE, IDC_LEDS_OFF,     IDC_EXT_RECORDING,
+                              IDC_ROTATE_0,    IDC_ROTATE_90,   IDC_ROTATE_180,   IDC_ROTATE_270,
+                              IDC_SENSITIVITY};
+constexpr int kPlayerIds[] = {IDC_BEGIN,      IDC_PREVIOUS, IDC_NEXT,     IDC_END,
+                              IDC_PLAY,       IDC_STOP,     IDC_POSITION, IDC_LIKE_ORIGINAL,
+                              IDC_OTHER_RATE, IDC_EXPORT,   IDC_RATE_SPIN};
+
+TEST_F(MainWindowTest, WithoutCameraReportsInitFailureAndKeepsCameraControlsOff) {
+  Start("", /*withCamera=*/false);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, "Ошибка инициализации камеры.\nУстройство не найдено");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(prompts.shown[0].caption, "");
+  for (int id : kCameraIds) EXPECT_FALSE(W(id)->isEnabled()) << id;
+  for (int id : kPlayerIds) EXPECT_FALSE(W(id)->isEnabled()) << id;
+  EXPECT_TRUE(W(IDC_OPEN)->isEnabled());
+  EXPECT_TRUE(W(IDOK_EXIT)->isEnabled());
+  EXPECT_EQ(window->State().frameTimeout, 0u);
+}
+
+TEST_F(MainWindowTest, HandshakeAppliesCameraStatusToControls) {
+  options.compression = 3;
+  options.monochrome = true;
+  options.frameRateIndex = 5;
+  options.motionDetector = true;
+  Start();
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(S(IDC_COMPRESSION)->value(), 3);
+  EXPECT_EQ(L(IDC_COLOUR)->currentText(), QString::fromUtf8("Черно-белый"));
+  EXPECT_EQ(L(IDC_FRAME_RATE)->currentText(), QString::fromUtf8("3 кадра в сек."));
+  EXPECT_TRUE(B(IDC_DETECTOR_ON)->isChecked());
+  EXPECT_FALSE(B(IDC_DETECTOR_OFF)->isChecked());
+  EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 0);
+  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutUnlimited);
+  for (int id : kCameraIds) EXPECT_TRUE(W(id)->isEnabled()) << id;
+  // The handshake's closing commands reached the camera.
+  EXPECT_TRUE(camera->Model().LedsOn());
+  EXPECT_FALSE(camera->Model().ExternalRecording());
+  EXPECT_FALSE(camera->Model().Autonomous());
+  EXPECT_EQ(camera->Model().Sensitivity(), 5);
+  EXPECT_FALSE(B(IDC_LEDS_OFF)->isChecked());
+}
+
+TEST_F(MainWindowTest, HandshakeWithDetectorOffSelectsColourAndLocksSensitivity) {
+  options.monochrome = false;
+  options.motionDetector = false;
+  Start();
+  EXPECT_EQ(L(IDC_COLOUR)->currentText(), QString::fromUtf8("Цветной"));
+  EXPECT_TRUE(B(IDC_DETECTOR_OFF)->isChecked());
+  EXPECT_FALSE(B(IDC_DETECTOR_ON)->isChecked());
+  EXPECT_FALSE(W(IDC_SENSITIVITY)->isEnabled());
+  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutDetectorOff);
+  EXPECT_TRUE(W(IDC_START_STOP)->isEnabled());
+  EXPECT_TRUE(B(IDC_ROTATE_0)->isChecked());
+  EXPECT_EQ(window->PlayerWindow().OffsetY(), 20);
+}
+
+TEST_F(MainWindowTest, FirstRunWithEmptyStoreUsesDefaults) {
+  Start();
+  EXPECT_EQ(RateText(), "10");
+  EXPECT_TRUE(B(IDC_LIKE_ORIGINAL)->isChecked());
+  EXPECT_FALSE(B(IDC_OTHER_RATE)->isChecked());
+  EXPECT_FALSE(W(IDC_RATE_SPIN)->isEnabled());
+  // Nothing is written by merely starting.
+  EXPECT_FALSE(settings.Has(settings::kSection, settings::kPlayerFps));
+  EXPECT_FALSE(settings.Has(settings::kSection, settings::kLikeOriginal));
+}
+
+TEST_F(MainWindowTest, StoredOtherRateIsToldToThePlayerButSpinStaysOffWithoutRecording) {
+  settings.WriteInt(settings::kSection, settings::kLikeOriginal, 0);
+  settings.WriteInt(settings::kSection, settings::kPlayerFps, 7);
+  Start();
+  EXPECT_TRUE(B(IDC_OTHER_RATE)->isChecked());
+  EXPECT_FALSE(B(IDC_LIKE_ORIGINAL)->isChecked());
+  EXPECT_EQ(RateText(), "7");
+  EXPECT_FALSE(window->RecordingPlayer().LikeOriginal());
+  EXPECT_EQ(window->RecordingPlayer().GroupSize(), 7u);
+  EXPECT_FALSE(W(IDC_RATE_SPIN)->isEnabled());
+}
+
+TEST_F(MainWindowTest, StoredLikeOriginalTellsThePlayerNothing) {
+  settings.WriteInt(settings::kSection, settings::kLikeOriginal, 1);
+  settings.WriteInt(settings::kSection, settings::kPlayerFps, 7);
+  Start();
+  EXPECT_TRUE(B(IDC_LIKE_ORIGINAL)->isChecked());
+  EXPECT_TRUE(window->RecordingPlayer().LikeOriginal());
+  EXPECT_EQ(window->RecordingPlayer().GroupSize(), 0u);
+}
+
+TEST_F(MainWindowTest, CommandLineRecordingOpensAndEnablesPlayerGroup) {
+  const std::string path = WriteRecording(5);
+  Start(path);
+  EXPECT_EQ(window->RecordingPlayer().Count(), 5u);
+  EXPECT_TRUE(W(IDC_PLAY)->isEnabled());
+  EXPECT_TRUE(W(IDC_EXPORT)->isEnabled());
+  EXPECT_EQ(S(IDC_POSITION)->maximum(), 4);
+  EXPECT_EQ(S(IDC_POSITION)->value(), 0);
+  EXPECT_EQ(S(IDC_POSITION)->pageStep(), 0);
+  EXPECT_FALSE(W(IDC_RATE_SPIN)->isEnabled());  // like original is selected
+}
+
+TEST_F(MainWindowTest, CommandLineNamingNoRecordingSaysFileIsEmpty) {
+  const std::filesystem::path path = TempDir() / "garbage.bfk";
+  std::ofstream(path) << "not a recording at all, just text";
+  Start(path.string());
+  ASSERT_FALSE(prompts.shown.empty());
+  EXPECT_EQ(prompts.shown.back().text, "Файл пустой");
+  EXPECT_EQ(prompts.shown.back().icon, MessageIcon::None);
+  EXPECT_FALSE(W(IDC_PLAY)->isEnabled());
+}
+
+}  // namespace
+}  // namespace bf::test
