@@ -1,7 +1,11 @@
 #include "recordings/ThreadPlaybackTimer.h"
 
 #ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace bf {
@@ -15,6 +19,17 @@ void ApplyTimerSlack(bool precise) {
   prctl(PR_SET_TIMERSLACK, precise ? 1UL : 0UL, 0UL, 0UL, 0UL);  // 0: back to the default
 #else
   (void)precise;
+#endif
+}
+
+// Steps must not wait behind ordinary work: a low real-time priority if the system grants it,
+// else a better nice value, else as is. A step is short (one frame shown), so it starves nobody.
+void RaisePriority() {
+#ifdef __linux__
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 1;
+  if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10);
 #endif
 }
 
@@ -33,8 +48,10 @@ ThreadPlaybackTimer::~ThreadPlaybackTimer() {
 }
 
 uint64_t ThreadPlaybackTimer::GridMs() const {
+  Clock::time_point now = Clock::now();
+  if (std::this_thread::get_id() == thread_.get_id()) now -= lag_;
   return static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - epoch_).count());
+      std::chrono::duration_cast<std::chrono::milliseconds>(now - epoch_).count());
 }
 
 uint32_t ThreadPlaybackTimer::TimeMs() {
@@ -82,6 +99,7 @@ void ThreadPlaybackTimer::KillEvent(TimerEventId id) {
 }
 
 void ThreadPlaybackTimer::Run() {
+  RaisePriority();
   bool precise = false;
   std::unique_lock lock(mutex_);
   while (!stop_) {
@@ -102,6 +120,8 @@ void ThreadPlaybackTimer::Run() {
       continue;  // re-evaluate: the event may have been killed or an earlier one armed
     }
     const TimerEventId id = next->first;
+    const Clock::duration lag = Clock::now() - next->second.due;
+    lag_ = lag < kMaxCatchUp ? lag : Clock::duration{};
     Callback callback = std::move(next->second.callback);
     events_.erase(next);
     running_ = id;
@@ -109,6 +129,7 @@ void ThreadPlaybackTimer::Run() {
     callback(id);
     callback = nullptr;
     lock.lock();
+    lag_ = {};
     running_ = 0;
     settled_.notify_all();
   }

@@ -10,10 +10,15 @@
 namespace bf {
 
 // The real playback timer: one dedicated thread that sleeps to the absolute deadline of the
-// earliest pending event and runs its callback there. Milliseconds are counted on a fixed grid
-// from the timer's creation, and an event is due at (current grid millisecond + delay); so a
-// callback that measures its own time with TimeMs() and subtracts it from the next delay keeps
-// an exact schedule instead of accumulating its wake-up latency.
+// earliest pending event and runs its callback there, at raised priority where the system
+// allows it (as the platform's multimedia timer thread runs).
+//
+// Schedule: milliseconds are counted on a fixed grid from the timer's creation, and an event is
+// due at (current grid millisecond + delay). Inside a callback the clock reads as if the thread
+// had woken exactly at the event's due time (a late wake-up of up to kMaxCatchUp is taken out),
+// so a callback that measures its own time with TimeMs() and subtracts it from the next delay
+// stays on an absolute schedule instead of adding each wake-up's lateness to the next frame.
+// A longer stall is not caught up: the schedule restarts from the real time.
 // Raising the resolution tightens the thread's timer slack for the duration of the run.
 class ThreadPlaybackTimer final : public PlaybackTimer {
  public:
@@ -36,7 +41,10 @@ class ThreadPlaybackTimer final : public PlaybackTimer {
     Callback callback;
   };
 
+  static constexpr std::chrono::milliseconds kMaxCatchUp{25};
+
   void Run();
+  // Grid milliseconds now, as the calling thread sees them (see the class comment).
   uint64_t GridMs() const;
 
   const Clock::time_point epoch_ = Clock::now();
@@ -47,6 +55,7 @@ class ThreadPlaybackTimer final : public PlaybackTimer {
   TimerEventId nextId_ = 1;
   TimerEventId running_ = 0;
   int periods_ = 0;
+  Clock::duration lag_{};  // lateness of the callback running now; timer thread only
   bool stop_ = false;
   std::thread thread_;  // last: starts once everything above is constructed
 };
