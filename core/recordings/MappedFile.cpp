@@ -88,7 +88,8 @@ struct Descriptor {
 
 bool MappedFile::Open(const std::string& path) {
   Close();
-  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  // Non-blocking, so that naming a FIFO or a device fails below instead of hanging here.
+  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   if (file.fd < 0) {
     error_ = static_cast<uint32_t>(errno);
     return false;

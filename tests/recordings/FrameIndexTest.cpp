@@ -1,6 +1,7 @@
 #include "recordings/FrameIndex.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "RecordingFixture.h"
 #include "recordings/Recording.h"
@@ -130,6 +131,9 @@ TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeMapped) {
   EXPECT_EQ(r.SystemError(), static_cast<uint32_t>(EINVAL));
   EXPECT_EQ(r.Open(dir.Path().string()), Recording::OpenStatus::SystemError);
   EXPECT_FALSE(r.IsOpen());
+  // A FIFO would block an ordinary open until some writer comes along.
+  ASSERT_EQ(::mkfifo(dir.File("pipe.bfk").c_str(), 0600), 0);
+  EXPECT_EQ(r.Open(dir.File("pipe.bfk")), Recording::OpenStatus::SystemError);
 
   const std::vector<uint8_t> junk(100, 0x42);
   EXPECT_EQ(r.Open(dir.Write("junk.bfk", junk)), Recording::OpenStatus::NotRecording);
