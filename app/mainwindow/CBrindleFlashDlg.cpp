@@ -1,7 +1,6 @@
 #include "mainwindow/CBrindleFlashDlg.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -18,7 +17,6 @@
 #include "mainwindow/UpDownControl.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"
-#include "shell/CAboutDlg.h"
 
 namespace bf::ui {
 namespace {
@@ -84,24 +82,6 @@ void CBrindleFlashDlg::ConnectHandlers() {
   SetUpAboutEntry();
 }
 
-void CBrindleFlashDlg::SetUpAboutEntry() {
-  // Without a system menu to extend, the About item lives in the window's context menu and on
-  // F1.
-  auto* about = new QAction(QString::fromUtf8(kAboutMenuText), this);
-  about->setObjectName(QStringLiteral("aboutAction"));
-  about->setShortcut(QKeySequence(Qt::Key_F1));
-  about->setShortcutContext(Qt::WindowShortcut);
-  connect(about, &QAction::triggered, this, [this] { ShowAboutBox(); });
-  addAction(about);
-  setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
-void CBrindleFlashDlg::ShowAboutBox() {
-  CAboutDlg about(this);
-  about.setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
-  about.exec();
-}
-
 QWidget* CBrindleFlashDlg::Control(int id) const {
   auto it = controls_.find(id);
   return it == controls_.end() ? nullptr : it->second;
@@ -129,9 +109,9 @@ void CBrindleFlashDlg::OnInitDialog() {
   for (const char* text : kColourTexts) List(IDC_COLOUR)->addItem(QString::fromUtf8(text));
   WriteControls();
 
-  // 2. Icons (the About entry was added at construction).
-  const QIcon appIcon = LoadAppIcon(IDR_MAINFRAME);
-  setWindowIcon(appIcon);
+  // 2. About in the system menu where there is one; the application icon.
+  AddAboutToSystemMenu();
+  setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
 
   // 3. Sliders.
   QSlider* position = Slider(IDC_POSITION);

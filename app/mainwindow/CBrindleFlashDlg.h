@@ -88,8 +88,13 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   PlayerPanel& Panel() { return *panel_; }
   FTDClass& Link() { return *link_; }
 
-  // Opens the About box (context menu, F1).
+  // Opens the About box (system menu on Windows, context menu, F1).
   void ShowAboutBox();
+
+ protected:
+#ifdef _WIN32
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
  private:
   // Construction helpers.
@@ -99,6 +104,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void ConnectServiceButtons();
   void ConnectPlayerGroup();
   void SetUpAboutEntry();
+  void AddAboutToSystemMenu();
 
   QAbstractButton* Button(int id) const;
   QSlider* Slider(int id) const;

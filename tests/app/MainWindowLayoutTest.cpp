@@ -1,5 +1,6 @@
 // The main window's controls: every row of the table exists by id with its caption, kind and
 // state, placed by the dialog-unit conversion.
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -48,7 +49,9 @@ TEST_F(MainWindowTest, EveryControlExistsWithItsCaptionAndPlace) {
     EXPECT_EQ(window->findChild<QWidget*>(QString::number(spec.id)), w);
     const QRect expected = DialogToPixels(QRect(spec.x, spec.y, spec.width, spec.height), units);
     EXPECT_EQ(w->pos(), expected.topLeft()) << spec.id;
-    if (spec.kind != ControlKind::DropDownList) EXPECT_EQ(w->size(), expected.size()) << spec.id;
+    if (spec.kind != ControlKind::DropDownList) {
+      EXPECT_EQ(w->size(), expected.size()) << spec.id;
+    }
     EXPECT_EQ(w->isHidden(), !spec.visible) << spec.id;
     if (auto* button = qobject_cast<QAbstractButton*>(w);
         button && spec.kind != ControlKind::IconButton) {
@@ -98,6 +101,16 @@ TEST_F(MainWindowTest, ControlKindsAndFixedStates) {
     EXPECT_FALSE(B(id)->icon().isNull()) << id;
   }
   EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(MainWindowTest, AboutIsInTheContextMenuAndOnF1) {
+  Start();
+  auto* about = window->findChild<QAction*>("aboutAction");
+  ASSERT_NE(about, nullptr);
+  EXPECT_TRUE(window->actions().contains(about));
+  EXPECT_EQ(window->contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_EQ(about->text(), "&About BrindleFlash02...");
+  EXPECT_EQ(about->shortcut(), QKeySequence(Qt::Key_F1));
 }
 
 TEST(Icons, EveryResourceIconIsDrawnAndDistinct) {

@@ -38,7 +38,9 @@ TEST_F(MainWindowTest, GrabShowsTheLiveFrameInThePictureArea) {
   }
   EXPECT_TRUE(varied);
 
-  if (const char* path = std::getenv("BF_SCREENSHOT")) EXPECT_TRUE(shot.save(path, "PNG"));
+  if (const char* path = std::getenv("BF_SCREENSHOT")) {
+    EXPECT_TRUE(shot.save(path, "PNG"));
+  }
 }
 
 }  // namespace

@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Kelvane");
-  QCoreApplication::setApplicationName("BrindleFlash 1.1.3 test");
+  QCoreApplication::setApplicationName("BrindleFlash 1.1.3");
   return RUN_ALL_TESTS();
 }
