@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "RecordingFixture.h"
+#include "frames/JpegEncoder.h"
+#include "frames/JpegInfo.h"
 #include "recordings/FileErrorText.h"
 #include "recordings/StillFile.h"
 #include "recordings/VirtualPlaybackTimer.h"
@@ -198,6 +200,34 @@ TEST_F(StillExport, CompressionWithoutTableEntryIsRefused) {
   ExportFrame(player, table, prompts);
   EXPECT_EQ(prompts.Texts(), std::vector<std::string>{kUnknownCompressionText});
   EXPECT_FALSE(std::filesystem::exists(dir.File("seven.jpg")));
+}
+
+}  // namespace
+}  // namespace bf
+
+namespace bf {
+namespace {
+
+// With a real camera-like payload and the generated table the exported still is a JPEG that
+// decodes, the trailing header notwithstanding.
+TEST_F(StillExport, ExportedStillOfARealPictureDecodes) {
+  FramePayloadEncoder encoder(PictureSize{320, 240});
+  std::vector<uint8_t> rgb(320 * 240 * 3);
+  for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 7 / 3);
+  const std::vector<uint8_t> payload = encoder.Encode(rgb.data(), true, 3);
+  const FrameHeader h =
+      FrameHeader::Make(static_cast<uint16_t>(payload.size() + 16), 77, 3, 1, 5, 1);
+  std::vector<uint8_t> bytes(h.bytes.begin(), h.bytes.end());
+  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  ASSERT_EQ(player.OpenRecording(dir.Write("real.bfk", bytes)), 1u);
+  player.NavigateTo(0, NAV_ABSOLUTE);
+  const std::vector<uint8_t> still = ExportTo(dir.File("real.jpg"));
+  ASSERT_EQ(still.size(), 688u + payload.size() + 16u);
+  const JpegInfo info = DecodeCheckJpeg(still);
+  EXPECT_TRUE(info.ok) << info.error;
+  EXPECT_EQ(info.width, 320);
+  EXPECT_EQ(info.height, 240);
+  EXPECT_EQ(info.components, 1);
 }
 
 }  // namespace
