@@ -135,6 +135,8 @@ uint32_t Player::StartPlayback(uint32_t rate) {
       if (groupSize_ == 0) groupSize_ = 1;
     }
     if (groupCounter_ == 0) groupCounter_ = 1;
+    // The first step's own time counts against the first delay, as it does for every later step.
+    const uint32_t t0 = timer_.TimeMs();
     PlayStepLocked();
 
     if (const std::optional<TimerCaps> caps = timer_.GetDevCaps()) {
@@ -143,7 +145,8 @@ uint32_t Player::StartPlayback(uint32_t rate) {
       periodRaised_ = true;
       // A run started at the last frame in like-original mode computes no delay; an event of
       // 0 ms would be refused and leave the run active with nothing to end it.
-      ArmLocked(std::max(frameDelay_, 1u));
+      const uint32_t elapsed = timer_.TimeMs() - t0;
+      ArmLocked(frameDelay_ > elapsed ? frameDelay_ - elapsed : 1);
       return position_;
     }
   }

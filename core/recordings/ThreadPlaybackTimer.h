@@ -18,7 +18,8 @@ namespace bf {
 // had woken exactly at the event's due time (a late wake-up of up to kMaxCatchUp is taken out),
 // so a callback that measures its own time with TimeMs() and subtracts it from the next delay
 // stays on an absolute schedule instead of adding each wake-up's lateness to the next frame.
-// A longer stall is not caught up: the schedule restarts from the real time.
+// A longer stall is not caught up (that would show a burst of frames): the schedule restarts
+// from the real time.
 // Raising the resolution tightens the thread's timer slack for the duration of the run.
 class ThreadPlaybackTimer final : public PlaybackTimer {
  public:
@@ -41,7 +42,7 @@ class ThreadPlaybackTimer final : public PlaybackTimer {
     Callback callback;
   };
 
-  static constexpr std::chrono::milliseconds kMaxCatchUp{25};
+  static constexpr std::chrono::milliseconds kMaxCatchUp{100};
 
   void Run();
   // Grid milliseconds now, as the calling thread sees them (see the class comment).
