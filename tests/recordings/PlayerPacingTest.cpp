@@ -48,6 +48,21 @@ TEST_F(PlayerPacing, LikeOriginalSpreadsEachSecondAndHoldsLoneFrames) {
   EXPECT_EQ(player.ShownEntry(), 4u);
 }
 
+TEST_F(PlayerPacing, TheStepsOwnTimeIsTakenOffTheNextDelayDownToOneMillisecond) {
+  Open({1, 1, 1, 1, 1, 1, 1});
+  uint64_t showMs = 7;
+  display.onShow = [&] { clock.Advance(showMs); };
+  player.StartPlayback(20);
+  timer.RunFor(100);
+  EXPECT_EQ(Times(), (std::vector<uint64_t>{0, 50, 100}));  // 7 ms shows keep the schedule
+  showMs = 60;  // a show slower than the frame period: the next frame follows 1 ms after it
+  timer.RunAll();
+  ASSERT_EQ(Times().size(), 7u);
+  EXPECT_EQ(Times()[3], 150u);
+  EXPECT_EQ(Times()[4], 150u + 60u + 1u);
+  EXPECT_EQ(Times()[5], 150u + 2 * 61u);
+}
+
 TEST_F(PlayerPacing, LongGapsAndABackwardClockAreCut) {
   Open({1000, 1020, 1041, 1040, 1041});
   player.StartPlayback(0);

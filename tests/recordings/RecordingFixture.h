@@ -96,9 +96,11 @@ class RecordingDisplay final : public FrameDisplay {
   int clears = 0;
   std::function<uint64_t()> now = [] { return uint64_t{0}; };
   std::function<void(uint32_t)> onPosition;
+  std::function<void()> onShow;  // after noting the frame, e.g. to let the show take time
 
   bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override {
     shown.push_back(Shown{header, {payload.begin(), payload.end()}, now()});
+    if (onShow) onShow();
     return true;
   }
   void ClearDisplay() override { ++clears; }
