@@ -257,7 +257,7 @@ void CBrindleFlashDlg::InvalidatePictureArea() {
   update(QRect(0, 0, player_->width() + 30, player_->height() + 30));
 }
 
-void CBrindleFlashDlg::OnOK() {
+void CBrindleFlashDlg::StopStreamForClose() {
   ReadControls();
   if (live_.streamingFlag != 0 && live_.autonomousFlag == 0) {
     live_.streamingFlag = 0;
@@ -268,6 +268,17 @@ void CBrindleFlashDlg::OnOK() {
       // Closing goes on whatever the camera does.
     }
   }
+}
+
+void CBrindleFlashDlg::reject() {
+  // The modal run cannot end while a live loop is on the stack: left running, the loop would
+  // keep a hidden window streaming for ever.
+  if (liveCapture_->LoopRunning()) StopStreamForClose();
+  QDialog::reject();
+}
+
+void CBrindleFlashDlg::OnOK() {
+  StopStreamForClose();
   recordingPlayer_->StopPlayback();
   ClearDisplay();
   panel_->SaveSettings();

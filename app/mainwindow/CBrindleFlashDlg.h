@@ -91,6 +91,11 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   // Opens the About box (system menu on Windows, context menu, F1).
   void ShowAboutBox();
 
+ public slots:
+  // The close box and Escape: closes without saving anything. A live view running at that
+  // moment is stopped as "Выход" stops it, so that its loop ends and the program can exit.
+  void reject() override;
+
  protected:
 #ifdef _WIN32
   bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -139,6 +144,8 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   bool LinkStatusOk() override;
   // Closing with "Выход" or Enter.
   void OnOK();
+  // Stops a running, non-autonomous stream for closing; link failures are ignored.
+  void StopStreamForClose();
 
   // Runs a link exchange inside the guard that shows a link failure; false on failure.
   bool Guarded(const std::function<void()>& action);

@@ -31,14 +31,15 @@ QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent,
     case ControlKind::PushButton:
     case ControlKind::DefaultButton:
     case ControlKind::IconButton: {
+      // A push button with the focus takes Enter for itself (auto-default); otherwise Enter
+      // presses the default button.
       auto* button = new QPushButton(caption, parent);
-      // Only Enter's own button is pressed by Enter, as in a classic dialog without a focused
-      // push button taking over.
-      button->setAutoDefault(false);
+      button->setAutoDefault(true);
       if (spec.kind == ControlKind::DefaultButton) button->setDefault(true);
       return button;
     }
     case ControlKind::PushLikeCheck: {
+      // A check box at heart: Enter on it still goes to the default button.
       auto* button = new QPushButton(caption, parent);
       button->setCheckable(true);
       button->setAutoDefault(false);

@@ -93,3 +93,42 @@ TEST_F(MainWindowTest, ExitIgnoresALinkFailureWhenStoppingTheStream) {
 
 }  // namespace
 }  // namespace bf::test
+
+namespace bf::test {
+namespace {
+
+using namespace bf::ui;
+
+TEST_F(MainWindowTest, CloseBoxDuringLiveViewEndsTheLoopWithoutSaving) {
+  options.frameRateIndex = 7;  // frames keep coming: the loop never times out by itself
+  Start();
+  bool closed = false;
+  int pumpsAfterClose = 0;
+  prompts.onPump = [&] {
+    if (!closed) {
+      closed = true;
+      window->close();
+    } else if (++pumpsAfterClose == 1000) {
+      ADD_FAILURE() << "the live loop outlived the window";
+      B(IDC_START_STOP)->click();
+    }
+  };
+  Click(IDC_START_STOP);  // returns only once the loop has ended
+  prompts.onPump = nullptr;
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(window->result(), QDialog::Rejected);
+  EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
+  EXPECT_FALSE(camera->Model().Streaming());
+  EXPECT_FALSE(settings.Has(settings::kSection, settings::kPlayerFps));
+}
+
+TEST_F(MainWindowTest, EnterOnAFocusedPushButtonPressesThatButton) {
+  Start(WriteRecording(3));
+  W(IDC_END)->setFocus();
+  QTest::keyClick(W(IDC_END), Qt::Key_Return);
+  EXPECT_EQ(window->RecordingPlayer().Position(), 2u);
+  EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace bf::test
