@@ -145,6 +145,27 @@ void BM_DisplayPath(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// The paint alone (picture blit and overlay line), for the breakdown of the display path.
+void BM_Paint(benchmark::State& state) {
+  const TestFrame frame = FrameFor(state);
+  bf::CBfkPlayer player(frame.table);
+  const int width = static_cast<int>(state.range(0));
+  player.resize(width + 20, width + 40);
+  player.SetOffset(0, 20);
+  player.ShowFrame(frame.header, frame.payload);
+  QImage surface(player.size(), QImage::Format_ARGB32_Premultiplied);
+  FrameTimes times;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    QPainter painter(&surface);
+    player.PaintDisplay(painter, player.rect());
+    painter.end();
+    times.Add(Clock::now() - start);
+  }
+  times.Report(state);
+  Label(state, frame);
+}
+
 // Our decoder alone (to a 32-bit picture ready to paint).
 void BM_Decode(benchmark::State& state) {
   const TestFrame frame = FrameFor(state);
@@ -267,6 +288,7 @@ void DecodeArgs(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_DisplayPath)->Apply(DisplayArgs);
+BENCHMARK(BM_Paint)->Apply(DecodeArgs);
 BENCHMARK(BM_Decode)->Apply(DecodeArgs);
 BENCHMARK(BM_DecodeRatio)->Apply(DecodeArgs);
 BENCHMARK(BM_BareTurbojpegDecode)->Apply(DecodeArgs);
