@@ -15,7 +15,7 @@
 namespace bf::test {
 
 // Forwards to the simulated camera and notes what the host asked of it.
-class RecordingBackend final : public D2xxBackend {
+class LinkCallLog final : public D2xxBackend {
  public:
   struct Call {
     std::string name;
@@ -24,7 +24,7 @@ class RecordingBackend final : public D2xxBackend {
     FtStatus status = ftstatus::kOk;
   };
 
-  explicit RecordingBackend(std::shared_ptr<sim::SimCamera> camera) : camera_(std::move(camera)) {}
+  explicit LinkCallLog(std::shared_ptr<sim::SimCamera> camera) : camera_(std::move(camera)) {}
 
   std::vector<Call> calls;
   std::vector<uint8_t> written;
@@ -126,7 +126,7 @@ class ScriptedLiveHost final : public LiveViewHost {
 struct LiveRig {
   explicit LiveRig(sim::SimOptions options = Defaults())
       : camera(std::make_shared<sim::SimCamera>(options, clock)),
-        backend(std::make_shared<RecordingBackend>(camera)),
+        backend(std::make_shared<LinkCallLog>(camera)),
         link(backend, clock),
         capture(link, host, prompts, clock) {
     link.Open(0);
@@ -147,7 +147,7 @@ struct LiveRig {
 
   VirtualClock clock;
   std::shared_ptr<sim::SimCamera> camera;
-  std::shared_ptr<RecordingBackend> backend;
+  std::shared_ptr<LinkCallLog> backend;
   FTDClass link;
   ScriptedLiveHost host;
   ScriptedPrompts prompts;
