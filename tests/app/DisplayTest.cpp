@@ -140,11 +140,6 @@ TEST_F(DisplayTest, ClearDisplayEmptiesPictureAndOverlay) {
   EXPECT_EQ(OverlayExtent(Render()), 0);  // and no overlay afterwards
 }
 
-TEST_F(DisplayTest, EmptyDisplayPaintsNoOverlay) {
-  EXPECT_FALSE(IsFrameHeader(player.ShownHeader()));
-  EXPECT_EQ(OverlayExtent(Render()), 0);
-}
-
 TEST_F(DisplayTest, FramesShownFromAnotherThreadRepaintOnTheGuiThread) {
   QWidget window;
   CBfkPlayer shown(table, &window);

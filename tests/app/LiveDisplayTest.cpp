@@ -1,5 +1,5 @@
 // What the operator sees of the live view: the overlay line of each live frame, the rotation
-// chosen before Start, and a settings change reaching the line, on the real window.
+// chosen before Start, on the real window.
 #include <QFontMetrics>
 #include <cstdlib>
 #include <ctime>
@@ -89,24 +89,6 @@ TEST_F(LiveDisplay, RotationChosenBeforeStartTurnsTheLiveFrames) {
     return true;
   });
   EXPECT_EQ(size, QSize(240, 320));
-}
-
-TEST_F(LiveDisplay, CompressionChangedDuringTheViewReachesTheOverlayLine) {
-  options.compression = 2;
-  Start();
-  bool changed = false;
-  QString text;
-  RunLive([&] {
-    if (!changed && Player().HasPicture()) {
-      QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
-      changed = true;
-      return false;
-    }
-    if (!changed || !IsFrameHeader(Player().ShownHeader())) return false;
-    text = QString::fromStdString(BuildOverlayText(Player().ShownHeader()));
-    return Player().ShownHeader().Compression() == 3;
-  });
-  EXPECT_TRUE(text.contains(" / 3q / COL /")) << text.toStdString();
 }
 
 }  // namespace
