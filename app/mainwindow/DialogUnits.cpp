@@ -41,10 +41,14 @@ QRect DialogToPixels(const QRect& dlu, DialogBaseUnits units) {
 QFont DialogFont() {
   // The template's face is rarely installed outside its home platform; the substitutes keep
   // the metrics close to it.
-  QStringList substitutes;
-  substitutes << QStringLiteral("Microsoft Sans Serif") << QStringLiteral("Liberation Sans")
-              << QStringLiteral("Arial") << QStringLiteral("DejaVu Sans");
-  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), substitutes);
+  static const bool substituted = [] {
+    QStringList substitutes;
+    substitutes << QStringLiteral("Microsoft Sans Serif") << QStringLiteral("Liberation Sans")
+                << QStringLiteral("Arial") << QStringLiteral("DejaVu Sans");
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), substitutes);
+    return true;
+  }();
+  (void)substituted;
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPointSize(8);
   font.setStyleHint(QFont::SansSerif);
