@@ -10,10 +10,10 @@
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/Icons.h"
 #include "recordings/ThreadPlaybackTimer.h"
+#include "shell/BackendChoice.h"
 #include "shell/HeaderTableLocation.h"
 #include "shell/QtSettingsStore.h"
 #include "shell/QtUserPrompts.h"
-#include "sim/AllDrivers.h"
 
 namespace bf::ui {
 
@@ -43,12 +43,8 @@ int CBrindleFlashApp::Run() {
     return 1;
   }
 
-  std::string error;
   std::shared_ptr<D2xxBackend> backend =
-      CreateBackend(BackendSpecFromEnvironment(), AllDrivers(), ticks, &error);
-  // Without a backend the program still starts: the handshake reports the missing device and
-  // recordings can be played.
-  if (!backend) backend = MakeFailingBackend(ftstatus::kDeviceNotFound, error);
+      ChooseBackend(BackendSpecFromEnvironment(), ticks, prompts);
 
   ThreadPlaybackTimer timer;
   CBrindleFlashDlg window(MainWindowServices{prompts, settings, backend, ticks, headers, timer,

@@ -1,0 +1,57 @@
+// How the camera backend named in the environment reaches the window, including the cases where
+// it cannot work.
+#include <gtest/gtest.h>
+
+#include "host/TickSource.h"
+#include "link/FTD2xx.h"
+#include "shell/BackendChoice.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf::ui {
+namespace {
+
+TEST(BackendChoice, AnUnknownNameIsExplainedAndTheProgramStartsWithoutACamera) {
+  VirtualClock clock;
+  ScriptedPrompts prompts;
+  auto backend = ChooseBackend("webcam", clock, prompts);
+  ASSERT_NE(backend, nullptr);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Warning);
+  EXPECT_NE(prompts.shown[0].text.find("BRINDLEFLASH_CAMERA"), std::string::npos);
+  EXPECT_NE(prompts.shown[0].text.find("webcam"), std::string::npos);
+  // The stand-in fails to open like a missing device, so the usual start-up message follows.
+  FTDClass link(backend, clock);
+  try {
+    link.Open(0);
+    FAIL() << "opening the stand-in must fail";
+  } catch (const FTDException& e) {
+    EXPECT_EQ(e.GetCode(), 2u);
+  }
+}
+
+TEST(BackendChoice, BadSimulatedCameraOptionsNameTheOption) {
+  VirtualClock clock;
+  ScriptedPrompts prompts;
+  ChooseBackend("sim:type=9", clock, prompts);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_NE(prompts.shown[0].text.find("type"), std::string::npos);
+}
+
+TEST(BackendChoice, AMissingVendorLibraryIsNamedBeforeStartUp) {
+  VirtualClock clock;
+  ScriptedPrompts prompts;
+  ChooseBackend("d2xx:/nonexistent/libftd2xx.so", clock, prompts);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_NE(prompts.shown[0].text.find("libftd2xx.so"), std::string::npos);
+}
+
+TEST(BackendChoice, AWorkingBackendSaysNothing) {
+  VirtualClock clock;
+  ScriptedPrompts prompts;
+  auto backend = ChooseBackend("sim", clock, prompts);
+  ASSERT_NE(backend, nullptr);
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+}  // namespace
+}  // namespace bf::ui
