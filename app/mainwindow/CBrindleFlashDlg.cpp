@@ -64,10 +64,10 @@ void CBrindleFlashDlg::BuildWindow() {
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
-  controls_ = BuildControls(this, units, [this](const ControlSpec& spec) -> QWidget* {
+  controls_ = BuildControls(this, units, [this](const ControlSpec& control) -> QWidget* {
     // The player window is bound to the picture area and takes its place.
     auto* player = new CBfkPlayer(services_.headers, this);
-    player->Attach(spec.id);
+    player->Attach(control.id);
     player_ = player;
     return player;
   });
@@ -281,7 +281,10 @@ void CBrindleFlashDlg::OnOK() {
   StopStreamForClose();
   recordingPlayer_->StopPlayback();
   ClearDisplay();
-  panel_->SaveSettings();
+  if (!panel_->SaveSettings()) {
+    // The window closes all the same; the operator learns that the choice will not be there.
+    services_.prompts.ShowMessage(kSettingsNotSavedText, "", MessageIcon::Warning);
+  }
   ReadControls();
   accept();
 }

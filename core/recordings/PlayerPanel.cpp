@@ -25,9 +25,11 @@ void PlayerPanel::LoadSettings() {
   view_.EnableRateSpin(!likeOriginal_);
 }
 
-void PlayerPanel::SaveSettings() {
-  settings_.WriteInt(settings::kSection, settings::kPlayerFps, rate_);
-  settings_.WriteInt(settings::kSection, settings::kLikeOriginal, likeOriginal_ ? 1 : 0);
+bool PlayerPanel::SaveSettings() {
+  const bool rateSaved = settings_.WriteInt(settings::kSection, settings::kPlayerFps, rate_);
+  const bool modeSaved =
+      settings_.WriteInt(settings::kSection, settings::kLikeOriginal, likeOriginal_ ? 1 : 0);
+  return rateSaved && modeSaved;
 }
 
 uint32_t PlayerPanel::LoadRecording(const std::string& path) {

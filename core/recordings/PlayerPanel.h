@@ -13,6 +13,8 @@ namespace bf {
 inline constexpr const char* kRecordingFilter = "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||";
 inline constexpr const char* kRecordingExtension = "bfk";
 inline constexpr const char* kEmptyFileText = "Файл пустой";
+// Shown when closing with "Выход" could not store "Player fps" or "Like original".
+inline constexpr const char* kSettingsNotSavedText = "Не удалось сохранить настройки проигрывателя.";
 inline constexpr int kMinPlayerRate = 1;
 inline constexpr int kMaxPlayerRate = 20;
 
@@ -45,8 +47,9 @@ class PlayerPanel {
   PlayerPanel(Player& player, PlayerPanelView& view, UserPrompts& prompts, SettingsStore& settings);
 
   // "Player fps" and "Like original", read at start-up and saved when the window closes.
+  // SaveSettings is false when the store refused either value.
   void LoadSettings();
-  void SaveSettings();
+  bool SaveSettings();
   int Rate() const { return rate_; }
   bool LikeOriginalSelected() const { return likeOriginal_; }
 

@@ -249,3 +249,43 @@ TEST_F(PlayerGroup, OpeningDuringARunAppliesTheStopEffects) {
 
 }  // namespace
 }  // namespace bf
+
+namespace bf {
+namespace {
+
+// A store that reads like an empty one and refuses every write (a read-only settings file).
+class RefusingStore final : public SettingsStore {
+ public:
+  int ReadInt(const std::string&, const std::string&, int defaultValue) override {
+    return defaultValue;
+  }
+  bool WriteInt(const std::string&, const std::string&, int) override { return false; }
+  std::string ReadString(const std::string&, const std::string&,
+                         const std::string& defaultValue) override {
+    return defaultValue;
+  }
+  bool WriteString(const std::string&, const std::string&, const std::string&) override {
+    return false;
+  }
+};
+
+TEST(PlayerSettings, ARefusedSaveIsReportedNotTakenForSuccess) {
+  VirtualClock clock;
+  VirtualPlaybackTimer timer(clock);
+  test::RecordingDisplay display;
+  ScriptedPrompts prompts;
+  Player player(display, timer, prompts);
+  FakePanelView view;
+  MemorySettingsStore good;
+  RefusingStore refusing;
+
+  PlayerPanel saving(player, view, prompts, good);
+  saving.LoadSettings();
+  EXPECT_TRUE(saving.SaveSettings());
+  PlayerPanel refused(player, view, prompts, refusing);
+  refused.LoadSettings();
+  EXPECT_FALSE(refused.SaveSettings());
+}
+
+}  // namespace
+}  // namespace bf
