@@ -116,7 +116,9 @@ void ThreadPlaybackTimer::Run() {
       continue;
     }
     if (Clock::now() < next->second.due) {
-      wake_.wait_until(lock, next->second.due);
+      // A copy: while this thread waits, KillEvent may erase the entry the iterator names.
+      const Clock::time_point due = next->second.due;
+      wake_.wait_until(lock, due);
       continue;  // re-evaluate: the event may have been killed or an earlier one armed
     }
     const TimerEventId id = next->first;
