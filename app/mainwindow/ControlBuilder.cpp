@@ -14,17 +14,17 @@
 namespace bf::ui {
 namespace {
 
-QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent,
+QWidget* MakeWidget(const ControlSpec& control, QWidget* parent,
                     const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
-  const QString caption = QString::fromUtf8(spec.caption);
-  switch (spec.kind) {
+  const QString caption = QString::fromUtf8(control.caption);
+  switch (control.kind) {
     case ControlKind::StaticFrame:
-      return makeFrame(spec);
+      return makeFrame(control);
     case ControlKind::GroupFrame:
       return new QGroupBox(caption, parent);
     case ControlKind::Label: {
       auto* label = new QLabel(caption, parent);
-      label->setAlignment((spec.align == TextAlign::Right ? Qt::AlignRight : Qt::AlignLeft) |
+      label->setAlignment((control.align == TextAlign::Right ? Qt::AlignRight : Qt::AlignLeft) |
                           Qt::AlignTop);
       return label;
     }
@@ -35,7 +35,7 @@ QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent,
       // presses the default button.
       auto* button = new QPushButton(caption, parent);
       button->setAutoDefault(true);
-      if (spec.kind == ControlKind::DefaultButton) button->setDefault(true);
+      if (control.kind == ControlKind::DefaultButton) button->setDefault(true);
       return button;
     }
     case ControlKind::PushLikeCheck: {
@@ -77,24 +77,24 @@ std::map<int, QWidget*> BuildControls(
     const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
   std::map<int, QWidget*> controls;
   int unnamed = 0;
-  for (const ControlSpec& spec : MainWindowControls()) {
-    QWidget* widget = MakeWidget(spec, parent, makeFrame);
+  for (const ControlSpec& control : MainWindowControls()) {
+    QWidget* widget = MakeWidget(control, parent, makeFrame);
     if (widget == nullptr) continue;
-    QRect rect = DialogToPixels(QRect(spec.x, spec.y, spec.width, spec.height), units);
-    if (spec.kind == ControlKind::Label && spec.width == 0) {
+    QRect rect = DialogToPixels(QRect(control.x, control.y, control.width, control.height), units);
+    if (control.kind == ControlKind::Label && control.width == 0) {
       rect.setWidth(widget->sizeHint().width());
     }
-    if (spec.kind == ControlKind::DropDownList) {
+    if (control.kind == ControlKind::DropDownList) {
       // The template's height is that of the opened list; the closed box is one line high.
       rect.setHeight(std::max(widget->sizeHint().height(), DialogYToPixels(12, units)));
     }
     widget->setGeometry(rect);
-    widget->setVisible(spec.visible);
-    widget->setEnabled(spec.enabled);
-    if (spec.kind == ControlKind::GroupFrame) widget->lower();
-    if (spec.id != 0) {
-      widget->setObjectName(QString::number(spec.id));
-      controls[spec.id] = widget;
+    widget->setVisible(control.visible);
+    widget->setEnabled(control.enabled);
+    if (control.kind == ControlKind::GroupFrame) widget->lower();
+    if (control.id != 0) {
+      widget->setObjectName(QString::number(control.id));
+      controls[control.id] = widget;
     } else {
       widget->setObjectName(QStringLiteral("static%1").arg(++unnamed));
     }

@@ -71,8 +71,8 @@ std::span<const ControlSpec> MainWindowControls() {
 }
 
 const ControlSpec* FindControlSpec(int id) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.id == id && id != 0) return &spec;
+  for (const ControlSpec& control : kControls) {
+    if (control.id == id && id != 0) return &control;
   }
   return nullptr;
 }

@@ -25,12 +25,12 @@ std::string BackendSpecFromEnvironment() {
   return value;
 }
 
-std::unique_ptr<D2xxBackend> CreateBackend(const std::string& spec,
+std::unique_ptr<D2xxBackend> CreateBackend(const std::string& selection,
                                            const std::vector<BackendDriver>& drivers,
                                            TickSource& ticks, std::string* error) {
-  const size_t colon = spec.find(':');
-  const std::string name = spec.substr(0, colon);
-  const std::string options = colon == std::string::npos ? std::string() : spec.substr(colon + 1);
+  const size_t colon = selection.find(':');
+  const std::string name = selection.substr(0, colon);
+  const std::string options = colon == std::string::npos ? std::string() : selection.substr(colon + 1);
   for (const BackendDriver& driver : drivers) {
     if (driver.name != name) continue;
     std::string reason;

@@ -28,9 +28,9 @@ inline constexpr const char* kDefaultBackendSpec = "ftdi";
 // The value of BRINDLEFLASH_CAMERA, or "ftdi".
 std::string BackendSpecFromEnvironment();
 
-// spec is "name" or "name:options". An unknown name gives nullptr and an error naming the
+// The selection is "name" or "name:options". An unknown name gives nullptr and an error naming the
 // known drivers.
-std::unique_ptr<D2xxBackend> CreateBackend(const std::string& spec,
+std::unique_ptr<D2xxBackend> CreateBackend(const std::string& selection,
                                            const std::vector<BackendDriver>& drivers,
                                            TickSource& ticks, std::string* error);
 

@@ -40,22 +40,22 @@ TEST_F(MainWindowTest, EveryControlExistsWithItsCaptionAndPlace) {
   EXPECT_EQ(window->size(), QSize(DialogXToPixels(413, units), DialogYToPixels(362, units)));
   EXPECT_EQ(window->windowTitle(), "BrindleFlash");
   int withId = 0;
-  for (const ControlSpec& spec : MainWindowControls()) {
-    if (spec.id == 0) continue;
+  for (const ControlSpec& control : MainWindowControls()) {
+    if (control.id == 0) continue;
     ++withId;
-    QWidget* w = W(spec.id);
-    ASSERT_NE(w, nullptr) << spec.id;
-    EXPECT_EQ(w->objectName(), QString::number(spec.id));
-    EXPECT_EQ(window->findChild<QWidget*>(QString::number(spec.id)), w);
-    const QRect expected = DialogToPixels(QRect(spec.x, spec.y, spec.width, spec.height), units);
-    EXPECT_EQ(w->pos(), expected.topLeft()) << spec.id;
-    if (spec.kind != ControlKind::DropDownList) {
-      EXPECT_EQ(w->size(), expected.size()) << spec.id;
+    QWidget* w = W(control.id);
+    ASSERT_NE(w, nullptr) << control.id;
+    EXPECT_EQ(w->objectName(), QString::number(control.id));
+    EXPECT_EQ(window->findChild<QWidget*>(QString::number(control.id)), w);
+    const QRect expected = DialogToPixels(QRect(control.x, control.y, control.width, control.height), units);
+    EXPECT_EQ(w->pos(), expected.topLeft()) << control.id;
+    if (control.kind != ControlKind::DropDownList) {
+      EXPECT_EQ(w->size(), expected.size()) << control.id;
     }
-    EXPECT_EQ(w->isHidden(), !spec.visible) << spec.id;
+    EXPECT_EQ(w->isHidden(), !control.visible) << control.id;
     if (auto* button = qobject_cast<QAbstractButton*>(w);
-        button && spec.kind != ControlKind::IconButton) {
-      EXPECT_EQ(button->text(), QString::fromUtf8(spec.caption)) << spec.id;
+        button && control.kind != ControlKind::IconButton) {
+      EXPECT_EQ(button->text(), QString::fromUtf8(control.caption)) << control.id;
     }
   }
   EXPECT_EQ(withId, 37);

@@ -23,12 +23,12 @@ class StillExport : public ::testing::Test {
     EXPECT_TRUE(LoadJpegHeaderTableFromFile(BF_HEADERS_DAT, table));
   }
 
-  std::string OpenFrames(std::initializer_list<test::RecordSpec> specs) {
+  std::string OpenFrames(std::initializer_list<test::RecordSpec> records) {
     std::vector<uint8_t> bytes;
-    for (const test::RecordSpec& s : specs) test::AppendRecord(bytes, s);
+    for (const test::RecordSpec& s : records) test::AppendRecord(bytes, s);
     recordingBytes = bytes;
     const std::string path = dir.Write("rec.bfk", bytes);
-    EXPECT_EQ(player.OpenRecording(path), specs.size());
+    EXPECT_EQ(player.OpenRecording(path), records.size());
     return path;
   }
   std::vector<uint8_t> ExportTo(const std::string& path) {
