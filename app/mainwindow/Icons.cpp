@@ -30,12 +30,12 @@ void Triangle(QPainter& p, double left, double right, bool pointsRight) {
   p.drawPolygon(shape);
 }
 
-QPixmap PlayerGlyph(int iconId) {
+QPixmap PlayerGlyph(int iconId, const QColor& colour) {
   QPixmap pixmap = Canvas(kGlyphSize);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
-  p.setBrush(QColor(0, 0, 0));
+  p.setBrush(colour);
   switch (iconId) {
     case IDI_BEGIN:  // |◀
       p.drawRect(QRectF(3, 3.5, 2, 9));
@@ -92,7 +92,13 @@ QIcon LoadAppIcon(int iconId) {
     for (int size : {16, 32, 48}) icon.addPixmap(CameraGlyph(size));
     return icon;
   }
-  if (iconId >= IDI_BEGIN && iconId <= IDI_END) return QIcon(PlayerGlyph(iconId));
+  if (iconId >= IDI_BEGIN && iconId <= IDI_END) {
+    // Black glyphs stay black under the style's own greying, so a disabled player button would
+    // look usable; it gets a grey glyph of its own.
+    QIcon icon(PlayerGlyph(iconId, QColor(0, 0, 0)));
+    icon.addPixmap(PlayerGlyph(iconId, QColor(160, 160, 160)), QIcon::Disabled);
+    return icon;
+  }
   return QIcon();
 }
 

@@ -127,3 +127,35 @@ TEST(Icons, EveryResourceIconIsDrawnAndDistinct) {
 
 }  // namespace
 }  // namespace bf::test
+
+#include <QIcon>
+#include <QImage>
+
+#include "mainwindow/ControlIds.h"
+#include "mainwindow/Icons.h"
+
+namespace bf::ui {
+namespace {
+
+TEST(PlayerIcons, DisabledButtonsShowAGreyGlyph) {
+  for (int id = IDI_BEGIN; id <= IDI_END; ++id) {
+    const QIcon icon = LoadAppIcon(id);
+    const QImage normal = icon.pixmap(16, QIcon::Normal).toImage();
+    const QImage disabled = icon.pixmap(16, QIcon::Disabled).toImage();
+    ASSERT_FALSE(normal.isNull()) << id;
+    // Every drawn pixel of the disabled glyph is light grey, none is black.
+    int drawn = 0;
+    for (int y = 0; y < disabled.height(); ++y) {
+      for (int x = 0; x < disabled.width(); ++x) {
+        const QRgb pixel = disabled.pixel(x, y);
+        if (qAlpha(pixel) < 200) continue;
+        ++drawn;
+        EXPECT_GE(qGray(pixel), 120) << id << " at " << x << "," << y;
+      }
+    }
+    EXPECT_GT(drawn, 0) << id;
+  }
+}
+
+}  // namespace
+}  // namespace bf::ui
