@@ -23,5 +23,9 @@ struct CommandRegistrar {
 
 #define BFK_CONCAT2(a, b) a##b
 #define BFK_CONCAT(a, b) BFK_CONCAT2(a, b)
-#define BFK_COMMAND(...) \
-  static ::bf::cli::CommandRegistrar BFK_CONCAT(bfkCommand_, __LINE__){::bf::cli::Command{__VA_ARGS__}}
+#define BFK_COMMAND(...)                                                 \
+  static ::bf::cli::CommandRegistrar BFK_CONCAT(bfkCommand_, __LINE__) { \
+    ::bf::cli::Command {                                                 \
+      __VA_ARGS__                                                        \
+    }                                                                    \
+  }

@@ -13,11 +13,22 @@ FrameHeader FrameHeader::FromBytes(const uint8_t* sixteen) {
 FrameHeader FrameHeader::Make(uint16_t recordLength, uint32_t timestamp, uint8_t compression,
                               uint8_t monochrome, uint8_t frameRateIndex, uint8_t flags) {
   FrameHeader h;
-  h.bytes = {0xFF, 0xFE, 'J', 'P', 'E', 'G',
-             static_cast<uint8_t>(recordLength >> 8), static_cast<uint8_t>(recordLength),
-             static_cast<uint8_t>(timestamp), static_cast<uint8_t>(timestamp >> 8),
-             static_cast<uint8_t>(timestamp >> 16), static_cast<uint8_t>(timestamp >> 24),
-             compression, monochrome, frameRateIndex, flags};
+  h.bytes = {0xFF,
+             0xFE,
+             'J',
+             'P',
+             'E',
+             'G',
+             static_cast<uint8_t>(recordLength >> 8),
+             static_cast<uint8_t>(recordLength),
+             static_cast<uint8_t>(timestamp),
+             static_cast<uint8_t>(timestamp >> 8),
+             static_cast<uint8_t>(timestamp >> 16),
+             static_cast<uint8_t>(timestamp >> 24),
+             compression,
+             monochrome,
+             frameRateIndex,
+             flags};
   return h;
 }
 

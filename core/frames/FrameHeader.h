@@ -34,7 +34,9 @@ struct FrameHeader {
 
 // FF FE "JPEG" at the start, compared byte for byte; nothing else is checked.
 bool IsFrameHeader(const uint8_t* sixteen);
-inline bool IsFrameHeader(const FrameHeader& h) { return IsFrameHeader(h.bytes.data()); }
+inline bool IsFrameHeader(const FrameHeader& h) {
+  return IsFrameHeader(h.bytes.data());
+}
 
 // recordLength - 16 in 16-bit arithmetic: a length below 16 wraps to 65520 + length.
 inline uint16_t PayloadLength(const FrameHeader& h) {

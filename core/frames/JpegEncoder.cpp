@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace bf {
 

@@ -11,10 +11,10 @@ namespace bf {
 // written on the GUI thread only (the loop runs there and pumps events, so handlers nested in
 // the pump change these between the loop's reads).
 struct LiveState {
-  int streamingFlag = 0;       // pushed state of the Start/Stop button
-  int autonomousFlag = 0;      // "Автономно" check box
-  uint32_t frameTimeout = 0;   // ms to wait for a header: 12000, 0xFFFFFFFF (detector on), 0
-  int settingsPending = 0;     // a compression/colour change waits for the next header
+  int streamingFlag = 0;      // pushed state of the Start/Stop button
+  int autonomousFlag = 0;     // "Автономно" check box
+  uint32_t frameTimeout = 0;  // ms to wait for a header: 12000, 0xFFFFFFFF (detector on), 0
+  int settingsPending = 0;    // a compression/colour change waits for the next header
 };
 
 inline constexpr uint32_t kFrameTimeoutDetectorOff = 12000;

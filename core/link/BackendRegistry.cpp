@@ -30,7 +30,8 @@ std::unique_ptr<D2xxBackend> CreateBackend(const std::string& selection,
                                            TickSource& ticks, std::string* error) {
   const size_t colon = selection.find(':');
   const std::string name = selection.substr(0, colon);
-  const std::string options = colon == std::string::npos ? std::string() : selection.substr(colon + 1);
+  const std::string options =
+      colon == std::string::npos ? std::string() : selection.substr(colon + 1);
   for (const BackendDriver& driver : drivers) {
     if (driver.name != name) continue;
     std::string reason;

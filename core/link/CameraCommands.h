@@ -7,16 +7,16 @@ namespace bf {
 // The camera's one-byte command codes. A command is its code byte followed by fixed-width
 // little-endian arguments; only the commands noted below are answered. Code 24 is never sent.
 enum CameraCommand : uint8_t {
-  CMD_SET_CLOCK = 1,           // + 4-byte clock value (separate write); no reply
-  CMD_SET_FRAME_RATE = 2,      // + 1 byte 0..7 (one 2-byte write)
-  CMD_GET_CLOCK = 3,           // reply 4 bytes
+  CMD_SET_CLOCK = 1,       // + 4-byte clock value (separate write); no reply
+  CMD_SET_FRAME_RATE = 2,  // + 1 byte 0..7 (one 2-byte write)
+  CMD_GET_CLOCK = 3,       // reply 4 bytes
   CMD_SET_MONOCHROME = 4,
   CMD_SET_COLOUR = 5,
-  CMD_SET_COMPRESSION = 6,     // + 1 byte 0..4 (one 2-byte write)
+  CMD_SET_COMPRESSION = 6,  // + 1 byte 0..4 (one 2-byte write)
   CMD_MOTION_DETECT_ON = 7,
   CMD_MOTION_DETECT_OFF = 8,
-  CMD_START_STREAM = 9,        // reply: frame records back to back until CMD_STOP_STREAM
-  CMD_GET_STATUS = 10,         // reply 16 bytes, CameraStatus
+  CMD_START_STREAM = 9,  // reply: frame records back to back until CMD_STOP_STREAM
+  CMD_GET_STATUS = 10,   // reply 16 bytes, CameraStatus
   CMD_AUTONOMOUS_OFF = 11,
   CMD_AUTONOMOUS_ON = 12,
   CMD_READ_FLASH = 13,         // + start, end in the camera type's address form; raw flash bytes
@@ -27,9 +27,9 @@ enum CameraCommand : uint8_t {
   CMD_LEDS_ON = 18,
   CMD_EXT_RECORDING_ON = 19,
   CMD_EXT_RECORDING_OFF = 20,
-  CMD_GET_CAMERA_TYPE = 21,    // reply 1 byte: 0, 1 or 2
-  CMD_GET_WRAP_FLAG = 22,      // reply 1 byte
-  CMD_TEST = 23,               // followed by the byte 1 as a separate write; no reply
+  CMD_GET_CAMERA_TYPE = 21,  // reply 1 byte: 0, 1 or 2
+  CMD_GET_WRAP_FLAG = 22,    // reply 1 byte
+  CMD_TEST = 23,             // followed by the byte 1 as a separate write; no reply
   CMD_STOP_STREAM = 25,
 };
 

@@ -34,18 +34,18 @@ inline constexpr uint32_t kPurgeTx = 2;
 class D2xxBackend {
  public:
   virtual ~D2xxBackend() = default;
-  virtual FtStatus Open(uint32_t deviceIndex, FtHandle* handle) = 0;                       // 1
-  virtual FtStatus Close(FtHandle handle) = 0;                                             // 2
+  virtual FtStatus Open(uint32_t deviceIndex, FtHandle* handle) = 0;                         // 1
+  virtual FtStatus Close(FtHandle handle) = 0;                                               // 2
   virtual FtStatus Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) = 0;  // 3
   virtual FtStatus Write(FtHandle handle, const void* buffer, uint32_t count,
-                         uint32_t* written) = 0;                                           // 4
-  virtual FtStatus ResetDevice(FtHandle handle) = 0;                                       // 6
-  virtual FtStatus Purge(FtHandle handle, uint32_t mask) = 0;                              // 16
-  virtual FtStatus SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) = 0;    // 17
-  virtual FtStatus GetQueueStatus(FtHandle handle, uint32_t* rxBytes) = 0;                 // 18
+                         uint32_t* written) = 0;                                               // 4
+  virtual FtStatus ResetDevice(FtHandle handle) = 0;                                           // 6
+  virtual FtStatus Purge(FtHandle handle, uint32_t mask) = 0;                                  // 16
+  virtual FtStatus SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) = 0;        // 17
+  virtual FtStatus GetQueueStatus(FtHandle handle, uint32_t* rxBytes) = 0;                     // 18
   virtual FtStatus SetEventNotification(FtHandle handle, uint32_t mask, void* parameter) = 0;  // 19
   virtual FtStatus GetStatus(FtHandle handle, uint32_t* rxBytes, uint32_t* txBytes,
-                             uint32_t* eventStatus) = 0;                                   // 21
+                             uint32_t* eventStatus) = 0;  // 21
 
   // A human-readable reason for the last failure the status code cannot express (a missing
   // vendor library, a libusb error), or empty. Status texts are fixed, so this is for details

@@ -14,7 +14,8 @@ inline constexpr const char* kRecordingFilter = "Brindle file (*.bfk)|*.bfk|All 
 inline constexpr const char* kRecordingExtension = "bfk";
 inline constexpr const char* kEmptyFileText = "Файл пустой";
 // Shown when closing with "Выход" could not store "Player fps" or "Like original".
-inline constexpr const char* kSettingsNotSavedText = "Не удалось сохранить настройки проигрывателя.";
+inline constexpr const char* kSettingsNotSavedText =
+    "Не удалось сохранить настройки проигрывателя.";
 inline constexpr int kMinPlayerRate = 1;
 inline constexpr int kMaxPlayerRate = 20;
 

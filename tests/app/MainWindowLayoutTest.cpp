@@ -47,7 +47,8 @@ TEST_F(MainWindowTest, EveryControlExistsWithItsCaptionAndPlace) {
     ASSERT_NE(w, nullptr) << control.id;
     EXPECT_EQ(w->objectName(), QString::number(control.id));
     EXPECT_EQ(window->findChild<QWidget*>(QString::number(control.id)), w);
-    const QRect expected = DialogToPixels(QRect(control.x, control.y, control.width, control.height), units);
+    const QRect expected =
+        DialogToPixels(QRect(control.x, control.y, control.width, control.height), units);
     EXPECT_EQ(w->pos(), expected.topLeft()) << control.id;
     if (control.kind != ControlKind::DropDownList) {
       EXPECT_EQ(w->size(), expected.size()) << control.id;
