@@ -26,6 +26,7 @@
 #include "picture/JpegDecoder.h"
 #include "sim/FrameMaker.h"
 #include "sim/SimCamera.h"
+#include "tests/support/ButtonLiveHost.h"
 
 namespace {
 
@@ -313,20 +314,11 @@ class BenchPrompts final : public bf::UserPrompts {
 
 // The main window reduced to what the loop touches; frames go to a real display window and
 // every shown frame is painted, as the loop's pump would have it painted.
-class BenchHost final : public bf::LiveViewHost {
+class BenchHost final : public bf::ButtonLiveHost {
  public:
   BenchHost(bf::CBfkPlayer* player, QImage* surface) : player_(player), surface_(surface) {}
-  bf::LiveState state;
-  bool pushed = false;
-  std::string caption = bf::kStartCaption;
   long shown = 0;
 
-  bf::LiveState& State() override { return state; }
-  void ReadControls() override { state.streamingFlag = pushed ? 1 : 0; }
-  void WriteControls() override { pushed = state.streamingFlag != 0; }
-  std::string StartStopCaption() override { return caption; }
-  void SetStartStopCaption(const std::string& text) override { caption = text; }
-  void EnableLiveLockedControls(bool) override {}
   bool ShowFrame(const bf::FrameHeader& header, std::span<const uint8_t> payload) override {
     ++shown;
     if (player_ == nullptr) return false;  // camera-only run: no display work
@@ -335,8 +327,6 @@ class BenchHost final : public bf::LiveViewHost {
     player_->PaintDisplay(painter, player_->rect());
     return true;
   }
-  void ClearDisplay() override {}
-  void InvalidatePictureArea() override {}
 
  private:
   bf::CBfkPlayer* player_;

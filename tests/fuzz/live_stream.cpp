@@ -12,6 +12,7 @@
 #include "frames/LiveCapture.h"
 #include "frames/RebuildJpeg.h"
 #include "link/FTD2xx.h"
+#include "tests/support/ButtonLiveHost.h"
 
 namespace {
 
@@ -67,25 +68,15 @@ class StreamBackend final : public bf::D2xxBackend {
   bf::VirtualClock& clock_;
 };
 
-class Host final : public bf::LiveViewHost {
+class Host final : public bf::ButtonLiveHost {
  public:
-  bf::LiveState state;
-  bool pushed = true;
-  std::string caption = bf::kStartCaption;
+  Host() { pushed = true; }
 
-  bf::LiveState& State() override { return state; }
-  void ReadControls() override { state.streamingFlag = pushed ? 1 : 0; }
-  void WriteControls() override { pushed = state.streamingFlag != 0; }
-  std::string StartStopCaption() override { return caption; }
-  void SetStartStopCaption(const std::string& text) override { caption = text; }
-  void EnableLiveLockedControls(bool) override {}
   bool ShowFrame(const bf::FrameHeader& header, std::span<const uint8_t> payload) override {
     if (!bf::IsFrameHeader(header) || payload.size() != bf::PayloadLength(header)) std::abort();
     const std::vector<uint8_t> jpeg = bf::RebuildJpeg(Table(), header, payload);
     return bf::DecodeCheckJpeg(jpeg).ok;
   }
-  void ClearDisplay() override {}
-  void InvalidatePictureArea() override {}
 };
 
 class QuietPrompts final : public bf::UserPrompts {
