@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/Command.h"
-#include "link/ReportSystemError.h"
+#include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 
 namespace {

@@ -10,13 +10,14 @@
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "link/StatusHandshake.h"
-#include "mainwindow/ControlBuilder.h"
 #include "mainwindow/ControlIds.h"
+#include "mainwindow/ControlTable.h"
 #include "mainwindow/Icons.h"
 #include "mainwindow/PlayerDisplay.h"
-#include "mainwindow/UpDownControl.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"
+#include "shell/ControlBuilder.h"
+#include "shell/UpDownControl.h"
 
 namespace bf::ui {
 namespace {
@@ -64,13 +65,14 @@ void CBrindleFlashDlg::BuildWindow() {
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
-  controls_ = BuildControls(this, units, [this](const ControlSpec& control) -> QWidget* {
-    // The player window is bound to the picture area and takes its place.
-    auto* player = new CBfkPlayer(services_.headers, this);
-    player->Attach(control.id);
-    player_ = player;
-    return player;
-  });
+  controls_ = BuildControls(this, MainWindowControls(), units,
+                            [this](const ControlSpec& control) -> QWidget* {
+                              // The player window is bound to the picture area and takes its place.
+                              auto* player = new CBfkPlayer(services_.headers, this);
+                              player->Attach(control.id);
+                              player_ = player;
+                              return player;
+                            });
   setFixedSize(DialogXToPixels(kDialogWidthDlu, units), DialogYToPixels(kDialogHeightDlu, units));
 }
 

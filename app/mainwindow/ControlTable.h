@@ -1,38 +1,9 @@
 #pragma once
 #include <span>
 
+#include "shell/ControlSpec.h"
+
 namespace bf::ui {
-
-enum class ControlKind {
-  StaticFrame,  // sunken frame the player window takes the place of
-  GroupFrame,   // titled group box drawn behind its members
-  Label,        // static text; width 0 means "as wide as the text"
-  PushButton,
-  DefaultButton,  // pressed by Enter
-  IconButton,     // push button showing an icon instead of its caption
-  PushLikeCheck,  // check box drawn as a push button that stays pressed in
-  CheckBox,
-  RadioButton,
-  Edit,
-  DropDownList,  // unsorted; height is that of the opened list
-  VerticalSlider,
-  HorizontalSlider,
-  UpDown,  // the two-arrow spin control
-};
-
-enum class TextAlign { Left, Right };
-
-// One row of the main window's template: positions and sizes are in dialog units.
-struct ControlSpec {
-  int id;  // 0 for labels and group frames, which nobody addresses
-  ControlKind kind;
-  const char* caption;
-  int x, y, width, height;
-  bool visible = true;
-  bool enabled = true;
-  int icon = 0;  // IconId for icon buttons
-  TextAlign align = TextAlign::Left;
-};
 
 // Size of the main window's client area, in dialog units.
 inline constexpr int kDialogWidthDlu = 413;

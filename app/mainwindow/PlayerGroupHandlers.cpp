@@ -7,7 +7,7 @@
 #include "link/FTD2xx.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
-#include "mainwindow/UpDownControl.h"
+#include "shell/UpDownControl.h"
 
 namespace bf::ui {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "recordings/FileErrorText.h"
+#include "host/FileErrorText.h"
 #include "recordings/StillFile.h"
 
 namespace bf {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "link/ReportSystemError.h"
+#include "host/ReportSystemError.h"
 
 namespace bf {
 

@@ -9,9 +9,9 @@
 
 #include "MainWindowFixture.h"
 #include "mainwindow/ControlTable.h"
-#include "mainwindow/DialogUnits.h"
+#include "shell/DialogUnits.h"
 #include "mainwindow/Icons.h"
-#include "mainwindow/UpDownControl.h"
+#include "shell/UpDownControl.h"
 #include "picture/CBfkPlayer.h"
 
 namespace bf::test {

@@ -3,7 +3,7 @@
 #include <QToolButton>
 #include "MainWindowFixture.h"
 
-#include "mainwindow/UpDownControl.h"
+#include "shell/UpDownControl.h"
 #include "recordings/Player.h"
 
 namespace bf::test {

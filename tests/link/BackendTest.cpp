@@ -11,7 +11,7 @@
 #include "link/FTD2xx.h"
 #include "link/FakeBackend.h"
 #include "link/FtdiBackend.h"
-#include "link/ReportSystemError.h"
+#include "host/ReportSystemError.h"
 #include "link/StatusHandshake.h"
 #include "support/ScriptedPrompts.h"
 

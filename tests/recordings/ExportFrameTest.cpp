@@ -8,7 +8,7 @@
 #include "RecordingFixture.h"
 #include "frames/JpegEncoder.h"
 #include "frames/JpegInfo.h"
-#include "recordings/FileErrorText.h"
+#include "host/FileErrorText.h"
 #include "recordings/StillFile.h"
 #include "recordings/VirtualPlaybackTimer.h"
 #include "support/ScriptedPrompts.h"

@@ -1,4 +1,4 @@
-#include "recordings/FileErrorText.h"
+#include "host/FileErrorText.h"
 
 #include <cerrno>
 

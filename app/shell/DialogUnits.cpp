@@ -1,4 +1,4 @@
-#include "mainwindow/DialogUnits.h"
+#include "shell/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "link/ReportSystemError.h"
+#include "host/ReportSystemError.h"
 
 #include <cerrno>
 #include <cstring>

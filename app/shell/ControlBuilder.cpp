@@ -1,15 +1,17 @@
-#include "mainwindow/ControlBuilder.h"
+#include "shell/ControlBuilder.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 
-#include "mainwindow/UpDownControl.h"
+#include "shell/UpDownControl.h"
 
 namespace bf::ui {
 namespace {
@@ -66,6 +68,13 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent,
       return new QSlider(Qt::Horizontal, parent);
     case ControlKind::UpDown:
       return new UpDownControl(parent);
+    case ControlKind::ProgressBar: {
+      auto* bar = new QProgressBar(parent);
+      bar->setTextVisible(false);
+      return bar;
+    }
+    case ControlKind::MonthCalendar:
+      return new QCalendarWidget(parent);
   }
   return nullptr;
 }
@@ -73,11 +82,11 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent,
 }  // namespace
 
 std::map<int, QWidget*> BuildControls(
-    QWidget* parent, DialogBaseUnits units,
+    QWidget* parent, std::span<const ControlSpec> table, DialogBaseUnits units,
     const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
   std::map<int, QWidget*> controls;
   int unnamed = 0;
-  for (const ControlSpec& control : MainWindowControls()) {
+  for (const ControlSpec& control : table) {
     QWidget* widget = MakeWidget(control, parent, makeFrame);
     if (widget == nullptr) continue;
     QRect rect = DialogToPixels(QRect(control.x, control.y, control.width, control.height), units);

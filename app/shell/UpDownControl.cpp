@@ -1,4 +1,4 @@
-#include "mainwindow/UpDownControl.h"
+#include "shell/UpDownControl.h"
 
 #include <QKeyEvent>
 #include <QToolButton>

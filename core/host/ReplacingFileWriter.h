@@ -1,0 +1,77 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace bf {
+
+// The one way this program writes a file the user named.
+//
+// A regular file (or a new name) is never truncated in place: the bytes go to a new file in
+// the target's folder, which Commit() flushes to disk, closes and only then renames over the
+// target. So a failure leaves the old target untouched and nothing behind, and a target that
+// is memory-mapped right now (the open recording may be chosen) keeps its bytes under the
+// mapping. A symbolic link is followed: what it points to is replaced, not the link.
+//
+// A target that exists and is not a regular file (a device such as /dev/null or /dev/full, a
+// FIFO, a terminal, "-" for standard output) cannot be replaced; it is written directly, and
+// its write, flush and close failures are reported all the same.
+//
+// Errors are system error codes (errno); FileErrorText turns them into the user's text. Once a
+// call has failed every later call returns the same code. A writer destroyed without a
+// successful Commit() removes its temporary file. One thread at a time; touches only the file
+// system.
+class ReplacingFileWriter {
+ public:
+  // Opens the temporary (or the non-regular target). Returns 0 or the code of the failure; on
+  // failure nothing has been created.
+  uint32_t Open(const std::string& path);
+
+  uint32_t Write(std::span<const uint8_t> bytes);
+
+  // Flushes, closes and renames into place. Returns 0 only when every byte written is on disk
+  // under the target's name.
+  uint32_t Commit();
+
+  // Drops what was written: the temporary is removed and the target stays as it was.
+  void Abandon();
+
+  bool IsOpen() const;
+  uint32_t Error() const { return error_; }
+  uint64_t BytesWritten() const { return written_; }
+  // The name the bytes will have after Commit (the symbolic link resolved).
+  const std::string& Target() const { return target_; }
+  // The temporary's name; empty when writing directly.
+  const std::string& TemporaryPath() const { return temp_; }
+
+  ReplacingFileWriter() = default;
+  ~ReplacingFileWriter();
+  ReplacingFileWriter(const ReplacingFileWriter&) = delete;
+  ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
+
+ private:
+  uint32_t Fail(uint32_t code);
+  void CloseQuietly();
+
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  bool ownsFd_ = true;  // false for standard output
+  bool committed_ = false;
+  uint32_t error_ = 0;
+  uint64_t written_ = 0;
+};
+
+// Open, one write, commit. Returns 0 or the code of the step that failed.
+uint32_t WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// True when both names exist and are the same file (same device and inode, so through links
+// and other spellings). An output that is the input must be refused before it is opened.
+bool IsSameFile(const std::string& a, const std::string& b);
+
+// Removes every temporary file that writers of this process have open, with async-signal-safe
+// calls only: for a SIGINT/SIGTERM handler, before the process ends.
+void RemoveTemporaryFilesFromSignalHandler();
+
+}  // namespace bf
