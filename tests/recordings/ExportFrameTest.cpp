@@ -167,14 +167,14 @@ TEST_F(StillExport, FailedWriteKeepsTheOldTargetAndLeavesNoLitter) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
-TEST_F(StillExport, ExportOntoTheOpenRecordingLeavesItsMappingIntact) {
+TEST_F(StillExport, ExportOntoTheOpenRecordingLeavesItReadable) {
   const std::string path =
       OpenFrames({{.recordLength = 1016, .timestamp = 1}, {.recordLength = 2016, .timestamp = 2}});
   player.NavigateTo(1, NAV_ABSOLUTE);
   const std::vector<uint8_t> still = ExportTo(path);
   EXPECT_EQ(still.size(), 698u + 2000u + 16u);
   EXPECT_TRUE(prompts.shown.empty());
-  // The open recording still reads as it was: its mapping outlived the rename.
+  // The open recording still reads as it was: the open file outlived the rename.
   player.NavigateTo(0, NAV_ABSOLUTE);
   EXPECT_EQ(display.shown.back().payload,
             std::vector<uint8_t>(recordingBytes.begin() + 16, recordingBytes.begin() + 1016));

@@ -101,7 +101,7 @@ TEST_F(PlayerGroup, UnusableFilesSayTheFileIsEmpty) {
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::None);
   EXPECT_FALSE(view.playerControls);
 
-  // A zero-length file cannot be mapped: the system error box, then "Файл пустой".
+  // A zero-length file holds nothing to read: the system error box, then "Файл пустой".
   prompts.shown.clear();
   EXPECT_EQ(panel.LoadRecording(dir.Write("zero.bfk", {})), 0u);
   ASSERT_EQ(prompts.shown.size(), 2u);
