@@ -38,7 +38,7 @@ class MemoryCandidates {
 };
 
 // The candidate header at an offset of an open file. Measured on a virtual machine with a warm
-// page cache: reading just the 16 header bytes of records 20 KB apart costs a quarter of one
+// page cache: reading just the 16 header bytes of records 20 KB apart costs under half of one
 // plain read of the file, faulting in a mapping more than half of it, and block reads of the
 // whole file about as much as that plain read. Probes 512 bytes apart as single reads cost
 // twenty times the plain read. So: where the scan jumps far, read only the header; where it
