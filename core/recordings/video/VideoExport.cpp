@@ -156,6 +156,18 @@ AVPixelFormat JpegFormat(int subsampling) {
   }
 }
 
+// A picture the camera finished ends with the end-of-image marker, possibly followed by the
+// padding of a sector-aligned record. A frame cut short (the last one of a copy that ends
+// mid-frame, a damaged stretch) has none and does not decode as a whole.
+bool HasEndOfImage(std::span<const uint8_t> jpeg) {
+  constexpr std::size_t kLookBack = 512 + 2;
+  const std::size_t from = jpeg.size() > kLookBack ? jpeg.size() - kLookBack : 0;
+  for (std::size_t i = jpeg.size(); i >= from + 2; --i) {
+    if (jpeg[i - 2] == 0xFF && jpeg[i - 1] == 0xD9) return true;
+  }
+  return false;
+}
+
 class Exporter {
  public:
   Exporter(const VideoExportOptions& options, ExportOutcome& outcome)
@@ -442,7 +454,8 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
     std::vector<uint8_t> rebuilt =
         RebuildJpeg(table, recording.Index()[i].header, recording.Payload(i));
     std::span<const uint8_t> data = rebuilt;
-    if (!rebuilt.empty() && options.rotation != 0) {
+    if (!HasEndOfImage(data)) data = {};
+    if (!data.empty() && options.rotation != 0) {
       data = jpeg.Rotate(rebuilt, options.rotation, turned) ? std::span<const uint8_t>(turned)
                                                             : std::span<const uint8_t>();
     }

@@ -17,10 +17,6 @@ enum class VideoContainer { Matroska, Avi, Mp4 };
 // the one of the three that can be streamed. Nothing for any other name.
 std::optional<VideoContainer> ContainerForPath(const std::string& path);
 
-inline constexpr const char* kVideoFilter =
-    "Matroska video (*.mkv)|*.mkv|AVI video (*.avi)|*.avi|MP4 video (*.mp4)|*.mp4||";
-inline constexpr const char* kVideoExtension = "mkv";
-
 struct VideoExportOptions {
   std::string output;  // file name, or "-" for standard output
   VideoContainer container = VideoContainer::Matroska;
@@ -41,10 +37,11 @@ struct VideoExportOptions {
 // before. Rotation turns the pictures without re-encoding them (a lossless transform of the
 // JPEG), so Motion JPEG output stays a copy also when turned.
 //
-// Skipped and counted, never fatal: a frame whose compression has no JPEG header, whose markers
-// do not describe a picture, whose size differs from the first good frame (a stream has one
-// size) or, for H.264, whose scan does not decode. Motion JPEG output only reads the markers:
-// decoding every picture would cost more than the copy itself.
+// Skipped and counted, never fatal: a frame whose compression has no JPEG header, that was cut
+// short (no end-of-image marker), whose markers do not describe a picture, whose size differs
+// from the first good frame (a stream has one size) or, for H.264, whose data the decoder
+// refuses. Damage the decoder works around is kept, as the player shows it. Motion JPEG output
+// does not decode the scans: that would cost more than the copy itself.
 //
 // Runs on the caller's thread (a worker); `recording` and `table` must not change meanwhile.
 ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& table,
