@@ -10,13 +10,13 @@
 
 namespace {
 
-struct Run {
+struct BfkRun {
   int exitCode = -1;
   std::string out;  // standard output
   std::string err;  // standard error
 };
 
-Run Bfk(const std::string& args, const std::string& env = "") {
+BfkRun Bfk(const std::string& args, const std::string& env = "") {
   static int serial = 0;
   const std::string errFile =
       (std::filesystem::temp_directory_path() /
@@ -24,7 +24,7 @@ Run Bfk(const std::string& args, const std::string& env = "") {
           .string();
   const std::string command =
       env + " " + std::string(BF_BFK_PATH) + " " + args + " 2>'" + errFile + "'";
-  Run run;
+  BfkRun run;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
   char buffer[4096];
@@ -41,7 +41,7 @@ Run Bfk(const std::string& args, const std::string& env = "") {
 }
 
 std::vector<std::string> CommandNames() {
-  const Run overview = Bfk("help");
+  const BfkRun overview = Bfk("help");
   std::vector<std::string> names;
   const std::string marker = "\n  ";
   for (std::size_t at = overview.out.find(marker); at != std::string::npos;
@@ -54,7 +54,7 @@ std::vector<std::string> CommandNames() {
 }
 
 TEST(BfkTool, SaysItsVersion) {
-  const Run run = Bfk("--version");
+  const BfkRun run = Bfk("--version");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "bfk 1.1.3.183\n");
 }
@@ -66,14 +66,14 @@ TEST(BfkTool, EveryCommandExplainsItselfBothWays) {
   }
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const Run help = Bfk("help " + name);
+    const BfkRun help = Bfk("help " + name);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: bfk " + name, 0), 0u) << help.out;
-    const Run flag = Bfk(name + " --help");
+    const BfkRun flag = Bfk(name + " --help");
     EXPECT_EQ(flag.exitCode, 0);
     EXPECT_EQ(flag.out, help.out);
   }
-  const Run unknown = Bfk("help nonsense");
+  const BfkRun unknown = Bfk("help nonsense");
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("unknown command 'nonsense'"), std::string::npos);
   EXPECT_EQ(Bfk("").exitCode, 2);
@@ -96,7 +96,7 @@ TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
-    const Run run = Bfk(c.args);
+    const BfkRun run = Bfk(c.args);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err.rfind(std::string(c.says) + "\n", 0), 0u) << run.err;
     EXPECT_NE(run.err.find("usage: bfk "), std::string::npos) << run.err;
@@ -112,7 +112,7 @@ TEST(BfkTool, VideoAndFramesFromASampleRecording) {
 
   // No settings file: the default 10 frames a second. A settings file of the window's: its rate.
   const std::string noSettings = "XDG_CONFIG_HOME=" + (dir / "none").string();
-  Run run = Bfk("video " + rec + " -o " + (dir / "v.mkv").string(), noSettings);
+  BfkRun run = Bfk("video " + rec + " -o " + (dir / "v.mkv").string(), noSettings);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "6 frames written to " + (dir / "v.mkv").string() + ", 0 skipped\n");
   std::filesystem::create_directories(dir / "cfg/Kelvane");

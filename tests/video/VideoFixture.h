@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <sstream>

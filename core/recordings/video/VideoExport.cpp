@@ -437,7 +437,8 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
   std::vector<uint8_t> turned;
   video::YuvPicture picture;
   const bool encode = options.container == VideoContainer::Mp4;
-  int64_t timeMs = 0;
+  int64_t timeMs = 0;    // end of the current frame's slot
+  int64_t originMs = 0;  // start of the first written frame's slot
   for (uint32_t k = 0; k < range.count; ++k) {
     if (progress.Cancelled()) {
       outcome.status = ExportOutcome::Status::Cancelled;
@@ -445,7 +446,6 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
       return outcome;
     }
     const uint32_t i = range.first + k;
-    const int64_t pts = timeMs / tick;
     // A skipped frame leaves a gap in the times, which players fill by holding the frame
     // before it, so the frames after it keep their times.
     const int64_t holdMs = durations[k];
@@ -470,7 +470,12 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
       progress.FrameDone();
       continue;
     }
-    if (!exporter.Started() && !exporter.Start(layout, timeBase)) return outcome;
+    if (!exporter.Started()) {
+      if (!exporter.Start(layout, timeBase)) return outcome;
+      // The video starts with its first picture, also when frames before it were skipped.
+      originMs = timeMs - holdMs;
+    }
+    const int64_t pts = (timeMs - holdMs - originMs) / tick;
     const bool ok = encode ? exporter.EncodePicture(picture, pts, holdMs / tick)
                            : exporter.WriteJpeg(data, pts, holdMs / tick);
     if (!ok) {

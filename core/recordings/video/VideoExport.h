@@ -33,8 +33,8 @@ struct VideoExportOptions {
 // failed export leaves no file behind and an existing file is only replaced by a finished one.
 //
 // Frame times: each frame's presentation time is where the player would show it in a fresh run
-// from the first frame of the range; a frame that is skipped leaves its time to the frame
-// before. Rotation turns the pictures without re-encoding them (a lossless transform of the
+// from the first frame of the range, counted from the first frame written (the video starts
+// with a picture); a frame that is skipped leaves its time to the frame before. Rotation turns the pictures without re-encoding them (a lossless transform of the
 // JPEG), so Motion JPEG output stays a copy also when turned.
 //
 // Skipped and counted, never fatal: a frame whose compression has no JPEG header, that was cut
