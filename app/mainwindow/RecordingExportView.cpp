@@ -46,7 +46,8 @@ RecordingExportView::RecordingExportView(QWidget* window, UserPrompts& prompts,
       window_(window),
       source_(std::move(source)),
       timer_(new QTimer(this)),
-      presenter_(std::make_unique<RecordingExport>(prompts, *this, table, MakeVideoWriter())) {
+      presenter_(std::make_unique<RecordingExport>(prompts, static_cast<ExportProgressView&>(*this),
+                                                   table, MakeVideoWriter())) {
   if (presenter_->VideoAvailable()) {
     videoAction_ = new QAction(QString::fromUtf8(kExportVideoMenuText), window);
     videoAction_->setObjectName(QStringLiteral("exportVideoAction"));
@@ -72,6 +73,10 @@ RecordingExportView::RecordingExportView(QWidget* window, UserPrompts& prompts,
 RecordingExportView::~RecordingExportView() {
   timer_->stop();
   presenter_.reset();  // cancels and waits for a running export
+}
+
+QProgressDialog* RecordingExportView::ProgressDialog() const {
+  return dialog_.data();
 }
 
 void RecordingExportView::StartPolling() {

@@ -33,7 +33,7 @@ class RecordingExportView final : public QObject, private ExportProgressView {
   QAction* VideoAction() const { return videoAction_; }
   QAction* FramesAction() const { return framesAction_; }
   RecordingExport& Presenter() { return *presenter_; }
-  QProgressDialog* ProgressDialog() const { return dialog_; }
+  QProgressDialog* ProgressDialog() const;  // the open progress dialog, or nullptr
 
  private:
   void ShowProgress(const std::string& title, uint32_t done, uint32_t total) override;
