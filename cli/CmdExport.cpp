@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Args.h"
 #include "cli/Command.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/FileErrorText.h"
@@ -15,16 +16,6 @@
 namespace {
 
 constexpr const char* kUsage = "usage: bfk export FILE --frame N -o OUT.jpg [--headers FILE]\n";
-
-// headers.dat: the one given, else in the current directory, else next to bfk.
-std::string FindHeaders(const std::string& given) {
-  if (!given.empty()) return given;
-  std::error_code ec;
-  if (std::filesystem::exists("headers.dat", ec)) return "headers.dat";
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) return (self.parent_path() / "headers.dat").string();
-  return "headers.dat";
-}
 
 int RunExport(const std::vector<std::string>& args) {
   std::string input, output, headers, frameText;
@@ -44,6 +35,9 @@ int RunExport(const std::vector<std::string>& args) {
       return 2;
     }
   }
+  if (!frameText.empty() && !bf::cli::ParseUnsigned(frameText)) {
+    return bf::cli::UsageError("export", bf::cli::NotANumber("--frame", frameText));
+  }
   std::size_t frame = 0;
   const auto parsed = std::from_chars(frameText.data(), frameText.data() + frameText.size(), frame);
   if (input.empty() || output.empty() || frameText.empty() || parsed.ec != std::errc() ||
@@ -53,12 +47,7 @@ int RunExport(const std::vector<std::string>& args) {
   }
 
   bf::JpegHeaderTable table;
-  const std::string headersPath = FindHeaders(headers);
-  if (const bf::TableLoadResult loaded = bf::LoadJpegHeaderTableFromFile(headersPath, table);
-      !loaded) {
-    std::fprintf(stderr, "bfk export: %s\n", loaded.error.c_str());
-    return 1;
-  }
+  if (!bf::cli::LoadHeaderTable("export", headers, table)) return 1;
 
   // Frame N is certain once frames 0..N are; the rest of a long recording is never scanned.
   bf::Recording recording;
@@ -104,6 +93,6 @@ int RunExport(const std::vector<std::string>& args) {
 
 BFK_COMMAND("export",
             "export FILE --frame N -o OUT.jpg [--headers FILE]\n"
-            "                            frame N as a JPEG still; headers.dat from --headers,\n"
-            "                            else ./headers.dat, else next to bfk",
+            "                            frame N as a JPEG still (-o - for standard output);\n"
+            "                            headers.dat from --headers, else where the window looks",
             RunExport);

@@ -5,12 +5,20 @@
 
 namespace bf::cli {
 
-// A bfk sub-command. Each command lives in its own cli/Cmd*.cpp and registers itself with a
-// static BFK_COMMAND; main() dispatches by name. run() returns the process exit code.
+// Exit codes of every command (listed in the manual page).
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// A bfk sub-command. Each command lives in its own cli/Cmd*.cpp, next to its usage text, and
+// registers itself with one static BFK_COMMAND(name, usage, run[, help]); main() dispatches by
+// name and answers "bfk help NAME" and "bfk NAME --help" from the table, so a command needs no
+// help code of its own. run() returns the process exit code.
 struct Command {
   std::string name;
-  std::string usage;  // one line, shown by "bfk help"
+  std::string usage;  // synopsis without "bfk " and a short description; shown by "bfk help"
   std::function<int(const std::vector<std::string>& args)> run;
+  std::string help = {};  // optional longer text for "bfk help NAME"
 };
 
 std::vector<Command>& CommandTable();

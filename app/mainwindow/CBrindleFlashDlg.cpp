@@ -81,6 +81,7 @@ void CBrindleFlashDlg::ConnectHandlers() {
   ConnectServiceButtons();
   ConnectPlayerGroup();
   connect(Button(IDOK_EXIT), &QAbstractButton::clicked, this, [this] { OnOK(); });
+  SetUpExportEntries();
   SetUpAboutEntry();
 }
 

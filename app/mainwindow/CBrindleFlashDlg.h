@@ -29,6 +29,7 @@ class Player;
 
 namespace bf::ui {
 
+class RecordingExportView;
 class UpDownControl;
 
 // What the main window is built on. Everything is borrowed except the backend, which the
@@ -87,6 +88,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   Player& RecordingPlayer() { return *recordingPlayer_; }
   PlayerPanel& Panel() { return *panel_; }
   FTDClass& Link() { return *link_; }
+  RecordingExportView& ExportView() { return *exportView_; }
 
   // Opens the About box (system menu on Windows, context menu, F1).
   void ShowAboutBox();
@@ -109,6 +111,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void ConnectServiceButtons();
   void ConnectPlayerGroup();
   void SetUpAboutEntry();
+  void SetUpExportEntries();
   void AddAboutToSystemMenu();
 
   QAbstractButton* Button(int id) const;
@@ -160,6 +163,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   std::unique_ptr<Player> recordingPlayer_;
   std::unique_ptr<PlayerPanel> panel_;  // holds the player rate and the recorded-rate flag
   std::unique_ptr<LiveCapture> liveCapture_;
+  RecordingExportView* exportView_ = nullptr;  // child object: context-menu exports
 
   // Fields bound to controls (ReadControls / WriteControls).
   int frameRateIndex_ = 0;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <memory>
 
+#include "frames/HeaderTableLocation.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/TickSource.h"
 #include "link/BackendRegistry.h"
@@ -11,7 +12,6 @@
 #include "mainwindow/Icons.h"
 #include "recordings/ThreadPlaybackTimer.h"
 #include "shell/BackendChoice.h"
-#include "shell/HeaderTableLocation.h"
 #include "shell/QtSettingsStore.h"
 #include "shell/QtUserPrompts.h"
 

@@ -95,6 +95,13 @@ std::optional<std::string> QtUserPrompts::ChooseOpenFile(const FileDialogRequest
   return ChooseFile(request, false);
 }
 
+std::optional<std::string> QtUserPrompts::ChooseFolder(const std::string& initialDirectory) {
+  const QString chosen = QFileDialog::getExistingDirectory(
+      parent_, QString(), QString::fromStdString(initialDirectory));
+  if (chosen.isEmpty()) return std::nullopt;
+  return chosen.toStdString();
+}
+
 void QtUserPrompts::PumpEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

@@ -24,6 +24,7 @@ class QtUserPrompts final : public UserPrompts {
                             MessageButtons buttons) override;
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFolder(const std::string& initialDirectory) override;
   void PumpEvents() override;
   void SetBusyCursor(bool busy) override;
 

@@ -145,6 +145,17 @@ uint32_t ReplacingFileWriter::Write(std::span<const uint8_t> bytes) {
   return 0;
 }
 
+uint32_t ReplacingFileWriter::Seek(uint64_t offset) {
+  if (error_ != 0) return error_;
+  if (!IsOpen()) return Fail(EBADF);
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(Errno());
+  return 0;
+}
+
+bool ReplacingFileWriter::CanSeek() const {
+  return IsOpen() && ::lseek(fd_, 0, SEEK_CUR) >= 0;
+}
+
 uint32_t ReplacingFileWriter::Commit() {
   if (error_ != 0) {
     Abandon();

@@ -30,6 +30,12 @@ class ReplacingFileWriter {
 
   uint32_t Write(std::span<const uint8_t> bytes);
 
+  // Moves the write position to `offset` from the start, for formats that patch their headers
+  // once the data is known (video containers). Pipes and terminals cannot seek (ESPIPE).
+  uint32_t Seek(uint64_t offset);
+  // Whether Seek can work on what is open: false for pipes, terminals and sockets.
+  bool CanSeek() const;
+
   // Flushes, closes and renames into place. Returns 0 only when every byte written is on disk
   // under the target's name.
   uint32_t Commit();

@@ -30,6 +30,12 @@ class UserPrompts {
   // The chosen full path, or nothing when cancelled.
   virtual std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) = 0;
+  // A folder, starting in initialDirectory (empty: the current one); nothing when cancelled.
+  // Prompts that cannot ask answer nothing.
+  virtual std::optional<std::string> ChooseFolder(const std::string& initialDirectory) {
+    (void)initialDirectory;
+    return std::nullopt;
+  }
   // Dispatches every pending event of the GUI thread (the original's peek/dispatch loop).
   virtual void PumpEvents() = 0;
   // Busy cursor on (true) or back to normal (false).

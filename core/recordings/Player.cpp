@@ -60,9 +60,9 @@ uint32_t Player::OpenRecording(const std::string& path) {
       stopped = true;
     }
     position_ = 0;
-    groupSize_ = 0;
-    groupCounter_ = 0;
-    frameDelay_ = 0;
+    pacing_.groupSize = 0;
+    pacing_.groupCounter = 0;
+    pacing_.frameDelay = 0;
     recording_.Close();
     shownEntry_.reset();
     changeFound_ = false;
@@ -155,14 +155,7 @@ uint32_t Player::StartPlayback(uint32_t rate) {
     const uint32_t count = CountLocked();
     if (count == 0 || position_ >= count || playing_) return 0;
     playing_ = true;
-    if (rate != 0) {
-      likeOriginal_ = false;
-      groupSize_ = rate;
-    } else {
-      likeOriginal_ = true;
-      if (groupSize_ == 0) groupSize_ = 1;
-    }
-    if (groupCounter_ == 0) groupCounter_ = 1;
+    StartPacing(pacing_, rate);
     // The first step's own time counts against the first delay, as it does for every later step.
     const uint32_t t0 = timer_.TimeMs();
     PlayStepLocked();
@@ -175,7 +168,7 @@ uint32_t Player::StartPlayback(uint32_t rate) {
       // A run started at the last frame in like-original mode computes no delay; an event of
       // 0 ms would be refused and leave the run active with nothing to end it.
       const uint32_t elapsed = timer_.TimeMs() - t0;
-      ArmLocked(frameDelay_ > elapsed ? frameDelay_ - elapsed : 1);
+      ArmLocked(pacing_.frameDelay > elapsed ? pacing_.frameDelay - elapsed : 1);
       return position_;
     }
   }
@@ -209,30 +202,11 @@ void Player::ArmLocked(uint32_t delayMs) {
 }
 
 void Player::PlayStepLocked() {
-  const FrameIndex& index = recording_.Index();
-  const uint32_t count = CountLocked();
   const uint32_t i = position_;
   ShowEntryLocked(i);
-  if (likeOriginal_) {
-    if (groupCounter_ > groupSize_) groupCounter_ = 1;
-    if (groupCounter_ == 1) {
-      const uint32_t stamp = index[i].header.Timestamp();
-      uint32_t group = 1;
-      while (i + group < count && index[i + group].header.Timestamp() == stamp) ++group;
-      groupSize_ = group;
-      if (group == 1) {
-        frameDelay_ = i + 1 < count ? (index[i + 1].header.Timestamp() - stamp) * 1000u : 0;
-      } else {
-        frameDelay_ = 1000 / group;
-      }
-    }
-    if (frameDelay_ > kLongGapLimitMs) frameDelay_ = kLongGapDelayMs;
-  } else {
-    frameDelay_ = 1000 / std::max(groupSize_, 1u);
-  }
+  PaceStep(std::span(recording_.Index()).first(CountLocked()), i, pacing_);
   ++position_;
   display_.PostPosition(position_);
-  ++groupCounter_;
 }
 
 void Player::PlaybackTick(TimerEventId fired) {
@@ -255,16 +229,16 @@ void Player::PlaybackTick(TimerEventId fired) {
   PlayStepLocked();
   if (!playing_) return;  // the frame was missing from the file: the run ended there
   const uint32_t elapsed = timer_.TimeMs() - t0;
-  ArmLocked(frameDelay_ > elapsed ? frameDelay_ - elapsed : 1);
+  ArmLocked(pacing_.frameDelay > elapsed ? pacing_.frameDelay - elapsed : 1);
 }
 
 void Player::SetRate(uint32_t rate) {
   std::lock_guard lock(mutex_);
   if (rate != 0) {
-    groupSize_ = rate;
-    likeOriginal_ = false;
+    pacing_.groupSize = rate;
+    pacing_.likeOriginal = false;
   } else {
-    likeOriginal_ = true;
+    pacing_.likeOriginal = true;
   }
 }
 
@@ -306,16 +280,16 @@ bool Player::IsPlaying() const {
   return WithLock([this] { return playing_; });
 }
 bool Player::LikeOriginal() const {
-  return WithLock([this] { return likeOriginal_; });
+  return WithLock([this] { return pacing_.likeOriginal; });
 }
 uint32_t Player::GroupSize() const {
-  return WithLock([this] { return groupSize_; });
+  return WithLock([this] { return pacing_.groupSize; });
 }
 uint32_t Player::GroupCounter() const {
-  return WithLock([this] { return groupCounter_; });
+  return WithLock([this] { return pacing_.groupCounter; });
 }
 uint32_t Player::FrameDelay() const {
-  return WithLock([this] { return frameDelay_; });
+  return WithLock([this] { return pacing_.frameDelay; });
 }
 std::optional<uint32_t> Player::ShownEntry() const {
   return WithLock([this] { return shownEntry_; });

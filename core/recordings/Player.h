@@ -9,6 +9,7 @@
 
 #include "host/UserPrompts.h"
 #include "recordings/FrameDisplay.h"
+#include "recordings/Pacing.h"
 #include "recordings/PlaybackTimer.h"
 #include "recordings/Recording.h"
 
@@ -18,10 +19,6 @@ enum NavMode : uint32_t { NAV_ABSOLUTE = 0, NAV_RELATIVE = 1, NAV_FROM_END = 2 }
 
 // NavigateTo's answer when there is no such frame.
 inline constexpr uint32_t kNoFrame = 0xFFFFFFFF;
-
-// Steps computing a frame delay above this (in ms) hold the frame for kLongGapDelayMs instead.
-inline constexpr uint32_t kLongGapLimitMs = 20000;
-inline constexpr uint32_t kLongGapDelayMs = 22222;
 
 inline constexpr const char* kNoPreciseTimerText =
     "Ваша операционная система не поддерживает точных таймеров.\nКак такое может быть???";
@@ -139,10 +136,7 @@ class Player {
   Recording recording_;
   uint32_t position_ = 0;
   bool playing_ = false;
-  bool likeOriginal_ = true;
-  uint32_t groupSize_ = 0;
-  uint32_t groupCounter_ = 0;
-  uint32_t frameDelay_ = 0;
+  PacingState pacing_;  // mode, group size or rate, group counter, next delay
   uint32_t resolution_ = 1;
   bool periodRaised_ = false;
   bool destroying_ = false;

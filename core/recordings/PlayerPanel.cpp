@@ -35,6 +35,7 @@ bool PlayerPanel::SaveSettings() {
 uint32_t PlayerPanel::LoadRecording(const std::string& path) {
   if (path.empty()) return 0;
   const uint32_t count = player_.OpenRecording(path);
+  recordingPath_ = count == 0 ? std::string() : path;
   if (count == 0) {
     prompts_.ShowMessage(kEmptyFileText, "", MessageIcon::None);
     return 0;

@@ -55,6 +55,8 @@ class PlayerPanel {
   bool SaveSettings();
   int Rate() const { return rate_; }
   bool LikeOriginalSelected() const { return likeOriginal_; }
+  // The recording the last LoadRecording opened; empty when it failed or none was opened.
+  const std::string& RecordingPath() const { return recordingPath_; }
 
   // Opens a recording by path (also the command line at start-up); empty does nothing.
   // Returns the frame count; 0 shows "Файл пустой".
@@ -90,6 +92,7 @@ class PlayerPanel {
   SettingsStore& settings_;
   int rate_ = settings::kPlayerFpsDefault;
   bool likeOriginal_ = settings::kLikeOriginalDefault != 0;
+  std::string recordingPath_;
 };
 
 }  // namespace bf

@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <set>
 
+#include "frames/HeaderTableLocation.h"
 #include "frames/JpegHeaderTable.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CBrindleFlashApp.h"
 #include "shell/FileDialogFilter.h"
-#include "shell/HeaderTableLocation.h"
 
 namespace bf::ui {
 namespace {
@@ -26,11 +26,15 @@ TEST(FileDialogFilter, TranslatesTheClassicFilterForm) {
   EXPECT_EQ(ParseMfcFilter("Dangling|").size(), 0u);
 }
 
-TEST(HeaderTableLocation, StoredPathWinsThenCurrentDirectoryThenProgramFolder) {
+TEST(HeaderTableLocation, StoredPathWinsThenCurrentDirectoryThenProgramThenDataFolder) {
   std::set<std::string> present;
   auto exists = [&](const std::string& p) { return present.count(p) != 0; };
   EXPECT_EQ(HeaderTableFolder("/opt/bf", "/usr/bin", exists), "/opt/bf");
   EXPECT_EQ(HeaderTableFolder("", "/usr/bin", exists), "");  // nowhere: the rule's folder
+  // An installed package keeps the table in share/brindleflash beside bin.
+  present.insert(HeaderTablePath("/usr/share/brindleflash"));
+  EXPECT_EQ(HeaderTableFolder("", "/usr/bin", exists), "/usr/share/brindleflash");
+  EXPECT_EQ(HeaderTableFolder("", "", exists), "");
   present.insert(HeaderTablePath("/usr/bin"));
   EXPECT_EQ(HeaderTableFolder("", "/usr/bin", exists), "/usr/bin");
   present.insert(HeaderTablePath(""));

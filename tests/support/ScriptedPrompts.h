@@ -27,6 +27,7 @@ class ScriptedPrompts : public UserPrompts {
   // File dialog results in order; when empty, the dialog counts as cancelled.
   std::deque<std::optional<std::string>> saveFiles;
   std::deque<std::optional<std::string>> openFiles;
+  std::deque<std::optional<std::string>> folders;
   // File dialog requests as they arrived.
   std::vector<FileDialogRequest> saveRequests;
   std::vector<FileDialogRequest> openRequests;
@@ -55,6 +56,8 @@ class ScriptedPrompts : public UserPrompts {
     openRequests.push_back(request);
     return Next(openFiles);
   }
+
+  std::optional<std::string> ChooseFolder(const std::string&) override { return Next(folders); }
 
   void PumpEvents() override {
     ++pumps;

@@ -1,0 +1,78 @@
+#include "cli/Args.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/Command.h"
+#include "frames/HeaderTableLocation.h"
+#include "host/IniSettingsStore.h"
+#include "recordings/PlayerPanel.h"
+
+namespace bf::cli {
+
+int UsageError(const std::string& command, const std::string& message) {
+  std::fprintf(stderr, "bfk %s: %s\n", command.c_str(), message.c_str());
+  for (const Command& c : CommandTable()) {
+    if (c.name == command) std::fprintf(stderr, "usage: bfk %s\n", c.usage.c_str());
+  }
+  std::fprintf(stderr, "(bfk help %s tells more)\n", command.c_str());
+  return kExitUsage;
+}
+
+std::optional<uint32_t> ParseUnsigned(const std::string& text) {
+  uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto r = std::from_chars(text.data(), end, value);
+  if (text.empty() || r.ec != std::errc() || r.ptr != end) return std::nullopt;
+  return value;
+}
+
+std::string NotANumber(const std::string& option, const std::string& text) {
+  return option + ": '" + text + "' is not a number";
+}
+
+std::optional<std::string> ArgReader::Value(const std::string& option) {
+  if (Done()) {
+    Fail(option + " needs a value");
+    return std::nullopt;
+  }
+  return Take();
+}
+
+std::optional<uint32_t> ArgReader::Number(const std::string& option) {
+  const std::optional<std::string> text = Value(option);
+  if (!text) return std::nullopt;
+  const std::optional<uint32_t> n = ParseUnsigned(*text);
+  if (!n) Fail(NotANumber(option, *text));
+  return n;
+}
+
+bool LoadHeaderTable(const std::string& command, const std::string& given, JpegHeaderTable& out) {
+  std::string path = given;
+  if (path.empty()) {
+    IniSettingsStore settings(WindowSettingsPath());
+    const std::string folder =
+        HeaderTableFolder(settings.ReadString("", settings::kInstallPath, ""),
+                          RunningProgramFolder(), [](const std::string& p) {
+                            std::error_code ec;
+                            return std::filesystem::is_regular_file(p, ec);
+                          });
+    path = HeaderTablePath(folder);
+  }
+  if (const TableLoadResult loaded = LoadJpegHeaderTableFromFile(path, out); !loaded) {
+    std::fprintf(stderr, "bfk %s: %s\n", command.c_str(), loaded.error.c_str());
+    return false;
+  }
+  return true;
+}
+
+uint32_t PlayerFpsSetting() {
+  IniSettingsStore settings(WindowSettingsPath());
+  const int fps =
+      settings.ReadInt(settings::kSection, settings::kPlayerFps, settings::kPlayerFpsDefault);
+  return static_cast<uint32_t>(std::clamp(fps, kMinPlayerRate, kMaxPlayerRate));
+}
+
+}  // namespace bf::cli

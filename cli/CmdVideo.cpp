@@ -1,0 +1,119 @@
+// bfk video: a recording as a video file (Motion JPEG copy or H.264).
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Args.h"
+#include "cli/Command.h"
+#include "cli/OpenRecording.h"
+#include "host/ReplacingFileWriter.h"
+#include "recordings/video/VideoExport.h"
+
+namespace {
+
+constexpr const char* kName = "video";
+
+extern "C" void RemoveTemporariesAndEnd(int signal) {
+  bf::RemoveTemporaryFilesFromSignalHandler();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+int RunVideo(const std::vector<std::string>& args) {
+  bf::cli::ArgReader reader(kName, args);
+  bf::VideoExportOptions options;
+  std::string input, headers, pace;
+  bool rateGiven = false;
+  while (!reader.Done() && !reader.Failed()) {
+    const std::string a = reader.Take();
+    if (a == "-o") {
+      options.output = reader.Value(a).value_or("");
+    } else if (a == "--from") {
+      options.range.first = reader.Number(a).value_or(0);
+    } else if (a == "--to") {
+      options.range.last = reader.Number(a);
+    } else if (a == "--pace") {
+      pace = reader.Value(a).value_or("");
+      if (pace == "recorded") {
+        options.rate = 0;
+      } else if (const auto fps = bf::cli::ParseUnsigned(pace); fps && *fps >= 1 && *fps <= 1000) {
+        options.rate = *fps;
+      } else if (!reader.Failed()) {
+        reader.Fail("--pace: '" + pace + "' is neither 'recorded' nor a rate of 1..1000");
+      }
+      rateGiven = true;
+    } else if (a == "--rotate") {
+      const std::optional<uint32_t> degrees = reader.Number(a);
+      if (degrees && *degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270) {
+        reader.Fail("--rotate: " + std::to_string(*degrees) + " is not 0, 90, 180 or 270");
+      }
+      options.rotation = static_cast<int>(degrees.value_or(0));
+    } else if (a == "--headers") {
+      headers = reader.Value(a).value_or("");
+    } else if (input.empty() && !a.empty() && a[0] != '-') {
+      input = a;
+    } else {
+      reader.Fail("unexpected argument '" + a + "'");
+    }
+  }
+  if (!reader.Failed() && input.empty()) reader.Fail("no recording FILE given");
+  if (!reader.Failed() && options.output.empty()) reader.Fail("no output given (-o OUT)");
+  if (!reader.Failed()) {
+    if (const auto container = bf::ContainerForPath(options.output)) {
+      options.container = *container;
+    } else {
+      reader.Fail("-o: '" + options.output + "' does not end in .mkv, .avi or .mp4");
+    }
+  }
+  if (reader.Failed()) return reader.Report();
+  if (!rateGiven) options.rate = bf::cli::PlayerFpsSetting();
+  if (bf::IsSameFile(input, options.output)) {
+    std::fprintf(stderr, "bfk video: the output %s is the recording itself\n",
+                 options.output.c_str());
+    return bf::cli::kExitFailure;
+  }
+
+  bf::JpegHeaderTable table;
+  if (!bf::cli::LoadHeaderTable(kName, headers, table)) return bf::cli::kExitFailure;
+  bf::Recording recording;
+  if (!bf::cli::OpenRecordingOrSay(kName, input, recording)) return bf::cli::kExitFailure;
+
+  // Ctrl+C must not leave a half-written temporary beside the output.
+  std::signal(SIGINT, RemoveTemporariesAndEnd);
+  std::signal(SIGTERM, RemoveTemporariesAndEnd);
+  bf::ExportProgress progress;
+  const bf::ExportOutcome outcome = bf::ExportVideo(recording, table, options, progress);
+  if (outcome.status != bf::ExportOutcome::Status::Done) {
+    std::fprintf(stderr, "bfk video: %s\n", outcome.error.c_str());
+    return bf::cli::kExitFailure;
+  }
+  // The summary goes to standard error when the video itself goes to standard output.
+  std::FILE* report = options.output == "-" ? stderr : stdout;
+  std::fprintf(report, "%u frames written to %s, %u skipped\n", outcome.written,
+               options.output.c_str(), outcome.skipped);
+  return std::fflush(report) == 0 ? bf::cli::kExitDone : bf::cli::kExitFailure;
+}
+
+}  // namespace
+
+BFK_COMMAND(kName,
+            "video FILE -o OUT.mkv|OUT.avi|OUT.mp4|- [--from N] [--to M] [--pace recorded|FPS]\n"
+            "      [--rotate 0|90|180|270] [--headers FILE]\n"
+            "                            a recording as a video",
+            RunVideo,
+            "Writes frames N..M (default: all) of the recording FILE as a video. OUT.mkv and\n"
+            "OUT.avi hold the rebuilt JPEGs as a Motion JPEG stream, copied without\n"
+            "re-encoding; OUT.mp4 holds H.264 (4:2:0), which phones and browsers play. \"-\"\n"
+            "writes Matroska to standard output.\n"
+            "\n"
+            "--pace sets the frame times as the player paces playback: 'recorded' follows the\n"
+            "recorded timestamps (the frames of one second spread over it, a lone frame held\n"
+            "until the next, gaps above 20 s cut to 22.222 s); a number is a fixed rate in\n"
+            "frames per second. The default is the window's \"Player fps\" setting (10 when\n"
+            "unset), read from ~/.config/Kelvane/BrindleFlash 1.1.3.conf.\n"
+            "--rotate turns the pictures clockwise without re-encoding them (a lossless JPEG\n"
+            "transform; edge blocks that are not whole are dropped).\n"
+            "\n"
+            "A frame that cannot be rebuilt or decoded, or whose size differs from the first\n"
+            "one, is skipped and counted. The file appears only when the video is complete.\n");

@@ -1,0 +1,90 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "frames/JpegHeaderTable.h"
+#include "host/UserPrompts.h"
+#include "recordings/ExportProgress.h"
+#include "recordings/Recording.h"
+
+namespace bf {
+
+inline constexpr const char* kExportVideoMenuText = "Экспорт видео...";
+inline constexpr const char* kExportFramesMenuText = "Экспорт кадров...";
+inline constexpr const char* kExportVideoTitle = "Экспорт видео";
+inline constexpr const char* kExportFramesTitle = "Экспорт кадров";
+inline constexpr const char* kNoRecordingToExportText = "Нет открытой записи";
+inline constexpr const char* kExportBusyText = "Экспорт уже идёт";
+inline constexpr const char* kExportCancelledText = "Экспорт отменён";
+
+// "Записано кадров: 12, пропущено: 1"
+std::string ExportDoneText(const ExportOutcome& outcome);
+
+// The progress dialog of a running export, as the presenter drives it. GUI thread.
+class ExportProgressView {
+ public:
+  virtual ~ExportProgressView() = default;
+  virtual void ShowProgress(const std::string& title, uint32_t done, uint32_t total) = 0;
+  virtual void CloseProgress() = 0;
+};
+
+// The window's "Экспорт видео..." and "Экспорт кадров..." for the open recording: asks for the
+// file or folder, runs the export on a worker thread and reports the end.
+//
+// Threads: every public member on the GUI thread. The worker opens a recording of its own
+// from the path (so the player keeps playing, and may even open another recording, meanwhile)
+// and shares only the ExportProgress atomics and the finished flag with the GUI thread; the
+// outcome is written before the flag is raised and read only after it was seen. The view polls
+// (Poll) while an export runs, e.g. from a timer. The destructor cancels and joins.
+class RecordingExport {
+ public:
+  // Writes one video of the recording to `output` (the video export, injected so that this
+  // presenter builds without the video libraries); empty when the build has no video.
+  using VideoWriter =
+      std::function<ExportOutcome(const Recording&, const JpegHeaderTable&,
+                                  const std::string& output, uint32_t rate, ExportProgress&)>;
+
+  RecordingExport(UserPrompts& prompts, ExportProgressView& view, const JpegHeaderTable& table,
+                  VideoWriter videoWriter);
+  ~RecordingExport();
+  RecordingExport(const RecordingExport&) = delete;
+  RecordingExport& operator=(const RecordingExport&) = delete;
+
+  bool VideoAvailable() const { return static_cast<bool>(videoWriter_); }
+  // Each returns true when an export was started. An empty path means no recording is open.
+  // rate: the frame times, 0 = as recorded, else frames per second (the player group's choice).
+  bool StartVideo(const std::string& recordingPath, uint32_t rate);
+  bool StartFrames(const std::string& recordingPath);
+
+  bool Busy() const { return worker_.joinable(); }
+  // Updates the progress dialog; when the worker has finished, joins it, closes the dialog and
+  // tells the operator the result.
+  void Poll();
+  // The progress dialog's Cancel.
+  void Cancel();
+  // Blocks until the worker has finished (it still needs a Poll to report). For tests and for
+  // closing the window.
+  void Wait();
+
+ private:
+  using Job = std::function<ExportOutcome(const Recording&, ExportProgress&)>;
+  bool Start(const std::string& recordingPath, const std::string& title, Job job);
+
+  UserPrompts& prompts_;
+  ExportProgressView& view_;
+  const JpegHeaderTable& table_;
+  VideoWriter videoWriter_;
+  std::string title_;
+  std::string lastFolder_;
+  std::unique_ptr<ExportProgress> progress_;
+  ExportOutcome outcome_;  // written by the worker before finished_
+  std::atomic<bool> finished_{false};
+  std::jthread worker_;
+};
+
+}  // namespace bf

@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "frames/JpegHeaderTable.h"
+#include "recordings/ExportProgress.h"
+#include "recordings/Recording.h"
+
+namespace bf {
+
+// Containers the export writes. Matroska and AVI carry the rebuilt JPEGs as they are (a Motion
+// JPEG stream, no re-encoding); MP4 carries H.264 in 4:2:0, which phones and browsers play.
+enum class VideoContainer { Matroska, Avi, Mp4 };
+
+// By the output's extension (.mkv, .avi, .mp4, any case); "-" (standard output) is Matroska,
+// the one of the three that can be streamed. Nothing for any other name.
+std::optional<VideoContainer> ContainerForPath(const std::string& path);
+
+struct VideoExportOptions {
+  std::string output;  // file name, or "-" for standard output
+  VideoContainer container = VideoContainer::Matroska;
+  ExportRange range;
+  // Frame times as the player paces them: 0 = by the recorded timestamps ("Как в оригинале"),
+  // otherwise this fixed rate in frames per second (1..1000).
+  uint32_t rate = 10;
+  int rotation = 0;  // clockwise: 0, 90, 180 or 270
+  // H.264 only: encoder threads, 0 = as many as the encoder likes.
+  int encoderThreads = 0;
+};
+
+// Writes the range of the recording as a video through the replacing writer, so a cancelled or
+// failed export leaves no file behind and an existing file is only replaced by a finished one.
+//
+// Frame times: each frame's presentation time is where the player would show it in a fresh run
+// from the first frame of the range, counted from the first frame written (the video starts
+// with a picture); a frame that is skipped leaves its time to the frame before. Rotation turns the pictures without re-encoding them (a lossless transform of the
+// JPEG), so Motion JPEG output stays a copy also when turned.
+//
+// Skipped and counted, never fatal: a frame whose compression has no JPEG header, that was cut
+// short (no end-of-image marker), whose markers do not describe a picture, whose size differs
+// from the first good frame (a stream has one size) or, for H.264, whose data the decoder
+// refuses. Damage the decoder works around is kept, as the player shows it. Motion JPEG output
+// does not decode the scans: that would cost more than the copy itself.
+//
+// Runs on the caller's thread (a worker); `recording` and `table` must not change meanwhile.
+ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& table,
+                          const VideoExportOptions& options, ExportProgress& progress);
+
+}  // namespace bf

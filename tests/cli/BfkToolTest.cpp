@@ -1,0 +1,153 @@
+// bfk as its user meets it: version, help for every command, usage errors, exit codes.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct BfkRun {
+  int exitCode = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+BfkRun Bfk(const std::string& args, const std::string& env = "") {
+  static int serial = 0;
+  const std::string errFile =
+      (std::filesystem::temp_directory_path() /
+       ("bfk-err-" + std::to_string(::getpid()) + "-" + std::to_string(serial++)))
+          .string();
+  const std::string command =
+      env + " " + std::string(BF_BFK_PATH) + " " + args + " 2>'" + errFile + "'";
+  BfkRun run;
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (std::FILE* f = std::fopen(errFile.c_str(), "r")) {
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) run.err.append(buffer, n);
+    std::fclose(f);
+  }
+  std::filesystem::remove(errFile);
+  return run;
+}
+
+std::vector<std::string> CommandNames() {
+  const BfkRun overview = Bfk("help");
+  std::vector<std::string> names;
+  const std::string marker = "\n  ";
+  for (std::size_t at = overview.out.find(marker); at != std::string::npos;
+       at = overview.out.find(marker, at + 1)) {
+    const std::size_t start = at + marker.size();
+    if (overview.out[start] == ' ') continue;  // a continuation line
+    names.push_back(overview.out.substr(start, overview.out.find_first_of(" \n", start) - start));
+  }
+  return names;
+}
+
+TEST(BfkTool, SaysItsVersion) {
+  const BfkRun run = Bfk("--version");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "bfk 1.1.3.183\n");
+}
+
+TEST(BfkTool, EveryCommandExplainsItselfBothWays) {
+  const std::vector<std::string> names = CommandNames();
+  for (const char* expected : {"export", "frames", "headers", "info", "sample", "video"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << expected;
+  }
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const BfkRun help = Bfk("help " + name);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: bfk " + name, 0), 0u) << help.out;
+    const BfkRun flag = Bfk(name + " --help");
+    EXPECT_EQ(flag.exitCode, 0);
+    EXPECT_EQ(flag.out, help.out);
+  }
+  const BfkRun unknown = Bfk("help nonsense");
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.err.find("unknown command 'nonsense'"), std::string::npos);
+  EXPECT_EQ(Bfk("").exitCode, 2);
+}
+
+TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
+  struct Case {
+    const char* args;
+    const char* says;
+  } cases[] = {
+      {"video r.bfk -o out.mkv --from abc", "bfk video: --from: 'abc' is not a number"},
+      {"video r.bfk -o out.mkv --to", "bfk video: --to needs a value"},
+      {"video r.bfk -o out.mov", "bfk video: -o: 'out.mov' does not end in .mkv, .avi or .mp4"},
+      {"video r.bfk -o out.mkv --pace fast",
+       "bfk video: --pace: 'fast' is neither 'recorded' nor a rate of 1..1000"},
+      {"video r.bfk -o out.mkv --rotate 45", "bfk video: --rotate: 45 is not 0, 90, 180 or 270"},
+      {"video -o out.mkv", "bfk video: no recording FILE given"},
+      {"frames r.bfk", "bfk frames: no folder given (-d DIR)"},
+      {"frames r.bfk -d out --bogus", "bfk frames: unexpected argument '--bogus'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const BfkRun run = Bfk(c.args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind(std::string(c.says) + "\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("usage: bfk "), std::string::npos) << run.err;
+  }
+}
+
+TEST(BfkTool, VideoAndFramesFromASampleRecording) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("bfk-tool-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string rec = (dir / "s.bfk").string();
+  ASSERT_EQ(Bfk("sample -o " + rec + " --frames 6 --recordings 1").exitCode, 0);
+
+  // No settings file: the default 10 frames a second. A settings file of the window's: its rate.
+  const std::string noSettings = "XDG_CONFIG_HOME=" + (dir / "none").string();
+  BfkRun run = Bfk("video " + rec + " -o " + (dir / "v.mkv").string(), noSettings);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "6 frames written to " + (dir / "v.mkv").string() + ", 0 skipped\n");
+  std::filesystem::create_directories(dir / "cfg/Kelvane");
+  {
+    std::FILE* f = std::fopen((dir / "cfg/Kelvane/BrindleFlash 1.1.3.conf").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("[Settings]\nPlayer%20fps=2\n", f);
+    std::fclose(f);
+  }
+  const std::string settings = "XDG_CONFIG_HOME=" + (dir / "cfg").string();
+  const std::string probe =
+      "ffprobe -v error -show_entries format=duration -of csv=p=0 " + (dir / "v.mkv").string();
+  run = Bfk("video " + rec + " -o " + (dir / "v.mkv").string(), settings);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::FILE* p = ::popen(probe.c_str(), "r");
+  char text[64] = {};
+  ASSERT_NE(std::fgets(text, sizeof text, p), nullptr);
+  ::pclose(p);
+  EXPECT_NEAR(std::stod(text), 3.0, 0.001);  // 6 frames at 2 a second
+
+  // Matroska to standard output, the summary to standard error.
+  run = Bfk("video " + rec + " -o - --pace 5");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 4), std::string("\x1A\x45\xDF\xA3", 4));  // EBML magic
+  EXPECT_EQ(run.err, "6 frames written to -, 0 skipped\n");
+
+  // The recording itself as output is refused; a missing recording is a failure (1).
+  EXPECT_EQ(Bfk("video " + rec + " -o " + rec).exitCode, 2);  // .bfk is no video type
+  EXPECT_EQ(Bfk("video " + (dir / "missing.bfk").string() + " -o x.mkv").exitCode, 1);
+
+  run = Bfk("frames " + rec + " -d " + (dir / "stills").string() + " --from 4");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "2 frames written to " + (dir / "stills").string() + ", 0 skipped\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "stills"), {}), 2);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// Still folders and the frame times a video gets.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "RecordingFixture.h"
+#include "frames/HeaderGenerator.h"
+#include "recordings/FramesExport.h"
+#include "recordings/Pacing.h"
+#include "recordings/StillFile.h"
+
+namespace bf {
+namespace {
+
+std::vector<FrameIndexEntry> Entries(const std::vector<uint32_t>& stamps) {
+  std::vector<FrameIndexEntry> entries;
+  for (uint32_t t : stamps) entries.push_back({FrameHeader::Make(1016, t, 2, 0, 3, 0), 0});
+  return entries;
+}
+
+TEST(FrameDurations, AreTheDelaysThePlayerWaitsBetweenFrames) {
+  // Like original: one second spread over its frames, a lone frame held until its next
+  // second; a last lone frame computes no delay and is held for its own second.
+  EXPECT_EQ(FrameDurationsMs(Entries({100, 100, 100, 101, 105}), 0),
+            (std::vector<uint32_t>{333, 333, 333, 4000, 1000}));
+  // Gaps above 20 s and clocks that went backwards become 22.222 s; 20 s stays.
+  EXPECT_EQ(FrameDurationsMs(Entries({0, 20, 41, 40, 40}), 0),
+            (std::vector<uint32_t>{20000, 22222, 22222, 500, 500}));
+  // The spacing of a group holds up to its last frame, whatever comes next.
+  EXPECT_EQ(FrameDurationsMs(Entries({7, 7, 9}), 0), (std::vector<uint32_t>{500, 500, 1000}));
+  EXPECT_EQ(FrameDurationsMs(Entries({1, 2, 3}), 3), (std::vector<uint32_t>{333, 333, 333}));
+  EXPECT_EQ(FrameDurationsMs(Entries({1, 1}), 20), (std::vector<uint32_t>{50, 50}));
+  EXPECT_TRUE(FrameDurationsMs({}, 0).empty());
+}
+
+TEST(ExportRange, IsClippedToTheRecordingAndRefusedWhenEmpty) {
+  ResolvedRange r = ResolveRange({}, 7);
+  EXPECT_EQ(r.first, 0u);
+  EXPECT_EQ(r.count, 7u);
+  r = ResolveRange({2, 100}, 7);
+  EXPECT_EQ(r.first, 2u);
+  EXPECT_EQ(r.count, 5u);
+  EXPECT_EQ(ResolveRange({3, 3}, 7).count, 1u);
+  EXPECT_EQ(ResolveRange({7, std::nullopt}, 7).error, "--from 7 is past the last frame 6");
+  EXPECT_EQ(ResolveRange({4, 2}, 7).error, "--to 2 is before --from 4");
+  EXPECT_FALSE(ResolveRange({}, 0).error.empty());
+}
+
+TEST(StillFileName, IsTheLocalTimeAndTheIndex) {
+  // The tests run with TZ=UTC.
+  const FrameHeader h = FrameHeader::Make(1016, 1796565785, 2, 0, 3, 0);  // 2026-12-06 14:03:05
+  EXPECT_EQ(StillFileName(h, 123), "2026-12-06_14-03-05_000123.jpg");
+  EXPECT_EQ(StillFileName(h, 1234567), "2026-12-06_14-03-05_1234567.jpg");
+}
+
+class FramesExport : public ::testing::Test {
+ protected:
+  FramesExport() : table(GenerateHeaderTable({320, 240})) {}
+  void Open(const std::vector<uint8_t>& bytes) {
+    ASSERT_EQ(recording.Open(dir.Write("r.bfk", bytes)), Recording::OpenStatus::Opened);
+  }
+  std::vector<std::string> Stills() const {
+    std::vector<std::string> names;
+    if (!std::filesystem::exists(out)) return names;
+    for (const auto& e : std::filesystem::directory_iterator(out)) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  test::TempDir dir;
+  JpegHeaderTable table;
+  Recording recording;
+  ExportProgress progress;
+  std::string out = dir.File("stills/day1");
+};
+
+TEST_F(FramesExport, WritesEveryFrameAsTheSaveButtonDoes) {
+  std::vector<uint8_t> bytes;
+  test::AppendRecord(
+      bytes, {.recordLength = 2016, .timestamp = 1796565785, .compression = 4, .monochrome = 1});
+  test::AppendRecord(bytes, {.recordLength = 5016, .timestamp = 1796565785, .compression = 1});
+  test::AppendRecord(bytes, {.recordLength = 1016, .timestamp = 1796565790, .compression = 9});
+  test::AppendRecord(bytes, {.recordLength = 1016, .timestamp = 1796565791});
+  Open(bytes);
+  const ExportOutcome outcome = ExportFrames(recording, table, out, {}, progress);
+  ASSERT_EQ(outcome.status, ExportOutcome::Status::Done) << outcome.error;
+  EXPECT_EQ(outcome.written, 3u);
+  EXPECT_EQ(outcome.skipped, 1u);  // compression 9 has no JPEG header
+  EXPECT_EQ(progress.done.load(), 4u);
+  EXPECT_EQ(Stills(), (std::vector<std::string>{"2026-12-06_14-03-05_000000.jpg",
+                                                "2026-12-06_14-03-05_000001.jpg",
+                                                "2026-12-06_14-03-11_000003.jpg"}));
+  // Byte for byte what "Сохранить" writes for the same frame.
+  for (uint32_t i : {0u, 1u, 3u}) {
+    const FrameHeader& h = recording.Index()[i].header;
+    const std::string single = dir.File("single.jpg");
+    ASSERT_EQ(WriteStillFile(table.SelectHeaderEntry(h.Compression(), h.Monochrome()), h,
+                             recording.Payload(i), single),
+              0u);
+    EXPECT_EQ(test::ReadAll(out + "/" + StillFileName(h, i)), test::ReadAll(single));
+  }
+  EXPECT_EQ(test::ReadAll(out + "/2026-12-06_14-03-05_000001.jpg").size(), 5714u);
+}
+
+TEST_F(FramesExport, RangeCancelAndWriteFailures) {
+  Open(test::RecordingWithTimestamps({1, 2, 3, 4, 5, 6}));
+  ExportOutcome outcome = ExportFrames(recording, table, out, {2, 3}, progress);
+  EXPECT_EQ(outcome.written, 2u);
+  EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-03_000002.jpg",
+                                                "1970-01-01_00-00-04_000003.jpg"}));
+  std::filesystem::remove_all(out);
+
+  // Cancelled after three stills: the ones written are taken back.
+  progress.done = 0;
+  progress.afterFrame = [this](uint32_t done) {
+    if (done == 3) progress.cancel = true;
+  };
+  outcome = ExportFrames(recording, table, out, {}, progress);
+  EXPECT_EQ(outcome.status, ExportOutcome::Status::Cancelled);
+  EXPECT_TRUE(Stills().empty());
+  progress.afterFrame = nullptr;
+  progress.cancel = false;
+
+  // A still whose name is taken by a folder cannot be written: the export ends, reports the
+  // file, and removes what it wrote before.
+  std::filesystem::create_directories(out + "/1970-01-01_00-00-03_000002.jpg");
+  outcome = ExportFrames(recording, table, out, {}, progress);
+  EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+  EXPECT_EQ(outcome.error, "Access to " + out + "/1970-01-01_00-00-03_000002.jpg was denied.");
+  EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-03_000002.jpg"}));
+
+  // A folder that cannot be made.
+  dir.Write("file", std::vector<uint8_t>{1});
+  outcome = ExportFrames(recording, table, dir.File("file/sub"), {}, progress);
+  EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+  EXPECT_NE(outcome.error.find(dir.File("file/sub")), std::string::npos) << outcome.error;
+}
+
+}  // namespace
+}  // namespace bf

@@ -1,0 +1,121 @@
+// The window's exports on their worker thread: dialogs, progress, cancel and the final message.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "RecordingFixture.h"
+#include "frames/HeaderGenerator.h"
+#include "recordings/RecordingExport.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf {
+namespace {
+
+struct FakeProgressView : ExportProgressView {
+  std::vector<std::string> titles;
+  std::vector<uint32_t> done;
+  int closed = 0;
+  void ShowProgress(const std::string& title, uint32_t d, uint32_t) override {
+    titles.push_back(title);
+    done.push_back(d);
+  }
+  void CloseProgress() override { ++closed; }
+};
+
+class RecordingExportTest : public ::testing::Test {
+ protected:
+  RecordingExportTest() : table(GenerateHeaderTable({320, 240})) {
+    path = dir.Write("r.bfk", test::RecordingWithTimestamps({1, 2, 3, 4}));
+  }
+  // Waits for the worker and lets the presenter report, as the view's timer would.
+  void Finish() {
+    presenter->Wait();
+    presenter->Poll();
+  }
+
+  test::TempDir dir;
+  JpegHeaderTable table;
+  std::string path;
+  test::ScriptedPrompts prompts;
+  FakeProgressView view;
+  std::atomic<uint32_t> videoRate{99};
+  std::unique_ptr<RecordingExport> presenter = std::make_unique<RecordingExport>(
+      prompts, view, table,
+      [this](const Recording& recording, const JpegHeaderTable&, const std::string& output,
+             uint32_t rate, ExportProgress& progress) {
+        // Stands in for the video export: runs until cancelled, on the worker thread.
+        videoRate = rate;
+        progress.total = static_cast<uint32_t>(recording.Count());
+        while (!progress.Cancelled()) progress.cancel.wait(false);
+        ExportOutcome outcome;
+        outcome.status = ExportOutcome::Status::Cancelled;
+        (void)output;
+        return outcome;
+      });
+};
+
+TEST_F(RecordingExportTest, FramesGoToTheChosenFolderAndTheEndIsReported) {
+  const std::string folder = dir.File("stills");
+  prompts.folders.push_back(folder);
+  ASSERT_TRUE(presenter->StartFrames(path));
+  EXPECT_TRUE(presenter->Busy());
+  Finish();
+  EXPECT_FALSE(presenter->Busy());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 4);
+  EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{"Записано кадров: 4, пропущено: 0"}));
+  EXPECT_EQ(prompts.shown.back().icon, MessageIcon::Information);
+  EXPECT_EQ(view.titles.front(), kExportFramesTitle);
+  EXPECT_EQ(view.closed, 1);
+}
+
+TEST_F(RecordingExportTest, NothingHappensWithoutARecordingOrWhenTheDialogIsCancelled) {
+  EXPECT_FALSE(presenter->StartFrames(""));
+  EXPECT_FALSE(presenter->StartVideo("", 10));
+  EXPECT_EQ(prompts.Texts(),
+            (std::vector<std::string>{kNoRecordingToExportText, kNoRecordingToExportText}));
+  EXPECT_FALSE(presenter->StartFrames(path));     // folder dialog cancelled
+  EXPECT_FALSE(presenter->StartVideo(path, 10));  // save dialog cancelled
+  EXPECT_FALSE(presenter->Busy());
+  EXPECT_TRUE(view.titles.empty());
+}
+
+TEST_F(RecordingExportTest, VideoRunsOnTheWorkerUntilCancelledAndOneExportAtATime) {
+  prompts.saveFiles.push_back(dir.File("clip"));
+  ASSERT_TRUE(presenter->StartVideo(path, 0));
+  // The save dialog asked for a video type and the name got ".mkv".
+  EXPECT_EQ(prompts.saveRequests.at(0).defaultExtension, "mkv");
+  EXPECT_TRUE(prompts.saveRequests.at(0).confirmOverwrite);
+  prompts.folders.push_back(dir.File("stills"));
+  EXPECT_FALSE(presenter->StartFrames(path));
+  EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{kExportBusyText}));
+  presenter->Poll();  // still running: only the progress is updated
+  EXPECT_TRUE(presenter->Busy());
+  presenter->Cancel();
+  Finish();
+  EXPECT_EQ(videoRate.load(), 0u);
+  EXPECT_EQ(prompts.Texts().back(), kExportCancelledText);
+  EXPECT_EQ(view.closed, 1);
+}
+
+TEST_F(RecordingExportTest, TheRecordingAsItsOwnOutputIsRefusedAndAFailureIsShown) {
+  prompts.saveFiles.push_back(path);
+  EXPECT_FALSE(presenter->StartVideo(path, 10));
+  EXPECT_EQ(prompts.shown.back().icon, MessageIcon::Error);
+  // A recording that went away before the worker opened it.
+  prompts.folders.push_back(dir.File("stills"));
+  ASSERT_TRUE(presenter->StartFrames(dir.File("gone.bfk")));
+  Finish();
+  EXPECT_EQ(prompts.shown.back().icon, MessageIcon::Error);
+  EXPECT_FALSE(prompts.shown.back().text.empty());
+}
+
+TEST_F(RecordingExportTest, DestroyingThePresenterCancelsAndWaits) {
+  prompts.saveFiles.push_back(dir.File("clip.mkv"));
+  ASSERT_TRUE(presenter->StartVideo(path, 10));
+  presenter.reset();  // returns only once the worker saw the cancel
+  EXPECT_EQ(videoRate.load(), 10u);
+}
+
+}  // namespace
+}  // namespace bf
