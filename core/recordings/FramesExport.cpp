@@ -69,6 +69,7 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
     std::error_code ignored;
     for (const std::string& path : written) std::filesystem::remove(path, ignored);
   };
+  std::vector<uint8_t> payload;  // reused: one allocation for the whole export
   for (uint32_t k = 0; k < r.count; ++k) {
     if (progress.Cancelled()) {
       removeWritten();
@@ -79,11 +80,13 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
     const FrameHeader& header = recording.Index()[i].header;
     const std::span<const uint8_t> entry =
         table.SelectHeaderEntry(header.Compression(), header.Monochrome());
-    if (entry.empty()) {
+    // A frame that cannot be read any more (the file changed on disk) is skipped like one
+    // that cannot be rebuilt.
+    if (entry.empty() || !recording.ReadPayload(i, payload)) {
       ++outcome.skipped;
     } else {
       const std::string path = (std::filesystem::path(folder) / StillFileName(header, i)).string();
-      if (const uint32_t error = WriteStillFile(entry, header, recording.Payload(i), path)) {
+      if (const uint32_t error = WriteStillFile(entry, header, payload, path)) {
         removeWritten();
         outcome.error = FileErrorText(error, path);
         outcome.written = 0;

@@ -88,7 +88,8 @@ TEST_F(VideoExport, MotionJpegPacketsAreTheRebuiltPicturesUnchanged) {
     const std::span<const uint8_t> entry = camera.Table().SelectHeaderEntry(
         recording.Index()[i].header.Compression(), recording.Index()[i].header.Monochrome());
     expected.insert(expected.end(), entry.begin(), entry.end());
-    const std::span<const uint8_t> payload = recording.Payload(i);
+    std::vector<uint8_t> payload;
+    ASSERT_TRUE(recording.ReadPayload(i, payload));
     expected.insert(expected.end(), payload.begin(), payload.end());
   }
   EXPECT_EQ(test::ReadAll(copy), expected);

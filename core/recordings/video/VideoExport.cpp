@@ -439,6 +439,7 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
   const bool encode = options.container == VideoContainer::Mp4;
   int64_t timeMs = 0;    // end of the current frame's slot
   int64_t originMs = 0;  // start of the first written frame's slot
+  std::vector<uint8_t> payload;  // reused: one allocation for the whole export
   for (uint32_t k = 0; k < range.count; ++k) {
     if (progress.Cancelled()) {
       outcome.status = ExportOutcome::Status::Cancelled;
@@ -451,8 +452,10 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
     const int64_t holdMs = durations[k];
     timeMs += durations[k];
 
-    std::vector<uint8_t> rebuilt =
-        RebuildJpeg(table, recording.Index()[i].header, recording.Payload(i));
+    std::vector<uint8_t> rebuilt;
+    if (recording.ReadPayload(i, payload)) {
+      rebuilt = RebuildJpeg(table, recording.Index()[i].header, payload);
+    }
     std::span<const uint8_t> data = rebuilt;
     if (!HasEndOfImage(data)) data = {};
     if (!data.empty() && options.rotation != 0) {
