@@ -7,8 +7,9 @@
 
 #include "cli/Command.h"
 #include "frames/JpegHeaderTable.h"
-#include "host/ReportSystemError.h"
 #include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
+#include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 #include "recordings/StillFile.h"
 
@@ -54,6 +55,13 @@ int RunExport(const std::vector<std::string>& args) {
 
   bf::JpegHeaderTable table;
   const std::string headersPath = FindHeaders(headers);
+  for (const std::string& source : {input, headersPath}) {
+    if (bf::IsSameFile(output, source)) {
+      std::fprintf(stderr, "bfk export: %s is the same file as %s, which the still is made from\n",
+                   output.c_str(), source.c_str());
+      return 2;
+    }
+  }
   if (const bf::TableLoadResult loaded = bf::LoadJpegHeaderTableFromFile(headersPath, table);
       !loaded) {
     std::fprintf(stderr, "bfk export: %s\n", loaded.error.c_str());
@@ -86,10 +94,18 @@ int RunExport(const std::vector<std::string>& args) {
                  frame, unsigned{header.Compression()});
     return 1;
   }
-  if (const uint32_t error = bf::WriteStillFile(entry, header, recording.Payload(frame), output)) {
+  const std::span<const uint8_t> payload = recording.Payload(frame);
+  if (const uint32_t error = bf::WriteStillFile(entry, header, payload, output)) {
     std::fprintf(stderr, "bfk export: %s (%s)\n", bf::FileErrorText(error, output).c_str(),
                  bf::SystemErrorText(error).c_str());
     return 1;
+  }
+  // Written as the window writes it, but the picture is cut short and says so nowhere else.
+  if (const std::size_t missing = bf::MissingPayloadBytes(header, payload.size())) {
+    std::fprintf(stderr,
+                 "bfk export: warning: frame %zu is incomplete: the recording ends %zu bytes "
+                 "before the end of its picture\n",
+                 frame, missing);
   }
   return 0;
 }
