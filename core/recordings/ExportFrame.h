@@ -12,12 +12,17 @@ inline constexpr const char* kStillExtension = "jpg";
 inline constexpr const char* kNothingToExportText = "Нет кадра для сохранения";
 inline constexpr const char* kUnknownCompressionText =
     "Кадр не может быть сохранён: неизвестная степень сжатия";
+inline constexpr const char* kStillOverRecordingText =
+    "Кадр нельзя сохранить в файл открытой записи.\nВыберите другое имя файла.";
 
 // "Сохранить": saves the recorded frame on display as a JPEG (table entry, payload, header), all
 // three from the one index entry that was on display when the button was pressed. With no
 // recording open nothing happens; with no frame of this recording shown yet (just opened, or a
 // live picture or nothing on display) the operator is told and no dialog opens. File errors
-// are reported with the file system's reason and the file name. GUI thread.
+// are reported with the file system's reason and the file name; a name that is the open
+// recording itself (also through a link) is refused with its own message. A frame cut short by
+// the end of the file is written with the bytes present, as before, without a word: the window
+// has no status line, and a box after every such export would be new. GUI thread.
 void ExportFrame(Player& player, const JpegHeaderTable& table, UserPrompts& prompts);
 
 // The name with ".ext" appended when its last component has no extension.

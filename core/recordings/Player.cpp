@@ -259,6 +259,7 @@ Player::ShownState Player::CopyShownFrame(ShownFrame& out) const {
   out.entry = i;
   out.header = recording_.Index()[i].header;
   out.payload.assign(payload.begin(), payload.end());
+  out.recordingPath = recording_.Path();
   return ShownState::Shown;
 }
 

@@ -81,6 +81,7 @@ class Player {
     uint32_t entry = 0;
     FrameHeader header;
     std::vector<uint8_t> payload;
+    std::string recordingPath;  // the file the frame comes from
   };
   enum class ShownState { NoRecording, NothingShown, Shown };
   ShownState CopyShownFrame(ShownFrame& out) const;

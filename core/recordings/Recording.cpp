@@ -10,11 +10,13 @@ Recording::OpenStatus Recording::Open(const std::string& path) {
     Close();
     return OpenStatus::NotRecording;
   }
+  path_ = path;
   return OpenStatus::Opened;
 }
 
 void Recording::Close() {
   index_ = FrameIndex{};
+  path_.clear();
   file_.Close();
 }
 

@@ -24,6 +24,8 @@ class Recording {
   void Close();
 
   bool IsOpen() const { return file_.IsOpen(); }
+  // The name it was opened by (empty when none is open).
+  const std::string& Path() const { return path_; }
   const FrameIndex& Index() const { return index_; }
   std::size_t Count() const { return index_.size(); }
   std::span<const uint8_t> Bytes() const { return file_.Bytes(); }
@@ -36,6 +38,7 @@ class Recording {
 
  private:
   MappedFile file_;
+  std::string path_;
   FrameIndex index_;
 };
 

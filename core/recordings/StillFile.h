@@ -19,4 +19,9 @@ namespace bf {
 uint32_t WriteStillFile(std::span<const uint8_t> tableEntry, const FrameHeader& header,
                         std::span<const uint8_t> payload, const std::string& path);
 
+// Payload bytes the header promises that the recording does not hold (its file ends inside the
+// record); 0 for a whole frame. Such a still is written with the bytes present, and the user is
+// told that the picture is cut short.
+std::size_t MissingPayloadBytes(const FrameHeader& header, std::size_t presentPayloadBytes);
+
 }  // namespace bf
