@@ -49,7 +49,7 @@ std::optional<uint32_t> ArgReader::Number(const std::string& option) {
   return n;
 }
 
-bool LoadHeaderTable(const std::string& command, const std::string& given, JpegHeaderTable& out) {
+std::string HeaderTablePathFor(const std::string& given) {
   std::string path = given;
   if (path.empty()) {
     IniSettingsStore settings(WindowSettingsPath());
@@ -61,6 +61,11 @@ bool LoadHeaderTable(const std::string& command, const std::string& given, JpegH
                           });
     path = HeaderTablePath(folder);
   }
+  return path;
+}
+
+bool LoadHeaderTable(const std::string& command, const std::string& given, JpegHeaderTable& out) {
+  const std::string path = HeaderTablePathFor(given);
   if (const TableLoadResult loaded = LoadJpegHeaderTableFromFile(path, out); !loaded) {
     std::fprintf(stderr, "bfk %s: %s\n", command.c_str(), loaded.error.c_str());
     return false;

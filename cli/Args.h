@@ -46,6 +46,8 @@ class ArgReader {
 // "InstallPath" setting, the current directory, bfk's own folder, the installed data folder).
 // On failure prints "bfk COMMAND: reason" and returns false.
 bool LoadHeaderTable(const std::string& command, const std::string& given, JpegHeaderTable& out);
+// The headers.dat LoadHeaderTable reads.
+std::string HeaderTablePathFor(const std::string& given);
 
 // The window's "Player fps" setting (10 when unset), kept within 1..20 as Play does.
 uint32_t PlayerFpsSetting();

@@ -47,7 +47,15 @@ int RunExport(const std::vector<std::string>& args) {
   }
 
   bf::JpegHeaderTable table;
-  if (!bf::cli::LoadHeaderTable("export", headers, table)) return 1;
+  const std::string headersPath = bf::cli::HeaderTablePathFor(headers);
+  for (const std::string& source : {input, headersPath}) {
+    if (bf::IsSameFile(output, source)) {
+      std::fprintf(stderr, "bfk export: %s is the same file as %s, which the still is made from\n",
+                   output.c_str(), source.c_str());
+      return 2;
+    }
+  }
+  if (!bf::cli::LoadHeaderTable("export", headersPath, table)) return 1;
 
   // Frame N is certain once frames 0..N are; the rest of a long recording is never scanned.
   bf::Recording recording;
@@ -85,6 +93,13 @@ int RunExport(const std::vector<std::string>& args) {
     std::fprintf(stderr, "bfk export: %s (%s)\n", bf::FileErrorText(error, output).c_str(),
                  bf::SystemErrorText(error).c_str());
     return 1;
+  }
+  // Written as the window writes it, but the picture is cut short and says so nowhere else.
+  if (const std::size_t missing = bf::MissingPayloadBytes(header, payload.size())) {
+    std::fprintf(stderr,
+                 "bfk export: warning: frame %zu is incomplete: the recording ends %zu bytes "
+                 "before the end of its picture\n",
+                 frame, missing);
   }
   return 0;
 }

@@ -1,18 +1,15 @@
 // bfk headers: writes a "headers.dat" that matches the simulated camera's pictures.
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "cli/Command.h"
 #include "frames/HeaderGenerator.h"
+#include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
 
 namespace {
 
@@ -33,35 +30,6 @@ std::optional<bf::PictureSize> ParseSize(const std::string& text) {
     return std::nullopt;
   }
   return size;
-}
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Writes next to the target and renames over it, so that a failed run never leaves a
-// truncated headers.dat behind. Returns an error text, empty on success.
-std::string WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::random_device random;
-  const std::string temp = path + ".tmp" + std::to_string(random());
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(temp.c_str(), "wb"));
-  if (!file) return "cannot create " + temp + ": " + std::strerror(errno);
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  ok = std::fflush(file.get()) == 0 && ok;
-  const int savedErrno = errno;
-  ok = std::fclose(file.release()) == 0 && ok;
-  std::error_code ec;
-  if (!ok) {
-    std::filesystem::remove(temp, ec);
-    return "cannot write " + temp + ": " + std::strerror(savedErrno != 0 ? savedErrno : errno);
-  }
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return "cannot replace " + path + ": " + ec.message();
-  }
-  return {};
 }
 
 int RunHeaders(const std::vector<std::string>& args) {
@@ -101,8 +69,8 @@ int RunHeaders(const std::vector<std::string>& args) {
     std::fprintf(stderr, "bfk headers: %s\n", e.what());
     return 1;
   }
-  if (const std::string error = WriteFileReplacing(output, bytes); !error.empty()) {
-    std::fprintf(stderr, "bfk headers: %s\n", error.c_str());
+  if (const uint32_t error = bf::WriteWholeFile(output, bytes)) {
+    std::fprintf(stderr, "bfk headers: %s\n", bf::FileErrorText(error, output).c_str());
     return 1;
   }
   return 0;

@@ -88,7 +88,7 @@ int RunInfo(const std::vector<std::string>& args) {
   } else {
     PrintText(recording);
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return 0;  // main checks that standard output took every line
 }
 
 }  // namespace

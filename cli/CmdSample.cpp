@@ -1,17 +1,14 @@
 // bfk sample: writes a recording file as a flash copy of the simulated camera would look.
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "cli/Command.h"
+#include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
 #include "sim/FrameMaker.h"
 #include "sim/Recordings.h"
 
@@ -41,56 +38,10 @@ std::optional<bf::PictureSize> ParseSize(const std::string& text) {
   return size;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Output through a temporary file renamed over the target at the end, so that a failed run
-// never leaves a half-written recording under the requested name.
-class ReplacingFile {
- public:
-  explicit ReplacingFile(std::string path) : path_(std::move(path)) {
-    std::random_device random;
-    temp_ = path_ + ".tmp" + std::to_string(random());
-    file_.reset(std::fopen(temp_.c_str(), "wb"));
-    if (!file_) Fail("cannot create " + temp_);
-  }
-  ~ReplacingFile() {
-    if (!committed_) {
-      file_.reset();
-      std::error_code ignored;
-      std::filesystem::remove(temp_, ignored);
-    }
-  }
-  void Write(const uint8_t* data, std::size_t n) {
-    if (!error_.empty()) return;
-    if (std::fwrite(data, 1, n, file_.get()) != n) Fail("cannot write " + temp_);
-    written_ += n;
-  }
-  std::size_t Written() const { return written_; }
-  // Flushes, closes and renames; returns an error text, empty on success.
-  std::string Commit() {
-    if (error_.empty() && std::fflush(file_.get()) != 0) Fail("cannot write " + temp_);
-    if (error_.empty() && std::fclose(file_.release()) != 0) Fail("cannot close " + temp_);
-    if (!error_.empty()) return error_;
-    std::error_code ec;
-    std::filesystem::rename(temp_, path_, ec);
-    if (ec) return "cannot replace " + path_ + ": " + ec.message();
-    committed_ = true;
-    return {};
-  }
-
- private:
-  void Fail(const std::string& what) {
-    if (error_.empty()) error_ = what + ": " + std::strerror(errno);
-  }
-  std::string path_;
-  std::string temp_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
-  std::string error_;
-  std::size_t written_ = 0;
-  bool committed_ = false;
-};
+int Failed(uint32_t error, const std::string& output) {
+  std::fprintf(stderr, "bfk sample: %s\n", bf::FileErrorText(error, output).c_str());
+  return 1;
+}
 
 int Usage(const std::string& why) {
   std::fprintf(stderr, "bfk sample: %s\n", why.c_str());
@@ -136,19 +87,24 @@ int RunSample(const std::vector<std::string>& args) {
   }
   if (output.empty()) return Usage("missing -o FILE");
   try {
-    ReplacingFile file(output);
+    bf::ReplacingFileWriter file;
+    if (const uint32_t error = file.Open(output)) return Failed(error, output);
     bf::sim::FrameMaker maker(size);
-    bf::sim::WriteRecordings(plan, maker,
-                             [&](const uint8_t* p, std::size_t n) { file.Write(p, n); });
+    // The first failed write ends the run (a full disk must not cost the whole encoding).
+    struct WriteStopped {};
+    try {
+      bf::sim::WriteRecordings(plan, maker, [&](const uint8_t* p, std::size_t n) {
+        if (file.Write({p, n}) != 0) throw WriteStopped{};
+      });
+    } catch (const WriteStopped&) {
+      return Failed(file.Error(), output);
+    }
     // Erased flash after the last record, up to a sector boundary and at least 16 bytes.
-    std::size_t tail = kSector - file.Written() % kSector;
+    std::size_t tail = kSector - static_cast<std::size_t>(file.BytesWritten() % kSector);
     if (tail < kMinErasedTail) tail += kSector;
     const std::vector<uint8_t> erased(tail, 0xFF);
-    file.Write(erased.data(), erased.size());
-    if (const std::string error = file.Commit(); !error.empty()) {
-      std::fprintf(stderr, "bfk sample: %s\n", error.c_str());
-      return 1;
-    }
+    file.Write(erased);
+    if (const uint32_t error = file.Commit()) return Failed(error, output);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bfk sample: %s\n", e.what());
     return 1;

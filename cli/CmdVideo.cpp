@@ -1,5 +1,4 @@
 // bfk video: a recording as a video file (Motion JPEG copy or H.264).
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,12 +12,6 @@
 namespace {
 
 constexpr const char* kName = "video";
-
-extern "C" void RemoveTemporariesAndEnd(int signal) {
-  bf::RemoveTemporaryFilesFromSignalHandler();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
 
 int RunVideo(const std::vector<std::string>& args) {
   bf::cli::ArgReader reader(kName, args);
@@ -79,9 +72,8 @@ int RunVideo(const std::vector<std::string>& args) {
   bf::Recording recording;
   if (!bf::cli::OpenRecordingOrSay(kName, input, recording)) return bf::cli::kExitFailure;
 
-  // Ctrl+C must not leave a half-written temporary beside the output.
-  std::signal(SIGINT, RemoveTemporariesAndEnd);
-  std::signal(SIGTERM, RemoveTemporariesAndEnd);
+  // Ctrl+C leaves no half-written temporary beside the output: bfk's termination handlers
+  // remove it.
   bf::ExportProgress progress;
   const bf::ExportOutcome outcome = bf::ExportVideo(recording, table, options, progress);
   if (outcome.status != bf::ExportOutcome::Status::Done) {

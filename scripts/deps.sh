@@ -4,10 +4,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build pkg-config g++ git
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libftdi1-dev libjpeg62-turbo-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg dpkg-dev
+  binutils-mingw-w64-x86-64  # windres: the tests compile the Windows version resource
 )
 
 missing=()

@@ -1,14 +1,18 @@
 // The hidden service buttons of the main window (created invisible; only tests and a
 // developer with a resource editor reach them). Link failures are reported by the same guard
-// as every camera handler; file failures by the file error texts.
+// as every camera handler; file failures by the file error texts. The files are written by
+// the replacing writer: a failure leaves an existing file as it was, and the open recording,
+// which is mapped, may be chosen without harm.
 #include <QAbstractButton>
 #include <vector>
 
+#include "host/BusyCursor.h"
+#include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
-#include "mainwindow/FileWriter.h"
 
 namespace bf::ui {
 namespace {
@@ -22,17 +26,9 @@ FileDialogRequest RawOutputRequest() {
   return request;
 }
 
-// The busy cursor for the life of a scope, failures included.
-class BusyScope {
- public:
-  explicit BusyScope(UserPrompts& prompts) : prompts_(prompts) { prompts_.SetBusyCursor(true); }
-  ~BusyScope() { prompts_.SetBusyCursor(false); }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  UserPrompts& prompts_;
-};
+void ReportFileError(UserPrompts& prompts, uint32_t error, const std::string& path) {
+  prompts.ShowMessage(FileErrorText(error, path), "", MessageIcon::Error, MessageButtons::Ok);
+}
 
 }  // namespace
 
@@ -55,11 +51,8 @@ void CBrindleFlashDlg::OnReadRx() {
   if (!read || bytes.empty()) return;
   const std::optional<std::string> path = services_.prompts.ChooseSaveFile(RawOutputRequest());
   if (!path) return;
-  std::string error;
-  std::optional<FileWriter> file = FileWriter::Create(*path, &error);
-  if (!file || !file->Write(bytes, &error) || !file->Close(&error)) {
-    services_.prompts.ShowMessage(error, "", MessageIcon::Error, MessageButtons::Ok);
-  }
+  if (const uint32_t error = WriteWholeFile(*path, bytes))
+    ReportFileError(services_.prompts, error, *path);
 }
 
 void CBrindleFlashDlg::OnReconnect() {
@@ -74,29 +67,24 @@ void CBrindleFlashDlg::OnReconnect() {
 void CBrindleFlashDlg::OnAllData() {
   const std::optional<std::string> path = services_.prompts.ChooseSaveFile(RawOutputRequest());
   if (!path) return;
-  std::string error;
-  std::optional<FileWriter> file = FileWriter::Create(*path, &error);
-  if (!file) {
-    services_.prompts.ShowMessage(error, "", MessageIcon::Error, MessageButtons::Ok);
+  ReplacingFileWriter file;
+  if (const uint32_t error = file.Open(*path)) {
+    ReportFileError(services_.prompts, error, *path);
     return;
   }
-  bool fileOk = true;
   {
-    BusyScope busy(services_.prompts);
+    BusyCursorGuard busy(services_.prompts);
     std::vector<uint8_t> chunk(kAllDataChunk);
+    // A link failure is reported by the guard and ends the reading; what came before it is
+    // still the camera's output and is kept.
     Guarded([&] {
       for (;;) {
         const uint32_t got = link_->ReadWithTimeout(chunk.data(), kAllDataChunk);
-        if (got == 0) break;
-        if (!file->Write(std::span(chunk.data(), got), &error)) {
-          fileOk = false;
-          break;
-        }
+        if (got == 0 || file.Write(std::span(chunk.data(), got)) != 0) break;
       }
     });
   }
-  if (fileOk && !file->Close(&error)) fileOk = false;
-  if (!fileOk) services_.prompts.ShowMessage(error, "", MessageIcon::Error, MessageButtons::Ok);
+  if (const uint32_t error = file.Commit()) ReportFileError(services_.prompts, error, *path);
 }
 
 void CBrindleFlashDlg::OnTestCommand() {

@@ -6,6 +6,7 @@
 #include "frames/HeaderTableLocation.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/TickSource.h"
+#include "host/Version.h"
 #include "link/BackendRegistry.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
@@ -13,14 +14,21 @@
 #include "recordings/ThreadPlaybackTimer.h"
 #include "shell/BackendChoice.h"
 #include "shell/QtSettingsStore.h"
+#include "shell/QtTranslations.h"
 #include "shell/QtUserPrompts.h"
 
 namespace bf::ui {
 
 CBrindleFlashApp::CBrindleFlashApp(int& argc, char** argv) : app_(argc, argv) {
+  NameApplication();
+  QApplication::setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
+  InstallQtTranslations(QLocale());
+}
+
+void CBrindleFlashApp::NameApplication() {
   QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
   QCoreApplication::setApplicationName(QStringLiteral("BrindleFlash 1.1.3"));
-  QApplication::setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
 }
 
 std::string CBrindleFlashApp::CommandLineText(const QStringList& arguments) {

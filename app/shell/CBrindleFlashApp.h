@@ -4,10 +4,10 @@
 
 namespace bf::ui {
 
-// The application object: names the application and its settings store, finds and loads the
-// header table, chooses the camera backend, then runs the main window modally until it
-// closes. A header table that cannot be loaded is reported and ends the program before any
-// window appears. GUI thread only.
+// The application object: names the application and its settings store, puts Qt's own dialogs
+// into the system's language, finds and loads the header table, chooses the camera backend,
+// then runs the main window modally until it closes. A header table that cannot be loaded is
+// reported and ends the program before any window appears. GUI thread only.
 class CBrindleFlashApp {
  public:
   CBrindleFlashApp(int& argc, char** argv);
@@ -17,6 +17,9 @@ class CBrindleFlashApp {
   // The recording to open at start-up: every argument after the program name, joined by
   // single spaces (the whole command-line text).
   static std::string CommandLineText(const QStringList& arguments);
+
+  // The application's name (also the settings key), its company and its version.
+  static void NameApplication();
 
  private:
   QApplication app_;

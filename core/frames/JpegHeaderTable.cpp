@@ -7,30 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "host/FileErrorText.h"
+
 namespace bf {
 
 namespace {
-
-std::string ReplacePlaceholder(std::string_view pattern, std::string_view value) {
-  std::string text(pattern);
-  const auto at = text.find("%1");
-  if (at != std::string::npos) text.replace(at, 2, value);
-  return text;
-}
-
-// The texts the original platform shows for a file that cannot be opened or read.
-std::string FileErrorText(int err, const std::string& path) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-      return ReplacePlaceholder("%1 was not found.", path);
-    case EACCES:
-    case EPERM:
-      return ReplacePlaceholder("Access to %1 was denied.", path);
-    default:
-      return ReplacePlaceholder("An unknown error occurred while accessing %1.", path);
-  }
-}
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -74,7 +55,7 @@ TableLoadResult LoadJpegHeaderTableFromBytes(std::span<const uint8_t> bytes,
 TableLoadResult LoadJpegHeaderTableFromFile(const std::string& path, JpegHeaderTable& out) {
   errno = 0;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return {false, FileErrorText(errno, path)};
+  if (!file) return {false, FileErrorText(static_cast<uint32_t>(errno), path)};
 
   std::vector<uint8_t> bytes(JpegHeaderTable::kFileSize);
   std::size_t total = 0;
@@ -84,7 +65,8 @@ TableLoadResult LoadJpegHeaderTableFromFile(const std::string& path, JpegHeaderT
     total += got;
   }
   // A read error (a folder named headers.dat, an I/O fault) is not a short file.
-  if (std::ferror(file.get())) return {false, FileErrorText(errno == 0 ? EIO : errno, path)};
+  if (std::ferror(file.get()))
+    return {false, FileErrorText(errno == 0 ? EIO : static_cast<uint32_t>(errno), path)};
   bytes.resize(total);
   return LoadJpegHeaderTableFromBytes(bytes, path, out);
 }

@@ -1,25 +1,25 @@
 #include "host/ReplacingFileWriter.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#endif
 
 namespace bf {
 
 namespace {
 
-// Temporaries open right now, kept where a signal handler can reach them without allocating.
+// Temporaries open right now, kept where a signal handler can reach them without allocating
+// or locking: a slot is claimed (used), filled, then published (ready); the handler reads only
+// published slots.
 constexpr std::size_t kSlots = 32;
 constexpr std::size_t kPathMax = 4096;
 struct TempSlot {
@@ -28,6 +28,7 @@ struct TempSlot {
   char path[kPathMax];
 };
 std::array<TempSlot, kSlots> g_slots;
+static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need lock-free flags");
 
 int RegisterTemp(const std::string& path) {
   if (path.size() >= kPathMax) return -1;
@@ -39,48 +40,90 @@ int RegisterTemp(const std::string& path) {
       return static_cast<int>(i);
     }
   }
-  return -1;
+  return -1;  // more writers open than slots: this one is not cleaned up by a signal
 }
 
-void UnregisterTemp(const std::string& path) {
-  for (auto& slot : g_slots) {
-    if (slot.ready.load() && std::strcmp(slot.path, path.c_str()) == 0) {
-      slot.ready.store(false);
-      slot.used.store(false);
-      return;
-    }
-  }
+void UnregisterTemp(int slot) {
+  if (slot < 0) return;
+  g_slots[static_cast<std::size_t>(slot)].ready.store(false);
+  g_slots[static_cast<std::size_t>(slot)].used.store(false);
 }
+
+// The termination signals held back for a scope, so that a temporary is never created without
+// being registered for the signal handler's cleanup.
+class TerminationSignalsHeld {
+ public:
+  TerminationSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, sig);
+    ok_ = ::pthread_sigmask(SIG_BLOCK, &held, &saved_) == 0;
+  }
+  ~TerminationSignalsHeld() {
+    if (ok_) ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+  }
+  TerminationSignalsHeld(const TerminationSignalsHeld&) = delete;
+  TerminationSignalsHeld& operator=(const TerminationSignalsHeld&) = delete;
+
+ private:
+  sigset_t saved_{};
+  bool ok_ = false;
+};
+
+// Folder entries are limited to NAME_MAX bytes; a long target name is shortened in its
+// temporary's name only.
+constexpr std::size_t kMaxLeafStem = 160;
 
 std::string TempNameFor(const std::string& target, uint32_t serial) {
   const std::filesystem::path p(target);
   const std::filesystem::path dir = p.parent_path();
-  const std::string leaf = "." + p.filename().string() + "." + std::to_string(::getpid()) + "." +
-                           std::to_string(serial) + ".tmp";
+  std::string stem = p.filename().string();
+  if (stem.size() > kMaxLeafStem) stem.resize(kMaxLeafStem);
+  const std::string leaf =
+      "." + stem + "." + std::to_string(::getpid()) + "." + std::to_string(serial) + ".tmp";
   return dir.empty() ? leaf : (dir / leaf).string();
-}
-
-// Where the bytes must end up: a symbolic link is replaced by what it points to, not by a file.
-std::string ResolveTarget(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_symlink(path, ec)) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return resolved.string();
-  }
-  return path;
 }
 
 uint32_t Errno() {
   return errno == 0 ? EIO : static_cast<uint32_t>(errno);
 }
 
-bool RenameOver(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-  return ::rename(from.c_str(), to.c_str()) == 0;
-#endif
+// The name the bytes must end up under: symbolic links are followed link by link (relative
+// ones against their own folder) so that the link stays and what it points to is replaced,
+// even when that does not exist yet. Returns 0 or ELOOP.
+uint32_t FollowLinks(const std::string& path, std::string& out) {
+  std::filesystem::path current(path);
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      out = current.string();
+      return 0;
+    }
+    std::error_code ec;
+    const std::filesystem::path next = std::filesystem::read_symlink(current, ec);
+    if (ec) {
+      out = current.string();
+      return 0;
+    }
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  return ELOOP;
+}
+
+// After the rename the new name is only durable once the folder itself is synchronised.
+void SyncFolderOf(const std::string& path) {
+  std::string dir = std::filesystem::path(path).parent_path().string();
+  if (dir.empty()) dir = ".";
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);  // best effort: the file's own bytes were synchronised and checked
+  ::close(fd);
+}
+
+// fsync failures that only say the target cannot be synchronised (terminals, pipes, devices);
+// the bytes written to them have been taken.
+bool CannotBeSynchronised(int err) {
+  return err == EINVAL || err == EROFS || err == ENOTSUP || err == ENOTTY || err == EBADF;
 }
 
 }  // namespace
@@ -89,24 +132,35 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
   if (IsOpen() || committed_) return Fail(EBUSY);
   error_ = 0;
   written_ = 0;
+  temp_.clear();
   if (path.empty()) return Fail(ENOENT);
   if (path == "-") {
     target_ = path;
-    fd_ = 1;
+    fd_ = STDOUT_FILENO;
     ownsFd_ = false;
     return 0;
   }
-  target_ = ResolveTarget(path);
+  ownsFd_ = true;
+  target_ = path;
+
   struct stat st {};
-  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return Fail(Errno());  // ELOOP, EACCES, ENOTDIR...
   if (exists && S_ISDIR(st.st_mode)) return Fail(EISDIR);
   if (exists && !S_ISREG(st.st_mode)) {
-    // A device, FIFO or socket: it has no folder entry of its own to put a new file in.
-    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    // A device, FIFO or socket has no bytes of its own to keep and cannot be replaced by a
+    // file; it is opened through the name as given (links included) and written directly.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd_ < 0) return Fail(Errno());
     return 0;
   }
+  if (const uint32_t e = FollowLinks(path, target_); e != 0) return Fail(e);
+  // A file the user may not write stays protected, as it was when files were overwritten
+  // in place (renaming needs only the folder's permission).
+  if (exists && ::access(target_.c_str(), W_OK) != 0) return Fail(Errno());
+
   static std::atomic<uint32_t> serial{0};
+  const TerminationSignalsHeld held;
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_ = TempNameFor(target_, serial.fetch_add(1));
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -117,11 +171,14 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
     temp_.clear();
     return Fail(code);
   }
-  RegisterTemp(temp_);
-#ifndef _WIN32
-  // Replacing keeps the old file's permissions; a new file gets the umask's.
-  if (exists) (void)::fchmod(fd_, st.st_mode & 07777);
-#endif
+  slot_ = RegisterTemp(temp_);
+  if (exists) {
+    // The replacement keeps the old file's permissions and, where allowed, its owner.
+    (void)::fchmod(fd_, st.st_mode & 07777);
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0)
+      (void)::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+    (void)::fchmod(fd_, st.st_mode & 07777);  // chown may have cleared set-id bits
+  }
   return 0;
 }
 
@@ -162,15 +219,11 @@ uint32_t ReplacingFileWriter::Commit() {
     return error_;
   }
   if (!IsOpen()) return Fail(EBADF);
-  // A full disk often shows only at the flush or the close.
-  if (::fsync(fd_) != 0) {
-    // Terminals, pipes and some devices cannot be synchronised; their writes have been taken.
-    const bool unsyncable = errno == EINVAL || errno == EROFS || errno == ENOTSUP;
-    if (!temp_.empty() || !unsyncable) {
-      const uint32_t code = Fail(Errno());
-      Abandon();
-      return code;
-    }
+  // A full disk or a failing device often shows only at the flush or the close.
+  if (::fsync(fd_) != 0 && (!temp_.empty() || !CannotBeSynchronised(errno))) {
+    const uint32_t code = Fail(Errno());
+    Abandon();
+    return code;
   }
   const int fd = fd_;
   fd_ = -1;
@@ -180,13 +233,15 @@ uint32_t ReplacingFileWriter::Commit() {
     return code;
   }
   if (!temp_.empty()) {
-    if (!RenameOver(temp_, target_)) {
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
       const uint32_t code = Fail(Errno());
       Abandon();
       return code;
     }
-    UnregisterTemp(temp_);
+    UnregisterTemp(slot_);
+    slot_ = -1;
     temp_.clear();
+    SyncFolderOf(target_);
   }
   committed_ = true;
   return 0;
@@ -201,7 +256,8 @@ void ReplacingFileWriter::Abandon() {
   CloseQuietly();
   if (!temp_.empty()) {
     ::unlink(temp_.c_str());
-    UnregisterTemp(temp_);
+    UnregisterTemp(slot_);
+    slot_ = -1;
     temp_.clear();
   }
 }
@@ -224,9 +280,10 @@ uint32_t WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes)
 
 bool IsSameFile(const std::string& a, const std::string& b) {
   if (a == "-" || b == "-") return false;
-  std::error_code ec;
-  const bool same = std::filesystem::equivalent(a, b, ec);
-  return !ec && same;
+  struct stat sa {};
+  struct stat sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 void RemoveTemporaryFilesFromSignalHandler() {

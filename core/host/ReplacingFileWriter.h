@@ -12,11 +12,14 @@ namespace bf {
 // the target's folder, which Commit() flushes to disk, closes and only then renames over the
 // target. So a failure leaves the old target untouched and nothing behind, and a target that
 // is memory-mapped right now (the open recording may be chosen) keeps its bytes under the
-// mapping. A symbolic link is followed: what it points to is replaced, not the link.
+// mapping. A symbolic link is followed: what it points to is replaced, not the link. The
+// replacement keeps the old file's permissions (and its owner where the process may set it);
+// a file the process may not write is refused as it would be when overwritten in place.
 //
 // A target that exists and is not a regular file (a device such as /dev/null or /dev/full, a
 // FIFO, a terminal, "-" for standard output) cannot be replaced; it is written directly, and
-// its write, flush and close failures are reported all the same.
+// its write, flush and close failures are reported all the same. Opening a FIFO waits for its
+// reader, as a shell redirection does. A folder is refused (EISDIR).
 //
 // Errors are system error codes (errno); FileErrorText turns them into the user's text. Once a
 // call has failed every later call returns the same code. A writer destroyed without a
@@ -64,6 +67,7 @@ class ReplacingFileWriter {
   std::string temp_;
   int fd_ = -1;
   bool ownsFd_ = true;  // false for standard output
+  int slot_ = -1;       // where a signal handler finds the temporary's name
   bool committed_ = false;
   uint32_t error_ = 0;
   uint64_t written_ = 0;

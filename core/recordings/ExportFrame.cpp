@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
 #include "recordings/StillFile.h"
 
 namespace bf {
@@ -43,6 +44,11 @@ void ExportFrame(Player& player, const JpegHeaderTable& table, UserPrompts& prom
   const std::optional<std::string> chosen = prompts.ChooseSaveFile(request);
   if (!chosen || chosen->empty()) return;
   const std::string path = WithDefaultExtension(*chosen, kStillExtension);
+  // Replacing the open recording by a still of one of its frames would destroy the recording.
+  if (IsSameFile(path, frame.recordingPath)) {
+    prompts.ShowMessage(kStillOverRecordingText, "", MessageIcon::Error);
+    return;
+  }
 
   if (const uint32_t error = WriteStillFile(entry, frame.header, frame.payload, path)) {
     prompts.ShowMessage(FileErrorText(error, path), "", MessageIcon::Error);

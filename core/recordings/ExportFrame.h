@@ -12,6 +12,8 @@ inline constexpr const char* kStillExtension = "jpg";
 inline constexpr const char* kNothingToExportText = "Нет кадра для сохранения";
 inline constexpr const char* kUnknownCompressionText =
     "Кадр не может быть сохранён: неизвестная степень сжатия";
+inline constexpr const char* kStillOverRecordingText =
+    "Кадр нельзя сохранить в файл открытой записи.\nВыберите другое имя файла.";
 
 // "Сохранить": saves the recorded frame on display as a JPEG (table entry, payload, header), all
 // three from the one index entry that was on display when the button was pressed. With no
@@ -19,7 +21,10 @@ inline constexpr const char* kUnknownCompressionText =
 // live picture or nothing on display) the operator is told and no dialog opens. When the frame
 // can no longer be read because the file changed on disk, nothing is written and no dialog
 // opens; the player keeps the change for its caller to tell (Player::TakeFileChangeNotice).
-// File errors are reported with the file system's reason and the file name. GUI thread.
+// File errors are reported with the file system's reason and the file name; a name that is the
+// open recording itself (also through a link) is refused with its own message. A frame cut
+// short by the end of the file is written with the bytes present, as before, without a word:
+// the window has no status line, and a box after every such export would be new. GUI thread.
 void ExportFrame(Player& player, const JpegHeaderTable& table, UserPrompts& prompts);
 
 // The name with ".ext" appended when its last component has no extension.

@@ -267,6 +267,7 @@ Player::ShownState Player::CopyShownFrame(ShownFrame& out) {
   }
   out.entry = i;
   out.header = recording_.Index()[i].header;
+  out.recordingPath = recording_.Path();
   return ShownState::Shown;
 }
 

@@ -85,6 +85,7 @@ class Player {
     uint32_t entry = 0;
     FrameHeader header;
     std::vector<uint8_t> payload;
+    std::string recordingPath;  // the file the frame comes from
   };
   // FileChanged: the frame on display can no longer be read from the file; the display is
   // cleared and the change noted as for a show.

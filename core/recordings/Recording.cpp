@@ -14,12 +14,14 @@ Recording::OpenStatus Recording::Open(const std::string& path, std::size_t frame
     return OpenStatus::NotRecording;
   }
   size_ = file_.Size();
+  path_ = path;
   return OpenStatus::Opened;
 }
 
 void Recording::Close() {
   index_ = FrameIndex{};
   size_ = 0;
+  path_.clear();
   file_.Close();
 }
 

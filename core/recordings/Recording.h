@@ -27,6 +27,8 @@ class Recording {
   void Close();
 
   bool IsOpen() const { return file_.IsOpen(); }
+  // The name it was opened by (empty when none is open).
+  const std::string& Path() const { return path_; }
   const FrameIndex& Index() const { return index_; }
   std::size_t Count() const { return index_.size(); }
   // The file's size when it was opened.
@@ -47,6 +49,7 @@ class Recording {
 
  private:
   ReadOnlyFile file_;
+  std::string path_;
   FrameIndex index_;
   uint64_t size_ = 0;
 };

@@ -14,4 +14,9 @@ uint32_t WriteStillFile(std::span<const uint8_t> tableEntry, const FrameHeader& 
   return file.Commit();
 }
 
+std::size_t MissingPayloadBytes(const FrameHeader& header, std::size_t presentPayloadBytes) {
+  const std::size_t promised = PayloadLength(header);
+  return promised > presentPayloadBytes ? promised - presentPayloadBytes : 0;
+}
+
 }  // namespace bf

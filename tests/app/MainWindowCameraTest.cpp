@@ -1,4 +1,7 @@
 // The camera-settings handlers, driven through the real widgets against the simulated camera.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include "MainWindowFixture.h"
 #include "link/StatusText.h"
 
@@ -160,6 +163,48 @@ TEST_F(MainWindowTest, AllDataReportsALinkFailureAndEndsTheBusyCursor) {
   B(IDC_ALL_DATA)->click();
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, StatusText(ftstatus::kIoError));
+  EXPECT_FALSE(prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowTest, ServiceOutputsReplaceTheOpenRecordingWithoutHarmingItsMapping) {
+  const std::string rec = WriteRecording(5);
+  Start(rec);
+  Click(IDC_BEGIN);
+  // A short file over the recording: overwritten in place, the later frames' pages would be
+  // gone from under the mapping.
+  camera->InjectGarbage(300);
+  prompts.saveFiles.push_back(rec);
+  B(IDC_READ_RX)->click();
+  EXPECT_EQ(std::filesystem::file_size(rec), 300u);
+  Click(IDC_END);
+  EXPECT_EQ(window->RecordingPlayer().Position(), 4u);
+  EXPECT_TRUE(window->PlayerWindow().HasPicture());  // the old frame, decoded
+
+  camera->InjectGarbage(70'000);
+  prompts.saveFiles.push_back(rec);
+  B(IDC_ALL_DATA)->click();
+  EXPECT_EQ(std::filesystem::file_size(rec), 70'000u);
+  Click(IDC_BEGIN);
+  EXPECT_EQ(window->RecordingPlayer().Position(), 0u);
+  EXPECT_TRUE(window->PlayerWindow().HasPicture());
+  EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(MainWindowTest, ServiceOutputsOnAFullDeviceReportTheDiskFullText) {
+  Start();
+  std::string full = (TempDir() / "full").string();
+  if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) full = "/dev/full";
+  camera->InjectGarbage(1000);
+  prompts.saveFiles.push_back(full);
+  B(IDC_ALL_DATA)->click();
+  camera->InjectGarbage(1000);
+  prompts.saveFiles.push_back(full);
+  B(IDC_READ_RX)->click();
+  ASSERT_EQ(prompts.shown.size(), 2u);
+  EXPECT_EQ(prompts.shown[0].text, "Disk full while accessing " + full + ".");
+  EXPECT_EQ(prompts.shown[1].text, "Disk full while accessing " + full + ".");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(std::filesystem::is_character_file(full));
   EXPECT_FALSE(prompts.busyCursor.back());
 }
 

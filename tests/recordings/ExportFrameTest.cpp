@@ -167,19 +167,24 @@ TEST_F(StillExport, FailedWriteKeepsTheOldTargetAndLeavesNoLitter) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
-TEST_F(StillExport, ExportOntoTheOpenRecordingLeavesItReadable) {
+TEST_F(StillExport, TheOpenRecordingIsRefusedAsTargetUnderAnyName) {
   const std::string path =
       OpenFrames({{.recordLength = 1016, .timestamp = 1}, {.recordLength = 2016, .timestamp = 2}});
+  std::filesystem::create_symlink("rec.bfk", dir.Path() / "alias.jpg");
   player.NavigateTo(1, NAV_ABSOLUTE);
-  const std::vector<uint8_t> still = ExportTo(path);
-  EXPECT_EQ(still.size(), 698u + 2000u + 16u);
-  EXPECT_TRUE(prompts.shown.empty());
-  // The open recording still reads as it was: the open file outlived the rename.
+  for (const std::string& target : {path, dir.File("alias.jpg"), dir.File("./rec.bfk")}) {
+    prompts.saveFiles.push_back(target);
+    ExportFrame(player, table, prompts);
+  }
+  EXPECT_EQ(prompts.Texts(), std::vector<std::string>(3, kStillOverRecordingText));
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(test::ReadAll(path), recordingBytes);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "alias.jpg"));
+  // The recording plays on, and another name is written.
   player.NavigateTo(0, NAV_ABSOLUTE);
   EXPECT_EQ(display.shown.back().payload,
             std::vector<uint8_t>(recordingBytes.begin() + 16, recordingBytes.begin() + 1016));
-  player.NavigateTo(1, NAV_ABSOLUTE);
-  EXPECT_EQ(display.shown.back().payload.size(), 2000u);
+  EXPECT_EQ(ExportTo(dir.File("other.jpg")).size(), 698u + 1000u + 16u);
 }
 
 TEST_F(StillExport, TruncatedLastFrameWritesOnlyTheBytesPresent) {

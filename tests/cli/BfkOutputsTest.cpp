@@ -1,0 +1,219 @@
+// bfk's outputs, run as the operator would: devices, full disks, an output that is an input,
+// interruption, standard output that cannot take the text, frames cut short.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "cli/BfkRun.h"
+#include "recordings/RecordingFixture.h"
+
+namespace bf {
+namespace {
+
+using test::Bfk;
+using test::Quoted;
+using test::Shell;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// A private character device like /dev/null (minor 3) or /dev/full (minor 7), so that a faulty
+// writer run as root cannot replace the real node; the real one where nodes cannot be made.
+std::string CharacterDevice(const test::TempDir& dir, const std::string& name, unsigned minor) {
+  const std::string node = dir.File(name);
+  if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0) return node;
+  return "/dev/" + name;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+std::string TwoFrameRecording(const test::TempDir& dir) {
+  std::vector<uint8_t> bytes;
+  test::AppendRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
+  test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
+  bytes.insert(bytes.end(), 16, 0xFF);
+  return dir.Write("rec.bfk", bytes);
+}
+
+std::string Export(const std::string& input, int frame, const std::string& output) {
+  return Bfk() + " export " + Quoted(input) + " --frame " + std::to_string(frame) + " -o " +
+         Quoted(output) + " --headers " BF_HEADERS_DAT " 2>&1";
+}
+
+TEST(BfkOutputs, DevicesAndStandardOutputAreWrittenDirectlyAndStayWhatTheyAre) {
+  test::TempDir dir;
+  const std::string null = CharacterDevice(dir, "null", 3);
+  const test::ShellRun headers = Shell(Bfk() + " headers -o " + Quoted(null) + " 2>&1");
+  EXPECT_EQ(headers.exitCode, 0) << headers.output;
+  EXPECT_TRUE(IsCharacterDevice(null));
+
+  std::filesystem::create_symlink(null, dir.Path() / "null-link");
+  const test::ShellRun viaLink =
+      Shell(Bfk() + " sample --frames 3 -o " + Quoted(dir.File("null-link")) + " 2>&1");
+  EXPECT_EQ(viaLink.exitCode, 0) << viaLink.output;
+  EXPECT_TRUE(IsCharacterDevice(null));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "null-link"));
+
+  // "-" is standard output: the whole table arrives there.
+  const test::ShellRun dash = Shell(Bfk() + " headers -o - | wc -c");
+  EXPECT_EQ(dash.exitCode, 0);
+  EXPECT_EQ(std::stoi(dash.output), 6930);
+}
+
+TEST(BfkOutputs, AFullDeviceFailsEveryWriterWithTheDiskFullText) {
+  test::TempDir dir;
+  const std::string full = CharacterDevice(dir, "full", 7);
+  const std::string rec = TwoFrameRecording(dir);
+
+  const test::ShellRun still = Shell(Export(rec, 1, full));
+  EXPECT_EQ(still.exitCode, 1);
+  EXPECT_TRUE(Contains(still.output, "Disk full while accessing " + full + ".")) << still.output;
+
+  const test::ShellRun headers = Shell(Bfk() + " headers -o " + Quoted(full) + " 2>&1");
+  EXPECT_EQ(headers.exitCode, 1);
+  EXPECT_TRUE(Contains(headers.output, "Disk full while accessing " + full + "."))
+      << headers.output;
+
+  const test::ShellRun sample = Shell(Bfk() + " sample --frames 5 -o " + Quoted(full) + " 2>&1");
+  EXPECT_EQ(sample.exitCode, 1);
+  EXPECT_TRUE(Contains(sample.output, "Disk full while accessing " + full + ".")) << sample.output;
+  EXPECT_TRUE(IsCharacterDevice(full));
+}
+
+TEST(BfkOutputs, TextThatStandardOutputCannotTakeIsReported) {
+  test::TempDir dir;
+  const std::string rec = TwoFrameRecording(dir);
+  const std::string full = CharacterDevice(dir, "full", 7);
+  for (const char* options : {"", "--json "}) {
+    // Standard error to the pipe, standard output to the full device.
+    const test::ShellRun info =
+        Shell(Bfk() + " info " + options + Quoted(rec) + " 2>&1 >" + Quoted(full));
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_EQ(info.output, "bfk: Disk full while accessing standard output.\n");
+  }
+  EXPECT_EQ(Shell(Bfk() + " info " + Quoted(rec) + " >/dev/null").exitCode, 0);
+}
+
+TEST(BfkOutputs, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
+  test::TempDir dir;
+  const std::string rec = TwoFrameRecording(dir);
+  const std::vector<uint8_t> before = test::ReadAll(rec);
+  std::filesystem::create_symlink("rec.bfk", dir.Path() / "alias.bfk");
+
+  for (const std::string& output : {rec, dir.File("alias.bfk"), dir.File("./rec.bfk")}) {
+    const test::ShellRun run = Shell(Export(rec, 1, output));
+    EXPECT_EQ(run.exitCode, 2) << output;
+    EXPECT_TRUE(Contains(run.output, "is the same file as")) << run.output;
+  }
+  // The header table is an input too.
+  const std::string headersCopy = dir.File("headers.dat");
+  std::filesystem::copy_file(BF_HEADERS_DAT, headersCopy);
+  const test::ShellRun overHeaders =
+      Shell(Bfk() + " export " + Quoted(rec) + " --frame 0 -o " + Quoted(headersCopy) +
+            " --headers " + Quoted(headersCopy) + " 2>&1");
+  EXPECT_EQ(overHeaders.exitCode, 2) << overHeaders.output;
+  EXPECT_EQ(std::filesystem::file_size(headersCopy), 6930u);
+  EXPECT_EQ(test::ReadAll(rec), before);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "alias.bfk"));
+
+  // A different name is written as before.
+  EXPECT_EQ(Shell(Export(rec, 1, dir.File("still.jpg"))).exitCode, 0);
+  EXPECT_EQ(std::filesystem::file_size(dir.File("still.jpg")), 5714u);
+}
+
+TEST(BfkOutputs, ALastFrameCutShortIsExportedWithAWarning) {
+  test::TempDir dir;
+  std::vector<uint8_t> bytes;
+  test::AppendRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
+  test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
+  bytes.resize(bytes.size() - 1000);  // the file ends 1000 bytes into the last picture
+  const std::string rec = dir.Write("cut.bfk", bytes);
+
+  const test::ShellRun cut = Shell(Export(rec, 1, dir.File("cut.jpg")));
+  EXPECT_EQ(cut.exitCode, 0) << cut.output;
+  EXPECT_TRUE(Contains(cut.output, "warning: frame 1 is incomplete")) << cut.output;
+  EXPECT_TRUE(Contains(cut.output, "1000 bytes")) << cut.output;
+  EXPECT_EQ(std::filesystem::file_size(dir.File("cut.jpg")), 698u + 4000u + 16u);
+
+  const test::ShellRun whole = Shell(Export(rec, 0, dir.File("whole.jpg")));
+  EXPECT_EQ(whole.exitCode, 0);
+  EXPECT_EQ(whole.output, "");
+}
+
+// Waits for the next file created in a folder; false after timeoutMs without one.
+class CreationWatch {
+ public:
+  explicit CreationWatch(const std::string& folder) : fd_(::inotify_init1(IN_CLOEXEC)) {
+    if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE);
+  }
+  ~CreationWatch() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool Wait(int timeoutMs) const {
+    pollfd p{fd_, POLLIN, 0};
+    return fd_ >= 0 && ::poll(&p, 1, timeoutMs) == 1;
+  }
+
+ private:
+  int fd_;
+};
+
+// Waits for the child to end; false after timeoutMs (then it is killed).
+bool WaitForExit(pid_t child, int timeoutMs, int& status) {
+  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+  if (pidfd >= 0) {
+    pollfd p{pidfd, POLLIN, 0};
+    const bool ended = ::poll(&p, 1, timeoutMs) == 1;
+    ::close(pidfd);
+    if (!ended) ::kill(child, SIGKILL);
+  }
+  return ::waitpid(child, &status, 0) == child;
+}
+
+TEST(BfkOutputs, AnInterruptedSampleLeavesNoTemporaryBehind) {
+  for (const int sig : {SIGTERM, SIGINT}) {
+    test::TempDir dir;
+    const std::string out = dir.File("big.bfk");
+    CreationWatch watch(dir.Path().string());
+    const pid_t child = ::fork();
+    if (child == 0) {
+      // Bounded even if the signal were not to end it: past 64 MiB it dies of SIGXFSZ.
+      const rlimit limit{64u << 20, 64u << 20};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      ::execl(BF_BFK_PATH, "bfk", "sample", "--frames", "1000000", "-o", out.c_str(), nullptr);
+      ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // The temporary appears when the writer opens it; the signal comes while frames are written.
+    const bool created = watch.Wait(30000);
+    ::kill(child, sig);
+    int status = 0;
+    ASSERT_TRUE(WaitForExit(child, 30000, status));
+    ASSERT_TRUE(created);
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), sig);  // ended by the signal itself
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "signal " << sig;
+  }
+}
+
+}  // namespace
+}  // namespace bf
