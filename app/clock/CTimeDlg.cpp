@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCalendarWidget>
 #include <QLineEdit>
+#include <QLocale>
 #include <QShowEvent>
 
 #include "clock/TimeDlgControls.h"
@@ -52,6 +53,8 @@ CTimeDlg::CTimeDlg(QWidget* parent, UserPrompts& prompts, std::function<UtcSecon
   calendar_->setSelectionMode(QCalendarWidget::SingleSelection);
   calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
   calendar_->setGridVisible(false);
+  // The month and day names speak the language of the rest of the program.
+  calendar_->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
   calendar_->setMinimumDate(QDate(1601, 1, 1));
 
   for (ClockField field : {ClockField::Hour, ClockField::Minute, ClockField::Second}) {
