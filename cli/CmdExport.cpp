@@ -9,6 +9,7 @@
 #include "cli/Command.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
 #include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 #include "recordings/StillFile.h"

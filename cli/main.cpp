@@ -53,48 +53,49 @@ int Unknown(const std::string& name) {
   std::fprintf(stderr, "bfk: unknown command '%s'\n", name.c_str());
   PrintOverview(stderr);
   return bf::cli::kExitUsage;
-  // Ctrl-C, a kill or a closed terminal: the half-written temporary of a file being replaced is
-  // removed, then the signal ends the process as it would have without the handler (the handler
-  // was reset to the default on entry, and the raised signal is delivered when it returns).
-  extern "C" void RemoveTemporariesAndDie(int sig) {
-    bf::RemoveTemporaryFilesFromSignalHandler();
-    std::raise(sig);
-  }
+}
 
-  void InstallTerminationHandlers() {
+// Ctrl-C, a kill or a closed terminal: the half-written temporary of a file being replaced is
+// removed, then the signal ends the process as it would have without the handler (the handler
+// was reset to the default on entry, and the raised signal is delivered when it returns).
+extern "C" void RemoveTemporariesAndDie(int sig) {
+  bf::RemoveTemporaryFilesFromSignalHandler();
+  std::raise(sig);
+}
+
+void InstallTerminationHandlers() {
 #ifdef _WIN32
-    for (int sig : {SIGINT, SIGTERM}) std::signal(sig, RemoveTemporariesAndDie);
+  for (int sig : {SIGINT, SIGTERM}) std::signal(sig, RemoveTemporariesAndDie);
 #else
-    struct sigaction action {};
-    action.sa_handler = RemoveTemporariesAndDie;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-      struct sigaction previous {};
-      // A signal ignored by whoever started bfk (nohup, a background job) stays ignored.
-      if (::sigaction(sig, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-      ::sigaction(sig, &action, nullptr);
-    }
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporariesAndDie;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction previous {};
+    // A signal ignored by whoever started bfk (nohup, a background job) stays ignored.
+    if (::sigaction(sig, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &action, nullptr);
+  }
 #endif
-  }
+}
 
-  // Whatever a command printed must have reached standard output: a full disk or a closed pipe
-  // behind it is reported, not taken for success.
-  int CheckStandardOutput(int exitCode) {
-    errno = 0;
-    const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
-    const int flushError = errno;
-    errno = 0;
-    const bool closed = std::fclose(stdout) == 0;
-    const int closeError = errno;
-    if (flushed && closed) return exitCode;
-    const int error = !flushed ? flushError : closeError;
-    std::fprintf(
-        stderr, "bfk: %s\n",
-        bf::FileErrorText(error == 0 ? EIO : static_cast<uint32_t>(error), "standard output")
-            .c_str());
-    return exitCode == 0 ? 1 : exitCode;
-  }
+// Whatever a command printed must have reached standard output: a full disk or a closed pipe
+// behind it is reported, not taken for success.
+int CheckStandardOutput(int exitCode) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  const int flushError = errno;
+  errno = 0;
+  const bool closed = std::fclose(stdout) == 0;
+  const int closeError = errno;
+  if (flushed && closed) return exitCode;
+  const int error = !flushed ? flushError : closeError;
+  std::fprintf(stderr, "bfk: %s\n",
+               bf::FileErrorText(error == 0 ? EIO : static_cast<uint32_t>(error), "standard output")
+                   .c_str());
+  return exitCode == 0 ? 1 : exitCode;
+}
 
 }  // namespace
 

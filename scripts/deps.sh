@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg dpkg-dev
   binutils-mingw-w64-x86-64  # windres: the tests compile the Windows version resource
+  tzdata
 )
 
 missing=()
