@@ -7,8 +7,8 @@
 
 #include "cli/Command.h"
 #include "frames/JpegHeaderTable.h"
-#include "host/ReportSystemError.h"
 #include "host/FileErrorText.h"
+#include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 #include "recordings/StillFile.h"
 
