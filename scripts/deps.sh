@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever BrindleFlash needs to build and test that is missing.
+# Extra package names given as arguments are installed too (scripts/fuzz.sh asks for clang).
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,8 @@ packages=(
   qt6-base-dev libgl-dev
   libftdi1-dev libjpeg62-turbo-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang-format
+  "$@"
 )
 
 missing=()
