@@ -85,7 +85,8 @@ class CheckingDisplay final : public bf::FrameDisplay {
 std::size_t PresentPayload(const bf::FrameIndexEntry& e, std::size_t fileSize) {
   const uint64_t begin = e.PayloadOffset();
   if (begin >= fileSize) return 0;
-  return static_cast<std::size_t>(std::min<uint64_t>(bf::PayloadLength(e.header), fileSize - begin));
+  return static_cast<std::size_t>(
+      std::min<uint64_t>(bf::PayloadLength(e.header), fileSize - begin));
 }
 
 }  // namespace
@@ -99,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fs::path stillPath = Scratch() / "still.jpg";
   {
     std::ofstream out(recordingPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     Require(out.good());
   }
   const bf::FrameIndex index = bf::BuildFrameIndex(file);

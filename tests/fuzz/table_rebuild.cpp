@@ -54,9 +54,9 @@ void CheckSlots(const bf::JpegHeaderTable& table, std::span<const uint8_t> file)
     Require(Equal(table.SelectHeaderEntry(k, 1),
                   file.subspan(k * T::kMonochromeEntrySize, T::kMonochromeEntrySize)));
     Require(Equal(table.SelectHeaderEntry(k, 0xFF), table.SelectHeaderEntry(k, 1)));
-    Require(Equal(table.SelectHeaderEntry(k, 0),
-                  file.subspan(T::kColourFileOffset + k * T::kColourEntrySize,
-                               T::kColourEntrySize)));
+    Require(
+        Equal(table.SelectHeaderEntry(k, 0),
+              file.subspan(T::kColourFileOffset + k * T::kColourEntrySize, T::kColourEntrySize)));
   }
   Require(table.SelectHeaderEntry(T::kLevels, 0).empty());
   Require(table.SelectHeaderEntry(0xFF, 1).empty());
