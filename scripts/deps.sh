@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever BrindleFlash needs to build and test that is missing.
+# Extra package names given as arguments are installed too (scripts/fuzz.sh asks for clang).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,8 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg dpkg-dev
   binutils-mingw-w64-x86-64  # windres: the tests compile the Windows version resource
   tzdata
+  clang-format
+  "$@"
 )
 
 missing=()

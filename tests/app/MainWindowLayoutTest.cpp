@@ -9,10 +9,10 @@
 
 #include "MainWindowFixture.h"
 #include "mainwindow/ControlTable.h"
-#include "shell/DialogUnits.h"
 #include "mainwindow/Icons.h"
-#include "shell/UpDownControl.h"
 #include "picture/CBfkPlayer.h"
+#include "shell/DialogUnits.h"
+#include "shell/UpDownControl.h"
 
 namespace bf::test {
 namespace {

@@ -3,8 +3,8 @@
 #include <QToolButton>
 #include "MainWindowFixture.h"
 
-#include "shell/UpDownControl.h"
 #include "recordings/Player.h"
+#include "shell/UpDownControl.h"
 
 namespace bf::test {
 namespace {

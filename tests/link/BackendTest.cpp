@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "host/ReportSystemError.h"
 #include "link/BackendRegistry.h"
 #include "link/D2xxLibraryBackend.h"
 #include "link/FTD2xx.h"
 #include "link/FakeBackend.h"
 #include "link/FtdiBackend.h"
-#include "host/ReportSystemError.h"
 #include "link/StatusHandshake.h"
 #include "support/ScriptedPrompts.h"
 
