@@ -98,8 +98,8 @@ TEST_F(FramesExport, WritesEveryFrameAsTheSaveButtonDoes) {
     const std::string single = dir.File("single.jpg");
     std::vector<uint8_t> payload;
     ASSERT_TRUE(recording.ReadPayload(i, payload));
-    ASSERT_EQ(WriteStillFile(table.SelectHeaderEntry(h.Compression(), h.Monochrome()), h,
-                             payload, single),
+    ASSERT_EQ(WriteStillFile(table.SelectHeaderEntry(h.Compression(), h.Monochrome()), h, payload,
+                             single),
               0u);
     EXPECT_EQ(test::ReadAll(out + "/" + StillFileName(h, i)), test::ReadAll(single));
   }

@@ -437,8 +437,8 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
   std::vector<uint8_t> turned;
   video::YuvPicture picture;
   const bool encode = options.container == VideoContainer::Mp4;
-  int64_t timeMs = 0;    // end of the current frame's slot
-  int64_t originMs = 0;  // start of the first written frame's slot
+  int64_t timeMs = 0;            // end of the current frame's slot
+  int64_t originMs = 0;          // start of the first written frame's slot
   std::vector<uint8_t> payload;  // reused: one allocation for the whole export
   for (uint32_t k = 0; k < range.count; ++k) {
     if (progress.Cancelled()) {

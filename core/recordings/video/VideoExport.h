@@ -34,8 +34,9 @@ struct VideoExportOptions {
 //
 // Frame times: each frame's presentation time is where the player would show it in a fresh run
 // from the first frame of the range, counted from the first frame written (the video starts
-// with a picture); a frame that is skipped leaves its time to the frame before. Rotation turns the pictures without re-encoding them (a lossless transform of the
-// JPEG), so Motion JPEG output stays a copy also when turned.
+// with a picture); a frame that is skipped leaves its time to the frame before. Rotation turns the
+// pictures without re-encoding them (a lossless transform of the JPEG), so Motion JPEG output stays
+// a copy also when turned.
 //
 // Skipped and counted, never fatal: a frame whose compression has no JPEG header, that was cut
 // short (no end-of-image marker), whose markers do not describe a picture, whose size differs
