@@ -1,5 +1,7 @@
 #include "sim/CommandParser.h"
 
+#include "flash/CameraKind.h"
+
 namespace bf::sim {
 
 std::size_t CommandParser::ArgumentCount(uint8_t code, CameraType type) {
@@ -12,7 +14,7 @@ std::size_t CommandParser::ArgumentCount(uint8_t code, CameraType type) {
     case CMD_TEST:  // the byte 1 that follows it
       return 1;
     case CMD_READ_FLASH:
-      return type == CAMERA_SECTORS ? 6 : type == CAMERA_PACKED_PAGES ? 8 : 10;
+      return std::size_t{KindOf(type).addressBytes} * 2;
     default:
       return 0;
   }
