@@ -174,7 +174,7 @@ void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t 
       externalRecording_ = false;
       break;
     case CMD_GET_CAMERA_TYPE:
-      Reply({static_cast<uint8_t>(options_.type)});
+      Reply({options_.typeReply.value_or(static_cast<uint8_t>(options_.type))});
       break;
     case CMD_GET_WRAP_FLAG:
       Reply({flash_->WrapFlagReply()});

@@ -37,7 +37,8 @@ struct SimOptions {
   uint32_t motionIntervalMs = 3000;  // scene change interval with the motion detector on
   uint32_t maxFps = 20;              // rate of frame-rate index 7
   uint64_t seed = 1;
-  uint32_t latencyUs = 0;  // each reply becomes readable this long after its command
+  std::optional<uint8_t> typeReply;  // answer CMD_GET_CAMERA_TYPE with this instead of `type`
+  uint32_t latencyUs = 0;            // each reply becomes readable this long after its command
 
   // Faults.
   uint32_t failCall = 0;  // 1-based index of the backend call that fails, 0 = none

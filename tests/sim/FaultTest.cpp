@@ -178,7 +178,7 @@ TEST(SimOptionsParsing, KeysValuesAndErrors) {
       "type=2,size=640x480,frames=5,recordings=2,damaged,wrapped=1,notready=2,erase_ms=100,"
       "speed=0,md_interval=500,fail_call=7:4,unplug_calls=9,unplug_bytes=99,mute=0,drop=1,"
       "garbage=3:20,seed=5,clock=1000,rate=7,compression=4,mono=1,md=1,max_fps=30,"
-      "latency_us=1000,silent_after_bytes=4096",
+      "latency_us=1000,silent_after_bytes=4096,type_reply=3",
       sim::SimOptions::Demo(), &error);
   ASSERT_TRUE(o.has_value()) << error;
   EXPECT_EQ(o->type, CAMERA_NAND_PAGES);
@@ -194,6 +194,7 @@ TEST(SimOptionsParsing, KeysValuesAndErrors) {
   EXPECT_FALSE(o->clockFromHost);
   EXPECT_EQ(o->latencyUs, 1000u);
   EXPECT_EQ(o->silentAfterBytes, 4096u);
+  EXPECT_EQ(o->typeReply, 3);
   for (const char* bad : {"type=3", "size=100x100", "speed=fast", "bogus=1", "rate=8",
                           "fail_call=2:0", "max_fps=5"}) {
     error.clear();
