@@ -157,11 +157,6 @@ void CBrindleFlashDlg::OnSetClock() {
   // The camera clock dialog hooks in here; until it exists the button does nothing.
 }
 
-void CBrindleFlashDlg::OnFlashSave() {
-  // The flash readout with its progress dialog hooks in here; until it exists the button does
-  // nothing.
-}
-
 void CBrindleFlashDlg::OnFlashErase() {
   // The flash erase hooks in here; until it exists the button does nothing.
 }
