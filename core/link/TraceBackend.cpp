@@ -29,7 +29,8 @@ TraceBackend::TraceBackend(std::unique_ptr<D2xxBackend> inner, std::FILE* file, 
       file_(file),
       path_(std::move(path)),
       ticks_(ticks),
-      startMs_(ticks.NowMs()) {
+      startMs_(ticks.NowMs()),
+      lastFlushMs_(startMs_) {
   // Our own buffer decides when bytes go out; a second one in the C library would only copy.
   if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
   buffer_.reserve(kFlushThreshold + 1024);
@@ -44,6 +45,7 @@ TraceBackend::~TraceBackend() {
 }
 
 bool TraceBackend::Flush() {
+  lastFlushMs_ = ticks_.NowMs();
   if (file_ == nullptr) {
     buffer_.clear();
     return false;
@@ -102,7 +104,8 @@ void TraceBackend::End() {
   buffer_ += "}\n";
   if (file_ == nullptr) {
     buffer_.clear();
-  } else if (buffer_.size() >= kFlushThreshold) {
+  } else if (buffer_.size() >= kFlushThreshold ||
+             ticks_.NowMs() - lastFlushMs_ >= kFlushIntervalMs) {
     Flush();
   }
 }

@@ -21,8 +21,9 @@ inline constexpr const char* kTraceEnvironmentVariable = "BRINDLEFLASH_TRACE";
 // "t" is milliseconds since the trace began, on the tick source the link runs on. Ops: open,
 // close, read, write, reset, purge (with "mask"), timeouts, queue (with "count"), notify and
 // getstatus. The lines are collected in a buffer of our own and written out when it grows
-// large, at every close and when the trace ends, so a full flash copy pays a few hundred bytes
-// of formatting per chunk and no system call per device call.
+// large, when its oldest line is a second old, at every close and when the trace ends, so a
+// full flash copy pays a few hundred bytes of formatting per chunk and no system call per
+// device call.
 //
 // A trace write that fails is reported once on stderr and the trace stops there; the device
 // calls go on unaffected, since the trace must never change what the link does.
@@ -31,8 +32,10 @@ inline constexpr const char* kTraceEnvironmentVariable = "BRINDLEFLASH_TRACE";
 // explicitly), so the buffer needs no lock.
 class TraceBackend final : public D2xxBackend {
  public:
-  // Lines collected before they are written out.
+  // Lines collected before they are written out, and the longest a line waits in the buffer
+  // (so that a program killed from outside loses at most the last second of its trace).
   static constexpr std::size_t kFlushThreshold = 64 * 1024;
+  static constexpr uint64_t kFlushIntervalMs = 1000;
 
   // Takes over file (opened for appending); the trace ends when this object is destroyed.
   TraceBackend(std::unique_ptr<D2xxBackend> inner, std::FILE* file, std::string path,
@@ -74,6 +77,7 @@ class TraceBackend final : public D2xxBackend {
   std::string path_;
   TickSource& ticks_;
   uint64_t startMs_;
+  uint64_t lastFlushMs_;
   std::string buffer_;
   std::string traceError_;
 };

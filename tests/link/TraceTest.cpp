@@ -221,6 +221,10 @@ TEST_F(TraceTest, TracesAppendAndStayBufferedUntilLargeOrClosed) {
   FTD2xx link(backend, clock_);
   link.Open(0);
   EXPECT_EQ(ReadTrace(path_).size(), firstRun) << "two calls must not cost a file write";
+  // A second later the next call writes everything out (a killed program loses little).
+  clock_.Advance(TraceBackend::kFlushIntervalMs);
+  link.Purge(3);
+  EXPECT_EQ(ReadTrace(path_).size(), firstRun + 3);
   // Status requests until well past the buffer's threshold: the early lines are on disk while
   // the device is still open.
   const std::size_t perLine = 40;
