@@ -81,7 +81,7 @@ void CameraModel::ReplyFlash(uint64_t address, uint64_t count) {
 
 void CameraModel::Receive(const uint8_t* data, std::size_t n, uint64_t nowMs) {
   Advance(nowMs);
-  parser_.Feed(data, n, [&](uint8_t code, const uint8_t* args, std::size_t count) {
+  parser_.Feed(data, n, nowMs, [&](uint8_t code, const uint8_t* args, std::size_t count) {
     Execute(code, args, count, nowMs);
   });
 }

@@ -20,7 +20,11 @@ std::size_t CommandParser::ArgumentCount(uint8_t code, CameraType type) {
   }
 }
 
-void CommandParser::Feed(const uint8_t* data, std::size_t n, const Handler& handler) {
+void CommandParser::Feed(const uint8_t* data, std::size_t n, uint64_t nowMs,
+                         const Handler& handler) {
+  if (n == 0) return;
+  if (inCommand_ && nowMs - lastByteMs_ > kArgumentTimeoutMs) inCommand_ = false;
+  lastByteMs_ = nowMs;
   for (std::size_t i = 0; i < n; ++i) {
     if (!inCommand_) {
       code_ = data[i];

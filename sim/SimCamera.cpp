@@ -225,7 +225,9 @@ void SimCamera::Replug() {
   unplugged_ = false;
   unplugAfterCalls_ = 0;
   unplugAfterBytes_ = 0;
-  open_ = false;  // a device that went away must be opened again
+  open_ = false;            // a device that went away must be opened again
+  model_.Output().Clear();  // and its buffers with it
+  pacer_.Clear();
 }
 
 void SimCamera::SetMute(bool mute) {

@@ -102,6 +102,15 @@ void CopyState::ReportFailure(std::exception_ptr error) {
   } catch (const FTDException& e) {
     failure = e.GetText();
     prompts.ShowMessage(failure, "", MessageIcon::Error);
+    // The rest of a reply cut off by the failure would otherwise be taken for the answers of
+    // the next copy (its camera type, its pointer).
+    if (link != nullptr) {
+      try {
+        link->Purge(kPurgeRx);
+      } catch (const FTDException&) {
+        // The device is gone; reopening it empties the buffers anyway.
+      }
+    }
   } catch (const FlashAddressFailure& e) {
     failure = ReportAddressFailure(prompts, e);
   } catch (const CopyFileError& e) {

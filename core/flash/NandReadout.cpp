@@ -68,8 +68,8 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
     const uint32_t received = link.ReadWithTimeout(buffer.data(), length);
     state.doneBytes.fetch_add(received);
     copied += received;
-    state.CountChunk(static_cast<uint32_t>(cur), length, received, fileIndex);
     WriteChunk(file, std::span(buffer.data(), received));
+    state.CountChunk(static_cast<uint32_t>(cur), length, received, fileIndex);
     cur = uint64_t{chunkEnd} + 1;
     state.elapsedMs += state.ticks.TickCount() - t0;
     state.prompts.PumpEvents();

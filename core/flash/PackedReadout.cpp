@@ -39,8 +39,8 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
     SendReadRequest(link, kind, cur, chunkEnd);
     const uint32_t received = link.ReadWithTimeout(buffer.data(), length);
     state.doneBytes.fetch_add(received);
-    state.CountChunk(cur, length, received, 0);
     WriteChunk(*state.output, std::span(buffer.data(), received));
+    state.CountChunk(cur, length, received, 0);
     bool reachedEnd = false;
     if (wrapped && !inSecondPart && chunkEnd >= kPackedLastByte) {
       // From the last byte of the flash on at address 0, up to the block after the pointer's.
