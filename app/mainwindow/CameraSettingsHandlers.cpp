@@ -152,9 +152,5 @@ void CBrindleFlashDlg::OnStartStop() {
   liveCapture_->OnStartStopClicked();
 }
 
-void CBrindleFlashDlg::OnFlashSave() {
-  // The flash readout with its progress dialog hooks in here; until it exists the button does
-  // nothing.
-}
 
 }  // namespace bf::ui

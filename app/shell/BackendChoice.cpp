@@ -8,7 +8,13 @@ namespace bf::ui {
 std::shared_ptr<D2xxBackend> ChooseBackend(const std::string& selection, TickSource& ticks,
                                            UserPrompts& prompts) {
   std::string error;
-  std::shared_ptr<D2xxBackend> backend = CreateBackend(selection, AllDrivers(), ticks, &error);
+  std::string traceWarning;
+  std::shared_ptr<D2xxBackend> backend =
+      CreateBackend(selection, AllDrivers(), ticks, &error, &traceWarning);
+  // A trace that cannot be written is no reason not to start: say so and go on untraced.
+  if (!traceWarning.empty()) {
+    prompts.ShowMessage(traceWarning, "", MessageIcon::Warning, MessageButtons::Ok);
+  }
   if (!backend) {
     prompts.ShowMessage(std::string(kBackendEnvironmentVariable) + ": " + error, "",
                         MessageIcon::Warning, MessageButtons::Ok);

@@ -12,7 +12,9 @@ namespace bf::ui {
 // A selection that names no backend, or a backend that already knows why it cannot work (the
 // vendor library is missing), is explained to the operator in a warning box before start-up
 // goes on; the program then starts all the same, so the status handshake reports the missing
-// camera and recordings can still be played. Never returns null. GUI thread.
+// camera and recordings can still be played. A link trace file (BRINDLEFLASH_TRACE) that cannot
+// be opened is explained the same way and the program runs untraced. Never returns null. GUI
+// thread.
 std::shared_ptr<D2xxBackend> ChooseBackend(const std::string& selection, TickSource& ticks,
                                            UserPrompts& prompts);
 

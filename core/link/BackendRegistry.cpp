@@ -1,9 +1,11 @@
 #include "link/BackendRegistry.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "link/D2xxLibraryBackend.h"
 #include "link/FtdiBackend.h"
+#include "link/TraceBackend.h"
 
 namespace bf {
 
@@ -27,7 +29,8 @@ std::string BackendSpecFromEnvironment() {
 
 std::unique_ptr<D2xxBackend> CreateBackend(const std::string& selection,
                                            const std::vector<BackendDriver>& drivers,
-                                           TickSource& ticks, std::string* error) {
+                                           TickSource& ticks, std::string* error,
+                                           std::string* warning) {
   const size_t colon = selection.find(':');
   const std::string name = selection.substr(0, colon);
   const std::string options =
@@ -39,6 +42,15 @@ std::unique_ptr<D2xxBackend> CreateBackend(const std::string& selection,
     if (!backend && error != nullptr) {
       *error = "camera backend \"" + name + "\" could not be created" +
                (reason.empty() ? std::string() : ": " + reason);
+    }
+    std::string traceWarning;
+    backend = WithTrace(std::move(backend), TracePathFromEnvironment(), ticks, &traceWarning);
+    if (!traceWarning.empty()) {
+      if (warning != nullptr) {
+        *warning = traceWarning;
+      } else {
+        std::fprintf(stderr, "%s\n", traceWarning.c_str());
+      }
     }
     return backend;
   }

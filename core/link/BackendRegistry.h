@@ -29,10 +29,13 @@ inline constexpr const char* kDefaultBackendSpec = "ftdi";
 std::string BackendSpecFromEnvironment();
 
 // The selection is "name" or "name:options". An unknown name gives nullptr and an error naming the
-// known drivers.
+// known drivers. When BRINDLEFLASH_TRACE names a file, the backend comes wrapped in the link
+// trace (link/TraceBackend.h); a trace file that cannot be opened is explained in *warning (on
+// stderr when warning is null) and the backend is returned untraced.
 std::unique_ptr<D2xxBackend> CreateBackend(const std::string& selection,
                                            const std::vector<BackendDriver>& drivers,
-                                           TickSource& ticks, std::string* error);
+                                           TickSource& ticks, std::string* error,
+                                           std::string* warning = nullptr);
 
 // A backend whose Open always fails with status (and whose other calls report an invalid
 // handle). Lets the program start when no real backend could be created: the failure then

@@ -2,8 +2,12 @@
 // it cannot work.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "host/TickSource.h"
+#include "link/CameraCommands.h"
 #include "link/FTD2xx.h"
+#include "link/TraceBackend.h"
 #include "shell/BackendChoice.h"
 #include "support/ScriptedPrompts.h"
 
@@ -51,6 +55,28 @@ TEST(BackendChoice, AWorkingBackendSaysNothing) {
   auto backend = ChooseBackend("sim", clock, prompts);
   ASSERT_NE(backend, nullptr);
   EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST(BackendChoice, ATraceFileThatCannotBeOpenedIsExplainedAndTheCameraStillWorks) {
+  const char* old = std::getenv(kTraceEnvironmentVariable);
+  const std::string saved = old != nullptr ? old : "";
+  setenv(kTraceEnvironmentVariable, "/nonexistent-folder/trace.jsonl", 1);
+  VirtualClock clock;
+  ScriptedPrompts prompts;
+  auto backend = ChooseBackend("sim:speed=0", clock, prompts);
+  if (old != nullptr) {
+    setenv(kTraceEnvironmentVariable, saved.c_str(), 1);
+  } else {
+    unsetenv(kTraceEnvironmentVariable);
+  }
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Warning);
+  EXPECT_NE(prompts.shown[0].text.find("/nonexistent-folder/trace.jsonl"), std::string::npos);
+  FTDClass link(backend, clock);
+  link.Open(0);
+  link.WriteByte(CMD_GET_CAMERA_TYPE);
+  uint8_t type = 0xFF;
+  EXPECT_EQ(link.Read(&type, 1), 1u);
 }
 
 }  // namespace

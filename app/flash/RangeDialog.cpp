@@ -1,0 +1,154 @@
+#include "flash/RangeDialog.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <array>
+
+#include "flash/SectorGrid.h"
+#include "frames/OverlayText.h"
+#include "shell/ControlBuilder.h"
+#include "shell/DialogUnits.h"
+
+namespace bf::ui {
+
+namespace {
+
+constexpr int kDialogWidthDlu = 422;
+constexpr int kDialogHeightDlu = 330;
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+
+using K = ControlKind;
+constexpr std::array kRangeDialogControls = {
+    ControlSpec{0, K::Label,
+                "Выберите записанный отрезок по времени. Мышь: щелчок — начало, перетаскивание "
+                "или Shift+щелчок — конец. Клавиши: стрелки, Home, End; с Shift — конец.",
+                7, 5, 408, 18},
+    ControlSpec{IDC_RANGE_GRID, K::StaticFrame, "", 7, 25, 408, 224},
+    ControlSpec{IDC_RANGE_LOOK, K::Label, "", 7, 253, 408, 8},
+    ControlSpec{0, K::Label, "Начало:", 7, 265, 30, 8},
+    ControlSpec{IDC_RANGE_START, K::Label, "", 40, 265, 375, 8},
+    ControlSpec{0, K::Label, "Конец:", 7, 277, 30, 8},
+    ControlSpec{IDC_RANGE_END, K::Label, "", 40, 277, 375, 8},
+    ControlSpec{IDC_RANGE_SIZE, K::Label, "", 7, 289, 408, 8},
+    ControlSpec{0, K::Label,
+                "Красная рамка — сектор указателя записи, оранжевая черта — переход через конец "
+                "памяти.",
+                7, 301, 408, 8},
+    ControlSpec{kOk, K::DefaultButton, "Копировать", 306, 312, 52, 14},
+    ControlSpec{kCancel, K::PushButton, "Отмена", 363, 312, 52, 14},
+};
+
+}  // namespace
+
+RangeDialog::RangeDialog(uint8_t pointerSector, bool wrapped, void* context,
+                         SectorHeaderCallback callback, QWidget* parent)
+    : QDialog(parent), model_(pointerSector, wrapped), context_(context), callback_(callback) {
+  setWindowTitle(QStringLiteral("Выбор отрезка памяти"));
+  setFont(DialogFont());
+  const DialogBaseUnits units = MeasureBaseUnits(font());
+  controls_ = BuildControls(this, kRangeDialogControls, units, [this](const ControlSpec&) {
+    grid_ = new SectorGrid(model_, this);
+    return grid_;
+  });
+  for (int id : {IDC_RANGE_LOOK, IDC_RANGE_START, IDC_RANGE_END, IDC_RANGE_SIZE}) {
+    static_cast<QLabel*>(controls_.at(id))->setTextFormat(Qt::PlainText);
+  }
+  for (QObject* child : children()) {
+    if (auto* label = qobject_cast<QLabel*>(child); label != nullptr && label->height() > 20) {
+      label->setWordWrap(true);
+    }
+  }
+  setFixedSize(DialogXToPixels(kDialogWidthDlu, units), DialogYToPixels(kDialogHeightDlu, units));
+
+  connect(static_cast<QPushButton*>(controls_.at(kOk)), &QPushButton::clicked, this,
+          &QDialog::accept);
+  connect(static_cast<QPushButton*>(controls_.at(kCancel)), &QPushButton::clicked, this,
+          &QDialog::reject);
+  grid_->onChange = [this] { Refresh(); };
+  grid_->setFocus(Qt::OtherFocusReason);
+
+  // One fetch per turn of the event loop: the person's input is handled between two reads.
+  fetchTimer_.setSingleShot(true);
+  fetchTimer_.setInterval(0);
+  connect(&fetchTimer_, &QTimer::timeout, this, &RangeDialog::FetchOne);
+  Refresh();
+}
+
+RangeDialog::~RangeDialog() = default;
+
+QWidget* RangeDialog::Control(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QString RangeDialog::ControlText(int id) const {
+  const auto* label = qobject_cast<const QLabel*>(Control(id));
+  return label != nullptr ? label->text() : QString();
+}
+
+void RangeDialog::RethrowFailure() const {
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+QString RangeDialog::SectorText(int sector) const {
+  const QString name = QStringLiteral("сектор %1").arg(sector);
+  if (model_.IsUnwritten(sector)) return name + QStringLiteral(" — не записан");
+  const SectorRangeModel::SectorInfo& info = model_.Info(sector);
+  switch (info.state) {
+    case SectorRangeModel::State::Frame:
+      return name + QStringLiteral(" — ") +
+             QString::fromStdString(BuildOverlayText(info.header)).trimmed();
+    case SectorRangeModel::State::NoFrame:
+      return name + QStringLiteral(" — кадра нет");
+    case SectorRangeModel::State::Unknown:
+      break;
+  }
+  return name + QStringLiteral(" — чтение...");
+}
+
+void RangeDialog::Refresh() {
+  const int look = model_.Hover() >= 0 ? model_.Hover() : model_.SectorAt(model_.CursorPosition());
+  QString lookText = SectorText(look);
+  lookText[0] = lookText[0].toUpper();
+  static_cast<QLabel*>(controls_.at(IDC_RANGE_LOOK))->setText(lookText);
+  static_cast<QLabel*>(controls_.at(IDC_RANGE_START))->setText(SectorText(model_.StartSector()));
+  static_cast<QLabel*>(controls_.at(IDC_RANGE_END))->setText(SectorText(model_.EndSector()));
+  QString size = QStringLiteral("Выбрано секторов: %1 (%2 МБайт)")
+                     .arg(model_.SelectedCount())
+                     .arg(model_.SelectedCount() * 4);
+  if (model_.StartSector() > model_.EndSector()) {
+    size += QStringLiteral("; отрезок проходит через конец памяти и будет сохранён в два файла");
+  }
+  static_cast<QLabel*>(controls_.at(IDC_RANGE_SIZE))->setText(size);
+  grid_->update();
+  if (!failure_ && model_.HasWork() && !fetchTimer_.isActive()) fetchTimer_.start();
+}
+
+void RangeDialog::FetchOne() {
+  try {
+    model_.FetchNext(callback_, context_);
+  } catch (...) {
+    // The camera did not answer as a camera must; the copy reports it once this dialog is gone.
+    failure_ = std::current_exception();
+    reject();
+    return;
+  }
+  Refresh();
+}
+
+uint8_t RangeDialogChooser::ChooseRange(uint8_t pointerSector, uint8_t wrapFlag,
+                                        uint8_t* startSector, uint8_t* endSector,
+                                        void* parentWindow, void* context,
+                                        SectorHeaderCallback callback) {
+  RangeDialog dialog(pointerSector, wrapFlag != 0, context, callback,
+                     static_cast<QWidget*>(parentWindow));
+  const int result = dialog.exec();
+  dialog.RethrowFailure();
+  if (result != QDialog::Accepted) return 0;
+  if (startSector != nullptr) *startSector = dialog.Model().StartSector();
+  if (endSector != nullptr) *endSector = dialog.Model().EndSector();
+  return 1;
+}
+
+}  // namespace bf::ui

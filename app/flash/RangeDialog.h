@@ -1,0 +1,69 @@
+#pragma once
+#include <QDialog>
+#include <QTimer>
+#include <exception>
+#include <map>
+
+#include "flash/RangeChooser.h"
+#include "flash/SectorRangeModel.h"
+
+class QLabel;
+
+namespace bf::ui {
+
+class SectorGrid;
+
+// Control ids of the range dialog (its own table, built by the shared builder).
+enum RangeDialogControl {
+  IDC_RANGE_GRID = 1100,
+  IDC_RANGE_LOOK = 1101,   // the sector under the mouse or the cursor
+  IDC_RANGE_START = 1102,  // first sector of the selection and its first frame
+  IDC_RANGE_END = 1103,    // last sector of the selection and its first frame
+  IDC_RANGE_SIZE = 1104,   // how much is selected, and whether it crosses the end of the flash
+};
+
+// The dialog in which the person picks the first and last 4 MiB sector of a type 2 camera's
+// flash to copy, by the time of their first frames. The frame headers come from the callback
+// one sector per event-loop turn (each costs a 64 KiB camera read), only for the sectors looked
+// at and the row starts, so the dialog stays responsive while it reads. A failing callback (the
+// camera gone) ends the dialog; ChooseRange then passes the failure on to the copy, which
+// reports it. GUI thread only.
+class RangeDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  RangeDialog(uint8_t pointerSector, bool wrapped, void* context, SectorHeaderCallback callback,
+              QWidget* parent);
+  ~RangeDialog() override;
+
+  SectorRangeModel& Model() { return model_; }
+  SectorGrid& Grid() { return *grid_; }
+  QWidget* Control(int id) const;
+  QString ControlText(int id) const;
+  // Rethrows what the callback threw, if it did.
+  void RethrowFailure() const;
+
+ private:
+  void Refresh();
+  void FetchOne();
+  QString SectorText(int sector) const;
+
+  SectorRangeModel model_;
+  void* context_;
+  SectorHeaderCallback callback_;
+  SectorGrid* grid_ = nullptr;
+  std::map<int, QWidget*> controls_;
+  QTimer fetchTimer_;
+  std::exception_ptr failure_;
+};
+
+// RangeChooser over RangeDialog, for the copy of a type 2 camera. parentWindow is the copy
+// dialog's QWidget (or null).
+class RangeDialogChooser final : public RangeChooser {
+ public:
+  uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
+                      uint8_t* endSector, void* parentWindow, void* context,
+                      SectorHeaderCallback callback) override;
+};
+
+}  // namespace bf::ui

@@ -1,0 +1,17 @@
+// "Сохранить на диск...": the flash copy in its own modal dialog, over the window's link.
+#include "flash/CProgressDlg.h"
+#include "flash/RangeDialog.h"
+#include "link/FTD2xx.h"
+#include "mainwindow/CBrindleFlashDlg.h"
+
+namespace bf::ui {
+
+void CBrindleFlashDlg::OnFlashSave() {
+  // The modal dialog keeps this window from sending anything while the copy runs; its result
+  // is of no interest here, every outcome has been shown inside it.
+  RangeDialogChooser rangeChooser;
+  CProgressDlg dialog(ProgressDlgServices{*link_, services_.prompts, rangeChooser}, this);
+  dialog.exec();
+}
+
+}  // namespace bf::ui

@@ -1,0 +1,342 @@
+// A 128 MiB flash copy from the simulated camera of each type, through the copy presenter the
+// window and bfk run, into a real file:
+// - BM_CopyOwnCost: no link limit, on a virtual clock. Our cost per chunk is the copy's real
+//   time less the time spent inside the camera backend; it is set against the time the link
+//   itself needs for a chunk at 8 and 40 MB/s (goal: under 1 %).
+// - BM_CopyAtLinkRate: the link limited to 8 or 40 MB/s of real time, with 0 or 1 ms of
+//   latency per request: the achieved rate against the link's payload rate (goal: 95 % at
+//   latency 0).
+// Both with the link trace off and on, and both report how far RssAnon grew above its level
+// before the copy (goal: under 16 MiB).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "flash/CameraKind.h"
+#include "flash/CopySession.h"
+#include "flash/FlashAddress.h"
+#include "host/TickSource.h"
+#include "link/FTD2xx.h"
+#include "link/TraceBackend.h"
+#include "sim/SimCamera.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint64_t kMiB = 1024 * 1024;
+
+double CpuSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// User and system CPU seconds of the whole process.
+std::pair<double, double> UserSystemSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
+
+double RssAnonMiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("RssAnon:", 0) == 0) return std::stod(line.substr(8)) / 1024.0;
+  }
+  return -1;
+}
+
+// Sums the real time spent inside the camera's backend calls (the simulated camera's own work
+// and, at a link limit, its waiting).
+class TimedBackend final : public bf::D2xxBackend {
+ public:
+  explicit TimedBackend(std::shared_ptr<bf::D2xxBackend> inner) : inner_(std::move(inner)) {}
+  Clock::duration inside{};
+  double insideCpu = 0;  // CPU seconds of the calling threads inside the backend
+
+  bf::FtStatus Open(uint32_t i, bf::FtHandle* h) override {
+    return Timed([&] { return inner_->Open(i, h); });
+  }
+  bf::FtStatus Close(bf::FtHandle h) override {
+    return Timed([&] { return inner_->Close(h); });
+  }
+  bf::FtStatus Read(bf::FtHandle h, void* b, uint32_t n, uint32_t* r) override {
+    return Timed([&] { return inner_->Read(h, b, n, r); });
+  }
+  bf::FtStatus Write(bf::FtHandle h, const void* b, uint32_t n, uint32_t* w) override {
+    return Timed([&] { return inner_->Write(h, b, n, w); });
+  }
+  bf::FtStatus ResetDevice(bf::FtHandle h) override {
+    return Timed([&] { return inner_->ResetDevice(h); });
+  }
+  bf::FtStatus Purge(bf::FtHandle h, uint32_t m) override {
+    return Timed([&] { return inner_->Purge(h, m); });
+  }
+  bf::FtStatus SetTimeouts(bf::FtHandle h, uint32_t r, uint32_t w) override {
+    return Timed([&] { return inner_->SetTimeouts(h, r, w); });
+  }
+  bf::FtStatus GetQueueStatus(bf::FtHandle h, uint32_t* r) override {
+    return Timed([&] { return inner_->GetQueueStatus(h, r); });
+  }
+  bf::FtStatus SetEventNotification(bf::FtHandle h, uint32_t m, void* p) override {
+    return inner_->SetEventNotification(h, m, p);
+  }
+  bf::FtStatus GetStatus(bf::FtHandle h, uint32_t* r, uint32_t* t, uint32_t* e) override {
+    return inner_->GetStatus(h, r, t, e);
+  }
+
+ private:
+  template <class F>
+  bf::FtStatus Timed(F call) {
+    const auto t0 = Clock::now();
+    const double cpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const bf::FtStatus status = call();
+    inside += Clock::now() - t0;
+    insideCpu += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
+    return status;
+  }
+  std::shared_ptr<bf::D2xxBackend> inner_;
+};
+
+class BenchHost final : public bf::CopyDialogHost {
+ public:
+  void PostToGui(std::function<void()> fn) override {
+    {
+      std::lock_guard lock(mutex_);
+      posted_.push_back(std::move(fn));
+    }
+    wake_.notify_all();
+  }
+  void StartTimer(uint32_t, uint32_t) override {}
+  void StopTimer(uint32_t) override {}
+  void ShowProgress(const bf::CopyDisplay&) override {}
+  void CloseDialog(int) override { closed = true; }
+  void* ParentWindow() override { return nullptr; }
+  void RunPosted() {
+    std::deque<std::function<void()>> batch;
+    {
+      std::lock_guard lock(mutex_);
+      batch.swap(posted_);
+    }
+    for (auto& fn : batch) fn();
+  }
+  void RunUntilClosed() {
+    while (!closed) {
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return !posted_.empty(); });
+      }
+      RunPosted();
+    }
+  }
+  bool closed = false;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> posted_;
+};
+
+class BenchPrompts final : public bf::UserPrompts {
+ public:
+  BenchPrompts(std::string path, BenchHost& host) : path_(std::move(path)), host_(host) {}
+  bf::MessageAnswer ShowMessage(const std::string& text, const std::string&, bf::MessageIcon,
+                                bf::MessageButtons) override {
+    messages += text + "\n";
+    return bf::MessageAnswer::Ok;
+  }
+  std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return path_; }
+  std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
+  void PumpEvents() override { host_.RunPosted(); }
+  void SetBusyCursor(bool) override {}
+  std::string messages;
+
+ private:
+  std::string path_;
+  BenchHost& host_;
+};
+
+// Sectors 0 to 31 of a type 2 camera: 128 MiB.
+class FirstEighthChooser final : public bf::RangeChooser {
+ public:
+  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* start, uint8_t* end, void*, void*,
+                      bf::SectorHeaderCallback) override {
+    *start = 0;
+    *end = 31;
+    return 1;
+  }
+};
+
+// Samples RssAnon now and then from the copying thread.
+class MemorySampler final : public bf::CopyProgressSink {
+ public:
+  void OnChunk(const bf::CopyChunk&) override {
+    if (chunks_++ % 32 == 0) peak_ = std::max(peak_.load(), RssAnonMiB());
+  }
+  double Peak() const { return peak_.load(); }
+
+ private:
+  std::atomic<uint32_t> chunks_{0};
+  std::atomic<double> peak_{0};
+};
+
+struct CopyResult {
+  bf::CopySummary summary;
+  double seconds = 0;
+  double backendSeconds = 0;
+  double cpuSeconds = 0;         // the whole process, user and system
+  double backendCpuSeconds = 0;  // of that, inside the backend
+  double systemSeconds = 0;      // of the whole, in the kernel (mostly writing the file)
+  double rssGrowthMiB = 0;
+  std::string messages;
+};
+
+// The camera holds a few frames at the start of its flash and its write pointer sits 128 MiB
+// in (type 0: the end of its 125 MiB of data sectors).
+CopyResult CopyOnce(bf::CameraType type, uint64_t bytesPerSecond, uint32_t latencyUs, bool trace,
+                    bf::TickSource& ticks) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("bf_bench_copy_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  bf::sim::SimOptions options;
+  options.type = type;
+  options.prefillFrames = 8;
+  options.bytesPerSecond = bytesPerSecond;
+  options.latencyUs = latencyUs;
+  auto camera = std::make_shared<bf::sim::SimCamera>(options, ticks);
+  auto& flash = camera->Model().Flash();
+  switch (type) {
+    case bf::CAMERA_SECTORS:
+      flash.SetWritePosition((8ull * 32'000 - 1) * bf::kSectorSize);
+      break;
+    case bf::CAMERA_PACKED_PAGES:
+      flash.SetWritePosition(128 * kMiB - 2048);
+      break;
+    case bf::CAMERA_NAND_PAGES:
+      flash.SetWritePosition(128 * kMiB);
+      break;
+  }
+  auto owned = std::make_unique<TimedBackend>(camera);
+  TimedBackend* timed = owned.get();
+  std::shared_ptr<bf::D2xxBackend> backend;
+  if (trace) {
+    std::string warning;
+    backend = bf::WithTrace(std::move(owned), (dir / "trace.jsonl").string(), ticks, &warning);
+  } else {
+    backend = std::move(owned);
+  }
+  CopyResult result;
+  {
+    bf::FTD2xx link(backend, ticks);
+    link.Open(0);
+    BenchHost host;
+    BenchPrompts prompts((dir / "copy.bfk").string(), host);
+    FirstEighthChooser chooser;
+    MemorySampler sampler;
+    const double idle = RssAnonMiB();
+    timed->inside = {};
+    timed->insideCpu = 0;
+    const auto t0 = Clock::now();
+    const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double system0 = UserSystemSeconds().second;
+    {
+      bf::CopySession session(bf::CopyServices{link, prompts, host, chooser, &sampler});
+      session.OnFirstPaint();
+      host.RunUntilClosed();
+      result.summary = session.Summary();
+    }
+    result.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    result.backendSeconds = std::chrono::duration<double>(timed->inside).count();
+    result.cpuSeconds = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    result.backendCpuSeconds = timed->insideCpu;
+    result.systemSeconds = UserSystemSeconds().second - system0;
+    result.rssGrowthMiB = std::max(sampler.Peak(), RssAnonMiB()) - idle;
+    result.messages = prompts.messages;
+  }
+  backend.reset();
+  std::filesystem::remove_all(dir);
+  return result;
+}
+
+void Report(benchmark::State& state, const CopyResult& r) {
+  if (!r.summary.Complete()) {
+    state.SkipWithError(("copy not complete: " + r.messages).c_str());
+    return;
+  }
+  state.counters["MiB"] = static_cast<double>(r.summary.bytesReceived) / kMiB;
+  state.counters["chunks"] = r.summary.chunks;
+  state.counters["rss_anon_growth_MiB"] = r.rssGrowthMiB;
+}
+
+// Args: camera type, trace (0 or 1).
+void BM_CopyOwnCost(benchmark::State& state) {
+  const auto type = static_cast<bf::CameraType>(state.range(0));
+  const bool trace = state.range(1) != 0;
+  for (auto _ : state) {
+    bf::VirtualClock clock;
+    const CopyResult r = CopyOnce(type, 0, 0, trace, clock);
+    state.SetIterationTime(r.seconds);
+    Report(state, r);
+    const double chunks = std::max<double>(1, r.summary.chunks);
+    const double chunkBytes = static_cast<double>(r.summary.bytesReceived) / chunks;
+    // CPU time, not wall time: the machine is shared, and waiting for it is not our cost.
+    const double ours = (r.cpuSeconds - r.backendCpuSeconds) / chunks;
+    state.counters["ours_cpu_us_per_chunk"] = ours * 1e6;
+    state.counters["ours_wall_us_per_chunk"] = (r.seconds - r.backendSeconds) / chunks * 1e6;
+    state.counters["sim_cpu_us_per_chunk"] = r.backendCpuSeconds / chunks * 1e6;
+    // The part of ours spent in the kernel, which is almost all the file system taking the
+    // chunk into the page cache; the rest is the program's own user-space work.
+    state.counters["ours_kernel_us_per_chunk"] = r.systemSeconds / chunks * 1e6;
+    const double user = std::max(0.0, ours - r.systemSeconds / chunks);
+    state.counters["ours_user_pct_of_link_40MBs"] = 100.0 * user / (chunkBytes / 40e6);
+    state.counters["ours_pct_of_link_8MBs"] = 100.0 * ours / (chunkBytes / 8e6);
+    state.counters["ours_pct_of_link_40MBs"] = 100.0 * ours / (chunkBytes / 40e6);
+  }
+}
+BENCHMARK(BM_CopyOwnCost)
+    ->ArgNames({"type", "trace"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// Args: camera type, link rate in MB/s, latency per request in microseconds, trace (0 or 1).
+void BM_CopyAtLinkRate(benchmark::State& state) {
+  const auto type = static_cast<bf::CameraType>(state.range(0));
+  const uint64_t rate = static_cast<uint64_t>(state.range(1)) * 1'000'000;
+  const auto latency = static_cast<uint32_t>(state.range(2));
+  const bool trace = state.range(3) != 0;
+  for (auto _ : state) {
+    const CopyResult r = CopyOnce(type, rate, latency, trace, bf::SystemTickSource::Instance());
+    state.SetIterationTime(r.seconds);
+    Report(state, r);
+    const double achieved = static_cast<double>(r.summary.bytesReceived) / r.seconds;
+    state.counters["achieved_MBs"] = achieved / 1e6;
+    state.counters["pct_of_payload_rate"] = 100.0 * achieved / static_cast<double>(rate);
+  }
+}
+BENCHMARK(BM_CopyAtLinkRate)
+    ->ArgNames({"type", "MBs", "latency_us", "trace"})
+    ->ArgsProduct({{0, 1, 2}, {8, 40}, {0, 1000}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

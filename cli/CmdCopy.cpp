@@ -1,0 +1,220 @@
+// bfk copy: the camera's flash into a recording file, by the very flows of the window's
+// "Сохранить на диск...", with the terminal in place of the copy dialog.
+#include <unistd.h>
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "cli/CopyConsole.h"
+#include "cli/CopyReport.h"
+#include "flash/SectorRangeModel.h"
+#include "frames/OverlayText.h"
+#include "host/TickSource.h"
+#include "link/BackendRegistry.h"
+#include "link/FTD2xx.h"
+#include "sim/AllDrivers.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "copy -o FILE [--camera SPEC] [--range START-END]\n"
+    "                            copy the camera's flash into a recording file; SPEC as in\n"
+    "                            BRINDLEFLASH_CAMERA (its default); START-END: the 4 MiB\n"
+    "                            sectors (0-255) of a type 2 camera, asked for when omitted";
+
+struct SectorRange {
+  uint8_t start = 0;
+  uint8_t end = 0;
+};
+
+std::optional<uint8_t> ParseSector(std::string_view text) {
+  unsigned value = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || value > 255) {
+    return std::nullopt;
+  }
+  return static_cast<uint8_t>(value);
+}
+
+std::optional<SectorRange> ParseRange(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  const auto dash = text.find('-');
+  if (dash == std::string_view::npos) return std::nullopt;
+  const auto start = ParseSector(text.substr(0, dash));
+  const auto end = ParseSector(text.substr(dash + 1));
+  if (!start || !end) return std::nullopt;
+  return SectorRange{*start, *end};
+}
+
+// The type 2 range: from --range, or asked on the terminal, or refused.
+class ConsoleRangeChooser final : public bf::RangeChooser {
+ public:
+  ConsoleRangeChooser(std::optional<SectorRange> given, bf::cli::ConsoleCopyHost& host)
+      : given_(given), host_(host) {}
+
+  uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
+                      uint8_t* endSector, void*, void* context,
+                      bf::SectorHeaderCallback callback) override {
+    used_ = true;
+    if (given_) {
+      *startSector = given_->start;
+      *endSector = given_->end;
+      return 1;
+    }
+    if (isatty(STDIN_FILENO) == 0) {
+      std::fprintf(stderr,
+                   "bfk copy: this camera (type 2) copies a range of its 4 MiB sectors; give it "
+                   "with --range START-END (0-255), since standard input is no terminal to ask "
+                   "on\n");
+      refused_ = true;
+      return 0;
+    }
+    host_.EndProgressLine();
+    const bf::SectorRangeModel model(pointerSector, wrapFlag != 0);
+    std::fprintf(stderr,
+                 "The flash holds 256 sectors of 4 MiB; the write pointer is in sector %u%s.\n",
+                 unsigned{pointerSector},
+                 wrapFlag != 0 ? ", and the recording has gone round the end of the flash" : "");
+    const uint8_t first = model.StartSector();
+    const uint8_t last = model.EndSector();
+    Describe("oldest", first, context, callback);
+    Describe("newest", last, context, callback);
+    for (;;) {
+      std::fprintf(stderr, "Sectors to copy, START-END [%u-%u] (q to give up): ", unsigned{first},
+                   unsigned{last});
+      std::string line;
+      if (!std::getline(std::cin, line) || line == "q") return 0;
+      if (line.empty()) line = std::to_string(first) + "-" + std::to_string(last);
+      if (const auto range = ParseRange(line)) {
+        *startSector = range->start;
+        *endSector = range->end;
+        return 1;
+      }
+      std::fprintf(stderr, "bfk copy: \"%s\" is not START-END with sectors 0-255\n", line.c_str());
+    }
+  }
+
+  bool Used() const { return used_; }
+  bool Refused() const { return refused_; }
+
+ private:
+  static void Describe(const char* what, uint8_t sector, void* context,
+                       bf::SectorHeaderCallback callback) {
+    bf::FrameHeader header;
+    const bool found = callback(context, sector, header.bytes.data()) != 0;
+    std::fprintf(stderr, "  %s sector %3u: %s\n", what, unsigned{sector},
+                 found ? bf::BuildOverlayText(header).c_str() : "no frame at its start");
+  }
+
+  std::optional<SectorRange> given_;
+  bf::cli::ConsoleCopyHost& host_;
+  bool used_ = false;
+  bool refused_ = false;
+};
+
+void OnInterrupt(int) {
+  bf::cli::ConsoleCopyHost::interrupted = 1;
+}
+
+// Ctrl-C means Cancel while the copy runs: the file keeps every chunk received.
+class InterruptAsCancel {
+ public:
+  InterruptAsCancel() {
+    bf::cli::ConsoleCopyHost::interrupted = 0;
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptAsCancel() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptAsCancel(const InterruptAsCancel&) = delete;
+  InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
+
+ private:
+  struct sigaction previous_ = {};
+};
+
+int RunCopy(const std::vector<std::string>& args) {
+  std::string output;
+  std::string camera = bf::BackendSpecFromEnvironment();
+  std::optional<SectorRange> range;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if ((a == "-o" || a == "--output") && hasValue) {
+      output = args[++i];
+    } else if (a == "--camera" && hasValue) {
+      camera = args[++i];
+    } else if (a == "--range" && hasValue) {
+      range = ParseRange(args[++i]);
+      if (!range) {
+        std::fprintf(stderr, "bfk copy: --range wants START-END with sectors 0-255, not \"%s\"\n",
+                     args[i].c_str());
+        return 2;
+      }
+    } else {
+      std::fprintf(stderr, "bfk copy: unexpected argument '%s'\nusage: bfk %s\n", a.c_str(),
+                   kUsage);
+      return 2;
+    }
+  }
+  if (output.empty()) {
+    std::fprintf(stderr, "usage: bfk %s\n", kUsage);
+    return 2;
+  }
+
+  bf::TickSource& ticks = bf::SystemTickSource::Instance();
+  std::string error;
+  std::shared_ptr<bf::D2xxBackend> backend =
+      bf::CreateBackend(camera, bf::AllDrivers(), ticks, &error);
+  if (!backend) {
+    std::fprintf(stderr, "bfk copy: %s\n", error.c_str());
+    return 1;
+  }
+  bf::FTDClass link(backend, ticks);
+  try {
+    link.Open(0);
+    link.ResetDevice();
+  } catch (const bf::FTDException& e) {
+    const std::string detail = backend->LastError();
+    std::fprintf(stderr, "bfk copy: camera %s: %s%s%s\n", camera.c_str(), e.GetText(),
+                 detail.empty() ? "" : ": ", detail.c_str());
+    return 1;
+  }
+
+  bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
+  bf::cli::ConsolePrompts prompts(output, host);
+  ConsoleRangeChooser chooser(range, host);
+  bf::CopySummary summary;
+  {
+    InterruptAsCancel interrupt;
+    bf::CopySession session(bf::CopyServices{link, prompts, host, chooser});
+    host.Attach(&session);
+    session.OnFirstPaint();
+    host.RunUntilClosed();
+    host.Attach(nullptr);
+    host.EndProgressLine();
+    summary = session.Summary();
+  }
+  if (range && !chooser.Used() && summary.cameraType >= 0 && summary.cameraType != 2) {
+    std::fprintf(stderr,
+                 "bfk copy: --range applies to type 2 cameras only; this one is of type %d and "
+                 "copied everything recorded\n",
+                 summary.cameraType);
+  }
+  std::fputs(bf::cli::CopyReport(summary).c_str(), stdout);
+  if (std::fflush(stdout) != 0) return 1;
+  return summary.Complete() ? 0 : 1;
+}
+
+}  // namespace
+
+BFK_COMMAND("copy", kUsage, RunCopy);

@@ -1,0 +1,90 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "flash/CopySession.h"
+#include "host/UserPrompts.h"
+
+namespace bf::cli {
+
+// The copy dialog's part for `bfk copy`: the terminal instead of a window. The main thread is
+// the "GUI thread" of the copy: it runs the session, the calls the sector reader posts, the two
+// progress timers and Ctrl-C, which counts as Cancel.
+//
+// Threads: PostToGui may be called from any thread; everything else runs on the main thread.
+class ConsoleCopyHost final : public CopyDialogHost {
+ public:
+  // progress: where the progress line goes (stderr), or null for none.
+  explicit ConsoleCopyHost(std::FILE* progress) : progress_(progress) {}
+
+  void Attach(CopySession* session) { session_ = session; }
+  bool Closed() const { return result_.has_value(); }
+  int Result() const { return result_.value_or(0); }
+
+  // Runs posted calls, due timer ticks and a pending Ctrl-C. Never blocks.
+  void RunPending();
+  // Runs what comes until the session asks to close.
+  void RunUntilClosed();
+  // Ends the progress line, if one is on the screen.
+  void EndProgressLine();
+
+  // Set by the SIGINT handler; the next RunPending turns it into Cancel.
+  static volatile std::sig_atomic_t interrupted;
+
+  void PostToGui(std::function<void()> fn) override;
+  void StartTimer(uint32_t id, uint32_t periodMs) override;
+  void StopTimer(uint32_t id) override;
+  void ShowProgress(const CopyDisplay& display) override;
+  void CloseDialog(int result) override { result_ = result; }
+  void* ParentWindow() override { return nullptr; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Timer {
+    std::chrono::milliseconds period;
+    Clock::time_point due;
+  };
+
+  std::FILE* progress_;
+  CopySession* session_ = nullptr;
+  std::optional<int> result_;
+  bool cancelled_ = false;
+  bool lineShown_ = false;
+  std::map<uint32_t, Timer> timers_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> posted_;
+};
+
+// The progress line: bar, bytes, percent, speed and remaining time.
+std::string ProgressLine(const CopyDisplay& display);
+
+// The prompts of the copy on a terminal: messages go to stderr, the save dialog answers with
+// the file named on the command line (bfk was told where to write; nothing to confirm), and
+// PumpEvents runs the host's pending work.
+class ConsolePrompts final : public UserPrompts {
+ public:
+  ConsolePrompts(std::string outputPath, ConsoleCopyHost& host)
+      : outputPath_(std::move(outputPath)), host_(host) {}
+
+  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                            MessageButtons buttons) override;
+  std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
+  void PumpEvents() override { host_.RunPending(); }
+  void SetBusyCursor(bool) override {}
+
+ private:
+  std::string outputPath_;
+  ConsoleCopyHost& host_;
+};
+
+}  // namespace bf::cli

@@ -1,0 +1,117 @@
+#include "cli/CopyReport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "host/ReportSystemError.h"
+#include "recordings/Recording.h"
+
+namespace bf::cli {
+
+namespace {
+
+std::string Format(const char* format, auto... values) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+std::string UtcText(uint32_t timestamp) {
+  const std::time_t t = static_cast<std::time_t>(timestamp);
+  std::tm tm{};
+  char text[32] = "?";
+  if (gmtime_r(&t, &tm) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+const char* OutcomeText(CopyOutcome outcome) {
+  switch (outcome) {
+    case CopyOutcome::NotStarted:
+      return "not started";
+    case CopyOutcome::Running:
+      return "still running";
+    case CopyOutcome::Completed:
+      return "completed";
+    case CopyOutcome::Cancelled:
+      return "cancelled";
+    case CopyOutcome::Failed:
+      return "failed";
+    case CopyOutcome::WrongType:
+      return "wrong camera type";
+    case CopyOutcome::FlashEmpty:
+      return "flash empty";
+    case CopyOutcome::Declined:
+      return "declined";
+    case CopyOutcome::NoFrame:
+      return "no frame at the range boundary";
+  }
+  return "?";
+}
+
+void ReportFile(const std::string& path, std::string& out) {
+  out += "file: " + path + "\n";
+  Recording recording;
+  switch (recording.Open(path)) {
+    case Recording::OpenStatus::SystemError:
+      out += "  cannot be read: " + SystemErrorText(recording.SystemError()) + "\n";
+      return;
+    case Recording::OpenStatus::NotRecording:
+      out += Format("  size: %llu bytes\n  frames: 0 (no usable frame record)\n",
+                    static_cast<unsigned long long>(recording.Bytes().size()));
+      return;
+    case Recording::OpenStatus::Opened:
+      break;
+  }
+  const FrameIndex& index = recording.Index();
+  out += Format("  size: %llu bytes\n  frames: %zu\n",
+                static_cast<unsigned long long>(recording.Bytes().size()), index.size());
+  uint32_t first = index.front().header.Timestamp();
+  uint32_t last = first;
+  for (const FrameIndexEntry& e : index) {
+    first = std::min(first, e.header.Timestamp());
+    last = std::max(last, e.header.Timestamp());
+  }
+  out +=
+      Format("  time span: %s .. %s UTC (%lld s)\n", UtcText(first).c_str(), UtcText(last).c_str(),
+             static_cast<long long>(last) - static_cast<long long>(first));
+  // A stretch the index had to cross: from the end of one indexed record to the next header.
+  struct Stretch {
+    uint64_t offset;
+    uint64_t length;
+  };
+  std::vector<Stretch> damaged;
+  for (std::size_t i = 0; i + 1 < index.size(); ++i) {
+    const uint64_t end = index[i].offset + std::max<uint64_t>(index[i].header.RecordLength(), 16);
+    if (index[i + 1].offset > end) damaged.push_back({end, index[i + 1].offset - end});
+  }
+  uint64_t damagedBytes = 0;
+  for (const Stretch& s : damaged) damagedBytes += s.length;
+  out += Format("  damaged stretches: %zu (%llu bytes)\n", damaged.size(),
+                static_cast<unsigned long long>(damagedBytes));
+  for (const Stretch& s : damaged) {
+    out += Format("    at offset %llu, %llu bytes\n", static_cast<unsigned long long>(s.offset),
+                  static_cast<unsigned long long>(s.length));
+  }
+}
+
+}  // namespace
+
+std::string CopyReport(const CopySummary& s) {
+  std::string out = "copy report\n";
+  out += Format("  camera type: %d\n", s.cameraType);
+  out += std::string("  outcome: ") + OutcomeText(s.outcome) +
+         (s.failure.empty() ? std::string() : ": " + s.failure) + "\n";
+  out += Format("  bytes expected: %u\n  bytes counted: %u\n", s.totalBytes, s.doneBytes);
+  out += Format("  bytes asked: %llu\n  bytes received: %llu\n",
+                static_cast<unsigned long long>(s.bytesAsked),
+                static_cast<unsigned long long>(s.bytesReceived));
+  out += Format("  chunks: %u\n  short chunks: %u\n", s.chunks, s.shortChunks);
+  out += std::string("  complete: ") + (s.Complete() ? "yes" : "no") + "\n";
+  for (const std::string& file : s.files) ReportFile(file, out);
+  if (s.files.empty()) out += "no file written\n";
+  return out;
+}
+
+}  // namespace bf::cli

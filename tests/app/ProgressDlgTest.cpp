@@ -1,0 +1,300 @@
+// The copy dialog "Копирование..." over the simulated camera of each type: its template, the
+// start on first paint, the timers and texts while it copies, Cancel and Escape, and the file
+// it leaves. The main window's "Сохранить на диск..." opens it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <future>
+
+#include "MainWindowFixture.h"
+#include "flash/CProgressDlg.h"
+#include "flash/CopyRig.h"
+#include "flash/RangeDialog.h"
+#include "flash/SectorGrid.h"
+#include "recordings/FrameIndex.h"
+#include "shell/DialogUnits.h"
+
+namespace bf::test {
+namespace {
+
+using ui::CProgressDlg;
+
+QString Text(CProgressDlg& dialog, int id) {
+  return qobject_cast<QLabel*>(dialog.Control(id))->text();
+}
+int Position(CProgressDlg& dialog) {
+  return qobject_cast<QProgressBar*>(dialog.Control(ui::IDC_PROGRESS_BAR))->value();
+}
+
+// Runs fn once on the GUI thread as soon as a modal widget of type W is up.
+template <class W>
+void WhenModal(const std::function<void(W&)>& fn) {
+  auto* poll = new QTimer(qApp);
+  poll->setInterval(0);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, fn] {
+    if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
+      fn(*w);
+    }
+  });
+  poll->start();
+}
+
+// Holds the copying thread after its k-th chunk until fn has run on the GUI thread.
+void AtChunkOnGui(CopyRig& r, CProgressDlg& dialog, std::size_t k, std::function<void()> fn) {
+  r.log->At(k, [&dialog, fn] {
+    if (QThread::currentThread() == dialog.thread()) {
+      fn();
+      return;
+    }
+    std::promise<void> done;
+    QMetaObject::invokeMethod(
+        &dialog,
+        [&] {
+          fn();
+          done.set_value();
+        },
+        Qt::QueuedConnection);
+    done.get_future().wait();
+  });
+}
+
+struct DialogRun {
+  explicit DialogRun(CopyRig& r, ui::RangeDialogChooser* chooser = nullptr)
+      : dialog(
+            ui::ProgressDlgServices{
+                r.rig.link, r.prompts,
+                chooser != nullptr ? static_cast<RangeChooser&>(*chooser) : r.chooser, r.log.get()},
+            nullptr) {
+    r.prompts.onPump = [] { QCoreApplication::processEvents(); };
+  }
+  CProgressDlg dialog;
+};
+
+TEST(ProgressDlg, TemplateAsTheOriginalHasIt) {
+  CopyRig r(CAMERA_SECTORS);
+  DialogRun run(r);
+  CProgressDlg& d = run.dialog;
+  EXPECT_EQ(d.windowTitle(), QStringLiteral("Копирование..."));
+  EXPECT_FALSE(d.windowFlags() & Qt::WindowSystemMenuHint);
+  EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
+  const ui::DialogBaseUnits units = ui::MeasureBaseUnits(d.font());
+  EXPECT_EQ(d.size(), QSize(ui::DialogXToPixels(200, units), ui::DialogYToPixels(77, units)));
+  struct Row {
+    int id;
+    const char* text;
+    QRect dlu;
+  };
+  const Row rows[] = {
+      {2, "Отмена", {74, 56, 50, 14}},  {1028, "", {7, 34, 186, 14}},
+      {1029, "00:00", {72, 7, 21, 8}},  {1030, "00:00", {72, 22, 21, 8}},
+      {1031, "0000", {139, 16, 16, 8}},
+  };
+  for (const Row& row : rows) {
+    QWidget* w = d.Control(row.id);
+    ASSERT_NE(w, nullptr) << row.id;
+    EXPECT_EQ(w->geometry(), ui::DialogToPixels(row.dlu, units)) << row.id;
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      EXPECT_EQ(label->text(), QString::fromUtf8(row.text));
+    }
+    if (auto* button = qobject_cast<QPushButton*>(w)) {
+      EXPECT_EQ(button->text(), QString::fromUtf8(row.text));
+    }
+  }
+  auto* bar = qobject_cast<QProgressBar*>(d.Control(1028));
+  EXPECT_EQ(bar->minimum(), 0);
+  EXPECT_EQ(bar->maximum(), 1000);
+  const Row labels[] = {{0, "Прошло времени:", {7, 7, 61, 8}},
+                        {0, "Осталось:", {7, 22, 36, 8}},
+                        {0, "Скорость:", {101, 16, 35, 8}},
+                        {0, "КБайт/с", {162, 16, 29, 8}}};
+  for (const Row& row : labels) {
+    QLabel* found = nullptr;
+    for (QLabel* label : d.findChildren<QLabel*>()) {
+      if (label->text() == QString::fromUtf8(row.text)) found = label;
+    }
+    ASSERT_NE(found, nullptr) << row.text;
+    EXPECT_EQ(found->geometry(), ui::DialogToPixels(row.dlu, units)) << row.text;
+  }
+  EXPECT_FALSE(d.Session().Started()) << "nothing happens before the first paint";
+}
+
+TEST(ProgressDlg, SectorCopyRunsOnTheWorkerTicksTimerThreeAndCancels) {
+  CopyRig r(CAMERA_SECTORS);
+  r.WriteFrames(uint64_t{192} * kSectorSize, 20);
+  r.SetPointer(192 + 3 * 124 + 5, false);
+  const std::string file = r.dir.File("sector.bfk");
+  r.prompts.saveFiles.push_back(file);
+  DialogRun run(r);
+  CProgressDlg& d = run.dialog;
+  bool checked = false;
+  AtChunkOnGui(r, d, 1, [&] {
+    const QTimer* timer = d.Timer(kSectorCopyTimerId);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 1000);
+    EXPECT_EQ(d.Timer(kPagedCopyTimerId), nullptr);
+    d.OnTimer(kSectorCopyTimerId);  // one tick: one second of copying
+    EXPECT_EQ(Text(d, ui::IDC_PROGRESS_ELAPSED), QStringLiteral("00:01"));
+    EXPECT_EQ(Text(d, ui::IDC_PROGRESS_SPEED), QStringLiteral("62"));  // 63,488 B / 1024
+    EXPECT_EQ(Position(d), static_cast<int>(124.0 / (3 * 124 + 5) * 1000.0));
+    // (193,024 - 63,488) / 1024 = 126 KiB left at 62 KiB/s
+    EXPECT_EQ(Text(d, ui::IDC_PROGRESS_REMAINING), QStringLiteral("00:02"));
+    QTest::mouseClick(d.Control(ui::IDC_PROGRESS_CANCEL), Qt::LeftButton);
+    EXPECT_TRUE(d.isVisible()) << "Cancel only asks; the copy closes the dialog";
+    checked = true;
+  });
+  EXPECT_EQ(d.exec(), kCopyResultCancel);
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(d.Timer(kSectorCopyTimerId), nullptr);
+  const CopySummary s = d.Session().Summary();
+  EXPECT_EQ(s.outcome, CopyOutcome::Cancelled);
+  EXPECT_EQ(ReadFile(file), r.SectorBytes(192, 192 + 124)) << "the one whole chunk received";
+}
+
+TEST(ProgressDlg, SectorCopyToTheEndLeavesTheRecording) {
+  CopyRig r(CAMERA_SECTORS);
+  r.WriteFrames(uint64_t{192} * kSectorSize, 12);
+  r.SetPointer(192 + 300, false);
+  const std::string file = r.dir.File("all.bfk");
+  r.prompts.saveFiles.push_back(file);
+  DialogRun run(r);
+  EXPECT_EQ(run.dialog.exec(), kCopyResultCancel);
+  EXPECT_TRUE(run.dialog.Session().Summary().Complete());
+  const auto bytes = ReadFile(file);
+  EXPECT_EQ(bytes, r.SectorBytes(192, 192 + 300));
+  EXPECT_EQ(BuildFrameIndex(bytes).size(), 12u);
+  // A later paint starts nothing.
+  run.dialog.repaint();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(r.prompts.saveRequests.size(), 1u);
+}
+
+TEST(ProgressDlg, PackedCopyPumpsTicksTimerTwoAndStopsOnEscape) {
+  CopyRig r(CAMERA_PACKED_PAGES);
+  r.WriteFrames(0, 30);
+  const uint32_t pointer = 700u << 16;  // page 700, column 0: three chunks of 256 pages and more
+  r.SetPointer(pointer, false);
+  const std::string file = r.dir.File("packed.bfk");
+  r.prompts.saveFiles.push_back(file);
+  DialogRun run(r);
+  CProgressDlg& d = run.dialog;
+  int ticks = 0;
+  AtChunkOnGui(r, d, 1, [&] {
+    ASSERT_NE(d.Timer(kPagedCopyTimerId), nullptr);
+    EXPECT_TRUE(d.Timer(kPagedCopyTimerId)->isActive());
+    EXPECT_EQ(d.Timer(kSectorCopyTimerId), nullptr);
+    ++ticks;
+    QTest::keyClick(&d, Qt::Key_Escape);
+    EXPECT_TRUE(d.isVisible());
+  });
+  EXPECT_EQ(d.exec(), kCopyResultOk);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_EQ(d.Timer(kPagedCopyTimerId), nullptr);
+  EXPECT_EQ(d.Session().Summary().outcome, CopyOutcome::Cancelled);
+  const auto bytes = ReadFile(file);
+  EXPECT_EQ(bytes.size(), 524'289u);
+  EXPECT_EQ(bytes, r.LinearBytes(0, 524'288));
+}
+
+TEST(ProgressDlg, PackedCopyShowsTheMeasuredTransferTime) {
+  sim::SimOptions o = CopyRig::Options(CAMERA_PACKED_PAGES);
+  o.bytesPerSecond = 1'000'000;  // on the virtual clock: each chunk takes about half a second
+  CopyRig r(o);
+  r.WriteFrames(0, 10);
+  r.SetPointer(1000u << 16, false);
+  const std::string file = r.dir.File("timed.bfk");
+  r.prompts.saveFiles.push_back(file);
+  DialogRun run(r);
+  CProgressDlg& d = run.dialog;
+  QString early;
+  AtChunkOnGui(r, d, 1, [&] {
+    d.OnTimer(kPagedCopyTimerId);  // under a second of transfer: nothing changes
+    early = Text(d, ui::IDC_PROGRESS_ELAPSED);
+  });
+  EXPECT_EQ(d.exec(), kCopyResultOk);
+  EXPECT_EQ(early, QStringLiteral("00:00"));
+  d.OnTimer(kPagedCopyTimerId);
+  const uint32_t total = PackedToLinear(1000u << 16);
+  EXPECT_EQ(Position(d), 1000);
+  EXPECT_EQ(Text(d, ui::IDC_PROGRESS_ELAPSED),
+            QString::fromStdString(FormatDuration(d.Session().ElapsedMs() / 1000)));
+  const uint32_t seconds = d.Session().ElapsedMs() / 1000;
+  ASSERT_GT(seconds, 0u);
+  EXPECT_EQ(Text(d, ui::IDC_PROGRESS_SPEED).toUInt(), total / 1024 / seconds);
+  EXPECT_EQ(ReadFile(file), r.LinearBytes(0, total - 1));
+}
+
+TEST(ProgressDlg, NandCopyPicksItsRangeInOurRangeDialog) {
+  CopyRig r(CAMERA_NAND_PAGES);
+  const uint64_t sector3 = 3ull << 22;
+  const uint64_t end = r.WriteFrames(sector3, 8);
+  r.WriteFrames(0, 2);
+  r.SetPointer(static_cast<uint32_t>(end - 1), false);
+  const std::string file = r.dir.File("nand.bfk");
+  r.prompts.saveFiles.push_back(file);
+  ui::RangeDialogChooser chooser;
+  DialogRun run(r, &chooser);
+  QWidget* parentSeen = nullptr;
+  int fetchesSeen = 0;
+  WhenModal<ui::RangeDialog>([&](ui::RangeDialog& range) {
+    parentSeen = range.parentWidget();
+    // The whole recording is offered first: sector 0 up to the pointer's sector 3.
+    EXPECT_EQ(range.Model().StartSector(), 0);
+    EXPECT_EQ(range.Model().EndSector(), 3);
+    for (int i = 0; i < 50 && range.Model().HasWork(); ++i) QCoreApplication::processEvents();
+    fetchesSeen = range.Model().FetchCount();
+    EXPECT_TRUE(range.ControlText(ui::IDC_RANGE_END).contains(QStringLiteral("14.06.09")))
+        << range.ControlText(ui::IDC_RANGE_END).toStdString();
+    QTest::keyClick(&range.Grid(), Qt::Key_End);  // just the pointer's sector
+    QTest::keyClick(&range.Grid(), Qt::Key_Return);
+  });
+  EXPECT_EQ(run.dialog.exec(), kCopyResultOk);
+  EXPECT_EQ(parentSeen, &run.dialog);
+  EXPECT_EQ(fetchesSeen, 2) << "sectors 0 and 3; nothing past the pointer";
+  EXPECT_TRUE(run.dialog.Session().Summary().Complete());
+  const auto bytes = ReadFile(file);
+  EXPECT_EQ(bytes, r.LinearBytes(sector3, end - 1));
+  EXPECT_EQ(BuildFrameIndex(bytes).size(), 8u);
+}
+
+TEST(ProgressDlg, ACancelledRangeClosesWithoutAFile) {
+  CopyRig r(CAMERA_NAND_PAGES);
+  const uint64_t end = r.WriteFrames(0, 3);
+  r.SetPointer(static_cast<uint32_t>(end - 1), false);
+  ui::RangeDialogChooser chooser;
+  DialogRun run(r, &chooser);
+  WhenModal<ui::RangeDialog>(
+      [](ui::RangeDialog& range) { QTest::keyClick(&range, Qt::Key_Escape); });
+  EXPECT_EQ(run.dialog.exec(), kCopyResultCancel);
+  EXPECT_TRUE(r.prompts.saveRequests.empty());
+  EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Declined);
+}
+
+class MainWindowFlashSave : public MainWindowTest {};
+
+TEST_F(MainWindowFlashSave, TheButtonCopiesTheCameraIntoARecording) {
+  options.type = CAMERA_PACKED_PAGES;
+  options.prefillFrames = 25;
+  Start();
+  const std::string file = (TempDir() / "saved.bfk").string();
+  prompts.saveFiles.push_back(file);
+  prompts.onPump = [] { QCoreApplication::processEvents(); };
+  Click(ui::IDC_FLASH_SAVE);  // runs the modal copy to its end
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>()};
+  EXPECT_EQ(BuildFrameIndex(bytes).size(), 25u);
+  // The window's link is back and working.
+  EXPECT_EQ(window->Link().GetStatusCode(), ftstatus::kOk);
+}
+
+}  // namespace
+}  // namespace bf::test
