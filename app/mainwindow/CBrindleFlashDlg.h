@@ -6,12 +6,12 @@
 #include <string>
 
 #include "frames/JpegHeaderTable.h"
-#include "frames/LiveViewHost.h"
 #include "host/SettingsStore.h"
 #include "host/TickSource.h"
 #include "host/UserPrompts.h"
 #include "link/CameraCommands.h"
 #include "link/D2xxBackend.h"
+#include "live/LiveViewHost.h"
 #include "recordings/PlaybackTimer.h"
 #include "recordings/PlayerPanel.h"
 
@@ -76,12 +76,15 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   LiveState& State() override { return live_; }
   void ReadControls() override;
   void WriteControls() override;
-  std::string StartStopCaption() override;
-  void SetStartStopCaption(const std::string& caption) override;
+  LiveViewState ButtonState() override;
+  void SetButtonState(LiveViewState state) override;
   void EnableLiveLockedControls(bool on) override;
   bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override;
   void ClearDisplay() override;
   void InvalidatePictureArea() override;
+
+  // The Start/Stop button's caption, "Старт" or "Стоп".
+  std::string StartStopCaption() const;
 
   CBfkPlayer& PlayerWindow() { return *player_; }
   Player& RecordingPlayer() { return *recordingPlayer_; }

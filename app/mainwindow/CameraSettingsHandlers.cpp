@@ -6,7 +6,7 @@
 #include <QComboBox>
 #include <QSlider>
 
-#include "frames/LiveCapture.h"
+#include "live/LiveCapture.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "mainwindow/CBrindleFlashDlg.h"

@@ -3,10 +3,10 @@
 #include <cstdint>
 
 #include "frames/FrameHeader.h"
-#include "frames/LiveViewHost.h"
 #include "host/TickSource.h"
 #include "host/UserPrompts.h"
 #include "link/FTD2xx.h"
+#include "live/LiveViewHost.h"
 
 namespace bf {
 
@@ -24,8 +24,9 @@ class LiveCapture {
   LiveCapture(FTD2xx& link, LiveViewHost& host, UserPrompts& prompts, TickSource& ticks);
 
   // One click on Start/Stop (the button has already toggled its pushed state). Sends the start
-  // or stop command by the caption; a start click that is not autonomous runs the live loop
-  // until the view ends, then drains and purges the link. A link failure is reported here.
+  // or stop command by the state the button shows; a start click that is not autonomous runs the
+  // live loop until the view ends, then drains and purges the link. A link failure is reported
+  // here.
   void OnStartStopClicked();
 
   // True while a live loop is on the stack (a click nested inside it sees this).

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "frames/LiveCapture.h"
-#include "frames/LiveViewHost.h"
 #include "link/FTD2xx.h"
+#include "live/LiveCapture.h"
+#include "live/LiveViewHost.h"
 #include "sim/SimCamera.h"
 #include "support/ScriptedPrompts.h"
 
@@ -90,7 +90,7 @@ class ScriptedLiveHost final : public LiveViewHost {
   LiveState state;
   bool buttonPushed = false;
   bool autonomousChecked = false;
-  std::string caption = kStartCaption;
+  LiveViewState buttonState = LiveViewState::Off;
   bool lockedEnabled = true;
   int lockCalls = 0;
   std::vector<FrameHeader> headers;
@@ -108,8 +108,8 @@ class ScriptedLiveHost final : public LiveViewHost {
     buttonPushed = state.streamingFlag != 0;
     autonomousChecked = state.autonomousFlag != 0;
   }
-  std::string StartStopCaption() override { return caption; }
-  void SetStartStopCaption(const std::string& text) override { caption = text; }
+  LiveViewState ButtonState() override { return buttonState; }
+  void SetButtonState(LiveViewState shown) override { buttonState = shown; }
   void EnableLiveLockedControls(bool on) override {
     lockedEnabled = on;
     ++lockCalls;

@@ -1,4 +1,4 @@
-#include "frames/LiveCapture.h"
+#include "live/LiveCapture.h"
 
 #include <vector>
 
@@ -31,12 +31,12 @@ void LiveCapture::OnStartStopClicked() {
   LiveState& state = host_.State();
   try {
     host_.ReadControls();
-    if (host_.StartStopCaption() == kStartCaption) {
+    if (host_.ButtonState() == LiveViewState::Off) {
       link_.WriteByte(CMD_START_STREAM);
-      host_.SetStartStopCaption(kStopCaption);
+      host_.SetButtonState(LiveViewState::Running);
     } else {
       link_.WriteByte(CMD_STOP_STREAM);
-      host_.SetStartStopCaption(kStartCaption);
+      host_.SetButtonState(LiveViewState::Off);
     }
     // In autonomous mode the camera records on its own; nothing is read here.
     if (state.autonomousFlag != 0) return;
@@ -51,7 +51,7 @@ void LiveCapture::OnStartStopClicked() {
     prompts_.ShowMessage(failure.GetText(), "", MessageIcon::Error);
     state.streamingFlag = 0;
     host_.WriteControls();
-    host_.SetStartStopCaption(kStartCaption);
+    host_.SetButtonState(LiveViewState::Off);
     // The live view is over, so the controls it locked must come back; otherwise only a
     // restart of the program would unlock "Открыть..." and the rotation buttons.
     host_.EnableLiveLockedControls(true);
@@ -124,7 +124,7 @@ void LiveCapture::ShowNextPayload(const LoopState& loop) {
 
 void LiveCapture::Resynchronise() {
   host_.State().streamingFlag = 0;
-  host_.SetStartStopCaption(kStartCaption);
+  host_.SetButtonState(LiveViewState::Off);
   host_.WriteControls();
   for (;;) {
     const uint32_t waiting = link_.GetQueueStatus();

@@ -7,10 +7,10 @@
 
 #include "frames/HeaderGenerator.h"
 #include "frames/JpegInfo.h"
-#include "frames/LiveTestRig.h"
 #include "frames/RebuildJpeg.h"
 #include "link/CameraCommands.h"
 #include "link/StatusText.h"
+#include "live/LiveTestRig.h"
 
 namespace bf::test {
 namespace {
@@ -62,7 +62,7 @@ TEST_F(LiveCaptureTest, ShowsStreamedFramesUntilAStopClickNestedInTheLoop) {
     if (rig.host.headers.size() >= 5 && rig.host.buttonPushed) {
       nestedSawLoop = rig.capture.LoopRunning();
       rig.Click();  // runs inside the loop's pump
-      EXPECT_EQ(rig.host.caption, kStartCaption);
+      EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
       EXPECT_EQ(rig.host.clears, 1);  // the nested click's own ending
     }
   });
@@ -117,7 +117,7 @@ TEST_F(SilentCameraTest, DetectorOffEndsTheViewAfterTwelveSecondsWithoutAFrame) 
   EXPECT_GE(elapsed, kFrameTimeoutDetectorOff);
   EXPECT_LT(elapsed, kFrameTimeoutDetectorOff + 2000);
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);  // popped out by WriteControls
   EXPECT_EQ(rig.host.state.streamingFlag, 0);
   // No stop command: the camera is drained by queue count, drained, then purged both ways.
@@ -144,7 +144,7 @@ TEST_F(SilentCameraTest, DetectorOnWaitsWithoutLimitUntilTheStopClick) {
   EXPECT_GT(rig.clock.NowMs() - start, 10u * 60 * 1000);
   EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
 }
 
 TEST_F(SilentCameraTest, NoTimeoutBeforeTheHandshakeEndsTheViewAtTheFirstEmptyPoll) {
@@ -152,7 +152,7 @@ TEST_F(SilentCameraTest, NoTimeoutBeforeTheHandshakeEndsTheViewAtTheFirstEmptyPo
   OnPump([] {});
   rig.Click();
   EXPECT_EQ(rig.prompts.pumps, 0);
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
 }
 
@@ -213,7 +213,7 @@ TEST_F(BadHeaderTest, EndsTheViewThenResynchronisesDrainsAtMostAMegabyteAndPurge
 
   EXPECT_EQ(rig.host.headers.size(), 2u);
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
   EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));
   EXPECT_TRUE(rig.host.lockedEnabled);
@@ -315,7 +315,7 @@ TEST_F(LiveCaptureTest, LinkFailureMidStreamReportsAndRestoresTheIdleControls) {
   EXPECT_EQ(rig.prompts.shown[0].buttons, MessageButtons::Ok);
   EXPECT_EQ(rig.host.state.streamingFlag, 0);
   EXPECT_FALSE(rig.host.buttonPushed);
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_TRUE(rig.host.lockedEnabled);
   EXPECT_FALSE(rig.capture.LoopRunning());
   // Neither drained nor purged after the failure.
@@ -329,11 +329,11 @@ TEST_F(LiveCaptureTest, AutonomousModeSendsTheCommandsAndReadsNothing) {
   rig.host.autonomousChecked = true;
 
   rig.Click();
-  EXPECT_EQ(rig.host.caption, kStopCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Running);
   EXPECT_TRUE(rig.host.buttonPushed);
   rig.Click();
 
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_EQ(rig.backend->Count("Read"), 0);
   EXPECT_EQ(rig.backend->Count("Purge"), 0);
@@ -346,7 +346,7 @@ TEST_F(LiveCaptureTest, FailedStartCommandLeavesTheCaptionAndReportsTheStatus) {
   rig.Click();
   ASSERT_EQ(rig.prompts.shown.size(), 1u);
   EXPECT_EQ(rig.prompts.shown[0].text, StatusText(ftstatus::kIoError));
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
   EXPECT_EQ(rig.backend->Count("Read"), 0);
 }
