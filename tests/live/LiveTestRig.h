@@ -2,6 +2,7 @@
 // A headless live view: the simulated camera on a virtual clock behind the real link, a
 // scripted main window and scripted prompts, plus a record of every D2XX call the loop makes.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,8 @@ class ScriptedLiveHost final : public LiveViewHost {
   std::vector<FrameHeader> headers;
   std::vector<std::vector<uint8_t>> payloads;
   bool showResult = true;
+  // Called after every ShowFrame, e.g. to stop a loop that never pumps.
+  std::function<void()> onShow;
   int clears = 0;
   int invalidations = 0;
 
@@ -117,6 +120,7 @@ class ScriptedLiveHost final : public LiveViewHost {
   bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override {
     headers.push_back(header);
     payloads.emplace_back(payload.begin(), payload.end());
+    if (onShow) onShow();
     return showResult;
   }
   void ClearDisplay() override { ++clears; }
