@@ -178,9 +178,12 @@ void CBrindleFlashDlg::OnInitDialog() {
   SetChecked(IDC_ROTATE_0, true);
   player_->SetRotation(Rotation::None);
 
-  // 11. Camera status handshake.
-  RunStatusHandshake(*link_, services_.prompts, services_.ticks,
-                     [this](const CameraStatus& status) { ApplyCameraStatus(status); });
+  // 11. Camera status handshake. The controls come on only once its closing commands have
+  // gone out: after a link failure there the camera is not in the state the controls show.
+  if (RunStatusHandshake(*link_, services_.prompts, services_.ticks,
+                         [this](const CameraStatus& status) { ApplyCameraStatus(status); })) {
+    EnableCameraControls(true);
+  }
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
@@ -201,7 +204,6 @@ void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
   ledsOffFlag_ = 0;
   extRecordingFlag_ = 0;
   WriteControls();
-  EnableCameraControls(true);
 }
 
 void CBrindleFlashDlg::ReadControls() {

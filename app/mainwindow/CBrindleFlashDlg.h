@@ -70,6 +70,8 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
 
   void EnableCameraControls(bool on) override;
   void EnablePlayerControls(bool on) override;
+  // Puts a valid status on the controls; the camera controls are enabled by the caller once
+  // the handshake has ended well.
   void ApplyCameraStatus(const CameraStatus& status);
 
   // LiveViewHost
@@ -152,8 +154,6 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
 
   // Runs a link exchange inside the guard that shows a link failure; false on failure.
   bool Guarded(const std::function<void()>& action);
-  // Busy cursor and SettingsPending after a compression or colour change.
-  void MarkSettingsPending();
 
   MainWindowServices services_;
   std::unique_ptr<FTDClass> link_;
