@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "frames/HeaderGenerator.h"
-#include "frames/LiveCapture.h"
 #include "frames/RebuildJpeg.h"
 #include "link/FTD2xx.h"
+#include "live/LiveCapture.h"
 #include "picture/CBfkPlayer.h"
 #include "picture/JpegDecoder.h"
 #include "sim/FrameMaker.h"

@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QSlider>
 
-#include "frames/LiveCapture.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "link/StatusHandshake.h"
+#include "live/LiveCapture.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
 #include "mainwindow/Icons.h"
@@ -39,6 +39,10 @@ constexpr int kPlayerControls[] = {IDC_BEGIN,      IDC_PREVIOUS, IDC_NEXT,     I
 constexpr int kLiveLockedControls[] = {IDC_SET_CLOCK,   IDC_FLASH_SAVE, IDC_OPEN,
                                        IDC_FLASH_ERASE, IDC_ROTATE_0,   IDC_ROTATE_90,
                                        IDC_ROTATE_180,  IDC_ROTATE_270};
+
+// The Start/Stop button's captions for the two states of the live view.
+constexpr const char* kStartCaption = "Старт";
+constexpr const char* kStopCaption = "Стоп";
 
 }  // namespace
 
@@ -175,9 +179,12 @@ void CBrindleFlashDlg::OnInitDialog() {
   SetChecked(IDC_ROTATE_0, true);
   player_->SetRotation(Rotation::None);
 
-  // 11. Camera status handshake.
-  RunStatusHandshake(*link_, services_.prompts, services_.ticks,
-                     [this](const CameraStatus& status) { ApplyCameraStatus(status); });
+  // 11. Camera status handshake. The controls come on only once its closing commands have
+  // gone out: after a link failure there the camera is not in the state the controls show.
+  if (RunStatusHandshake(*link_, services_.prompts, services_.ticks,
+                         [this](const CameraStatus& status) { ApplyCameraStatus(status); })) {
+    EnableCameraControls(true);
+  }
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
@@ -198,7 +205,6 @@ void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
   ledsOffFlag_ = 0;
   extRecordingFlag_ = 0;
   WriteControls();
-  EnableCameraControls(true);
 }
 
 void CBrindleFlashDlg::ReadControls() {
@@ -234,12 +240,18 @@ void CBrindleFlashDlg::EnablePlayerControls(bool on) {
   Control(IDC_RATE_SPIN)->setEnabled(on && !panel_->LikeOriginalSelected());
 }
 
-std::string CBrindleFlashDlg::StartStopCaption() {
+std::string CBrindleFlashDlg::StartStopCaption() const {
   return Button(IDC_START_STOP)->text().toStdString();
 }
 
-void CBrindleFlashDlg::SetStartStopCaption(const std::string& caption) {
-  Button(IDC_START_STOP)->setText(QString::fromStdString(caption));
+LiveViewState CBrindleFlashDlg::ButtonState() {
+  // The caption decides: anything but "Старт" sends the stop command.
+  return StartStopCaption() == kStartCaption ? LiveViewState::Off : LiveViewState::Running;
+}
+
+void CBrindleFlashDlg::SetButtonState(LiveViewState state) {
+  Button(IDC_START_STOP)
+      ->setText(QString::fromUtf8(state == LiveViewState::Off ? kStartCaption : kStopCaption));
 }
 
 void CBrindleFlashDlg::EnableLiveLockedControls(bool on) {

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "frames/JpegHeaderTable.h"
-#include "frames/LiveViewHost.h"
 #include "host/SettingsStore.h"
 #include "host/TickSource.h"
 #include "host/UserPrompts.h"
 #include "link/CameraCommands.h"
 #include "link/D2xxBackend.h"
+#include "live/LiveViewHost.h"
 #include "recordings/PlaybackTimer.h"
 #include "recordings/PlayerPanel.h"
 
@@ -71,18 +71,23 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
 
   void EnableCameraControls(bool on) override;
   void EnablePlayerControls(bool on) override;
+  // Puts a valid status on the controls; the camera controls are enabled by the caller once
+  // the handshake has ended well.
   void ApplyCameraStatus(const CameraStatus& status);
 
   // LiveViewHost
   LiveState& State() override { return live_; }
   void ReadControls() override;
   void WriteControls() override;
-  std::string StartStopCaption() override;
-  void SetStartStopCaption(const std::string& caption) override;
+  LiveViewState ButtonState() override;
+  void SetButtonState(LiveViewState state) override;
   void EnableLiveLockedControls(bool on) override;
   bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override;
   void ClearDisplay() override;
   void InvalidatePictureArea() override;
+
+  // The Start/Stop button's caption, "Старт" or "Стоп".
+  std::string StartStopCaption() const;
 
   CBfkPlayer& PlayerWindow() { return *player_; }
   Player& RecordingPlayer() { return *recordingPlayer_; }
@@ -152,8 +157,6 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
 
   // Runs a link exchange inside the guard that shows a link failure; false on failure.
   bool Guarded(const std::function<void()>& action);
-  // Busy cursor and SettingsPending after a compression or colour change.
-  void MarkSettingsPending();
 
   MainWindowServices services_;
   std::unique_ptr<FTDClass> link_;

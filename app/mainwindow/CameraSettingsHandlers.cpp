@@ -6,25 +6,16 @@
 #include <QComboBox>
 #include <QSlider>
 
-#include "frames/LiveCapture.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
+#include "live/LiveCapture.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
+#include "mainwindow/SliderMoveEnd.h"
 #include "picture/CBfkPlayer.h"
 
 namespace bf::ui {
 namespace {
-
-// "Scroll ended" as the classic trackbar reports it: after a drag is released, and after
-// every keyboard, page or wheel move. Handlers read sliderPosition(), which already holds the
-// new position when actionTriggered fires.
-void OnScrollEnded(QSlider* slider, QObject* context, const std::function<void()>& handler) {
-  QObject::connect(slider, &QSlider::sliderReleased, context, handler);
-  QObject::connect(slider, &QSlider::actionTriggered, context, [slider, handler](int) {
-    if (!slider->isSliderDown()) handler();
-  });
-}
 
 QButtonGroup* Group(QObject* owner, std::initializer_list<QAbstractButton*> buttons) {
   auto* group = new QButtonGroup(owner);
@@ -48,8 +39,8 @@ void CBrindleFlashDlg::ConnectCameraSettings() {
 
   connect(List(IDC_FRAME_RATE), &QComboBox::activated, this, [this] { OnFrameRateChanged(); });
   connect(List(IDC_COLOUR), &QComboBox::activated, this, [this] { OnColourChanged(); });
-  OnScrollEnded(Slider(IDC_COMPRESSION), this, [this] { OnCompressionScrollEnded(); });
-  OnScrollEnded(Slider(IDC_SENSITIVITY), this, [this] { OnSensitivityScrollEnded(); });
+  new SliderMoveEnd(Slider(IDC_COMPRESSION), [this] { OnCompressionScrollEnded(); });
+  new SliderMoveEnd(Slider(IDC_SENSITIVITY), [this] { OnSensitivityScrollEnded(); });
   connect(Button(IDC_DETECTOR_ON), &QAbstractButton::clicked, this, [this] { OnDetectorOn(); });
   connect(Button(IDC_DETECTOR_OFF), &QAbstractButton::clicked, this, [this] { OnDetectorOff(); });
   connect(Button(IDC_AUTONOMOUS), &QAbstractButton::clicked, this,
@@ -66,15 +57,6 @@ void CBrindleFlashDlg::ConnectCameraSettings() {
   connect(Button(IDC_FLASH_ERASE), &QAbstractButton::clicked, this, [this] { OnFlashErase(); });
 }
 
-void CBrindleFlashDlg::MarkSettingsPending() {
-  // The live loop ends the busy cursor when the next header arrives. Without a live view no
-  // header will come, so the cursor is not left spinning; the pending flag stays for the next
-  // live view, which shows the cursor again until its first header.
-  services_.prompts.SetBusyCursor(true);
-  live_.settingsPending = 1;
-  if (live_.streamingFlag == 0) services_.prompts.SetBusyCursor(false);
-}
-
 void CBrindleFlashDlg::OnFrameRateChanged() {
   ReadControls();
   Guarded([this] {
@@ -83,7 +65,7 @@ void CBrindleFlashDlg::OnFrameRateChanged() {
 }
 
 void CBrindleFlashDlg::OnColourChanged() {
-  MarkSettingsPending();
+  liveCapture_->MarkSettingsPending();
   ReadControls();
   Guarded([this] { SendCommand(*link_, colourIndex_ == 1 ? CMD_SET_COLOUR : CMD_SET_MONOCHROME); });
 }
@@ -91,7 +73,7 @@ void CBrindleFlashDlg::OnColourChanged() {
 void CBrindleFlashDlg::OnCompressionScrollEnded() {
   const int level = Slider(IDC_COMPRESSION)->sliderPosition();
   Guarded([&] { SendCommandWithValue(*link_, CMD_SET_COMPRESSION, static_cast<uint8_t>(level)); });
-  MarkSettingsPending();
+  liveCapture_->MarkSettingsPending();
 }
 
 void CBrindleFlashDlg::OnDetectorOn() {

@@ -1,6 +1,8 @@
 // The camera-settings handlers, driven through the real widgets against the simulated camera.
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <QKeyEvent>
+#include <QWheelEvent>
 
 #include "MainWindowFixture.h"
 #include "link/StatusText.h"
@@ -64,8 +66,89 @@ TEST_F(MainWindowTest, CompressionAndColourChangesWaitForTheNextHeader) {
   QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
   EXPECT_EQ(window->State().settingsPending, 1);
   // Without a live view no header comes: the busy cursor must not stay on.
-  ASSERT_FALSE(prompts.busyCursor.empty());
-  EXPECT_FALSE(prompts.busyCursor.back());
+  EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowTest, SettingsChangesWhileTheCameraRecordsOnItsOwnLeaveNoBusyCursor) {
+  Start();
+  Click(IDC_AUTONOMOUS);
+  Click(IDC_START_STOP);  // the button is in, but no live loop reads anything
+  ASSERT_EQ(window->StartStopCaption(), "Стоп");
+  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+  QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);
+  EXPECT_EQ(window->State().settingsPending, 1);
+  EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
+}
+
+// A key held down: the press, then pairs of auto-repeat release and press, then the release.
+void HoldKey(QWidget* widget, Qt::Key key, int repeats) {
+  QKeyEvent first(QEvent::KeyPress, key, Qt::NoModifier);
+  QApplication::sendEvent(widget, &first);
+  for (int i = 0; i < repeats; ++i) {
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(widget, &up);
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(widget, &down);
+  }
+  QKeyEvent last(QEvent::KeyRelease, key, Qt::NoModifier);
+  QApplication::sendEvent(widget, &last);
+}
+
+std::vector<std::vector<uint8_t>> WritesOf(const RecordingBackend& backend, uint8_t code,
+                                           std::size_t mark) {
+  std::vector<std::vector<uint8_t>> found;
+  for (std::size_t i = mark; i < backend.writes.size(); ++i) {
+    if (!backend.writes[i].empty() && backend.writes[i][0] == code)
+      found.push_back(backend.writes[i]);
+  }
+  return found;
+}
+
+TEST_F(MainWindowTest, HeldKeySendsOneCommandWhenTheMoveEnds) {
+  options.compression = 0;
+  options.motionDetector = true;
+  Start();
+  std::size_t mark = backend->writes.size();
+  HoldKey(S(IDC_COMPRESSION), Qt::Key_Down, 3);  // four steps towards best quality
+  EXPECT_EQ(S(IDC_COMPRESSION)->value(), 4);
+  EXPECT_EQ(WritesOf(*backend, CMD_SET_COMPRESSION, mark),
+            (std::vector<std::vector<uint8_t>>{{CMD_SET_COMPRESSION, 4}}));
+  EXPECT_EQ(camera->Model().Settings().compression, 4);
+
+  mark = backend->writes.size();
+  HoldKey(S(IDC_SENSITIVITY), Qt::Key_Right, 2);
+  EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 3);
+  EXPECT_EQ(WritesOf(*backend, CMD_SET_SENSITIVITY, mark),
+            (std::vector<std::vector<uint8_t>>{{CMD_SET_SENSITIVITY, 2}}));
+}
+
+TEST_F(MainWindowTest, MouseMovesSendOnceOnRelease) {
+  options.compression = 0;
+  Start();
+  QSlider* slider = S(IDC_COMPRESSION);
+  // A press on the groove below the handle pages towards it until the button is let go.
+  std::size_t mark = backend->writes.size();
+  const QPoint groove(slider->width() * 2 / 5, slider->height() * 3 / 4);
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, groove);
+  EXPECT_TRUE(WritesOf(*backend, CMD_SET_COMPRESSION, mark).empty());
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, groove);
+  const auto paged = WritesOf(*backend, CMD_SET_COMPRESSION, mark);
+  ASSERT_EQ(paged.size(), 1u);
+  EXPECT_EQ(paged[0][1], slider->value());
+  EXPECT_GT(slider->value(), 0);
+
+  // The wheel: each step is a move of its own.
+  mark = backend->writes.size();
+  const int before = slider->value();
+  QWheelEvent wheel(QPointF(slider->width() / 2.0, slider->height() / 2.0),
+                    slider->mapToGlobal(QPointF(slider->width() / 2.0, slider->height() / 2.0)),
+                    QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QApplication::sendEvent(slider, &wheel);
+  ASSERT_NE(slider->value(), before);
+  const auto wheeled = WritesOf(*backend, CMD_SET_COMPRESSION, mark);
+  ASSERT_EQ(wheeled.size(), 1u);
+  EXPECT_EQ(wheeled[0][1], slider->value());
 }
 
 TEST_F(MainWindowTest, DetectorRadiosSwitchSensitivityEvenWhenTheCommandFails) {

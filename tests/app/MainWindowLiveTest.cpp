@@ -152,6 +152,60 @@ TEST_F(MainWindowLive, LinkFailureEndsTheViewWithTheStatusText) {
   for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
 }
 
+TEST_F(MainWindowLive, FramesTheTableCannotDecodeStillLetStopThrough) {
+  // A headers.dat that fits no camera (all zero bytes): no frame decodes, at the maximum rate.
+  headers = JpegHeaderTable();
+  options.frameRateIndex = 7;
+  options.unplugAfterBytes = 20'000'000;  // ends a view that never lets Stop through
+  Start();
+  bool sawPicture = false;
+  int framesShown = 0;
+  RunLive([&](int) {
+    sawPicture |= window->PlayerWindow().HasPicture();
+    if (IsFrameHeader(window->PlayerWindow().ShownHeader())) ++framesShown;
+    return framesShown >= 3;
+  });
+  EXPECT_FALSE(sawPicture);
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
+}
+
+TEST_F(MainWindowLive, StopAfterASettingsChangeAtFullRateEndsTheBusyCursor) {
+  options.frameRateIndex = 7;
+  Start();
+  RunLive([&](int pump) {
+    if (pump == 1) QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+    return pump == 5;
+  });
+  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  ASSERT_FALSE(prompts.busyCursor.empty());
+  EXPECT_FALSE(prompts.busyCursor.back());
+}
+
+TEST_F(MainWindowLive, ClosingOnASlowLinkEndsWithinSeconds) {
+  options.bytesPerSecond = 2000;
+  options.frameRateIndex = 7;
+  Start();
+  uint64_t closedAt = 0;
+  bool closed = false;
+  prompts.onPump = [&] {
+    if (closed || !window->PlayerWindow().HasPicture()) return;
+    closed = true;
+    clock.Advance(60'000);  // the camera has queued far more than a minute's worth meanwhile
+    closedAt = clock.NowMs();
+    window->close();
+  };
+  Click(IDC_START_STOP);
+  prompts.onPump = nullptr;
+  ASSERT_TRUE(closed);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->result(), QDialog::Rejected);
+  EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
+  EXPECT_LE(clock.NowMs() - closedAt, 5000u);
+}
+
 TEST_F(MainWindowLive, ClockButtonDoesNothingWhileTheButtonIsIn) {
   Start();
   Click(IDC_AUTONOMOUS);

@@ -1,6 +1,7 @@
 // Start-up of the main window: the handshake with and without a camera, the stored player
 // settings, the recording named on the command line.
 #include "MainWindowFixture.h"
+#include "link/StatusText.h"
 #include "recordings/Player.h"
 
 namespace bf::test {
@@ -51,6 +52,26 @@ TEST_F(MainWindowTest, HandshakeAppliesCameraStatusToControls) {
   EXPECT_FALSE(camera->Model().Autonomous());
   EXPECT_EQ(camera->Model().Sensitivity(), 5);
   EXPECT_FALSE(B(IDC_LEDS_OFF)->isChecked());
+}
+
+TEST_F(MainWindowTest, FailureInTheHandshakesClosingCommandsKeepsCameraControlsOff) {
+  options.motionDetector = true;
+  Start();
+  // The handshake ends with four writes: sensitivity 5, LEDs on, external recording off,
+  // autonomous off.
+  const uint64_t calls = camera->CallCount();
+  for (uint64_t fromEnd = 0; fromEnd < 4; ++fromEnd) {
+    SCOPED_TRACE(fromEnd);
+    window.reset();
+    prompts.shown.clear();
+    options.failCall = static_cast<uint32_t>(calls - fromEnd);
+    Start();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text,
+              std::string("Ошибка инициализации камеры.\n") + StatusText(ftstatus::kIoError));
+    for (int id : kCameraIds) EXPECT_FALSE(W(id)->isEnabled()) << id;
+    EXPECT_TRUE(W(IDC_OPEN)->isEnabled());
+  }
 }
 
 TEST_F(MainWindowTest, HandshakeWithDetectorOffSelectsColourAndLocksSensitivity) {

@@ -2,13 +2,14 @@
 // A headless live view: the simulated camera on a virtual clock behind the real link, a
 // scripted main window and scripted prompts, plus a record of every D2XX call the loop makes.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "frames/LiveCapture.h"
-#include "frames/LiveViewHost.h"
 #include "link/FTD2xx.h"
+#include "live/LiveCapture.h"
+#include "live/LiveViewHost.h"
 #include "sim/SimCamera.h"
 #include "support/ScriptedPrompts.h"
 
@@ -90,12 +91,14 @@ class ScriptedLiveHost final : public LiveViewHost {
   LiveState state;
   bool buttonPushed = false;
   bool autonomousChecked = false;
-  std::string caption = kStartCaption;
+  LiveViewState buttonState = LiveViewState::Off;
   bool lockedEnabled = true;
   int lockCalls = 0;
   std::vector<FrameHeader> headers;
   std::vector<std::vector<uint8_t>> payloads;
   bool showResult = true;
+  // Called after every ShowFrame, e.g. to stop a loop that never pumps.
+  std::function<void()> onShow;
   int clears = 0;
   int invalidations = 0;
 
@@ -108,8 +111,8 @@ class ScriptedLiveHost final : public LiveViewHost {
     buttonPushed = state.streamingFlag != 0;
     autonomousChecked = state.autonomousFlag != 0;
   }
-  std::string StartStopCaption() override { return caption; }
-  void SetStartStopCaption(const std::string& text) override { caption = text; }
+  LiveViewState ButtonState() override { return buttonState; }
+  void SetButtonState(LiveViewState shown) override { buttonState = shown; }
   void EnableLiveLockedControls(bool on) override {
     lockedEnabled = on;
     ++lockCalls;
@@ -117,6 +120,7 @@ class ScriptedLiveHost final : public LiveViewHost {
   bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override {
     headers.push_back(header);
     payloads.emplace_back(payload.begin(), payload.end());
+    if (onShow) onShow();
     return showResult;
   }
   void ClearDisplay() override { ++clears; }

@@ -1,12 +1,14 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "frames/FrameHeader.h"
-#include "frames/LiveViewHost.h"
+#include "host/BusyCursor.h"
 #include "host/TickSource.h"
 #include "host/UserPrompts.h"
 #include "link/FTD2xx.h"
+#include "live/LiveViewHost.h"
 
 namespace bf {
 
@@ -20,29 +22,42 @@ class LiveCapture {
   // nothing or more than kDrainLimit bytes have been thrown away.
   static constexpr uint32_t kDrainChunk = 65536;
   static constexpr uint32_t kDrainLimit = 1'000'000;
+  // Draining and resynchronising also end after this long: on a slow link the bytes in flight
+  // would otherwise keep the program reading (and a closed window's process alive) for minutes.
+  static constexpr uint32_t kDrainTimeLimitMs = 3000;
 
   LiveCapture(FTD2xx& link, LiveViewHost& host, UserPrompts& prompts, TickSource& ticks);
 
   // One click on Start/Stop (the button has already toggled its pushed state). Sends the start
-  // or stop command by the caption; a start click that is not autonomous runs the live loop
-  // until the view ends, then drains and purges the link. A link failure is reported here.
+  // or stop command by the state the button shows; a start click that is not autonomous runs the
+  // live loop until the view ends, then drains and purges the link. A link failure is reported
+  // here.
   void OnStartStopClicked();
 
   // True while a live loop is on the stack (a click nested inside it sees this).
   bool LoopRunning() const { return loopDepth_ > 0; }
 
+  // A compression or colour change went to the camera: SettingsPending is set, and while a
+  // live loop runs the busy cursor stays up until the loop sees the next header (or the view
+  // ends). With no loop running nothing would end the cursor, so it is not shown.
+  void MarkSettingsPending();
+
  private:
   // What one loop holds for its whole run; a loop nested in another's pump has its own.
   struct LoopState {
     std::array<uint8_t, kFrameHeaderSize> header{};
-    bool cursorRestored = false;  // busy cursor re-shown since it last ended
-    uint32_t lastPoll = 0;        // tick count of the last empty poll of this pass
+    // The busy cursor while a setting change waits for its header; it ends with the loop on
+    // every way out, a link failure included.
+    std::optional<BusyCursorGuard> pendingCursor;
+    uint32_t lastPoll = 0;  // tick count of the last empty poll of this pass
   };
 
   void RunLoop();
   // Polls for a header until one arrives, the wait times out or the view is stopped; the
   // last two leave bytes 0 and 1 of the header at zero.
   void WaitForHeader(LoopState& loop, uint32_t start);
+  // Dispatches waiting events; a setting change made meanwhile gets the busy cursor.
+  void Pump(LoopState& loop);
   void EndPendingSettings(LoopState& loop, uint32_t start);
   void ShowNextPayload(const LoopState& loop);
   void Resynchronise();

@@ -7,10 +7,10 @@
 
 #include "frames/HeaderGenerator.h"
 #include "frames/JpegInfo.h"
-#include "frames/LiveTestRig.h"
 #include "frames/RebuildJpeg.h"
 #include "link/CameraCommands.h"
 #include "link/StatusText.h"
+#include "live/LiveTestRig.h"
 
 namespace bf::test {
 namespace {
@@ -62,7 +62,7 @@ TEST_F(LiveCaptureTest, ShowsStreamedFramesUntilAStopClickNestedInTheLoop) {
     if (rig.host.headers.size() >= 5 && rig.host.buttonPushed) {
       nestedSawLoop = rig.capture.LoopRunning();
       rig.Click();  // runs inside the loop's pump
-      EXPECT_EQ(rig.host.caption, kStartCaption);
+      EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
       EXPECT_EQ(rig.host.clears, 1);  // the nested click's own ending
     }
   });
@@ -97,6 +97,28 @@ TEST_F(LiveCaptureTest, ShowsStreamedFramesUntilAStopClickNestedInTheLoop) {
   EXPECT_TRUE(rig.prompts.shown.empty());
 }
 
+TEST_F(LiveCaptureTest, UndecodableFramesAtFullRateStillLetAStopClickThrough) {
+  // Frames that keep coming but never decode (a table that does not match the camera): the
+  // window must stay responsive all the same.
+  rig.host.showResult = false;
+  rig.host.onShow = [this] {
+    if (rig.host.headers.size() > 200 && rig.host.state.streamingFlag != 0) {
+      ADD_FAILURE() << "no event was dispatched while 200 frames arrived";
+      rig.host.state.streamingFlag = 0;
+    }
+  };
+  OnPump([&] {
+    if (rig.host.headers.size() >= 5 && rig.host.buttonPushed) rig.Click();
+  });
+
+  rig.Click();
+
+  EXPECT_EQ(rig.host.headers.size(), 5u);
+  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
+  EXPECT_FALSE(rig.host.buttonPushed);
+}
+
 class SilentCameraTest : public LiveCaptureTest {
  protected:
   SilentCameraTest() : LiveCaptureTest(Muted()) {}
@@ -117,7 +139,7 @@ TEST_F(SilentCameraTest, DetectorOffEndsTheViewAfterTwelveSecondsWithoutAFrame) 
   EXPECT_GE(elapsed, kFrameTimeoutDetectorOff);
   EXPECT_LT(elapsed, kFrameTimeoutDetectorOff + 2000);
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);  // popped out by WriteControls
   EXPECT_EQ(rig.host.state.streamingFlag, 0);
   // No stop command: the camera is drained by queue count, drained, then purged both ways.
@@ -144,7 +166,7 @@ TEST_F(SilentCameraTest, DetectorOnWaitsWithoutLimitUntilTheStopClick) {
   EXPECT_GT(rig.clock.NowMs() - start, 10u * 60 * 1000);
   EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
 }
 
 TEST_F(SilentCameraTest, NoTimeoutBeforeTheHandshakeEndsTheViewAtTheFirstEmptyPoll) {
@@ -152,7 +174,7 @@ TEST_F(SilentCameraTest, NoTimeoutBeforeTheHandshakeEndsTheViewAtTheFirstEmptyPo
   OnPump([] {});
   rig.Click();
   EXPECT_EQ(rig.prompts.pumps, 0);
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
 }
 
@@ -202,6 +224,7 @@ class BadHeaderTest : public LiveCaptureTest {
     sim::SimOptions options = LiveRig::Defaults();
     options.garbageBeforeFrame = 3;
     options.garbageBytes = 100;
+    options.maxFps = 1000;  // fast enough that the byte limit, not the time limit, ends the drain
     return options;
   }
 };
@@ -213,7 +236,7 @@ TEST_F(BadHeaderTest, EndsTheViewThenResynchronisesDrainsAtMostAMegabyteAndPurge
 
   EXPECT_EQ(rig.host.headers.size(), 2u);
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
   EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));
   EXPECT_TRUE(rig.host.lockedEnabled);
@@ -236,6 +259,60 @@ TEST_F(BadHeaderTest, EndsTheViewThenResynchronisesDrainsAtMostAMegabyteAndPurge
   EXPECT_LE(drained, LiveCapture::kDrainLimit + LiveCapture::kDrainChunk);
 }
 
+class SlowLinkTest : public LiveCaptureTest {
+ protected:
+  SlowLinkTest() : LiveCaptureTest(TwoKilobytesASecond()) {}
+  static sim::SimOptions TwoKilobytesASecond() {
+    sim::SimOptions options = LiveRig::Defaults();
+    options.bytesPerSecond = 2000;
+    return options;
+  }
+};
+
+TEST_F(SlowLinkTest, StopEndsTheClickWithinSecondsThoughBytesStillTrickleIn) {
+  // Not reading for a while lets the camera queue up frames that take minutes to come through.
+  uint64_t stoppedAt = 0;
+  uint64_t inFlightAtStop = 0;
+  OnPump([&] {
+    if (!rig.host.headers.empty() && rig.host.buttonPushed) {
+      rig.clock.Advance(30'000);
+      inFlightAtStop = rig.camera->Model().Output().Size();
+      stoppedAt = rig.clock.NowMs();
+      rig.Click();
+    }
+  });
+
+  rig.Click();
+
+  ASSERT_GT(stoppedAt, 0u);
+  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_LE(rig.clock.NowMs() - stoppedAt, LiveCapture::kDrainTimeLimitMs + 1000);
+  EXPECT_GT(inFlightAtStop, 100'000u);  // almost a minute's worth at this speed
+  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
+}
+
+TEST_F(SlowLinkTest, BadHeaderResynchronisesAndDrainsWithinSeconds) {
+  bool injected = false;
+  uint64_t lastShownAt = 0;
+  rig.host.onShow = [&] { lastShownAt = rig.clock.NowMs(); };
+  OnPump([&] {
+    if (!rig.host.headers.empty() && !injected) {
+      rig.camera->InjectGarbage(100);  // after the frames already queued
+      injected = true;
+    }
+  });
+
+  rig.Click();
+
+  ASSERT_TRUE(injected);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
+  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));  // the camera still streams
+  // After the last frame before the garbage, resynchronising and draining have a few seconds
+  // each, though the camera keeps sending.
+  EXPECT_LE(rig.clock.NowMs() - lastShownAt, 2 * LiveCapture::kDrainTimeLimitMs + 1000);
+  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
+}
+
 class SlowCameraTest : public LiveCaptureTest {
  protected:
   SlowCameraTest() : LiveCaptureTest(OneFramePerSecond()) {}
@@ -255,8 +332,7 @@ TEST_F(SlowCameraTest, SettingsChangeKeepsTheBusyCursorUntilTheNextHeader) {
       // What the compression slider's handler does while the view runs.
       const uint8_t command[2] = {CMD_SET_COMPRESSION, 4};
       rig.link.Write(command, 2);
-      rig.host.state.settingsPending = 1;
-      rig.prompts.SetBusyCursor(true);
+      rig.capture.MarkSettingsPending();
       changed = true;
       shownAtChange = rig.host.headers.size();
     }
@@ -279,21 +355,54 @@ TEST_F(SlowCameraTest, SettingsChangeKeepsTheBusyCursorUntilTheNextHeader) {
             (Bytes{CMD_START_STREAM, CMD_SET_COMPRESSION, 4, CMD_STOP_STREAM}));
 }
 
-TEST_F(LiveCaptureTest, BusyCursorStaysWhileHeadersArriveWithoutAnEmptyPoll) {
+TEST_F(LiveCaptureTest, BusyCursorStaysWhileHeadersArriveWithoutAnEmptyPollThenEndsWithTheView) {
   // At the maximum rate every header arrives within the first read of its pass, so nothing
-  // proves yet that the camera has taken the new setting.
+  // proves yet that the camera has taken the new setting; the Stop click, handled after a
+  // frame, must still take the cursor away.
   bool changed = false;
+  bool busyWhileRunning = true;
   OnPump([&] {
     if (!changed) {
-      rig.host.state.settingsPending = 1;
-      rig.prompts.SetBusyCursor(true);
+      rig.capture.MarkSettingsPending();  // what the compression handler does
       changed = true;
+      return;
     }
+    busyWhileRunning &= !rig.prompts.busyCursor.empty() && rig.prompts.busyCursor.back();
     if (rig.host.headers.size() >= 4 && rig.host.buttonPushed) rig.Click();
   });
+
   rig.Click();
+
+  EXPECT_TRUE(busyWhileRunning);
   EXPECT_EQ(rig.host.state.settingsPending, 1);
-  EXPECT_EQ(rig.prompts.busyCursor, (std::vector<bool>{true}));
+  ASSERT_FALSE(rig.prompts.busyCursor.empty());
+  EXPECT_FALSE(rig.prompts.busyCursor.back());
+}
+
+TEST_F(LiveCaptureTest, LinkFailureWithASettingPendingEndsTheBusyCursor) {
+  OnPump([&] {
+    if (rig.host.headers.size() == 2 && rig.host.state.settingsPending == 0) {
+      rig.capture.MarkSettingsPending();
+      rig.camera->Unplug();
+    }
+  });
+
+  rig.Click();
+
+  ASSERT_EQ(rig.prompts.shown.size(), 1u);
+  ASSERT_FALSE(rig.prompts.busyCursor.empty());
+  EXPECT_FALSE(rig.prompts.busyCursor.back());
+}
+
+TEST_F(LiveCaptureTest, SettingChangeWithoutALoopLeavesNoBusyCursor) {
+  rig.host.autonomousChecked = true;
+  rig.Click();  // the camera runs on its own; nothing reads its frames
+  ASSERT_EQ(rig.host.buttonState, LiveViewState::Running);
+
+  rig.capture.MarkSettingsPending();
+
+  EXPECT_EQ(rig.host.state.settingsPending, 1);
+  EXPECT_TRUE(rig.prompts.busyCursor.empty() || !rig.prompts.busyCursor.back());
 }
 
 TEST_F(LiveCaptureTest, LinkFailureMidStreamReportsAndRestoresTheIdleControls) {
@@ -315,7 +424,7 @@ TEST_F(LiveCaptureTest, LinkFailureMidStreamReportsAndRestoresTheIdleControls) {
   EXPECT_EQ(rig.prompts.shown[0].buttons, MessageButtons::Ok);
   EXPECT_EQ(rig.host.state.streamingFlag, 0);
   EXPECT_FALSE(rig.host.buttonPushed);
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_TRUE(rig.host.lockedEnabled);
   EXPECT_FALSE(rig.capture.LoopRunning());
   // Neither drained nor purged after the failure.
@@ -329,11 +438,11 @@ TEST_F(LiveCaptureTest, AutonomousModeSendsTheCommandsAndReadsNothing) {
   rig.host.autonomousChecked = true;
 
   rig.Click();
-  EXPECT_EQ(rig.host.caption, kStopCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Running);
   EXPECT_TRUE(rig.host.buttonPushed);
   rig.Click();
 
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_EQ(rig.backend->Count("Read"), 0);
   EXPECT_EQ(rig.backend->Count("Purge"), 0);
@@ -346,7 +455,7 @@ TEST_F(LiveCaptureTest, FailedStartCommandLeavesTheCaptionAndReportsTheStatus) {
   rig.Click();
   ASSERT_EQ(rig.prompts.shown.size(), 1u);
   EXPECT_EQ(rig.prompts.shown[0].text, StatusText(ftstatus::kIoError));
-  EXPECT_EQ(rig.host.caption, kStartCaption);
+  EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
   EXPECT_EQ(rig.backend->Count("Read"), 0);
 }

@@ -1,4 +1,4 @@
-#include "frames/LiveCapture.h"
+#include "live/LiveCapture.h"
 
 #include <vector>
 
@@ -31,12 +31,12 @@ void LiveCapture::OnStartStopClicked() {
   LiveState& state = host_.State();
   try {
     host_.ReadControls();
-    if (host_.StartStopCaption() == kStartCaption) {
+    if (host_.ButtonState() == LiveViewState::Off) {
       link_.WriteByte(CMD_START_STREAM);
-      host_.SetStartStopCaption(kStopCaption);
+      host_.SetButtonState(LiveViewState::Running);
     } else {
       link_.WriteByte(CMD_STOP_STREAM);
-      host_.SetStartStopCaption(kStartCaption);
+      host_.SetButtonState(LiveViewState::Off);
     }
     // In autonomous mode the camera records on its own; nothing is read here.
     if (state.autonomousFlag != 0) return;
@@ -51,7 +51,7 @@ void LiveCapture::OnStartStopClicked() {
     prompts_.ShowMessage(failure.GetText(), "", MessageIcon::Error);
     state.streamingFlag = 0;
     host_.WriteControls();
-    host_.SetStartStopCaption(kStartCaption);
+    host_.SetButtonState(LiveViewState::Off);
     // The live view is over, so the controls it locked must come back; otherwise only a
     // restart of the program would unlock "Открыть..." and the rotation buttons.
     host_.EnableLiveLockedControls(true);
@@ -62,6 +62,11 @@ void LiveCapture::RestoreIdleControls() {
   host_.ClearDisplay();
   host_.EnableLiveLockedControls(true);
   host_.InvalidatePictureArea();
+}
+
+void LiveCapture::MarkSettingsPending() {
+  host_.State().settingsPending = 1;
+  if (LoopRunning()) prompts_.SetBusyCursor(true);
 }
 
 void LiveCapture::RunLoop() {
@@ -79,7 +84,18 @@ void LiveCapture::RunLoop() {
       continue;  // the flag is clear now, so the loop ends here
     }
     ShowNextPayload(loop);
+    // After every pass, whatever became of the frame: paints the new picture at once, and a
+    // stream that never decodes must not shut out the Stop button and the close box.
+    Pump(loop);
   }
+}
+
+void LiveCapture::Pump(LoopState& loop) {
+  prompts_.PumpEvents();
+  // Dispatching events may have put the normal cursor back while a setting is pending, and a
+  // handler run just now may have made the change.
+  if (host_.State().settingsPending != 0 && !loop.pendingCursor)
+    loop.pendingCursor.emplace(prompts_);
 }
 
 void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
@@ -90,12 +106,7 @@ void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
     // Unsigned: with the detector on the timeout is 0xFFFFFFFF and never reached.
     if (loop.lastPoll - start >= state.frameTimeout) return;
     loop.lastPoll = ticks_.TickCount();
-    prompts_.PumpEvents();
-    // Dispatching events may have put the normal cursor back while a setting is pending.
-    if (state.settingsPending != 0 && !loop.cursorRestored) {
-      prompts_.SetBusyCursor(true);
-      loop.cursorRestored = true;
-    }
+    Pump(loop);
     host_.ReadControls();
     if (state.streamingFlag == 0) return;
     got = link_.Read(loop.header.data(), kFrameHeaderSize);
@@ -106,9 +117,12 @@ void LiveCapture::EndPendingSettings(LoopState& loop, uint32_t start) {
   LiveState& state = host_.State();
   // A header after at least one empty poll comes from the camera's new settings.
   if (state.settingsPending != 0 && loop.lastPoll != start) {
-    prompts_.SetBusyCursor(false);
+    if (loop.pendingCursor) {
+      loop.pendingCursor.reset();
+    } else {
+      prompts_.SetBusyCursor(false);
+    }
     state.settingsPending = 0;
-    loop.cursorRestored = false;
   }
 }
 
@@ -119,14 +133,16 @@ void LiveCapture::ShowNextPayload(const LoopState& loop) {
   // length, and its missing tail must be defined bytes.
   std::vector<uint8_t> payload(length);
   if (link_.ReadWithTimeout(payload.data(), length) == 0) return;
-  if (host_.ShowFrame(header, payload)) prompts_.PumpEvents();  // paint the new picture now
+  host_.ShowFrame(header, payload);
 }
 
 void LiveCapture::Resynchronise() {
   host_.State().streamingFlag = 0;
-  host_.SetStartStopCaption(kStartCaption);
+  host_.SetButtonState(LiveViewState::Off);
   host_.WriteControls();
-  for (;;) {
+  // The camera was not told to stop, so on a slow link the queue may never be found empty.
+  const uint32_t begun = ticks_.TickCount();
+  while (ticks_.TickCount() - begun < kDrainTimeLimitMs) {
     const uint32_t waiting = link_.GetQueueStatus();
     if (waiting == 0) return;
     std::vector<uint8_t> discard(waiting);
@@ -135,13 +151,23 @@ void LiveCapture::Resynchronise() {
 }
 
 void LiveCapture::Drain() {
+  // Reads as ReadWithTimeout does (until no byte has come for the inactivity time), one device
+  // read at a time so that the time limit holds however slowly the bytes come.
   std::vector<uint8_t> discard(kDrainChunk);
+  const uint32_t begun = ticks_.TickCount();
+  uint32_t lastByte = begun;
   uint32_t total = 0;
   for (;;) {
-    const uint32_t got = link_.ReadWithTimeout(discard.data(), kDrainChunk);
-    if (got == 0) return;
+    const uint32_t got = link_.Read(discard.data(), kDrainChunk);
+    const uint32_t now = ticks_.TickCount();
     total += got;
     if (total > kDrainLimit) return;
+    if (got > 0) {
+      lastByte = now;
+    } else if (now - lastByte > FTD2xx::kInactivityMs) {
+      return;
+    }
+    if (now - begun >= kDrainTimeLimitMs) return;
   }
 }
 

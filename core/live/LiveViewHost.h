@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "frames/FrameHeader.h"
 
@@ -19,8 +18,12 @@ struct LiveState {
 
 inline constexpr uint32_t kFrameTimeoutDetectorOff = 12000;
 inline constexpr uint32_t kFrameTimeoutUnlimited = 0xFFFFFFFF;
-inline constexpr const char* kStartCaption = "Старт";
-inline constexpr const char* kStopCaption = "Стоп";
+
+// What the Start/Stop button offers, which decides the command its next click sends. Off: the
+// view is off and the next click starts it. Running: the camera streams (to the live loop, or
+// on its own in autonomous mode) and the next click stops it. The window shows it as the
+// button's caption.
+enum class LiveViewState { Off, Running };
 
 // What the live capture needs of the main window. Implemented by the main window (and by test
 // doubles); every call comes on the GUI thread.
@@ -32,8 +35,10 @@ class LiveViewHost {
   // autonomousFlag from its check box) / copy the fields back into the controls.
   virtual void ReadControls() = 0;
   virtual void WriteControls() = 0;
-  virtual std::string StartStopCaption() = 0;
-  virtual void SetStartStopCaption(const std::string& caption) = 0;
+  // The state the Start/Stop button shows (read back from the button, so the caption is the
+  // one truth) and the state to show.
+  virtual LiveViewState ButtonState() = 0;
+  virtual void SetButtonState(LiveViewState state) = 0;
   // "Установить время...", "Сохранить на диск...", "Открыть...", "Стереть" and the four
   // rotation radio buttons, switched together while the live view runs.
   virtual void EnableLiveLockedControls(bool on) = 0;

@@ -1,0 +1,86 @@
+#include "mainwindow/SliderMoveEnd.h"
+
+#include <QKeyEvent>
+#include <QSlider>
+
+namespace bf::ui {
+namespace {
+
+bool MovesSlider(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+SliderMoveEnd::SliderMoveEnd(QSlider* slider, std::function<void()> onEnded)
+    : QObject(slider), slider_(slider), onEnded_(std::move(onEnded)) {
+  slider_->installEventFilter(this);
+  connect(slider_, &QSlider::actionTriggered, this, [this] { OnAction(); });
+  // A drag takes its last position while the slider handles the button's release, so its end
+  // is the release signal rather than the release event.
+  connect(slider_, &QSlider::sliderReleased, this, [this] {
+    if (!mouseHeld_) return;
+    mouseHeld_ = false;
+    End();
+  });
+}
+
+bool SliderMoveEnd::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != slider_) return false;
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      if (MovesSlider(static_cast<QKeyEvent*>(event)->key())) keyHeld_ = true;
+      break;
+    case QEvent::KeyRelease: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (keyHeld_ && !key->isAutoRepeat() && MovesSlider(key->key())) {
+        keyHeld_ = false;
+        End();
+      }
+      break;
+    }
+    case QEvent::FocusOut:
+      // The key's release will go to another widget.
+      if (keyHeld_) {
+        keyHeld_ = false;
+        End();
+      }
+      break;
+    case QEvent::MouseButtonPress:
+      mouseHeld_ = true;
+      break;
+    case QEvent::MouseButtonRelease:
+      // Page steps from a press on the groove are all taken by now; a drag ends below.
+      if (mouseHeld_ && !slider_->isSliderDown()) {
+        mouseHeld_ = false;
+        End();
+      }
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void SliderMoveEnd::OnAction() {
+  // A move with neither a key nor a button held (the wheel) has ended as soon as it is made.
+  if (!keyHeld_ && !mouseHeld_) End();
+}
+
+void SliderMoveEnd::End() {
+  if (onEnded_) onEnded_();
+}
+
+}  // namespace bf::ui
