@@ -4,6 +4,7 @@
 #include <chrono>
 #include <limits>
 
+#include "flash/CameraKind.h"
 #include "flash/FlashAddress.h"
 #include "frames/FrameHeader.h"
 #include "sim/Prefill.h"
@@ -69,18 +70,18 @@ void CameraModel::InjectGarbage(std::size_t n) {
 void CameraModel::Reply(std::vector<uint8_t> bytes) {
   if (mute_) return;
   bytes.resize(bytes.size() - std::min<std::size_t>(bytes.size(), dropReplyBytes_));
-  output_.PushBytes(std::move(bytes));
+  output_.PushBytes(std::move(bytes), replyReadyMs_);
 }
 
 void CameraModel::ReplyFlash(uint64_t address, uint64_t count) {
   if (mute_) return;
   count -= std::min<uint64_t>(count, dropReplyBytes_);
-  output_.PushFlash(*flash_, address, count);
+  output_.PushFlash(*flash_, address, count, replyReadyMs_);
 }
 
 void CameraModel::Receive(const uint8_t* data, std::size_t n, uint64_t nowMs) {
   Advance(nowMs);
-  parser_.Feed(data, n, [&](uint8_t code, const uint8_t* args, std::size_t count) {
+  parser_.Feed(data, n, nowMs, [&](uint8_t code, const uint8_t* args, std::size_t count) {
     Execute(code, args, count, nowMs);
   });
 }
@@ -100,6 +101,8 @@ std::vector<uint8_t> CameraModel::StatusRecord() {
 }
 
 void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t nowMs) {
+  // The camera takes its time before it answers a request (whole milliseconds of the clock).
+  replyReadyMs_ = options_.latencyUs == 0 ? 0 : nowMs + (options_.latencyUs + 999) / 1000;
   switch (code) {
     case CMD_SET_CLOCK:
       clockBase_ = Le32(a);
@@ -142,25 +145,10 @@ void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t 
       autonomous_ = true;
       break;
     case CMD_READ_FLASH: {
-      uint64_t first = 0;
-      uint64_t last = 0;  // inclusive, in bytes
-      bool any = false;
-      if (options_.type == CAMERA_SECTORS) {
-        const uint32_t s = a[0] | a[1] << 8 | a[2] << 16;
-        const uint32_t e = a[3] | a[4] << 8 | a[5] << 16;
-        any = e > s;  // end excluded
-        first = uint64_t{s} * kSectorSize;
-        last = uint64_t{e} * kSectorSize - 1;
-      } else if (options_.type == CAMERA_PACKED_PAGES) {
-        first = PackedToLinear(Le32(a));
-        last = PackedToLinear(Le32(a + 4));
-        any = last >= first;
-      } else {
-        first = DecodeNandAddress(a);
-        last = DecodeNandAddress(a + 5);
-        any = last >= first;
-      }
-      if (any) ReplyFlash(first, last - first + 1);
+      const CameraKind& kind = KindOf(options_.type);
+      const FlashByteRange range = RequestedBytes(kind, DecodeRangeBound(kind, a),
+                                                  DecodeRangeBound(kind, a + kind.addressBytes));
+      if (range.count > 0) ReplyFlash(range.first, range.count);
       break;
     }
     case CMD_SET_SENSITIVITY:
@@ -186,7 +174,7 @@ void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t 
       externalRecording_ = false;
       break;
     case CMD_GET_CAMERA_TYPE:
-      Reply({static_cast<uint8_t>(options_.type)});
+      Reply({options_.typeReply.value_or(static_cast<uint8_t>(options_.type))});
       break;
     case CMD_GET_WRAP_FLAG:
       Reply({flash_->WrapFlagReply()});
@@ -238,9 +226,11 @@ void CameraModel::ProduceFrame(uint64_t atUs) {
 }
 
 void CameraModel::Advance(uint64_t nowMs) {
+  output_.Release(nowMs);
   if (erasing_ && nowMs >= eraseDoneMs_) {
     erasing_ = false;
     flash_->Erase();
+    replyReadyMs_ = 0;
     Reply({0x80});
   }
   const uint64_t nowUs = nowMs * kUsPerMs;
@@ -259,6 +249,7 @@ void CameraModel::Advance(uint64_t nowMs) {
 uint64_t CameraModel::NextEventMs() const {
   uint64_t next = std::numeric_limits<uint64_t>::max();
   if (erasing_) next = eraseDoneMs_;
+  next = std::min(next, output_.NextReadyMs());
   if (streaming_) next = std::min(next, (nextFrameUs_ + kUsPerMs - 1) / kUsPerMs);
   return next;
 }

@@ -87,6 +87,7 @@ class CameraModel {
   uint32_t dropReplyBytes_ = 0;
   uint32_t garbageBeforeFrame_ = 0;
   uint32_t garbageBytes_ = 0;
+  uint64_t replyReadyMs_ = 0;  // when the reply of the command being executed may be read
 };
 
 }  // namespace bf::sim

@@ -1,5 +1,7 @@
 #include "sim/CommandParser.h"
 
+#include "flash/CameraKind.h"
+
 namespace bf::sim {
 
 std::size_t CommandParser::ArgumentCount(uint8_t code, CameraType type) {
@@ -12,13 +14,17 @@ std::size_t CommandParser::ArgumentCount(uint8_t code, CameraType type) {
     case CMD_TEST:  // the byte 1 that follows it
       return 1;
     case CMD_READ_FLASH:
-      return type == CAMERA_SECTORS ? 6 : type == CAMERA_PACKED_PAGES ? 8 : 10;
+      return std::size_t{KindOf(type).addressBytes} * 2;
     default:
       return 0;
   }
 }
 
-void CommandParser::Feed(const uint8_t* data, std::size_t n, const Handler& handler) {
+void CommandParser::Feed(const uint8_t* data, std::size_t n, uint64_t nowMs,
+                         const Handler& handler) {
+  if (n == 0) return;
+  if (inCommand_ && nowMs - lastByteMs_ > kArgumentTimeoutMs) inCommand_ = false;
+  lastByteMs_ = nowMs;
   for (std::size_t i = 0; i < n; ++i) {
     if (!inCommand_) {
       code_ = data[i];

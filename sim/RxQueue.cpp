@@ -5,40 +5,71 @@
 
 namespace bf::sim {
 
-void RxQueue::PushBytes(std::vector<uint8_t> bytes) {
-  if (bytes.empty()) return;
-  size_ += bytes.size();
-  Segment s;
-  s.bytes = std::move(bytes);
+void RxQueue::Push(Segment s, uint64_t bytes) {
+  // A reply never overtakes one that is held back.
+  s.readyMs = std::max(s.readyMs, lastReadyMs_);
+  lastReadyMs_ = s.readyMs;
+  const bool ready = s.readyMs == 0 && readySegments_ == segments_.size();
   segments_.push_back(std::move(s));
+  if (ready) {
+    ++readySegments_;
+    size_ += bytes;
+  }
 }
 
-void RxQueue::PushFlash(const SimFlash& flash, uint64_t address, uint64_t count) {
+void RxQueue::PushBytes(std::vector<uint8_t> bytes, uint64_t readyMs) {
+  if (bytes.empty()) return;
+  const uint64_t n = bytes.size();
+  Segment s;
+  s.bytes = std::move(bytes);
+  s.readyMs = readyMs;
+  Push(std::move(s), n);
+}
+
+void RxQueue::PushFlash(const SimFlash& flash, uint64_t address, uint64_t count, uint64_t readyMs) {
   if (count == 0) return;
-  size_ += count;
   Segment s;
   s.flash = &flash;
   s.address = address;
   s.remaining = count;
-  segments_.push_back(std::move(s));
+  s.readyMs = readyMs;
+  Push(std::move(s), count);
+}
+
+void RxQueue::Release(uint64_t nowMs) {
+  while (readySegments_ < segments_.size() && segments_[readySegments_].readyMs <= nowMs) {
+    size_ += SizeOf(segments_[readySegments_]);
+    ++readySegments_;
+  }
+  if (readySegments_ == segments_.size() && lastReadyMs_ <= nowMs) lastReadyMs_ = 0;
+}
+
+uint64_t RxQueue::NextReadyMs() const {
+  if (readySegments_ == segments_.size()) return UINT64_MAX;
+  return segments_[readySegments_].readyMs;
 }
 
 std::size_t RxQueue::Pop(uint8_t* dst, std::size_t n) {
   std::size_t done = 0;
-  while (done < n && !segments_.empty()) {
+  while (done < n && readySegments_ > 0) {
     Segment& s = segments_.front();
     std::size_t part;
+    bool finished = false;
     if (s.flash != nullptr) {
       part = static_cast<std::size_t>(std::min<uint64_t>(n - done, s.remaining));
       s.flash->ReadPhysical(s.address, dst + done, part);
       s.address += part;
       s.remaining -= part;
-      if (s.remaining == 0) segments_.pop_front();
+      finished = s.remaining == 0;
     } else {
       part = std::min(n - done, s.bytes.size() - s.pos);
       std::memcpy(dst + done, s.bytes.data() + s.pos, part);
       s.pos += part;
-      if (s.pos == s.bytes.size()) segments_.pop_front();
+      finished = s.pos == s.bytes.size();
+    }
+    if (finished) {
+      segments_.pop_front();
+      --readySegments_;
     }
     done += part;
   }
@@ -48,7 +79,9 @@ std::size_t RxQueue::Pop(uint8_t* dst, std::size_t n) {
 
 void RxQueue::Clear() {
   segments_.clear();
+  readySegments_ = 0;
   size_ = 0;
+  lastReadyMs_ = 0;
 }
 
 void LinkPacer::SetSpeed(uint64_t bytesPerSecond, uint64_t nowMs) {

@@ -10,11 +10,18 @@ namespace bf::sim {
 
 // The bytes the camera has sent and the host has not yet read. Flash replies are kept as a
 // range and copied straight from the flash when read, so a request for a huge range costs no
-// memory. Threads: one at a time.
+// memory. A reply may be held back until a given moment (the camera's latency); later replies
+// queue behind it, so the order never changes. Threads: one at a time.
 class RxQueue {
  public:
-  void PushBytes(std::vector<uint8_t> bytes);
-  void PushFlash(const SimFlash& flash, uint64_t address, uint64_t count);
+  // readyMs: the moment the bytes may be read (0: at once, unless earlier ones are held).
+  void PushBytes(std::vector<uint8_t> bytes, uint64_t readyMs = 0);
+  void PushFlash(const SimFlash& flash, uint64_t address, uint64_t count, uint64_t readyMs = 0);
+  // Makes the held replies due by nowMs readable.
+  void Release(uint64_t nowMs);
+  // When the next held reply becomes readable (UINT64_MAX: none held).
+  uint64_t NextReadyMs() const;
+  // Readable bytes (held replies do not count).
   uint64_t Size() const { return size_; }
   // Moves up to n bytes into dst; returns the count.
   std::size_t Pop(uint8_t* dst, std::size_t n);
@@ -27,9 +34,16 @@ class RxQueue {
     const SimFlash* flash = nullptr;
     uint64_t address = 0;
     uint64_t remaining = 0;
+    uint64_t readyMs = 0;
   };
+  void Push(Segment s, uint64_t bytes);
+  static uint64_t SizeOf(const Segment& s) {
+    return s.flash != nullptr ? s.remaining : s.bytes.size() - s.pos;
+  }
   std::deque<Segment> segments_;
+  std::size_t readySegments_ = 0;  // the readable ones are a prefix of segments_
   uint64_t size_ = 0;
+  uint64_t lastReadyMs_ = 0;
 };
 
 // The link's delivery speed: bytes become readable at bytesPerSecond after they were queued.

@@ -21,7 +21,8 @@ SimCamera::SimCamera(const SimOptions& options, TickSource& ticks)
       failCall_(options.failCall),
       failStatus_(options.failStatus),
       unplugAfterCalls_(options.unplugAfterCalls),
-      unplugAfterBytes_(options.unplugAfterBytes) {}
+      unplugAfterBytes_(options.unplugAfterBytes),
+      silentAfterBytes_(options.silentAfterBytes) {}
 
 FtStatus SimCamera::Enter(FtHandle handle, bool isOpen) {
   ++calls_;
@@ -44,6 +45,11 @@ FtStatus SimCamera::Enter(FtHandle handle, bool isOpen) {
 uint64_t SimCamera::ByteAllowance() const {
   if (unplugAfterBytes_ == 0) return kNever;
   return unplugAfterBytes_ > bytes_ ? unplugAfterBytes_ - bytes_ : 0;
+}
+
+uint64_t SimCamera::SilenceAllowance() const {
+  if (silentAfterBytes_ == 0) return kNever;
+  return silentAfterBytes_ > bytesRead_ ? silentAfterBytes_ - bytesRead_ : 0;
 }
 
 void SimCamera::CountBytes(uint64_t n) {
@@ -93,10 +99,19 @@ FtStatus SimCamera::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t
     ticks_.SleepMs(static_cast<uint32_t>(step));
   }
   const uint64_t readable = pacer_.Readable(model_.Output().Size());
-  const auto n = static_cast<std::size_t>(std::min({uint64_t{count}, readable, ByteAllowance()}));
+  const auto n = static_cast<std::size_t>(
+      std::min({uint64_t{count}, readable, ByteAllowance(), SilenceAllowance()}));
   const std::size_t got = model_.Output().Pop(static_cast<uint8_t*>(buffer), n);
   pacer_.Consumed(got);
   CountBytes(got);
+  bytesRead_ += got;
+  if (silentAfterBytes_ != 0 && bytesRead_ >= silentAfterBytes_) {
+    // Falls silent mid-reply: what it had not sent yet is lost. Once: SetMute(false) revives it.
+    silentAfterBytes_ = 0;
+    model_.SetMute(true);
+    model_.Output().Clear();
+    pacer_.Clear();
+  }
   *read = static_cast<uint32_t>(got);
   return ftstatus::kOk;
 }
@@ -210,12 +225,31 @@ void SimCamera::Replug() {
   unplugged_ = false;
   unplugAfterCalls_ = 0;
   unplugAfterBytes_ = 0;
-  open_ = false;  // a device that went away must be opened again
+  open_ = false;            // a device that went away must be opened again
+  model_.Output().Clear();  // and its buffers with it
+  pacer_.Clear();
 }
 
 void SimCamera::SetMute(bool mute) {
   std::lock_guard lock(mutex_);
   model_.SetMute(mute);
+}
+
+void SimCamera::SilentAfterReadBytes(uint64_t n) {
+  std::lock_guard lock(mutex_);
+  silentAfterBytes_ = n;
+}
+
+uint64_t SimCamera::BytesRead() const {
+  std::lock_guard lock(mutex_);
+  return bytesRead_;
+}
+
+std::vector<uint8_t> SimCamera::FlashBytes(uint64_t address, uint64_t count) const {
+  std::lock_guard lock(mutex_);
+  std::vector<uint8_t> bytes(static_cast<std::size_t>(count));
+  model_.Flash().ReadPhysical(address, bytes.data(), bytes.size());
+  return bytes;
 }
 
 void SimCamera::SetDropReplyBytes(uint32_t k) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "host/TickSource.h"
 #include "link/D2xxBackend.h"
@@ -49,6 +50,14 @@ class SimCamera final : public D2xxBackend {
   void Replug();
   // The camera keeps working but answers nothing and streams nothing.
   void SetMute(bool mute);
+  // Once the host has read n bytes in all (absolute, see BytesRead), the camera falls silent in
+  // the middle of whatever it was sending: the rest of that reply never comes, and nothing after
+  // it (as SetMute(true)). 0 = never.
+  void SilentAfterReadBytes(uint64_t n);
+  uint64_t BytesRead() const;
+  // A copy of count bytes of the flash from a physical byte address (type 0: sector * 512;
+  // type 1: PackedToLinear; type 2: the linear address), read as the camera would send them.
+  std::vector<uint8_t> FlashBytes(uint64_t address, uint64_t count) const;
   // Every later reply loses its last k bytes.
   void SetDropReplyBytes(uint32_t k);
   // n bytes that are neither header nor reply, queued now.
@@ -67,6 +76,7 @@ class SimCamera final : public D2xxBackend {
   FtStatus Enter(FtHandle handle, bool isOpen = false);
   // Bytes still allowed before an unplug-after-bytes fault (UINT64_MAX when none).
   uint64_t ByteAllowance() const;
+  uint64_t SilenceAllowance() const;
   void CountBytes(uint64_t n);
   void AdvanceTo(uint64_t nowMs);
 
@@ -85,6 +95,8 @@ class SimCamera final : public D2xxBackend {
   uint64_t unplugAfterBytes_ = 0;
   uint64_t bytes_ = 0;
   bool unplugged_ = false;
+  uint64_t silentAfterBytes_ = 0;
+  uint64_t bytesRead_ = 0;
   std::string lastError_;
 };
 

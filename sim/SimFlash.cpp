@@ -2,32 +2,13 @@
 
 #include <algorithm>
 
+#include "flash/CameraKind.h"
 #include "flash/FlashAddress.h"
 
 namespace bf::sim {
 
-namespace {
-
-uint64_t DataSizeOf(CameraType type) {
-  switch (type) {
-    case CAMERA_SECTORS:
-      return uint64_t{kDataSectorCount} * kSectorSize;
-    case CAMERA_PACKED_PAGES:
-      return kPackedFlashBytes;
-    case CAMERA_NAND_PAGES:
-      break;
-  }
-  return kNandFlashBytes;
-}
-
-uint64_t DeviceSizeOf(CameraType type) {
-  return type == CAMERA_SECTORS ? uint64_t{kSectorCount} * kSectorSize : DataSizeOf(type);
-}
-
-}  // namespace
-
 SimFlash::SimFlash(CameraType type)
-    : type_(type), dataSize_(DataSizeOf(type)), store_(DeviceSizeOf(type)) {}
+    : type_(type), dataSize_(KindOf(type).dataBytes), store_(KindOf(type).deviceBytes) {}
 
 uint64_t SimFlash::PhysicalOf(uint64_t dataOffset) const {
   if (type_ != CAMERA_SECTORS) return dataOffset;
@@ -62,20 +43,17 @@ void SimFlash::Erase() {
 }
 
 std::vector<uint8_t> SimFlash::PointerReply() const {
-  auto le32 = [](uint32_t v) {
-    return std::vector<uint8_t>{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                                static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-  };
+  const CameraKind& kind = KindOf(type_);
   switch (type_) {
     case CAMERA_SECTORS: {
       // Records are sector aligned, so the position is on a sector boundary; a partly written
       // sector still counts as written.
       const auto ordinal =
           static_cast<uint32_t>((writePos_ + kSectorSize - 1) / kSectorSize) % kDataSectorCount;
-      return le32(DataSectorAt(ordinal));
+      return EncodeFlashPointer(kind, DataSectorAt(ordinal));
     }
     case CAMERA_PACKED_PAGES:
-      return le32(LinearToPacked(static_cast<uint32_t>(writePos_)));
+      return EncodeFlashPointer(kind, LinearToPacked(static_cast<uint32_t>(writePos_)));
     case CAMERA_NAND_PAGES:
       break;
   }
@@ -85,8 +63,7 @@ std::vector<uint8_t> SimFlash::PointerReply() const {
   } else if (wrapped_) {
     last = static_cast<uint32_t>(dataSize_ - 1);
   }
-  const NandAddress a = EncodeNandAddress(last);
-  return {a.begin(), a.end()};
+  return EncodeFlashPointer(kind, last);
 }
 
 void SimFlash::ReadPhysical(uint64_t address, uint8_t* dst, std::size_t n) const {

@@ -123,6 +123,17 @@ const std::map<std::string, Setter>& Setters() {
       {"unplug_bytes",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.unplugAfterBytes); }},
       {"mute", [](const std::string& v, SimOptions& o) { return ParseBool(v, &o.mute); }},
+      {"silent_after_bytes",
+       [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.silentAfterBytes); }},
+      {"type_reply",
+       [](const std::string& v, SimOptions& o) {
+         uint8_t t = 0;
+         if (!ParseNumber(v, &t)) return false;
+         o.typeReply = t;
+         return true;
+       }},
+      {"latency_us",
+       [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.latencyUs); }},
       {"drop",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.dropReplyBytes); }},
       {"garbage",

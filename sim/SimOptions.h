@@ -37,6 +37,8 @@ struct SimOptions {
   uint32_t motionIntervalMs = 3000;  // scene change interval with the motion detector on
   uint32_t maxFps = 20;              // rate of frame-rate index 7
   uint64_t seed = 1;
+  std::optional<uint8_t> typeReply;  // answer CMD_GET_CAMERA_TYPE with this instead of `type`
+  uint32_t latencyUs = 0;            // each reply becomes readable this long after its command
 
   // Faults.
   uint32_t failCall = 0;  // 1-based index of the backend call that fails, 0 = none
@@ -44,6 +46,7 @@ struct SimOptions {
   uint64_t unplugAfterCalls = 0;  // 0 = never
   uint64_t unplugAfterBytes = 0;  // bytes read by the host; 0 = never
   bool mute = false;
+  uint64_t silentAfterBytes = 0;  // the camera falls silent once the host has read this many
   uint32_t dropReplyBytes = 0;
   uint32_t garbageBeforeFrame = 0;  // 1-based streamed frame preceded by garbage, 0 = none
   uint32_t garbageBytes = 100;

@@ -144,17 +144,6 @@ uint32_t FTD2xx::ReadWithTimeout(void* buffer, uint32_t length) {
   return total;
 }
 
-uint32_t FTD2xx::RequestFlashRange(uint32_t start, uint32_t end) {
-  WriteByte(CMD_READ_FLASH);
-  const std::array<uint8_t, 3> from = {static_cast<uint8_t>(start),
-                                       static_cast<uint8_t>(start >> 8),
-                                       static_cast<uint8_t>(start >> 16)};
-  WriteBuffer(from.data(), 3);
-  const std::array<uint8_t, 3> to = {static_cast<uint8_t>(end), static_cast<uint8_t>(end >> 8),
-                                     static_cast<uint8_t>(end >> 16)};
-  return WriteBuffer(to.data(), 3);
-}
-
 FTDClass::~FTDClass() = default;
 
 }  // namespace bf

@@ -56,9 +56,6 @@ class FTD2xx {
   // Reads until length bytes have arrived or 200 ms passed without a new byte; returns the
   // total. Every arrival restarts the 200 ms window.
   uint32_t ReadWithTimeout(void* buffer, uint32_t length);
-  // CMD_READ_FLASH, then the low 3 bytes of start and of end (end excluded), as writes of 1, 3
-  // and 3 bytes. Returns the count of the last write.
-  uint32_t RequestFlashRange(uint32_t start, uint32_t end);
 
   FtHandle Handle() const { return handle_; }
   D2xxBackend& Backend() { return *backend_; }

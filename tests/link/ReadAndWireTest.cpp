@@ -102,11 +102,6 @@ TEST_F(WireBytesTest, ByteDwordAndBufferHelpers) {
             (std::vector<Bytes>{{0x34}, {0x34, 0x12, 0x00, 0x00}, {9, 8, 7, 6, 5}}));
 }
 
-TEST_F(WireBytesTest, FlashRangeRequestIsThreeWritesOfLowBytes) {
-  EXPECT_EQ(link.RequestFlashRange(0xAB012345, 0xFF012346), 3u);
-  EXPECT_EQ(fake->Writes(), (std::vector<Bytes>{{0x0D}, {0x45, 0x23, 0x01}, {0x46, 0x23, 0x01}}));
-}
-
 TEST_F(WireBytesTest, CommandForms) {
   SendCommand(link, CMD_GET_STATUS);
   SendCommandWithValue(link, CMD_SET_FRAME_RATE, 7);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "SimRig.h"
+#include "flash/CameraKind.h"
 #include "link/BackendRegistry.h"
 #include "link/FTDException.h"
 #include "link/StatusHandshake.h"
@@ -84,7 +85,7 @@ TEST(SimFaults, DropShortensEveryReplyByItsLastBytes) {
   EXPECT_EQ(rig.Ask(CMD_GET_STATUS).size(), 13u);
   EXPECT_EQ(rig.Ask(CMD_GET_CLOCK).size(), 1u);
   EXPECT_TRUE(rig.Ask(CMD_GET_CAMERA_TYPE).empty());
-  rig.link.RequestFlashRange(192, 194);
+  RequestFlashRange(rig.link, 192, 194);
   EXPECT_EQ(rig.Drain().size(), 1021u);
 }
 
@@ -111,8 +112,8 @@ TEST(SimFaults, GarbageComesBeforeTheChosenFrame) {
 TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
   SimRig rig;
   rig.camera->SetBytesPerSecond(10'000);
-  rig.clock.Advance(30'000);             // an idle link banks nothing for later
-  rig.link.RequestFlashRange(192, 200);  // 4096 bytes
+  rig.clock.Advance(30'000);              // an idle link banks nothing for later
+  RequestFlashRange(rig.link, 192, 200);  // 4096 bytes
   const uint64_t start = rig.clock.NowMs();
   // One read waits its 200 ms and gets what the link carried meanwhile.
   EXPECT_NEAR(static_cast<double>(rig.ReadOnce(4096).size()), 2000.0, 20.0);
@@ -140,12 +141,44 @@ TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
               0.2 * static_cast<double>(first->payload.size() + 16));
 }
 
+TEST(SimFaults, LatencyHoldsEachReplyAndKeepsTheirOrder) {
+  sim::SimOptions o;
+  o.latencyUs = 1500;  // two milliseconds of the clock
+  SimRig rig(o);
+  const uint64_t t0 = rig.clock.NowMs();
+  rig.link.WriteByte(CMD_GET_CAMERA_TYPE);
+  EXPECT_EQ(rig.Queued(), 0u) << "not readable before its time";
+  rig.link.WriteByte(CMD_GET_WRAP_FLAG);
+  const auto both = rig.ReadOnce(2);
+  EXPECT_EQ(both, (std::vector<uint8_t>{0, 0}));
+  EXPECT_EQ(rig.clock.NowMs() - t0, 2u);
+  RequestFlashRange(rig.link, 192, 194);
+  EXPECT_EQ(rig.Queued(), 0u);
+  rig.clock.Advance(2);
+  EXPECT_EQ(rig.Queued(), 1024u);
+}
+
+TEST(SimFaults, SilentAfterBytesCutsTheReplyUnderWay) {
+  sim::SimOptions o;
+  o.silentAfterBytes = 700;
+  SimRig rig(o);
+  RequestFlashRange(rig.link, 192, 196);  // 2048 bytes asked
+  std::vector<uint8_t> buffer(2048);
+  EXPECT_EQ(rig.link.ReadWithTimeout(buffer.data(), 2048), 700u);
+  EXPECT_EQ(rig.Queued(), 0u);
+  EXPECT_TRUE(rig.Ask(CMD_GET_CAMERA_TYPE).empty()) << "silent from then on";
+  EXPECT_EQ(rig.camera->BytesRead(), 700u);
+  rig.camera->SetMute(false);
+  EXPECT_EQ(rig.Ask(CMD_GET_CAMERA_TYPE).size(), 1u);
+}
+
 TEST(SimOptionsParsing, KeysValuesAndErrors) {
   std::string error;
   auto o = sim::ParseSimOptions(
       "type=2,size=640x480,frames=5,recordings=2,damaged,wrapped=1,notready=2,erase_ms=100,"
       "speed=0,md_interval=500,fail_call=7:4,unplug_calls=9,unplug_bytes=99,mute=0,drop=1,"
-      "garbage=3:20,seed=5,clock=1000,rate=7,compression=4,mono=1,md=1,max_fps=30",
+      "garbage=3:20,seed=5,clock=1000,rate=7,compression=4,mono=1,md=1,max_fps=30,"
+      "latency_us=1000,silent_after_bytes=4096,type_reply=3",
       sim::SimOptions::Demo(), &error);
   ASSERT_TRUE(o.has_value()) << error;
   EXPECT_EQ(o->type, CAMERA_NAND_PAGES);
@@ -159,6 +192,9 @@ TEST(SimOptionsParsing, KeysValuesAndErrors) {
   EXPECT_EQ(o->bytesPerSecond, 0u);
   EXPECT_EQ(o->clock, 1000u);
   EXPECT_FALSE(o->clockFromHost);
+  EXPECT_EQ(o->latencyUs, 1000u);
+  EXPECT_EQ(o->silentAfterBytes, 4096u);
+  EXPECT_EQ(o->typeReply, 3);
   for (const char* bad : {"type=3", "size=100x100", "speed=fast", "bogus=1", "rate=8",
                           "fail_call=2:0", "max_fps=5"}) {
     error.clear();

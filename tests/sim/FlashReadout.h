@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "SimRig.h"
+#include "flash/CameraKind.h"
 #include "flash/FlashAddress.h"
 #include "link/CameraCommands.h"
 
@@ -17,7 +18,7 @@ inline std::vector<uint8_t> ReadSectors(SimRig& rig, uint32_t first, uint32_t en
   std::vector<uint8_t> out;
   for (uint32_t s = first; s < end;) {
     const uint32_t next = std::min(end, s + 124);
-    rig.link.RequestFlashRange(s, next);
+    RequestFlashRange(rig.link, s, next);
     std::vector<uint8_t> chunk((next - s) * kSectorSize);
     chunk.resize(rig.link.ReadWithTimeout(chunk.data(), static_cast<uint32_t>(chunk.size())));
     out.insert(out.end(), chunk.begin(), chunk.end());

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FlashReadout.h"
+#include "flash/CameraKind.h"
 #include "flash/FlashAddress.h"
 #include "frames/HeaderGenerator.h"
 #include "frames/JpegInfo.h"
@@ -202,9 +203,9 @@ TEST(SimFlash, EraseAnswersAfterTheEraseTimeThenTheFlashIsEmpty) {
 
 TEST(SimFlash, ReadRequestsReturnExactlyTheirRangeAndNothingForAnEmptyRange) {
   SimRig sectors(Options(CAMERA_SECTORS));
-  sectors.link.RequestFlashRange(500, 503);
+  RequestFlashRange(sectors.link, 500, 503);
   EXPECT_EQ(sectors.Drain().size(), 3u * 512);
-  sectors.link.RequestFlashRange(503, 500);
+  RequestFlashRange(sectors.link, 503, 500);
   EXPECT_TRUE(sectors.Drain().empty());
 
   SimRig packed(Options(CAMERA_PACKED_PAGES));

@@ -1,0 +1,128 @@
+#include "flash/CopySession.h"
+
+#include "flash/CopyState.h"
+#include "flash/NandReadout.h"
+#include "flash/PackedReadout.h"
+#include "flash/SectorReader.h"
+#include "flash/SectorReadout.h"
+
+namespace bf {
+
+namespace {
+
+// Step A: the camera type, then that type's flow.
+void StartReadout(CopyState& state) {
+  state.running = 1;
+  state.outcome = CopyOutcome::Running;
+  uint8_t type = 0xFF;
+  try {
+    state.Link().WriteByte(CMD_GET_CAMERA_TYPE);
+    state.Link().Read(&type, 1);
+  } catch (...) {
+    // A camera gone before the first question: its text, then the dialog closes.
+    state.ReportCurrentFailure();
+    state.Close(kCopyResultOk, CopyOutcome::Failed);
+    return;
+  }
+  state.cameraType = type;
+  state.kind = FindCameraKind(type);
+  if (state.kind == nullptr) {
+    state.prompts.ShowMessage(kWrongTypeText, "", MessageIcon::None);
+    state.Close(kCopyResultOk, CopyOutcome::WrongType);
+    return;
+  }
+  switch (state.kind->type) {
+    case CAMERA_SECTORS:
+      SaveSectorFlash(state);
+      break;
+    case CAMERA_PACKED_PAGES:
+      SavePackedFlash(state);
+      break;
+    case CAMERA_NAND_PAGES:
+      SaveNandFlash(state);
+      break;
+  }
+}
+
+}  // namespace
+
+CopySession::CopySession(const CopyServices& services)
+    : state_(std::make_unique<CopyState>(services)) {}
+
+CopySession::~CopySession() {
+  CopyState& s = *state_;
+  s.alive.reset();  // calls still queued for the GUI thread do nothing from now on
+  s.running = 0;
+  if (s.reader) {
+    s.reader->Join();
+    s.link = &s.reader->TakeLink();
+    s.output = s.reader->TakeOutput();
+    s.reader.reset();
+  }
+  s.StopTimer();
+  if (s.output) s.output->Commit();  // nobody is left to tell about a failure here
+}
+
+void CopySession::OnFirstPaint() {
+  if (state_->started) return;
+  state_->started = true;
+  StartReadout(*state_);
+}
+
+void CopySession::OnTimer(uint32_t id) {
+  CopyState& s = *state_;
+  if (UpdateProgress(id, s.elapsedMs, s.doneBytes.load(), s.totalBytes.load(), s.display)) {
+    s.host.ShowProgress(s.display);
+  }
+}
+
+void CopySession::Cancel() {
+  state_->running = 0;
+}
+
+const CopyDisplay& CopySession::Display() const {
+  return state_->display;
+}
+
+bool CopySession::Started() const {
+  return state_->started;
+}
+
+bool CopySession::Finished() const {
+  return state_->finished;
+}
+
+CopySummary CopySession::Summary() const {
+  const CopyState& s = *state_;
+  CopySummary summary;
+  summary.outcome = s.outcome;
+  summary.cameraType = s.cameraType;
+  summary.totalBytes = s.totalBytes.load();
+  summary.doneBytes = s.doneBytes.load();
+  summary.bytesAsked = s.bytesAsked.load();
+  summary.bytesReceived = s.bytesReceived.load();
+  summary.chunks = s.chunks.load();
+  summary.shortChunks = s.shortChunks.load();
+  summary.files = s.files;
+  summary.failure = s.failure;
+  summary.result = s.result;
+  return summary;
+}
+
+bool CopySession::Running() const {
+  return state_->running.load() != 0;
+}
+
+uint32_t CopySession::DoneBytes() const {
+  return state_->doneBytes.load();
+}
+
+uint32_t CopySession::TotalBytes() const {
+  return state_->totalBytes.load();
+}
+
+uint32_t CopySession::ElapsedMs() const {
+  return state_->elapsedMs;
+}
+
+}  // namespace bf

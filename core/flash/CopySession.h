@@ -1,0 +1,182 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "flash/CopyOutput.h"
+#include "flash/RangeChooser.h"
+#include "host/UserPrompts.h"
+#include "link/FTD2xx.h"
+
+namespace bf {
+
+// The copy of the camera's flash into a recording file, as the copy dialog ("Копирование...")
+// runs it. CopySession is the dialog's presenter: it owns the whole flow and its state; the Qt
+// dialog and `bfk copy` only render CopyDisplay and forward the person's input.
+//
+// How a host drives it (every call on the GUI thread unless said otherwise):
+//   1. construct it with the link, the prompts, the host and the range chooser;
+//   2. on the dialog's first paint call OnFirstPaint() (later paints may call it again: it
+//      starts the readout only once). It asks the camera for its type and runs that type's
+//      flow. The page-addressed flows (types 1 and 2) run to their end inside this call and
+//      call UserPrompts::PumpEvents() after every chunk, so timer ticks and Cancel are handled
+//      nested in it. The sector flow (type 0) starts its worker thread and returns at once;
+//   3. forward every tick of the timers the session starts (CopyDialogHost::StartTimer) to
+//      OnTimer(id); the session then calls CopyDialogHost::ShowProgress with new texts;
+//   4. forward the Cancel button, Escape and a window-close request to Cancel(); the dialog
+//      closes when the flow notices, after the chunk under way;
+//   5. run the calls the session posts (CopyDialogHost::PostToGui) on the GUI thread;
+//   6. end the modal run when CopyDialogHost::CloseDialog(result) comes (exactly once per
+//      session, possibly from inside OnFirstPaint), then destroy the session.
+// Destroying the session joins its worker thread on every path, so the link is the host's
+// again when the destructor returns.
+
+// Results the dialog closes with.
+inline constexpr int kCopyResultOk = 1;
+inline constexpr int kCopyResultCancel = 2;
+
+// The progress timers: id 2 for the page-addressed copies (the elapsed time is the measured
+// transfer time of the chunks), id 3 for the sector copy (each tick counts one second).
+inline constexpr uint32_t kPagedCopyTimerId = 2;
+inline constexpr uint32_t kSectorCopyTimerId = 3;
+inline constexpr uint32_t kCopyTimerPeriodMs = 1000;
+
+// What the copy dialog shows. The texts start as the dialog template has them.
+struct CopyDisplay {
+  int position = 0;                 // progress bar, 0..1000
+  std::string elapsed = "00:00";    // "Прошло времени:"
+  std::string remaining = "00:00";  // "Осталось:" (kept as it was while the speed is 0)
+  std::string speed = "0000";       // "Скорость:", KiB per second
+  // The numbers behind the texts, for hosts that show more (bfk's progress line).
+  uint32_t doneBytes = 0;
+  uint32_t totalBytes = 0;
+  uint32_t elapsedSeconds = 0;
+  uint32_t speedKiBPerSecond = 0;
+  uint32_t remainingSeconds = 0;  // meaningful once the speed is non-zero
+};
+
+// What the session needs of the window that shows it.
+class CopyDialogHost {
+ public:
+  virtual ~CopyDialogHost() = default;
+  // ANY THREAD (the sector reader uses it). Queues fn to run on the GUI thread after the
+  // handler running there now, in the order posted; PumpEvents runs queued calls too. Calls
+  // that run after the session is gone do nothing, so the host may run them at any later time.
+  virtual void PostToGui(std::function<void()> fn) = 0;
+  // GUI thread. A periodic timer whose every tick the host passes to CopySession::OnTimer(id).
+  virtual void StartTimer(uint32_t id, uint32_t periodMs) = 0;
+  virtual void StopTimer(uint32_t id) = 0;
+  // GUI thread. Shows the display (only when something changed).
+  virtual void ShowProgress(const CopyDisplay& display) = 0;
+  // GUI thread. Ends the modal run with result once the handler running now returns.
+  virtual void CloseDialog(int result) = 0;
+  // GUI thread. The window given to the range chooser as its parent (opaque, may be null).
+  virtual void* ParentWindow() = 0;
+};
+
+// One CMD_READ_FLASH exchange of the copy.
+struct CopyChunk {
+  uint32_t start = 0;      // first address of the request, in the camera type's address form
+  uint32_t asked = 0;      // bytes the request asked for
+  uint32_t received = 0;   // bytes that arrived
+  uint32_t fileIndex = 0;  // 0: the chosen file; 1: the second file of a range past the end
+};
+
+// Per-chunk news for hosts that report more than the dialog shows (bfk's copy report).
+class CopyProgressSink {
+ public:
+  virtual ~CopyProgressSink() = default;
+  // Called on the thread that copies: the sector reader for type 0, the GUI thread for types 1
+  // and 2. Must be thread-safe and quick, and must not touch widgets.
+  virtual void OnChunk(const CopyChunk& chunk) = 0;
+};
+
+// How a session ended.
+enum class CopyOutcome {
+  NotStarted,
+  Running,
+  Completed,   // the whole range was requested; see CopySummary::Complete for the bytes
+  Cancelled,   // Cancel ended the copy; the file holds every chunk received
+  Failed,      // a link, file or address failure ended it (failure holds the text shown)
+  WrongType,   // the camera type reply was not 0, 1 or 2 (or did not come)
+  FlashEmpty,  // "Флеш-память камеры пуста"
+  Declined,    // the person declined the range or the file
+  NoFrame,     // no frame after the write pointer, or a range boundary without a frame
+};
+
+struct CopySummary {
+  CopyOutcome outcome = CopyOutcome::NotStarted;
+  int cameraType = -1;         // the camera's reply, -1 before it came
+  uint32_t totalBytes = 0;     // TotalBytes: what the flow expected to copy
+  uint32_t doneBytes = 0;      // DoneBytes: what it counted (type 0 counts short chunks in full)
+  uint64_t bytesAsked = 0;     // sum over the requests sent
+  uint64_t bytesReceived = 0;  // sum of what arrived
+  uint32_t chunks = 0;
+  uint32_t shortChunks = 0;        // requests answered with fewer bytes than asked
+  std::vector<std::string> files;  // files written and in place, in order
+  std::string failure;             // the failure's message, when the outcome is Failed
+  int result = 0;                  // the result the dialog closed with, 0 while open
+
+  // Every byte asked for arrived and went to disk: the only outcome worth an exit status 0.
+  bool Complete() const {
+    return outcome == CopyOutcome::Completed && bytesReceived == bytesAsked &&
+           doneBytes == totalBytes;
+  }
+};
+
+struct CopyServices {
+  FTD2xx& link;          // borrowed; the worker uses it while it runs, never both at once
+  UserPrompts& prompts;  // GUI thread only
+  CopyDialogHost& host;
+  RangeChooser& rangeChooser;            // the type 2 range dialog
+  CopyProgressSink* progress = nullptr;  // optional
+  CopyOutputFactory makeOutput = {};     // empty: files through the replacing writer
+};
+
+class CopyState;  // the flows' shared state (flash/CopyState.h)
+
+class CopySession {
+ public:
+  explicit CopySession(const CopyServices& services);
+  // GUI thread. A worker still running is cancelled and joined first; a file still open is
+  // put in place with what it holds.
+  ~CopySession();
+  CopySession(const CopySession&) = delete;
+  CopySession& operator=(const CopySession&) = delete;
+
+  // GUI thread. Starts the readout on the first call only.
+  void OnFirstPaint();
+  // GUI thread. A tick of timer id (2 or 3); updates the display and shows it.
+  void OnTimer(uint32_t id);
+  // GUI thread. Clears Running and nothing else.
+  void Cancel();
+
+  // GUI thread.
+  const CopyDisplay& Display() const;
+  bool Started() const;
+  bool Finished() const;  // CloseDialog has been called
+  CopySummary Summary() const;
+  // Any thread.
+  bool Running() const;
+  uint32_t DoneBytes() const;
+  uint32_t TotalBytes() const;
+  // GUI thread.
+  uint32_t ElapsedMs() const;
+
+ private:
+  std::unique_ptr<CopyState> state_;
+};
+
+// Formats s seconds as "%M:%S" of the duration: minutes of the hour, then seconds, two digits
+// each; hours are not shown (3,600 s is "00:00").
+std::string FormatDuration(uint32_t seconds);
+
+// One timer tick's update of the display from the counters. For timer 3 the tick itself counts
+// 1000 ms into elapsedMs first; timer 2 changes nothing while elapsedMs is below 1000. Returns
+// whether the display changed. Never divides by a zero total or a zero speed.
+bool UpdateProgress(uint32_t timerId, uint32_t& elapsedMs, uint32_t doneBytes, uint32_t totalBytes,
+                    CopyDisplay& display);
+
+}  // namespace bf

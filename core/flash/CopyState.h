@@ -1,0 +1,141 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "flash/CameraKind.h"
+#include "flash/CopySession.h"
+
+namespace bf {
+
+class SectorReader;
+
+inline constexpr const char* kEmptyFlashText = "Флеш-память камеры пуста";
+inline constexpr const char* kWrongTypeText = "Не возможно сохранить. Неправильный тип камеры.";
+inline constexpr const char* kNoFrameAfterPointerText =
+    "Не возможно сохранить. \nОшибка при чтении содержимого памяти";
+inline constexpr const char* kNoStartHeaderText = "Начальный блок не содержит заголовка JPEG";
+inline constexpr const char* kNoEndTrailerText = "Конечный блок не содержит хвостовика JPEG";
+inline constexpr const char* kReadBlockErrorText = "Read 64k-block error!";
+inline constexpr const char* kRecordingFilter = "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||";
+
+// A write, flush or close of an output file failed: errno and the name for FileErrorText.
+class CopyFileError : public std::runtime_error {
+ public:
+  CopyFileError(uint32_t code, const std::string& path);
+  uint32_t Code() const { return code_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  uint32_t code_;
+  std::string path_;
+};
+
+// A boundary search of the NAND copy got fewer bytes than its window.
+class FlashReadError : public std::runtime_error {
+ public:
+  FlashReadError() : std::runtime_error(kReadBlockErrorText) {}
+};
+
+// The flows' shared state: what the copy dialog holds in its fields. Owned by CopySession.
+//
+// Threads: everything is GUI-thread state except the atomics, which the sector reader shares
+// while it runs (Running written by Cancel on the GUI thread, the byte counters written by the
+// copying thread and read by the timer handler, the chunk statistics written by the copying
+// thread). While the reader runs it alone holds the link and the output file: `link` and
+// `output` are empty here then, and come back when it is joined.
+class CopyState {
+ public:
+  explicit CopyState(const CopyServices& services);
+  ~CopyState();
+
+  UserPrompts& prompts;
+  CopyDialogHost& host;
+  RangeChooser& rangeChooser;
+  CopyProgressSink* progress;
+  CopyOutputFactory makeOutput;
+  TickSource& ticks;
+  FTD2xx* link;  // null while the sector reader holds it
+
+  std::atomic<int> running{0};
+  std::atomic<uint32_t> doneBytes{0};
+  std::atomic<uint32_t> totalBytes{0};
+  uint32_t elapsedMs = 0;
+  CopyDisplay display;
+
+  std::atomic<uint64_t> bytesAsked{0};
+  std::atomic<uint64_t> bytesReceived{0};
+  std::atomic<uint32_t> chunks{0};
+  std::atomic<uint32_t> shortChunks{0};
+
+  bool started = false;
+  bool finished = false;
+  int cameraType = -1;
+  const CameraKind* kind = nullptr;
+  CopyOutcome outcome = CopyOutcome::NotStarted;
+  std::string failure;
+  int result = 0;
+  std::vector<std::string> files;
+  std::optional<uint32_t> timerId;
+  std::unique_ptr<CopyOutput> output;  // the file being written, when one is open
+  std::unique_ptr<SectorReader> reader;
+  // A failure inside the range chooser's callback, kept for when the chooser returns.
+  std::exception_ptr callbackFailure;
+  // Posted calls hold a weak reference: they do nothing once the session is gone.
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
+
+  FTD2xx& Link();
+  // Runs fn on the GUI thread later, unless the session is gone by then. Any thread.
+  void Post(std::function<void(CopyState&)> fn);
+
+  // Counts one exchange of the copy and tells the progress sink. The copying thread.
+  void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
+
+  void StartTimer(uint32_t id);
+  void StopTimer();
+  // Opens a new output file; a failure is shown at once (file error text) and gives nothing.
+  std::unique_ptr<CopyOutput> OpenOutput(const std::string& path);
+  // Puts a file in place with what it holds. A failure not reported yet is shown; returns false
+  // then. Null does nothing.
+  bool CommitOutput(std::unique_ptr<CopyOutput> file);
+  // Stops the timer, puts the open file in place and asks the host to close the dialog.
+  void Close(int result, CopyOutcome outcome);
+
+  // Shows the failure in flight (call inside a catch block) the way the copy dialog reports
+  // it, and records it: a link failure's text with the error icon, an address operation's own
+  // message (and "Out of memory." for a general failure), a file failure's standard text, any
+  // other failure's text.
+  void ReportCurrentFailure();
+  void ReportFailure(std::exception_ptr failure);
+
+  // The file error already shown, so that the commit after it does not show it again.
+  uint32_t reportedFileError = 0;
+  std::string reportedFilePath;
+};
+
+// Writes a chunk; a failure throws CopyFileError.
+void WriteChunk(CopyOutput& file, std::span<const uint8_t> bytes);
+
+// The save dialog of every flow: no initial name, default extension "bfk", the recording
+// filter, overwrite confirmation and no read-only check box. GUI thread.
+std::optional<std::string> ChooseSaveFile(UserPrompts& prompts);
+
+// The pointer and wrap flag in the camera type's form, each read with one Read into a zeroed
+// buffer (a camera that does not answer gives zeros). Throws FTDException.
+struct FlashPointerReply {
+  uint32_t pointer = 0;
+  uint8_t wrapFlag = 0;
+};
+FlashPointerReply ReadPointerAndWrap(FTD2xx& link, const CameraKind& kind);
+
+// Step B: the pointer and wrap flag; an empty flash ("Флеш-память камеры пуста") closes the
+// dialog with the cancel result and gives nothing.
+std::optional<FlashPointerReply> QueryFlashPointer(CopyState& state);
+
+}  // namespace bf

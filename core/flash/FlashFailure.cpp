@@ -1,0 +1,18 @@
+#include "flash/FlashFailure.h"
+
+namespace bf {
+
+std::string ReportAddressFailure(UserPrompts& prompts, const FlashAddressFailure& failure) {
+  std::string last;
+  if (!failure.Message().empty()) {
+    prompts.ShowMessage(failure.Message(), "", MessageIcon::Error);
+    last = failure.Message();
+  }
+  if (dynamic_cast<const GeneralFailure*>(&failure) != nullptr) {
+    prompts.ShowMessage(kGeneralFailureText, "", MessageIcon::Error);
+    last = kGeneralFailureText;
+  }
+  return last;
+}
+
+}  // namespace bf

@@ -1,0 +1,188 @@
+#include "flash/NandReadout.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "flash/CameraKind.h"
+#include "flash/CopyState.h"
+#include "flash/FlashAddress.h"
+#include "frames/FrameHeader.h"
+
+namespace bf {
+
+namespace {
+
+constexpr uint32_t kWindowBytes = 65'535;
+constexpr uint32_t kChunkBytes = 524'289;
+constexpr uint32_t kSectorLastOffset = kNandSectorBytes - 1;
+
+std::vector<uint8_t> ReadWindow(FTD2xx& link, uint32_t first, uint32_t length) {
+  SendReadRequest(link, KindOf(CAMERA_NAND_PAGES), first, first + length - 1);
+  std::vector<uint8_t> window(length);
+  if (link.ReadWithTimeout(window.data(), length) < length) throw FlashReadError();
+  return window;
+}
+
+}  // namespace
+
+bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header) {
+  const std::vector<uint8_t> window = ReadWindow(link, address, kWindowBytes);
+  for (uint32_t i = 0; i + kFrameHeaderSize <= kWindowBytes; ++i) {
+    if (IsFrameHeader(window.data() + i)) {
+      address += i;
+      if (header != nullptr) std::memcpy(header, window.data() + i, kFrameHeaderSize);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool FindJpegEnd(FTD2xx& link, uint32_t& address) {
+  const uint32_t start = address >= kWindowBytes - 1 ? address - (kWindowBytes - 1) : 0;
+  const std::vector<uint8_t> window = ReadWindow(link, start, address - start + 1);
+  for (std::size_t i = window.size() - 1; i >= 1; --i) {
+    if (window[i - 1] == 0xFF && window[i] == 0xD9) {
+      address = start + static_cast<uint32_t>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& file,
+                   uint32_t fileIndex) {
+  FTD2xx& link = state.Link();
+  const CameraKind& kind = KindOf(CAMERA_NAND_PAGES);
+  const uint32_t count = last - first + 1;
+  uint32_t copied = 0;
+  uint64_t cur = first;
+  std::vector<uint8_t> buffer(kChunkBytes);
+  while (copied < count && state.running.load() != 0) {
+    const uint32_t t0 = state.ticks.TickCount();
+    // Never past last: after short chunks the rest of the count is not asked for beyond it.
+    const auto length =
+        static_cast<uint32_t>(std::min<uint64_t>({count - copied, kChunkBytes, last - cur + 1}));
+    const auto chunkEnd = static_cast<uint32_t>(cur + length - 1);
+    SendReadRequest(link, kind, static_cast<uint32_t>(cur), chunkEnd);
+    const uint32_t received = link.ReadWithTimeout(buffer.data(), length);
+    state.doneBytes.fetch_add(received);
+    copied += received;
+    WriteChunk(file, std::span(buffer.data(), received));
+    state.CountChunk(static_cast<uint32_t>(cur), length, received, fileIndex);
+    cur = uint64_t{chunkEnd} + 1;
+    state.elapsedMs += state.ticks.TickCount() - t0;
+    state.prompts.PumpEvents();
+    if (cur > last) return true;
+  }
+  return copied >= count;
+}
+
+uint8_t nand::SectorHeaderCallback(void* context, uint8_t sector, uint8_t* header) {
+  if (context == nullptr) return 0;
+  auto& state = *static_cast<CopyState*>(context);
+  if (state.callbackFailure) return 0;
+  try {
+    uint32_t address = NandSectorStart(sector);
+    return FindFrameHeader(state.Link(), address, header) ? 1 : 0;
+  } catch (...) {
+    // Nothing may unwind through the chooser's dialog; the flow reports it when it returns.
+    state.callbackFailure = std::current_exception();
+    return 0;
+  }
+}
+
+std::string SecondFileName(const std::string& chosen) {
+  const std::size_t slash = chosen.find_last_of("/\\");
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = chosen.rfind('.');
+  const std::string extension =
+      dot == std::string::npos || dot < nameStart ? "" : chosen.substr(dot + 1);
+  return chosen + "`." + extension;
+}
+
+void SaveNandFlash(CopyState& state) {
+  // The copy phase has its own handling below; everything before it ends here on a failure.
+  std::optional<FlashPointerReply> pointer;
+  uint8_t startSector = 0;
+  uint8_t endSector = 0;
+  std::string path;
+  uint32_t start = 0;
+  uint32_t end = 0;
+  try {
+    pointer = QueryFlashPointer(state);
+    if (!pointer) return;
+    const uint8_t wrapByte = IsWrapped(pointer->wrapFlag) ? 1 : 0;
+    const uint8_t pointerSector = NandSectorOf(pointer->pointer);
+    const uint8_t confirmed = state.rangeChooser.ChooseRange(pointerSector, wrapByte, &startSector,
+                                                             &endSector, state.host.ParentWindow(),
+                                                             &state, nand::SectorHeaderCallback);
+    if (state.callbackFailure) std::rethrow_exception(state.callbackFailure);
+    if (confirmed == 0) {
+      state.Close(kCopyResultCancel, CopyOutcome::Declined);
+      return;
+    }
+    const auto chosen = ChooseSaveFile(state.prompts);
+    if (!chosen) {
+      state.Close(kCopyResultCancel, CopyOutcome::Declined);
+      return;
+    }
+    path = *chosen;
+    state.output = state.OpenOutput(path);
+    if (!state.output) {
+      state.Close(kCopyResultOk, CopyOutcome::Failed);
+      return;
+    }
+    start = NandSectorStart(startSector);
+    if (!FindFrameHeader(state.Link(), start, nullptr)) {
+      state.prompts.ShowMessage(kNoStartHeaderText, "", MessageIcon::None);
+      state.Close(kCopyResultCancel, CopyOutcome::NoFrame);
+      return;
+    }
+    if (endSector == pointerSector && !IsWrapped(pointer->wrapFlag)) {
+      end = pointer->pointer;  // the byte at the pointer is the last one copied
+    } else {
+      end = NandSectorStart(endSector) + kSectorLastOffset;
+      if (!FindJpegEnd(state.Link(), end)) {
+        state.prompts.ShowMessage(kNoEndTrailerText, "", MessageIcon::None);
+        state.Close(kCopyResultCancel, CopyOutcome::NoFrame);
+        return;
+      }
+    }
+    state.elapsedMs = 0;
+    state.StartTimer(kPagedCopyTimerId);
+    state.doneBytes = 0;
+  } catch (...) {
+    state.ReportCurrentFailure();
+    state.Close(kCopyResultOk, CopyOutcome::Failed);
+    return;
+  }
+
+  state.outcome = CopyOutcome::Running;
+  CopyOutcome outcome = CopyOutcome::Completed;
+  std::unique_ptr<CopyOutput> second;  // kept out here: a failure still puts it in place
+  try {
+    bool reached = false;
+    if (start <= end) {
+      state.totalBytes = end - start + 1;
+      reached = CopyNandRange(state, start, end, *state.output, 0);
+    } else {
+      state.totalBytes = end - start + (kNandFlashBytes + 1);
+      reached = CopyNandRange(state, start, kNandLastByte, *state.output, 0);
+      second = state.OpenOutput(SecondFileName(path));
+      if (!second) {
+        outcome = CopyOutcome::Failed;
+      } else {
+        reached = CopyNandRange(state, 0, end, *second, 1) && reached;
+      }
+    }
+    if (outcome != CopyOutcome::Failed && !reached) outcome = CopyOutcome::Cancelled;
+  } catch (...) {
+    state.ReportCurrentFailure();
+    outcome = CopyOutcome::Failed;
+  }
+  if (!state.CommitOutput(std::move(second))) outcome = CopyOutcome::Failed;
+  state.Close(kCopyResultOk, outcome);
+}
+
+}  // namespace bf

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "flash/CopyOutput.h"
+#include "link/FTD2xx.h"
+
+namespace bf {
+
+class CopyState;
+
+// The copy of a type 2 camera: the person picks a range of 4 MiB sectors in the range chooser;
+// the start moves to the first frame of the start sector, the end to the last JPEG end in the
+// end sector (or to the write pointer when the end sector holds it and the flash has not
+// wrapped); a range past the end of the flash goes into two files. GUI thread, events pumped
+// after every chunk.
+void SaveNandFlash(CopyState& state);
+
+// Looks for the first frame header lying whole in the 65,535 bytes from address (one
+// request). Found: address moves to it and its 16 bytes go to header (when given). Throws
+// FlashReadError when fewer bytes arrive, and FTDException.
+bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header);
+
+// Looks backwards through the 65,535 bytes ending at address (from 0 below that) for the last
+// FF D9 pair; found: address moves to its D9. Throws FlashReadError when fewer bytes arrive,
+// and FTDException.
+bool FindJpegEnd(FTD2xx& link, uint32_t& address);
+
+// Copies the inclusive linear range [first, last] into file in requests of at most 524,289
+// bytes, while Running is set; ends once the requests have reached last, also when a camera
+// sent short chunks. Returns whether it reached last.
+bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& file,
+                   uint32_t fileIndex);
+
+namespace nand {
+// The range chooser's callback (of type bf::SectorHeaderCallback): context is the CopyState.
+// A failure is kept for the flow (reported when the chooser returns) and answers 0, as does
+// every later call.
+uint8_t SectorHeaderCallback(void* context, uint8_t sector, uint8_t* header);
+}  // namespace nand
+
+// The chosen path, a grave accent, a full stop and the chosen file's extension (the text after
+// the last dot of its name).
+std::string SecondFileName(const std::string& chosen);
+
+}  // namespace bf

@@ -1,0 +1,222 @@
+// Every device call of each flow failing once, and the device unplugging from it on; file
+// failures. Each must end with the right message, a file holding exactly the chunks reported,
+// and a next copy that succeeds.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "CopyRig.h"
+#include "link/FTDException.h"
+#include "link/StatusText.h"
+
+namespace bf::test {
+namespace {
+
+constexpr uint32_t P(uint32_t page, uint32_t column) {
+  return MakePackedAddress(page, column);
+}
+
+// One small copy per camera type, its flash laid out the same way every time.
+void Prepare(CopyRig& r, CameraType type) {
+  switch (type) {
+    case CAMERA_SECTORS:
+      r.WriteFrames(uint64_t{192} * kSectorSize, 3);
+      r.SetPointer(192 + 300, false);
+      break;
+    case CAMERA_PACKED_PAGES:
+      r.WriteFrames(0, 3);
+      r.SetPointer(P(600, 7), false);
+      break;
+    case CAMERA_NAND_PAGES:
+      r.WriteFrames(1'000, 3);
+      r.SetPointer(kNandSectorBytes + 1'200'000, false);
+      r.chooser.look = {0, 1};
+      r.chooser.range = {{0, 1}};
+      break;
+  }
+}
+
+// The bytes the file must hold: each reported chunk's first bytes as the camera holds them
+// (type 0 chunks at their full length, what did not arrive as zeros).
+std::vector<uint8_t> ExpectedFile(CopyRig& r, CameraType type) {
+  std::vector<uint8_t> out;
+  for (const CopyChunk& c : r.log->Chunks()) {
+    uint64_t address = c.start;
+    if (type == CAMERA_SECTORS) address *= kSectorSize;
+    if (type == CAMERA_PACKED_PAGES) address = PackedToLinear(c.start);
+    auto bytes = r.rig.camera->FlashBytes(address, c.asked);
+    if (type == CAMERA_SECTORS) {
+      std::fill(bytes.begin() + c.received, bytes.end(), 0);
+    } else {
+      bytes.resize(c.received);
+    }
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  return out;
+}
+
+void ExpectNextCopySucceeds(CopyRig& r, CameraType type, const std::string& file) {
+  r.Fresh();
+  r.rig.clock.Advance(1000);  // the person reads the message and starts again
+  if (r.rig.link.GetStatusCode() != 0) {
+    r.rig.link.Close();
+    r.rig.link.Open(0);
+  }
+  const CopySummary s = r.Run(file);
+  EXPECT_EQ(s.outcome, CopyOutcome::Completed);
+  EXPECT_TRUE(s.Complete());
+  EXPECT_SAME_BYTES(ReadFile(file), ExpectedFile(r, type));
+  EXPECT_TRUE(r.prompts.shown.empty());
+}
+
+class CopyFaultSweep : public ::testing::TestWithParam<CameraType> {};
+
+TEST_P(CopyFaultSweep, EveryCallFailingOnceAndAsAnUnplug) {
+  const CameraType type = GetParam();
+  uint64_t calls = 0;
+  {
+    CopyRig r(type);
+    Prepare(r, type);
+    const uint64_t before = r.rig.camera->CallCount();
+    const CopySummary s = r.Run(r.dir.File("clean.bfk"));
+    ASSERT_EQ(s.outcome, CopyOutcome::Completed);
+    calls = r.rig.camera->CallCount() - before;
+  }
+  ASSERT_GT(calls, 10u);
+  for (bool unplug : {false, true}) {
+    for (uint64_t n = 1; n <= calls; ++n) {
+      SCOPED_TRACE((unplug ? "unplug from call " : "fail call ") + std::to_string(n));
+      CopyRig r(type);
+      Prepare(r, type);
+      const uint64_t base = r.rig.camera->CallCount();
+      if (unplug) {
+        r.rig.camera->UnplugAfterCalls(base + n - 1);
+      } else {
+        r.rig.camera->FailCall(base + n, ftstatus::kIoError);
+      }
+      const std::string file = r.dir.File("fault.bfk");
+      const CopySummary s = r.Run(file);
+      if (s.outcome == CopyOutcome::Failed) {
+        ASSERT_FALSE(r.prompts.shown.empty());
+        EXPECT_EQ(r.prompts.shown.back().text, StatusText(ftstatus::kIoError));
+        EXPECT_EQ(r.prompts.shown.back().icon, MessageIcon::Error);
+        EXPECT_EQ(s.failure, StatusText(ftstatus::kIoError));
+      } else {
+        // A failed read of a reply looks like silence: the flow goes on without it.
+        EXPECT_FALSE(unplug);
+        EXPECT_NE(s.outcome, CopyOutcome::Running);
+      }
+      if (std::filesystem::exists(file)) {
+        EXPECT_SAME_BYTES(ReadFile(file), ExpectedFile(r, type));
+      }
+      if (unplug) r.rig.camera->Replug();
+      ExpectNextCopySucceeds(r, type, r.dir.File("next.bfk"));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, CopyFaultSweep,
+                         ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
+
+// Fails the k-th write with a full disk (or the open itself).
+class FailingOutput final : public CopyOutput {
+ public:
+  FailingOutput(int failWrite, bool failOpen, int* commits)
+      : failWrite_(failWrite), failOpen_(failOpen), commits_(commits) {}
+  uint32_t Open(const std::string& path) override {
+    path_ = path;
+    return failOpen_ ? EACCES : 0;
+  }
+  uint32_t Write(std::span<const uint8_t> bytes) override {
+    if (error_ == 0 && ++writes_ == failWrite_) error_ = ENOSPC;
+    if (error_ == 0) written_ += bytes.size();
+    return error_;
+  }
+  uint32_t Commit() override {
+    ++*commits_;
+    return error_;
+  }
+  const std::string& Path() const override { return path_; }
+  uint64_t BytesWritten() const override { return written_; }
+
+ private:
+  int failWrite_;
+  bool failOpen_;
+  int* commits_;
+  int writes_ = 0;
+  uint32_t error_ = 0;
+  uint64_t written_ = 0;
+  std::string path_;
+};
+
+class CopyFileFaults : public ::testing::TestWithParam<CameraType> {};
+
+TEST_P(CopyFileFaults, DiskFullEndsTheCopyWithItsFileError) {
+  const CameraType type = GetParam();
+  CopyRig r(type);
+  Prepare(r, type);
+  int commits = 0;
+  r.makeOutput = [&] { return std::make_unique<FailingOutput>(2, false, &commits); };
+  const CopySummary s = r.Run("/rec/full.bfk");
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_FALSE(s.Complete());
+  EXPECT_EQ(r.prompts.Texts(),
+            std::vector<std::string>{"Disk full while accessing /rec/full.bfk."});
+  EXPECT_EQ(commits, 1);
+  EXPECT_TRUE(s.files.empty()) << "a failed file is never reported as written";
+  EXPECT_EQ(s.chunks, 1u) << "the chunk whose write failed is not counted, and none follows";
+}
+
+TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {
+  const CameraType type = GetParam();
+  CopyRig r(type);
+  Prepare(r, type);
+  int commits = 0;
+  r.makeOutput = [&] { return std::make_unique<FailingOutput>(0, true, &commits); };
+  const CopySummary s = r.Run("/rec/locked.bfk");
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Access to /rec/locked.bfk was denied."});
+  EXPECT_EQ(s.chunks, 0u);
+  EXPECT_TRUE(r.host->timerStarts.empty()) << "no worker, no timer";
+}
+
+TEST_P(CopyFileFaults, DevFullThroughTheRealWriter) {
+  const CameraType type = GetParam();
+  CopyRig r(type);
+  Prepare(r, type);
+  const CopySummary s = r.Run("/dev/full");
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Disk full while accessing /dev/full."});
+  EXPECT_EQ(s.chunks, 0u);
+}
+
+TEST_P(CopyFileFaults, MissingFolderIsReportedAtOnce) {
+  const CameraType type = GetParam();
+  CopyRig r(type);
+  Prepare(r, type);
+  const std::string file = r.dir.File("no/such/folder.bfk");
+  const CopySummary s = r.Run(file);
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{file + " was not found."});
+  EXPECT_EQ(s.chunks, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, CopyFileFaults,
+                         ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
+
+TEST(CopyFileFaults, RecordingOpenInThePlayerKeepsItsBytesUntilTheCopyEnds) {
+  CopyRig r(CAMERA_PACKED_PAGES);
+  r.WriteFrames(0, 2);
+  r.SetPointer(P(900, 0), false);
+  const std::string file = r.dir.File("open.bfk");
+  { std::ofstream(file, std::ios::binary) << std::string(5000, 'x'); }
+  std::uintmax_t sizeDuringCopy = 0;
+  CopySession& session = r.NewSession(file);
+  r.prompts.onPump = [&] { sizeDuringCopy = std::filesystem::file_size(file); };
+  session.OnFirstPaint();
+  EXPECT_EQ(sizeDuringCopy, 5000u) << "the old recording is not truncated under its view";
+  EXPECT_EQ(std::filesystem::file_size(file), 900u * 2048);
+}
+
+}  // namespace
+}  // namespace bf::test

@@ -1,0 +1,326 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flash/CameraKind.h"
+#include "flash/CopySession.h"
+#include "flash/FlashAddress.h"
+#include "sim/FrameMaker.h"
+#include "sim/SimRig.h"
+#include "support/ScriptedPrompts.h"
+
+namespace bf::test {
+
+// The copy dialog as a test drives it: posted calls queue up and run on the test's thread (the
+// GUI thread here), timers are recorded, the close request ends the run.
+class TestCopyHost final : public CopyDialogHost {
+ public:
+  void PostToGui(std::function<void()> fn) override {
+    {
+      std::lock_guard lock(mutex_);
+      posted_.push_back(std::move(fn));
+    }
+    wake_.notify_all();
+  }
+  void StartTimer(uint32_t id, uint32_t periodMs) override {
+    timers[id] = periodMs;
+    timerStarts.push_back(id);
+  }
+  void StopTimer(uint32_t id) override {
+    timers.erase(id);
+    timerStops.push_back(id);
+  }
+  void ShowProgress(const CopyDisplay& display) override { shown.push_back(display); }
+  void CloseDialog(int result) override {
+    ++closeCount;
+    closedWith = result;
+  }
+  void* ParentWindow() override { return this; }
+
+  // Runs what is queued now; true when something ran.
+  bool RunPosted() {
+    std::deque<std::function<void()>> batch;
+    {
+      std::lock_guard lock(mutex_);
+      batch.swap(posted_);
+    }
+    for (auto& fn : batch) fn();
+    return !batch.empty();
+  }
+  // Waits for posted calls and runs them until the dialog is asked to close. The wait is only a
+  // guard against a hang: a healthy copy posts its end at once.
+  void RunUntilClosed() {
+    while (closeCount == 0) {
+      std::unique_lock lock(mutex_);
+      if (!wake_.wait_for(lock, std::chrono::seconds(120), [&] { return !posted_.empty(); })) {
+        ADD_FAILURE() << "the copy never asked to close";
+        return;
+      }
+      lock.unlock();
+      RunPosted();
+    }
+  }
+
+  std::map<uint32_t, uint32_t> timers;  // running: id -> period
+  std::vector<uint32_t> timerStarts;
+  std::vector<uint32_t> timerStops;
+  std::vector<CopyDisplay> shown;
+  int closeCount = 0;
+  std::optional<int> closedWith;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> posted_;
+};
+
+// Records every chunk; can hold the copying thread at chunk k until the test let it go.
+class ChunkLog final : public CopyProgressSink {
+ public:
+  void OnChunk(const CopyChunk& chunk) override {
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(mutex_);
+      chunks_.push_back(chunk);
+      if (chunks_.size() == onChunkAt_) hook = onChunk_;
+    }
+    if (hook) hook();
+  }
+  // Calls hook (on the copying thread) right after the k-th chunk.
+  void At(std::size_t k, std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    onChunkAt_ = k;
+    onChunk_ = std::move(hook);
+  }
+  std::vector<CopyChunk> Chunks() const {
+    std::lock_guard lock(mutex_);
+    return chunks_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<CopyChunk> chunks_;
+  std::size_t onChunkAt_ = 0;
+  std::function<void()> onChunk_;
+};
+
+// The type 2 range dialog, scripted: asks for the headers of the listed sectors, then answers
+// with the given range (or declines).
+class ScriptedChooser final : public RangeChooser {
+ public:
+  uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
+                      uint8_t* endSector, void* parentWindow, void* context,
+                      SectorHeaderCallback callback) override {
+    ++calls;
+    seenPointerSector = pointerSector;
+    seenWrap = wrapFlag;
+    seenParent = parentWindow;
+    for (uint8_t sector : look) {
+      FrameHeader header;
+      const uint8_t found = callback(context, sector, header.bytes.data());
+      answers.push_back({sector, found, header});
+    }
+    if (!range) return 0;
+    *startSector = range->first;
+    *endSector = range->second;
+    return 1;
+  }
+  struct Answer {
+    uint8_t sector;
+    uint8_t found;
+    FrameHeader header;
+  };
+  std::vector<uint8_t> look;
+  std::optional<std::pair<uint8_t, uint8_t>> range;
+  std::vector<Answer> answers;
+  int calls = 0;
+  uint8_t seenPointerSector = 0;
+  uint8_t seenWrap = 0;
+  void* seenParent = nullptr;
+};
+
+// Scripted prompts that can also act when the save dialog is shown (e.g. make the camera
+// misbehave from then on, after the pointer and wrap flag were read).
+class RigPrompts final : public ScriptedPrompts {
+ public:
+  std::function<void()> onSaveDialog;
+  std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override {
+    if (onSaveDialog) onSaveDialog();
+    return ScriptedPrompts::ChooseSaveFile(request);
+  }
+};
+
+// A folder of its own for each test, removed afterwards.
+struct TempDir {
+  TempDir() {
+    static int serial = 0;
+    path = std::filesystem::temp_directory_path() /
+           ("bf_flash_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+    std::filesystem::create_directories(path);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string File(const std::string& name) const { return (path / name).string(); }
+  std::filesystem::path path;
+};
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::size_t FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return i;
+  }
+  return n;
+}
+#define EXPECT_SAME_BYTES(a, b)                                        \
+  do {                                                                 \
+    const auto& a_ = (a);                                              \
+    const auto& b_ = (b);                                              \
+    EXPECT_EQ(a_.size(), b_.size());                                   \
+    EXPECT_EQ(FirstDifference(a_, b_), std::min(a_.size(), b_.size())) \
+        << "first differing byte"; /* NOLINT */                        \
+  } while (0)
+
+// A simulated camera of one type with its flash laid out by the test, and the copy dialog's
+// collaborators around one CopySession.
+class CopyRig {
+ public:
+  explicit CopyRig(const sim::SimOptions& options) : rig(options), maker_(options.size) { Fresh(); }
+  explicit CopyRig(CameraType type) : CopyRig(Options(type)) {}
+
+  static sim::SimOptions Options(CameraType type) {
+    sim::SimOptions o;
+    o.type = type;
+    return o;
+  }
+
+  sim::SimFlash& Flash() { return rig.camera->Model().Flash(); }
+
+  // Frame records written back to back at a physical byte address; returns their count and the
+  // address after the last. Type 0 records are sector aligned, as that camera stores them.
+  uint64_t WriteFrames(uint64_t address, int count, uint32_t firstTimestamp = 1'245'000'000) {
+    for (int i = 0; i < count; ++i) {
+      sim::FrameSettings settings;
+      const auto record =
+          maker_.MakeRecord(frameNumber_, frameNumber_ * 250, firstTimestamp + frameNumber_,
+                            settings, Flash().AlignsRecordsToSectors());
+      ++frameNumber_;
+      Flash().Store().Write(address, record.data(), record.size());
+      address += record.size();
+    }
+    return address;
+  }
+  // Arbitrary bytes that are neither a header nor erased flash.
+  void WriteFiller(uint64_t address, std::size_t n, uint8_t value = 0x55) {
+    std::vector<uint8_t> bytes(n, value);
+    Flash().Store().Write(address, bytes.data(), n);
+  }
+
+  // Sets the write pointer so that the camera reports `pointer` in its own form (type 0: the
+  // next sector to be written, a data sector; type 1: packed; type 2: the last byte written).
+  void SetPointer(uint32_t pointer, bool wrapped) {
+    uint64_t position = 0;
+    switch (Flash().Type()) {
+      case CAMERA_SECTORS: {
+        uint32_t ordinal = 0;
+        EXPECT_TRUE(DataSectorOrdinal(pointer, &ordinal)) << pointer;
+        position = uint64_t{ordinal} * kSectorSize;
+        break;
+      }
+      case CAMERA_PACKED_PAGES:
+        position = PackedToLinear(pointer);
+        break;
+      case CAMERA_NAND_PAGES:
+        position = uint64_t{pointer} + 1;
+        break;
+    }
+    Flash().SetWritePosition(position);
+    Flash().SetWrapped(wrapped);
+  }
+
+  // The data sectors [first, end) as the camera holds them (wrapping the way the copy does).
+  std::vector<uint8_t> SectorBytes(uint32_t first, uint32_t end) {
+    std::vector<uint8_t> out;
+    uint32_t count = CountDataSectors(first, end);
+    uint32_t s = first;
+    while (count > 0) {
+      uint32_t run = 1;
+      while (run < count && NextDataSector(s + run - 1) == s + run) ++run;
+      const auto part = rig.camera->FlashBytes(uint64_t{s} * kSectorSize, run * kSectorSize);
+      out.insert(out.end(), part.begin(), part.end());
+      count -= run;
+      s = NextDataSector(s + run - 1);
+    }
+    return out;
+  }
+  // Linear bytes [first, last].
+  std::vector<uint8_t> LinearBytes(uint64_t first, uint64_t last) {
+    return rig.camera->FlashBytes(first, last - first + 1);
+  }
+
+  // A new session; the prompts answer the save dialog with `file` (nothing: cancelled).
+  // A new host, chunk log and prompts for the next session (the old session goes first).
+  void Fresh() {
+    session.reset();
+    host = std::make_unique<TestCopyHost>();
+    log = std::make_unique<ChunkLog>();
+    prompts.shown.clear();
+    prompts.saveRequests.clear();
+    prompts.pumps = 0;
+    prompts.onPump = nullptr;
+    prompts.onSaveDialog = nullptr;
+  }
+
+  CopySession& NewSession(std::optional<std::string> file) {
+    session.reset();
+    prompts.saveFiles.clear();
+    prompts.saveFiles.push_back(std::move(file));
+    CopyServices services{rig.link, prompts, *host, chooser, log.get(), makeOutput};
+    session = std::make_unique<CopySession>(services);
+    return *session;
+  }
+
+  // First paint, then posted calls until the close request; the summary of the session.
+  CopySummary Run(std::optional<std::string> file) {
+    CopySession& s = NewSession(std::move(file));
+    prompts.onPump = [this] { host->RunPosted(); };
+    s.OnFirstPaint();
+    host->RunUntilClosed();
+    EXPECT_EQ(host->closeCount, 1);
+    EXPECT_TRUE(host->timers.empty()) << "a timer left running";
+    return s.Summary();
+  }
+
+  SimRig rig;
+  TempDir dir;
+  RigPrompts prompts;
+  ScriptedChooser chooser;
+  std::unique_ptr<TestCopyHost> host;
+  std::unique_ptr<ChunkLog> log;
+  CopyOutputFactory makeOutput;
+  std::unique_ptr<CopySession> session;  // last: it borrows everything above
+
+ private:
+  sim::FrameMaker maker_;
+  uint32_t frameNumber_ = 0;
+};
+
+}  // namespace bf::test
