@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   libftdi1-dev libjpeg62-turbo-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  tzdata
 )
 
 missing=()

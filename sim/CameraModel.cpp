@@ -19,6 +19,9 @@ constexpr uint64_t kStreamBacklogLimit = 1 << 20;
 
 constexpr uint64_t kUsPerMs = 1000;
 
+// The answer to CMD_ERASE_FLASH once the flash is erased.
+constexpr uint8_t kEraseDone = 0x80;
+
 uint32_t Le32(const uint8_t* p) {
   return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -229,9 +232,10 @@ void CameraModel::Advance(uint64_t nowMs) {
   output_.Release(nowMs);
   if (erasing_ && nowMs >= eraseDoneMs_) {
     erasing_ = false;
-    flash_->Erase();
+    // A camera that reports a failed erase keeps what it had recorded.
+    if (options_.eraseReply == kEraseDone) flash_->Erase();
     replyReadyMs_ = 0;
-    Reply({0x80});
+    Reply({options_.eraseReply});
   }
   const uint64_t nowUs = nowMs * kUsPerMs;
   while (streaming_ && nextFrameUs_ <= nowUs) {

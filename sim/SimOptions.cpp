@@ -103,6 +103,8 @@ const std::map<std::string, Setter>& Setters() {
       {"notready",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.notReadyQueries); }},
       {"erase_ms", [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.eraseMs); }},
+      {"erase_reply",
+       [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.eraseReply); }},
       {"speed",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.bytesPerSecond); }},
       {"md_interval",

@@ -32,7 +32,8 @@ struct SimOptions {
   bool prefillWrapped = false;
 
   uint32_t notReadyQueries = 0;      // first K status replies carry the not-ready bit
-  uint32_t eraseMs = 3000;           // time until CMD_ERASE_FLASH answers 0x80
+  uint32_t eraseMs = 3000;           // time until CMD_ERASE_FLASH answers
+  uint8_t eraseReply = 0x80;         // its answer: 0x80 = erased, anything else = failed
   uint64_t bytesPerSecond = 0;       // link speed, 0 = unlimited
   uint32_t motionIntervalMs = 3000;  // scene change interval with the motion detector on
   uint32_t maxFps = 20;              // rate of frame-rate index 7

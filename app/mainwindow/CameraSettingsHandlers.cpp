@@ -152,18 +152,9 @@ void CBrindleFlashDlg::OnStartStop() {
   liveCapture_->OnStartStopClicked();
 }
 
-void CBrindleFlashDlg::OnSetClock() {
-  if (live_.streamingFlag != 0) return;
-  // The camera clock dialog hooks in here; until it exists the button does nothing.
-}
-
 void CBrindleFlashDlg::OnFlashSave() {
   // The flash readout with its progress dialog hooks in here; until it exists the button does
   // nothing.
-}
-
-void CBrindleFlashDlg::OnFlashErase() {
-  // The flash erase hooks in here; until it exists the button does nothing.
 }
 
 }  // namespace bf::ui

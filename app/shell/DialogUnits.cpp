@@ -55,4 +55,20 @@ QFont DialogFont() {
   return font;
 }
 
+QFont ShellDialogFont() {
+  static const bool substituted = [] {
+    QStringList substitutes;
+    substitutes << QStringLiteral("Microsoft Sans Serif") << QStringLiteral("Tahoma")
+                << QStringLiteral("Liberation Sans") << QStringLiteral("Arial")
+                << QStringLiteral("DejaVu Sans");
+    QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), substitutes);
+    return true;
+  }();
+  (void)substituted;
+  QFont font(QStringLiteral("MS Shell Dlg"));
+  font.setPointSize(8);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
 }  // namespace bf::ui

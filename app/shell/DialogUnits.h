@@ -26,4 +26,8 @@ int DialogYToPixels(int y, DialogBaseUnits units);
 // installed.
 QFont DialogFont();
 
+// The logical face the smaller dialogs' templates name ("MS Shell Dlg", 8 pt): the platform maps
+// it to its standard dialog face, here to the closest sans-serif face installed.
+QFont ShellDialogFont();
+
 }  // namespace bf::ui

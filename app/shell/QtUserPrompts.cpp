@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -52,6 +53,47 @@ MessageAnswer FromQtButton(int button) {
   }
 }
 
+// For as long as it lives, swallows every input event and every request to close a window, in
+// whatever way it would reach its target.
+class InputAndCloseBlocker final : public QObject {
+ public:
+  InputAndCloseBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+  ~InputAndCloseBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+  InputAndCloseBlocker(const InputAndCloseBlocker&) = delete;
+  InputAndCloseBlocker& operator=(const InputAndCloseBlocker&) = delete;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Close:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::NonClientAreaMouseButtonPress:
+      case QEvent::NonClientAreaMouseButtonRelease:
+      case QEvent::NonClientAreaMouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TouchCancel:
+      case QEvent::TabletPress:
+      case QEvent::TabletMove:
+      case QEvent::TabletRelease:
+      case QEvent::Gesture:
+        return true;
+      default:
+        return false;
+    }
+  }
+};
+
 }  // namespace
 
 QtUserPrompts::~QtUserPrompts() {
@@ -97,6 +139,11 @@ std::optional<std::string> QtUserPrompts::ChooseOpenFile(const FileDialogRequest
 
 void QtUserPrompts::PumpEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtUserPrompts::PumpPaintOnly() {
+  const InputAndCloseBlocker blocker;
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtUserPrompts::SetBusyCursor(bool busy) {

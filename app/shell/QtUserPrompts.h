@@ -25,6 +25,9 @@ class QtUserPrompts final : public UserPrompts {
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   void PumpEvents() override;
+  // Window-system housekeeping, timers and repaints only: user input stays queued for after the
+  // wait, and input or close requests that would be delivered anyway are dropped.
+  void PumpPaintOnly() override;
   void SetBusyCursor(bool busy) override;
 
  private:

@@ -32,6 +32,11 @@ class UserPrompts {
   virtual std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) = 0;
   // Dispatches every pending event of the GUI thread (the original's peek/dispatch loop).
   virtual void PumpEvents() = 0;
+  // For a wait that must not take input: keeps the windows painted and the desktop's liveness
+  // checks answered, but handles no user input and no request to close, so no handler can run
+  // nested inside the wait. Input made meanwhile is handled after it. The default does nothing
+  // (the window then stays frozen for the wait).
+  virtual void PumpPaintOnly() {}
   // Busy cursor on (true) or back to normal (false).
   virtual void SetBusyCursor(bool busy) = 0;
 };

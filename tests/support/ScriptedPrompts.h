@@ -33,6 +33,9 @@ class ScriptedPrompts : public UserPrompts {
   int pumps = 0;
   // Called on every PumpEvents, e.g. to press a button while a flow is busy.
   std::function<void()> onPump;
+  // Waits that take no input repaint through PumpPaintOnly; counted apart from PumpEvents.
+  int paintPumps = 0;
+  std::function<void()> onPaintPump;
   std::vector<bool> busyCursor;
 
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
@@ -59,6 +62,11 @@ class ScriptedPrompts : public UserPrompts {
   void PumpEvents() override {
     ++pumps;
     if (onPump) onPump();
+  }
+
+  void PumpPaintOnly() override {
+    ++paintPumps;
+    if (onPaintPump) onPaintPump();
   }
 
   void SetBusyCursor(bool busy) override { busyCursor.push_back(busy); }

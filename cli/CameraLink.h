@@ -1,0 +1,29 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/TickSource.h"
+#include "link/D2xxBackend.h"
+#include "link/FTD2xx.h"
+
+namespace bf::cli {
+
+// The device link of a bfk command that talks to the camera.
+struct CameraLink {
+  std::shared_ptr<D2xxBackend> backend;
+  std::unique_ptr<FTDClass> link;
+};
+
+// Takes "--camera SPEC" or "--camera=SPEC" out of args (the backend selection as
+// BRINDLEFLASH_CAMERA takes it: "ftdi", "d2xx", "sim:key=value,..."). Without it the
+// environment's choice, or "ftdi". False, with a message on stderr, for "--camera" without SPEC.
+bool TakeCameraOption(std::vector<std::string>& args, std::string* spec, const char* command);
+
+// Opens device 0 of the backend spec names and resets it, as the window does at start-up; no
+// camera settings are sent. Nothing, with the reason on stderr, when that fails.
+std::optional<CameraLink> OpenCameraLink(const std::string& spec, TickSource& ticks,
+                                         const char* command);
+
+}  // namespace bf::cli

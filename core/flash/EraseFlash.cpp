@@ -1,0 +1,47 @@
+#include "flash/EraseFlash.h"
+
+#include "host/BusyCursor.h"
+#include "link/CameraCommands.h"
+
+namespace bf {
+namespace {
+
+// Reads one byte at a time (each read waits at most the link's read timeout) until a byte comes
+// or an empty read that began kEraseTimeoutMs or more after the command. Returns the byte, or 0
+// when none came.
+uint8_t WaitForEraseReply(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options) {
+  TickSource& ticks = link.Ticks();
+  uint8_t reply = 0;
+  const uint32_t start = ticks.TickCount();
+  uint32_t readBegan = start;
+  for (;;) {
+    if (link.Read(&reply, 1) > 0) return reply;
+    if (static_cast<uint32_t>(readBegan - start) >= kEraseTimeoutMs) return 0;
+    readBegan = ticks.TickCount();
+    if (options.waiting) options.waiting(static_cast<uint32_t>(readBegan - start));
+    prompts.PumpPaintOnly();
+  }
+}
+
+}  // namespace
+
+EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options) {
+  if (options.ask && prompts.ShowMessage(kEraseQuestion, "", MessageIcon::None,
+                                         MessageButtons::YesNo) != MessageAnswer::Yes) {
+    return EraseResult::Declined;
+  }
+  try {
+    link.WriteByte(CMD_ERASE_FLASH);
+    const BusyCursorGuard busy(prompts);
+    if (WaitForEraseReply(link, prompts, options) == kEraseDoneReply) return EraseResult::Erased;
+    prompts.ShowMessage(kEraseFailedText, kEraseFailedCaption, MessageIcon::Error,
+                        MessageButtons::Ok);
+    return EraseResult::NotErased;
+  } catch (const FTDException& e) {
+    // The busy cursor has ended with the guard before the failure is shown.
+    prompts.ShowMessage(e.GetText(), "", MessageIcon::Error, MessageButtons::Ok);
+    return EraseResult::LinkFailed;
+  }
+}
+
+}  // namespace bf
