@@ -48,11 +48,12 @@ std::string MatrixFigures::Line() const {
   std::snprintf(
       text, sizeof text,
       "faultmatrix: %-22s calls=%llu sampled=%llu injected=%llu survived=%llu "
-      "wrong_successes=%llu bytes_lost=%llu",
+      "wrong_successes=%llu bytes_lost=%llu undetectable_flips=%llu",
       flow.c_str(), static_cast<unsigned long long>(cleanCalls),
       static_cast<unsigned long long>(sampledCalls), static_cast<unsigned long long>(injected),
       static_cast<unsigned long long>(survived), static_cast<unsigned long long>(wrongSuccesses),
-      static_cast<unsigned long long>(bytesLost));
+      static_cast<unsigned long long>(bytesLost),
+      static_cast<unsigned long long>(undetectableFlips));
   return text;
 }
 
@@ -87,7 +88,9 @@ MatrixFigures RunMatrix(const std::string& name, const MatrixFlow& flow, const M
       const MatrixRun run = flow(MatrixFault{mode, n, plan.afterStop});
       if (!run.hit || !hitCalls.insert(run.hitCall).second) continue;
       ++figures.injected;
-      const bool wrongSuccess = run.succeeded && !run.exact;
+      const bool flipped = run.succeeded && !run.exact && mode == sim::CallFault::FlipBit;
+      figures.undetectableFlips += flipped ? 1 : 0;
+      const bool wrongSuccess = run.succeeded && !run.exact && !flipped;
       figures.wrongSuccesses += wrongSuccess ? 1 : 0;
       figures.bytesLost += run.bytesLost;
       std::vector<std::string> problems = run.problems;

@@ -43,6 +43,9 @@ struct MatrixFigures {
   uint64_t survived = 0;
   uint64_t wrongSuccesses = 0;
   uint64_t bytesLost = 0;
+  // Successes whose output carries a flipped bit: the link has no checksum, so no flow can
+  // tell; counted apart from the wrong successes a flow could have avoided.
+  uint64_t undetectableFlips = 0;
   std::vector<std::string> failures;  // one line per run that did not survive
 
   // "faultmatrix: <flow> calls=... injected=... survived=... wrong_successes=... bytes_lost=..."
