@@ -21,3 +21,6 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBF_SANITIZE=ON -DBF_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# Fault matrix over every camera flow (scripts/faults.sh), on the ordinary tree.
+scripts/faults.sh build
