@@ -79,3 +79,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" \
   -L "^($(IFS='|'; echo "${tsan_folders[*]}"))\$"
 end_stage
+# Fault matrix over every camera flow (scripts/faults.sh), on the ordinary tree.
+begin_stage "Fault matrix"
+scripts/faults.sh build
+end_stage

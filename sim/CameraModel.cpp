@@ -106,6 +106,7 @@ std::vector<uint8_t> CameraModel::StatusRecord() {
 void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t nowMs) {
   // The camera takes its time before it answers a request (whole milliseconds of the clock).
   replyReadyMs_ = options_.latencyUs == 0 ? 0 : nowMs + (options_.latencyUs + 999) / 1000;
+  ++commandCounts_[code];
   switch (code) {
     case CMD_SET_CLOCK:
       clockBase_ = Le32(a);
@@ -225,7 +226,9 @@ void CameraModel::ProduceFrame(uint64_t atUs) {
   if (garbageBeforeFrame_ != 0 && streamedFrames_ == garbageBeforeFrame_) {
     InjectGarbage(garbageBytes_);
   }
-  output_.PushBytes(maker_.MakeRecord(frameNumber_++, sceneMs, ClockValue(atMs), settings_));
+  auto record = maker_.MakeRecord(frameNumber_++, sceneMs, ClockValue(atMs), settings_);
+  if (keepStreamed_) streamed_.push_back(record);
+  output_.PushBytes(std::move(record));
 }
 
 void CameraModel::Advance(uint64_t nowMs) {

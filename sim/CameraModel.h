@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -36,6 +37,12 @@ class CameraModel {
   void SetGarbageBeforeFrame(uint32_t frame, uint32_t bytes);
   // Queues bytes that are neither a frame header nor a reply.
   void InjectGarbage(std::size_t n);
+  // How many times the camera has executed the command with this code.
+  uint64_t CommandCount(uint8_t code) const { return commandCounts_[code]; }
+  // Keeps a copy of every frame record streamed to the host from now on, so a test can tell a
+  // picture the host showed from one the camera never sent.
+  void KeepStreamedRecords(bool keep) { keepStreamed_ = keep; }
+  const std::vector<std::vector<uint8_t>>& StreamedRecords() const { return streamed_; }
 
   // State, for tests and the demo.
   const FrameSettings& Settings() const { return settings_; }
@@ -84,6 +91,9 @@ class CameraModel {
   uint64_t eraseDoneMs_ = 0;
 
   bool mute_ = false;
+  std::array<uint64_t, 256> commandCounts_{};
+  bool keepStreamed_ = false;
+  std::vector<std::vector<uint8_t>> streamed_;
   uint32_t dropReplyBytes_ = 0;
   uint32_t garbageBeforeFrame_ = 0;
   uint32_t garbageBytes_ = 0;

@@ -22,10 +22,96 @@ SimCamera::SimCamera(const SimOptions& options, TickSource& ticks)
       failStatus_(options.failStatus),
       unplugAfterCalls_(options.unplugAfterCalls),
       unplugAfterBytes_(options.unplugAfterBytes),
-      silentAfterBytes_(options.silentAfterBytes) {}
+      silentAfterBytes_(options.silentAfterBytes) {
+  if (options.fault != CallFault::None && options.faultCall != 0) {
+    if (options.faultAfterCommand != 0) {
+      ArmFaultAfterCommandLocked(options.faultAfterCommand, options.faultCall, options.fault);
+    } else {
+      armed_.kind = options.fault;
+      armed_.call = options.faultCall;
+    }
+  }
+}
+
+void SimCamera::ArmFaultAfterCommandLocked(uint8_t code, uint64_t n, CallFault fault) {
+  armed_ = {};
+  armed_.kind = fault;
+  armed_.afterCommand = code;
+  armed_.commandsAtArm = model_.CommandCount(code);
+  armed_.offset = n;
+}
+
+bool SimCamera::ReadFaultDue() const {
+  switch (armed_.kind) {
+    case CallFault::TimeoutHalf:
+    case CallFault::ShortRead:
+    case CallFault::ExtraBytes:
+    case CallFault::FlipBit:
+      return armed_.hitCall == 0 && armed_.call != 0 && calls_ >= armed_.call;
+    default:
+      return false;
+  }
+}
+
+void SimCamera::FallSilent() {
+  model_.SetMute(true);
+  model_.Output().Clear();
+  pacer_.Clear();
+  silencedByFault_ = true;
+}
+
+FtStatus SimCamera::ApplyCallFault() {
+  if (armed_.hitCall != 0 || armed_.call == 0 || calls_ != armed_.call) return ftstatus::kOk;
+  switch (armed_.kind) {
+    case CallFault::Fail:
+      armed_.hitCall = calls_;
+      lastError_ = "injected failure of call " + std::to_string(calls_);
+      return ftstatus::kIoError;
+    case CallFault::Unplug:
+      armed_.hitCall = calls_;
+      unplugged_ = true;
+      return ftstatus::kOk;  // the unplugged check that follows fails the call
+    case CallFault::Silence:
+      armed_.hitCall = calls_;
+      FallSilent();
+      return ftstatus::kOk;
+    default:
+      return ftstatus::kOk;  // read faults wait for a read
+  }
+}
+
+uint64_t SimCamera::ReadFaultLimit(uint32_t count) const {
+  if (!ReadFaultDue()) return kNever;
+  if (armed_.kind == CallFault::TimeoutHalf) return count / 2;
+  if (armed_.kind == CallFault::ShortRead) return count > 0 ? count - 1 : 0;
+  return kNever;
+}
+
+void SimCamera::AfterFaultyRead(uint8_t* bytes, std::size_t got) {
+  if (!ReadFaultDue()) return;
+  switch (armed_.kind) {
+    case CallFault::TimeoutHalf:
+    case CallFault::ShortRead:
+      armed_.hitCall = calls_;
+      break;
+    case CallFault::ExtraBytes:
+      armed_.hitCall = calls_;
+      model_.InjectGarbage(kExtraReplyBytes);
+      pacer_.Update(ticks_.NowMs(), model_.Output().Size());
+      break;
+    case CallFault::FlipBit:
+      if (got == 0) return;  // nothing to flip yet: the next read that brings bytes
+      armed_.hitCall = calls_;
+      bytes[calls_ % got] ^= static_cast<uint8_t>(1u << (calls_ % 8));
+      break;
+    default:
+      break;
+  }
+}
 
 FtStatus SimCamera::Enter(FtHandle handle, bool isOpen) {
   ++calls_;
+  if (FtStatus s = ApplyCallFault(); s != ftstatus::kOk) return s;
   if (unplugAfterCalls_ != 0 && calls_ > unplugAfterCalls_) unplugged_ = true;
   if (unplugged_) {
     lastError_ = "the simulated camera is unplugged";
@@ -91,7 +177,9 @@ FtStatus SimCamera::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t
     const uint64_t now = ticks_.NowMs();
     AdvanceTo(now);
     const uint64_t queued = model_.Output().Size();
-    if (pacer_.Readable(queued) >= count || now >= deadline) break;
+    // A read under a timeout fault finds its count never complete and waits to the end.
+    const bool waitsItOut = ReadFaultDue() && armed_.kind == CallFault::TimeoutHalf;
+    if ((!waitsItOut && pacer_.Readable(queued) >= count) || now >= deadline) break;
     uint64_t wake = std::min(deadline, model_.NextEventMs());
     if (queued > 0)
       wake = std::min(wake, now + std::max<uint64_t>(1, pacer_.MsUntilReadable(count, queued)));
@@ -99,9 +187,10 @@ FtStatus SimCamera::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t
     ticks_.SleepMs(static_cast<uint32_t>(step));
   }
   const uint64_t readable = pacer_.Readable(model_.Output().Size());
-  const auto n = static_cast<std::size_t>(
-      std::min({uint64_t{count}, readable, ByteAllowance(), SilenceAllowance()}));
+  const auto n = static_cast<std::size_t>(std::min(
+      {uint64_t{count}, readable, ByteAllowance(), SilenceAllowance(), ReadFaultLimit(count)}));
   const std::size_t got = model_.Output().Pop(static_cast<uint8_t*>(buffer), n);
+  AfterFaultyRead(static_cast<uint8_t*>(buffer), got);
   pacer_.Consumed(got);
   CountBytes(got);
   bytesRead_ += got;
@@ -125,6 +214,10 @@ FtStatus SimCamera::Write(FtHandle handle, const void* buffer, uint32_t count, u
   const uint64_t now = ticks_.NowMs();
   AdvanceTo(now);
   model_.Receive(static_cast<const uint8_t*>(buffer), n, now);
+  if (armed_.afterCommand != 0 && armed_.call == 0 &&
+      model_.CommandCount(armed_.afterCommand) > armed_.commandsAtArm) {
+    armed_.call = calls_ + armed_.offset;
+  }
   pacer_.Update(now, model_.Output().Size());
   CountBytes(n);
   *written = n;
@@ -228,6 +321,27 @@ void SimCamera::Replug() {
   open_ = false;            // a device that went away must be opened again
   model_.Output().Clear();  // and its buffers with it
   pacer_.Clear();
+  armed_ = {};
+  // A camera that had hung comes back with its power.
+  if (silencedByFault_) model_.SetMute(false);
+  silencedByFault_ = false;
+}
+
+void SimCamera::ArmFault(uint64_t n, CallFault fault) {
+  std::lock_guard lock(mutex_);
+  armed_ = {};
+  armed_.kind = fault;
+  armed_.call = n;
+}
+
+void SimCamera::ArmFaultAfterCommand(uint8_t code, uint64_t n, CallFault fault) {
+  std::lock_guard lock(mutex_);
+  ArmFaultAfterCommandLocked(code, n, fault);
+}
+
+uint64_t SimCamera::FaultHitCall() const {
+  std::lock_guard lock(mutex_);
+  return armed_.hitCall;
 }
 
 void SimCamera::SetMute(bool mute) {

@@ -67,6 +67,17 @@ class SimCamera final : public D2xxBackend {
   // 0 = unlimited.
   void SetBytesPerSecond(uint64_t bytesPerSecond);
 
+  // Arms one fault on call number n (absolute, as FailCall). Fail, Unplug and Silence hit call
+  // n whatever it is; the read faults (TimeoutHalf, ShortRead, ExtraBytes, FlipBit) hit the
+  // first read from call n on. Arming again replaces the fault; Replug disarms it.
+  void ArmFault(uint64_t n, CallFault fault);
+  // The same, but n counts the calls after the write that brings the camera its next command
+  // with this code (n = 1: the call right after that write), e.g. inside a retry after
+  // CMD_STOP_STREAM or the drain that follows it.
+  void ArmFaultAfterCommand(uint8_t code, uint64_t n, CallFault fault);
+  // The call the armed fault hit, 0 while it has not.
+  uint64_t FaultHitCall() const;
+
   // Camera state for tests (take no lock: call between D2XX calls only).
   CameraModel& Model() { return model_; }
   uint64_t BytesTransferred() const;
@@ -77,6 +88,14 @@ class SimCamera final : public D2xxBackend {
   // Bytes still allowed before an unplug-after-bytes fault (UINT64_MAX when none).
   uint64_t ByteAllowance() const;
   uint64_t SilenceAllowance() const;
+  // Applies an armed call fault to the call just counted; nonzero: the call fails with it.
+  FtStatus ApplyCallFault();
+  // Applies an armed read fault to a read of count bytes; returns the most it may bring.
+  uint64_t ReadFaultLimit(uint32_t count) const;
+  void AfterFaultyRead(uint8_t* bytes, std::size_t got);
+  bool ReadFaultDue() const;
+  void ArmFaultAfterCommandLocked(uint8_t code, uint64_t n, CallFault fault);
+  void FallSilent();
   void CountBytes(uint64_t n);
   void AdvanceTo(uint64_t nowMs);
 
@@ -97,6 +116,17 @@ class SimCamera final : public D2xxBackend {
   bool unplugged_ = false;
   uint64_t silentAfterBytes_ = 0;
   uint64_t bytesRead_ = 0;
+
+  struct ArmedFault {
+    CallFault kind = CallFault::None;
+    uint64_t call = 0;           // absolute call number; 0 while waiting for the command
+    uint8_t afterCommand = 0;    // nonzero: waiting for this command code
+    uint64_t commandsAtArm = 0;  // its count when armed
+    uint64_t offset = 0;         // calls after that command
+    uint64_t hitCall = 0;
+  };
+  ArmedFault armed_;
+  bool silencedByFault_ = false;
   std::string lastError_;
 };
 

@@ -49,6 +49,25 @@ bool ParsePair(const std::string& text, A* a, B* b, bool secondOptional) {
   return ParseNumber(text.substr(0, colon), a) && ParseNumber(text.substr(colon + 1), b);
 }
 
+bool ParseCallFault(const std::string& text, CallFault* out) {
+  static const std::map<std::string, CallFault> names = {
+      {"fail", CallFault::Fail},        {"unplug", CallFault::Unplug},
+      {"half", CallFault::TimeoutHalf}, {"short", CallFault::ShortRead},
+      {"silence", CallFault::Silence},  {"extra", CallFault::ExtraBytes},
+      {"flip", CallFault::FlipBit}};
+  const auto it = names.find(text);
+  if (it == names.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+// "MODE:N" into the fault and its call; N >= 1.
+bool ParseFaultAt(const std::string& text, SimOptions& o) {
+  const auto colon = text.find(':');
+  return colon != std::string::npos && ParseCallFault(text.substr(0, colon), &o.fault) &&
+         ParseNumber(text.substr(colon + 1), &o.faultCall) && o.faultCall >= 1;
+}
+
 using Setter = std::function<bool(const std::string&, SimOptions&)>;
 
 const std::map<std::string, Setter>& Setters() {
@@ -138,6 +157,18 @@ const std::map<std::string, Setter>& Setters() {
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.latencyUs); }},
       {"drop",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.dropReplyBytes); }},
+      {"fault",
+       [](const std::string& v, SimOptions& o) {
+         o.faultAfterCommand = 0;
+         return ParseFaultAt(v, o);
+       }},
+      {"fault_after",
+       [](const std::string& v, SimOptions& o) {
+         const auto colon = v.find(':');
+         return colon != std::string::npos &&
+                ParseNumber(v.substr(0, colon), &o.faultAfterCommand) && o.faultAfterCommand != 0 &&
+                ParseFaultAt(v.substr(colon + 1), o);
+       }},
       {"garbage",
        [](const std::string& v, SimOptions& o) {
          return ParsePair(v, &o.garbageBeforeFrame, &o.garbageBytes, true) &&

@@ -9,6 +9,20 @@
 
 namespace bf::sim {
 
+// A fault that hits one device call (see SimCamera::ArmFault).
+enum class CallFault : uint8_t {
+  None,
+  Fail,         // the call fails once with status 4 and has no effect
+  Unplug,       // the call and every later one fail as on an unplugged device
+  TimeoutHalf,  // a read waits out its whole timeout and brings half the count
+  ShortRead,    // a read returns at once, status 0, one byte short of the count
+  Silence,      // the camera falls silent: what it had not sent yet is lost, nothing more comes
+  ExtraBytes,   // a read is followed by bytes the camera sends after its reply
+  FlipBit,      // a read brings its bytes with one bit flipped
+};
+// Bytes a CallFault::ExtraBytes fault adds after a reply.
+inline constexpr uint32_t kExtraReplyBytes = 7;
+
 // Everything that shapes one simulated camera. Default-constructed options suit tests:
 // unlimited link speed, empty flash, fixed clock and seed, no faults. Demo() is what
 // BRINDLEFLASH_CAMERA=sim gives: a full-speed bridge, a prefilled flash, the PC's time.
@@ -51,6 +65,9 @@ struct SimOptions {
   uint32_t dropReplyBytes = 0;
   uint32_t garbageBeforeFrame = 0;  // 1-based streamed frame preceded by garbage, 0 = none
   uint32_t garbageBytes = 100;
+  CallFault fault = CallFault::None;
+  uint64_t faultCall = 0;         // call number, or calls after faultAfterCommand
+  uint8_t faultAfterCommand = 0;  // nonzero: count from the first command with this code
 
   static SimOptions Demo();
 };

@@ -9,10 +9,13 @@ namespace bf {
 
 namespace {
 
-void AskForStatus(FTD2xx& link, CameraStatus& status) {
+// True when a whole, valid record came. A short reply leaves the rest of the buffer as it was,
+// and the cleared bytes would read as compression 0, colour, one frame in 10 s and the detector
+// off: a record cut short is never taken, whatever its first bytes say.
+bool AskForStatus(FTD2xx& link, CameraStatus& status) {
   SendCommand(link, CMD_GET_STATUS);
-  // A short reply leaves the rest of the buffer as it was; validity decides.
-  link.Read(status.bytes.data(), static_cast<uint32_t>(status.bytes.size()));
+  const auto size = static_cast<uint32_t>(status.bytes.size());
+  return link.Read(status.bytes.data(), size) == size && status.IsValid();
 }
 
 }  // namespace
@@ -28,18 +31,18 @@ std::optional<CameraStatus> RunStatusHandshake(
     status.bytes[0] = 0;
     status.bytes[1] = 0;
     for (size_t i = 6; i < status.bytes.size(); ++i) status.bytes[i] = 0;
-    AskForStatus(link, status);
+    bool valid = AskForStatus(link, status);
 
     // A camera still streaming from an earlier run answers with frame data: stop it, let the
     // bytes in flight arrive and throw them away, then ask again.
-    for (int retry = 0; retry < kStatusRetries && !status.IsValid(); ++retry) {
+    for (int retry = 0; retry < kStatusRetries && !valid; ++retry) {
       SendCommand(link, CMD_STOP_STREAM);
       ticks.SleepMs(kStatusRetryPauseMs);
       std::vector<uint8_t> scratch(kStatusDrainBytes);
       link.ReadWithTimeout(scratch.data(), kStatusDrainBytes);
-      AskForStatus(link, status);
+      valid = AskForStatus(link, status);
     }
-    if (!status.IsValid()) {
+    if (!valid) {
       prompts.ShowMessage("Перезапустите камеру", "Ошибка", MessageIcon::Error, MessageButtons::Ok);
       return std::nullopt;
     }

@@ -10,7 +10,8 @@
 namespace bf {
 
 // Start-up exchange with the camera: opens device 0, resets it and asks for the CameraStatus,
-// retrying up to 5 times (stop the stream, wait 100 ms, drain, ask again). A valid record is
+// retrying up to 5 times (stop the stream, wait 100 ms, drain, ask again) while the record is
+// not valid or came short of its 16 bytes. A whole valid record is
 // handed to applyStatus (the window puts it on its controls), then sensitivity 5 if the motion
 // detector is on, LEDs on, external recording off and autonomous off are sent, and the record
 // is returned so the caller enables the camera controls. Every failure is shown to the operator

@@ -65,6 +65,26 @@ TEST_F(SimFixture, NotReadyForFiveQueriesIsStillAccepted) {
   EXPECT_TRUE(prompts.shown.empty());
 }
 
+TEST_F(SimFixture, StatusCutShortIsAskedForAgainNotTaken) {
+  // Half a record still starts with the marker; its cleared tail would pass for compression 0,
+  // colour and the slowest frame rate.
+  options.compression = 4;
+  options.frameRateIndex = 6;
+  options.monochrome = true;
+  for (const auto fault : {sim::CallFault::TimeoutHalf, sim::CallFault::ShortRead}) {
+    Make();
+    camera->ArmFault(5, fault);  // open, timeouts, reset, the query, then its read
+    FTDClass link(camera, clock);
+    const auto status = Handshake(link);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(camera->FaultHitCall(), 5u);
+    EXPECT_EQ(status->Compression(), 4);
+    EXPECT_EQ(status->FrameRateIndex(), 6);
+    EXPECT_FALSE(status->Colour());
+    EXPECT_TRUE(prompts.shown.empty());
+  }
+}
+
 TEST_F(SimFixture, UnpluggedCameraEndsTheHandshakeWithTheLinkText) {
   Make();
   camera->Unplug();

@@ -1,6 +1,9 @@
 // Faults the simulated camera injects, and how it is selected and configured.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+
 #include "SimRig.h"
 #include "flash/CameraKind.h"
 #include "link/BackendRegistry.h"
@@ -109,6 +112,87 @@ TEST(SimFaults, GarbageComesBeforeTheChosenFrame) {
   EXPECT_EQ(std::count(junk.begin(), junk.end(), 0xFF), 0);
 }
 
+// The reply of CMD_GET_STATUS with the fault armed on the read that takes it.
+std::vector<uint8_t> StatusUnder(SimRig& rig, sim::CallFault fault) {
+  rig.link.WriteByte(CMD_GET_STATUS);
+  rig.camera->ArmFault(rig.camera->CallCount() + 1, fault);
+  return rig.ReadOnce(16);
+}
+
+TEST(SimFaults, ReadFaultsBendOneReadAndLeaveTheRestQueued) {
+  SimRig clean;
+  const auto reply = clean.Ask(CMD_GET_STATUS);
+  ASSERT_EQ(reply.size(), 16u);
+  {
+    SimRig rig;
+    const uint64_t start = rig.clock.NowMs();
+    const auto half = StatusUnder(rig, sim::CallFault::TimeoutHalf);
+    EXPECT_EQ(rig.clock.NowMs() - start, 200u) << "the read waits out its timeout";
+    EXPECT_EQ(half, std::vector<uint8_t>(reply.begin(), reply.begin() + 8));
+    EXPECT_EQ(rig.ReadOnce(16), std::vector<uint8_t>(reply.begin() + 8, reply.end()));
+    EXPECT_EQ(rig.camera->FaultHitCall(), rig.camera->CallCount() - 1);
+  }
+  {
+    SimRig rig;
+    const uint64_t start = rig.clock.NowMs();
+    EXPECT_EQ(StatusUnder(rig, sim::CallFault::ShortRead).size(), 15u);
+    EXPECT_EQ(rig.clock.NowMs(), start) << "a short read comes at once";
+    EXPECT_EQ(rig.ReadOnce(16), std::vector<uint8_t>{reply.back()});
+  }
+  {
+    SimRig rig;
+    EXPECT_EQ(StatusUnder(rig, sim::CallFault::ExtraBytes), reply);
+    const auto extra = rig.ReadOnce(64);
+    EXPECT_EQ(extra.size(), sim::kExtraReplyBytes);
+    EXPECT_EQ(std::count(extra.begin(), extra.end(), 0xFF), 0);
+  }
+  {
+    SimRig rig;
+    const auto flipped = StatusUnder(rig, sim::CallFault::FlipBit);
+    ASSERT_EQ(flipped.size(), 16u);
+    int bits = 0;
+    for (std::size_t i = 0; i < 16; ++i) bits += std::popcount(uint8_t(flipped[i] ^ reply[i]));
+    EXPECT_EQ(bits, 1);
+    EXPECT_EQ(rig.Ask(CMD_GET_STATUS), reply) << "only that one read";
+  }
+}
+
+TEST(SimFaults, ReadFaultWaitsForTheFirstReadFromItsCall) {
+  SimRig rig;
+  rig.camera->ArmFault(rig.camera->CallCount() + 1, sim::CallFault::ShortRead);
+  rig.link.WriteByte(CMD_GET_CLOCK);  // the write is call n: no read to bend
+  EXPECT_EQ(rig.ReadOnce(4).size(), 3u);
+}
+
+TEST(SimFaults, SilenceLosesTheReplyUnderWayUntilAReplug) {
+  SimRig rig;
+  rig.link.WriteByte(CMD_GET_STATUS);
+  rig.camera->ArmFault(rig.camera->CallCount() + 1, sim::CallFault::Silence);
+  EXPECT_TRUE(rig.ReadOnce(16).empty());
+  EXPECT_TRUE(rig.Ask(CMD_GET_CAMERA_TYPE).empty());
+  rig.camera->Replug();
+  rig.link.Open(0);
+  EXPECT_EQ(rig.Ask(CMD_GET_STATUS).size(), 16u);
+}
+
+TEST(SimFaults, CallFaultsCountFromTheChosenCommand) {
+  SimRig rig;
+  rig.camera->ArmFaultAfterCommand(CMD_STOP_STREAM, 2, sim::CallFault::Fail);
+  EXPECT_EQ(rig.Ask(CMD_GET_STATUS).size(), 16u) << "no stop command yet";
+  rig.link.WriteByte(CMD_STOP_STREAM);
+  EXPECT_EQ(rig.Queued(), 0u);  // call 1 after the stop
+  EXPECT_EQ(FailureCode([&] { rig.Queued(); }), ftstatus::kIoError);
+  EXPECT_EQ(rig.Queued(), 0u);
+
+  rig.camera->ArmFault(rig.camera->CallCount() + 2, sim::CallFault::Unplug);
+  rig.link.WriteByte(CMD_GET_STATUS);
+  EXPECT_EQ(FailureCode([&] { rig.ReadOnce(16); }), ftstatus::kIoError);
+  EXPECT_EQ(FailureCode([&] { rig.Queued(); }), ftstatus::kIoError);
+  rig.camera->Replug();
+  rig.link.Open(0);
+  EXPECT_EQ(rig.Ask(CMD_GET_STATUS).size(), 16u) << "a replug disarms and empties the buffers";
+}
+
 TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
   SimRig rig;
   rig.camera->SetBytesPerSecond(10'000);
@@ -178,7 +262,7 @@ TEST(SimOptionsParsing, KeysValuesAndErrors) {
       "type=2,size=640x480,frames=5,recordings=2,damaged,wrapped=1,notready=2,erase_ms=100,"
       "speed=0,md_interval=500,fail_call=7:4,unplug_calls=9,unplug_bytes=99,mute=0,drop=1,"
       "garbage=3:20,seed=5,clock=1000,rate=7,compression=4,mono=1,md=1,max_fps=30,"
-      "latency_us=1000,silent_after_bytes=4096,type_reply=3",
+      "latency_us=1000,silent_after_bytes=4096,type_reply=3,fault_after=25:half:3",
       sim::SimOptions::Demo(), &error);
   ASSERT_TRUE(o.has_value()) << error;
   EXPECT_EQ(o->type, CAMERA_NAND_PAGES);
@@ -192,11 +276,19 @@ TEST(SimOptionsParsing, KeysValuesAndErrors) {
   EXPECT_EQ(o->bytesPerSecond, 0u);
   EXPECT_EQ(o->clock, 1000u);
   EXPECT_FALSE(o->clockFromHost);
+  EXPECT_EQ(o->fault, sim::CallFault::TimeoutHalf);
+  EXPECT_EQ(o->faultCall, 3u);
+  EXPECT_EQ(o->faultAfterCommand, CMD_STOP_STREAM);
   EXPECT_EQ(o->latencyUs, 1000u);
   EXPECT_EQ(o->silentAfterBytes, 4096u);
   EXPECT_EQ(o->typeReply, 3);
-  for (const char* bad : {"type=3", "size=100x100", "speed=fast", "bogus=1", "rate=8",
-                          "fail_call=2:0", "max_fps=5"}) {
+  o = sim::ParseSimOptions("fault=flip:9", {}, &error);
+  ASSERT_TRUE(o.has_value()) << error;
+  EXPECT_EQ(o->fault, sim::CallFault::FlipBit);
+  EXPECT_EQ(o->faultAfterCommand, 0u);
+  for (const char* bad :
+       {"type=3", "size=100x100", "speed=fast", "bogus=1", "rate=8", "fail_call=2:0", "max_fps=5",
+        "fault=melt:3", "fault=fail:0", "fault_after=0:fail:1"}) {
     error.clear();
     EXPECT_FALSE(sim::ParseSimOptions(bad, {}, &error).has_value()) << bad;
     EXPECT_FALSE(error.empty());
