@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <vector>
 
 #include "host/ReportSystemError.h"
@@ -50,6 +51,12 @@ const char* OutcomeText(CopyOutcome outcome) {
   return "?";
 }
 
+uint64_t FileSize(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<uint64_t>(size);
+}
+
 void ReportFile(const std::string& path, std::string& out) {
   out += "file: " + path + "\n";
   Recording recording;
@@ -59,14 +66,14 @@ void ReportFile(const std::string& path, std::string& out) {
       return;
     case Recording::OpenStatus::NotRecording:
       out += Format("  size: %llu bytes\n  frames: 0 (no usable frame record)\n",
-                    static_cast<unsigned long long>(recording.Bytes().size()));
+                    static_cast<unsigned long long>(FileSize(path)));
       return;
     case Recording::OpenStatus::Opened:
       break;
   }
   const FrameIndex& index = recording.Index();
   out += Format("  size: %llu bytes\n  frames: %zu\n",
-                static_cast<unsigned long long>(recording.Bytes().size()), index.size());
+                static_cast<unsigned long long>(recording.Size()), index.size());
   uint32_t first = index.front().header.Timestamp();
   uint32_t last = first;
   for (const FrameIndexEntry& e : index) {

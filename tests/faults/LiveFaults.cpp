@@ -17,15 +17,15 @@ class WindowHost final : public LiveViewHost {
  public:
   LiveState state;
   bool pushed = false;
-  std::string caption = kStartCaption;
+  LiveViewState button = LiveViewState::Off;
   bool lockedEnabled = true;
   std::vector<std::vector<uint8_t>> shownRecords;  // header and payload of every picture shown
 
   LiveState& State() override { return state; }
   void ReadControls() override { state.streamingFlag = pushed ? 1 : 0; }
   void WriteControls() override { pushed = state.streamingFlag != 0; }
-  std::string StartStopCaption() override { return caption; }
-  void SetStartStopCaption(const std::string& text) override { caption = text; }
+  LiveViewState ButtonState() override { return button; }
+  void SetButtonState(LiveViewState s) override { button = s; }
   void EnableLiveLockedControls(bool on) override { lockedEnabled = on; }
   bool ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override {
     std::vector<uint8_t> record(header.bytes.begin(), header.bytes.end());
@@ -37,7 +37,7 @@ class WindowHost final : public LiveViewHost {
   void InvalidatePictureArea() override {}
 
   bool Idle() const {
-    return state.streamingFlag == 0 && !pushed && caption == kStartCaption && lockedEnabled;
+    return state.streamingFlag == 0 && !pushed && button == LiveViewState::Off && lockedEnabled;
   }
 };
 
