@@ -9,18 +9,43 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 
+# --windows: what the mingw-w64 cross-build and its Wine test run need as well.
+windows=0
+[ "${1:-}" = "--windows" ] && windows=1
+if [ $windows -eq 1 ]; then
+  packages+=(g++-mingw-w64-x86-64 wine64 wine dpkg-dev)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+need_sources=0
+if [ $windows -eq 1 ] && ! grep -rqs "deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  need_sources=1
+fi
+[ ${#missing[@]} -eq 0 ] && [ $need_sources -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || { echo "Need root (or sudo) to install: ${missing[*]}" >&2; exit 1; }
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [ $need_sources -eq 1 ]; then
+  # The Windows build compiles libjpeg-turbo from Debian's source package.
+  echo "Adding Debian source packages to apt's sources"
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/brindleflash-src.sources >/dev/null <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $codename $codename-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  "${sudo_cmd[@]}" apt-get update -qq
+fi
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
