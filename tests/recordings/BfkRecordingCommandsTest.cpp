@@ -1,5 +1,4 @@
 // bfk info and bfk export, run as the operator would.
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <memory>
@@ -7,26 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "RecordingFixture.h"
+#include "support/RunProgram.h"
 
 namespace bf {
 namespace {
 
-struct BfkRun {
-  int exitCode = -1;
-  std::string out;
-};
-
-BfkRun Bfk(const std::string& args) {
-  const std::string command = std::string(BF_BFK_PATH) + " " + args + " 2>&1";
-  BfkRun run;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+test::ProgramRun Bfk(const std::string& args) {
+  return test::RunBfk(args);
 }
 
 TEST(BfkRecordingCommands, InfoListsEveryIndexedFrame) {
@@ -48,8 +34,8 @@ TEST(BfkRecordingCommands, InfoListsEveryIndexedFrame) {
   const std::string path = dir.Write("r.bfk", bytes);
 
   const BfkRun json = Bfk("info --json " + path);
-  EXPECT_EQ(json.exitCode, 0) << json.out;
-  EXPECT_EQ(json.out,
+  EXPECT_EQ(json.exitCode, 0) << json.output;
+  EXPECT_EQ(json.output,
             "{\"count\": 2, \"frames\": [{\"offset\": 0, \"length\": 984, \"timestamp\": "
             "1765000000, \"compression\": 1, \"monochrome\": 0, \"frameRateIndex\": 7, "
             "\"flags\": 1}, {\"offset\": 1000, \"length\": 1984, \"timestamp\": 1765000060, "
@@ -57,8 +43,8 @@ TEST(BfkRecordingCommands, InfoListsEveryIndexedFrame) {
 
   const BfkRun text = Bfk("info " + path);
   EXPECT_EQ(text.exitCode, 0);
-  EXPECT_NE(text.out.find("frames: 2"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("(60 s)"), std::string::npos) << text.out;
+  EXPECT_NE(text.output.find("frames: 2"), std::string::npos) << text.output;
+  EXPECT_NE(text.output.find("(60 s)"), std::string::npos) << text.output;
 }
 
 TEST(BfkRecordingCommands, ExportWritesTheSameStillAsTheWindow) {
@@ -69,7 +55,7 @@ TEST(BfkRecordingCommands, ExportWritesTheSameStillAsTheWindow) {
   const std::string path = dir.Write("r.bfk", bytes);
   const std::string out = dir.File("f1.jpg");
   const BfkRun run = Bfk("export " + path + " --frame 1 -o " + out + " --headers " BF_HEADERS_DAT);
-  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
   const std::vector<uint8_t> still = test::ReadAll(out);
   ASSERT_EQ(still.size(), 5714u);
   EXPECT_EQ(std::vector<uint8_t>(still.end() - 16, still.end()),
@@ -86,10 +72,10 @@ TEST(BfkRecordingCommands, NonRecordingsAreRefusedWithAReason) {
   const std::string path = dir.Write("junk.bin", junk);
   const BfkRun info = Bfk("info " + path);
   EXPECT_NE(info.exitCode, 0);
-  EXPECT_NE(info.out.find("not a recording"), std::string::npos) << info.out;
+  EXPECT_NE(info.output.find("not a recording"), std::string::npos) << info.output;
   const BfkRun missing = Bfk("info --json " + dir.File("none.bfk"));
   EXPECT_NE(missing.exitCode, 0);
-  EXPECT_NE(missing.out.find("cannot open"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
   const BfkRun exportRun =
       Bfk("export " + path + " --frame 0 -o " + dir.File("x.jpg") + " --headers " BF_HEADERS_DAT);
   EXPECT_NE(exportRun.exitCode, 0);
