@@ -151,8 +151,8 @@ void BM_Pacing20FpsBothCoresBusy(benchmark::State& state) {
 BENCHMARK(BM_Pacing20FpsBothCoresBusy)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Every frame of a 1 GiB recording played through the real step code (on a virtual timer, so
-// it takes seconds, not hours), rebuilt and every 100th decoded: the mapped file is paged in,
-// but the anonymous memory must stay small.
+// it takes seconds, not hours), rebuilt and every 100th decoded: frames are read from the file
+// one at a time, so the anonymous memory must stay small.
 void BM_PlayThrough1GiBMemory(benchmark::State& state) {
   const std::string path = bf::bench::GigabyteRecording();
   long baseline = 0;

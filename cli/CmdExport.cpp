@@ -7,8 +7,8 @@
 
 #include "cli/Command.h"
 #include "frames/JpegHeaderTable.h"
-#include "host/ReportSystemError.h"
 #include "host/FileErrorText.h"
+#include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 #include "recordings/StillFile.h"
 
@@ -60,8 +60,9 @@ int RunExport(const std::vector<std::string>& args) {
     return 1;
   }
 
+  // Frame N is certain once frames 0..N are; the rest of a long recording is never scanned.
   bf::Recording recording;
-  switch (recording.Open(input)) {
+  switch (recording.Open(input, frame < bf::kAllFrames ? frame + 1 : frame)) {
     case bf::Recording::OpenStatus::SystemError:
       std::fprintf(stderr, "bfk export: cannot open %s: %s\n", input.c_str(),
                    bf::SystemErrorText(recording.SystemError()).c_str());
@@ -86,7 +87,12 @@ int RunExport(const std::vector<std::string>& args) {
                  frame, unsigned{header.Compression()});
     return 1;
   }
-  if (const uint32_t error = bf::WriteStillFile(entry, header, recording.Payload(frame), output)) {
+  std::vector<uint8_t> payload;
+  if (!recording.ReadPayload(frame, payload)) {
+    std::fprintf(stderr, "bfk export: %s changed on disk while it was read\n", input.c_str());
+    return 1;
+  }
+  if (const uint32_t error = bf::WriteStillFile(entry, header, payload, output)) {
     std::fprintf(stderr, "bfk export: %s (%s)\n", bf::FileErrorText(error, output).c_str(),
                  bf::SystemErrorText(error).c_str());
     return 1;

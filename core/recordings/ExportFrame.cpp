@@ -22,6 +22,8 @@ void ExportFrame(Player& player, const JpegHeaderTable& table, UserPrompts& prom
     case Player::ShownState::NothingShown:
       prompts.ShowMessage(kNothingToExportText, "", MessageIcon::None);
       return;
+    case Player::ShownState::FileChanged:
+      return;  // nothing trustworthy to write; the caller tells the operator (see Player)
     case Player::ShownState::Shown:
       break;
   }

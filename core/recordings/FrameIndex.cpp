@@ -1,7 +1,10 @@
 #include "recordings/FrameIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+
+#include "recordings/ReadOnlyFile.h"
 
 namespace bf {
 
@@ -15,27 +18,101 @@ bool AllErased(const uint8_t* sixteen) {
   return (a & b) == ~uint64_t{0};
 }
 
-}  // namespace
+// The candidate header at an offset of a file held in memory.
+class MemoryCandidates {
+ public:
+  explicit MemoryCandidates(std::span<const uint8_t> file) : file_(file) {}
+  uint64_t Size() const { return file_.size(); }
+  // 16 bytes at offset (< Size()), padded with zeros past the end.
+  const uint8_t* At(uint64_t offset) {
+    const uint64_t left = file_.size() - offset;
+    if (left >= kFrameHeaderSize) return file_.data() + offset;
+    tail_.fill(0);
+    std::memcpy(tail_.data(), file_.data() + offset, static_cast<std::size_t>(left));
+    return tail_.data();
+  }
 
-FrameIndex BuildFrameIndex(std::span<const uint8_t> file) {
+ private:
+  std::span<const uint8_t> file_;
+  std::array<uint8_t, kFrameHeaderSize> tail_{};
+};
+
+// The candidate header at an offset of an open file. Measured on a virtual machine with a warm
+// page cache: reading just the 16 header bytes of records 20 KB apart costs under half of one
+// plain read of the file, faulting in a mapping more than half of it, and block reads of the
+// whole file about as much as that plain read. Probes 512 bytes apart as single reads cost
+// twenty times the plain read. So: where the scan jumps far, read only the header; where it
+// steps close (a damaged stretch, small records), read blocks that grow with every close
+// step up to 1 MiB, so a short stretch costs little and a long one runs at block speed.
+class FileCandidates {
+ public:
+  explicit FileCandidates(const ReadOnlyFile& file) : file_(file), size_(file.Size()) {}
+  uint64_t Size() const { return size_; }
+
+  const uint8_t* At(uint64_t offset) {
+    const uint64_t jump = offset - last_;
+    last_ = offset;
+    if (offset >= windowStart_ && offset - windowStart_ < windowLength_) {
+      const uint64_t inWindow = offset - windowStart_;
+      if (windowLength_ - inWindow >= kFrameHeaderSize) return window_.data() + inWindow;
+      if (windowStart_ + windowLength_ == size_)
+        return Padded(window_.data() + inWindow, windowLength_ - inWindow);
+    }
+    std::size_t want = kFrameHeaderSize;
+    if (jump <= kNearJump) {
+      want = block_;
+      block_ = std::min(block_ * 2, kMaxBlock);
+    } else {
+      block_ = kMinBlock;
+    }
+    want = static_cast<std::size_t>(std::min<uint64_t>(want, size_ - offset));
+    if (window_.size() < want) window_.resize(std::max(want, kMinBlock));
+    const std::size_t got = file_.ReadAt(offset, std::span(window_.data(), want));
+    // Fewer bytes than the file had when opened: it was cut short since; its bytes end here.
+    if (got < want) size_ = offset + got;
+    windowStart_ = offset;
+    windowLength_ = got;
+    if (got >= kFrameHeaderSize) return window_.data();
+    return Padded(window_.data(), got);
+  }
+
+ private:
+  static constexpr uint64_t kNearJump = 4096;
+  static constexpr std::size_t kMinBlock = std::size_t{64} << 10;
+  static constexpr std::size_t kMaxBlock = std::size_t{1} << 20;
+
+  const uint8_t* Padded(const uint8_t* bytes, uint64_t length) {
+    tail_.fill(0);
+    std::memcpy(tail_.data(), bytes, static_cast<std::size_t>(length));
+    return tail_.data();
+  }
+
+  const ReadOnlyFile& file_;
+  uint64_t size_;
+  uint64_t last_ = 0;
+  std::vector<uint8_t> window_;
+  uint64_t windowStart_ = 0;
+  uint64_t windowLength_ = 0;
+  std::size_t block_ = kMinBlock;
+  std::array<uint8_t, kFrameHeaderSize> tail_{};
+};
+
+template <class Candidates>
+FrameIndex Scan(Candidates& source, std::size_t frameLimit) {
   FrameIndex index;
-  const uint64_t size = file.size();
   uint64_t offset = 0;
   bool damaged = false;
-  uint8_t tail[kFrameHeaderSize];
 
-  while (offset < size) {
-    const uint8_t* candidate = file.data() + offset;
-    if (size - offset < kFrameHeaderSize) {
-      std::memset(tail, 0, sizeof tail);
-      std::memcpy(tail, candidate, static_cast<std::size_t>(size - offset));
-      candidate = tail;
-    }
+  while (offset < source.Size()) {
+    const uint8_t* candidate = source.At(offset);
+    if (offset >= source.Size()) break;  // the file ended before this offset after all
     if (IsFrameHeader(candidate)) {
       if (damaged) {
         index.pop_back();
         damaged = false;
       }
+      // Every entry so far is now certain: a header follows with nothing to drop in between.
+      if (index.size() >= frameLimit) break;
       FrameIndexEntry& entry = index.emplace_back();
       entry.header = FrameHeader::FromBytes(candidate);
       entry.offset = offset;
@@ -53,13 +130,29 @@ FrameIndex BuildFrameIndex(std::span<const uint8_t> file) {
   return index;
 }
 
+}  // namespace
+
+FrameIndex BuildFrameIndex(std::span<const uint8_t> file, std::size_t frameLimit) {
+  MemoryCandidates source(file);
+  return Scan(source, frameLimit);
+}
+
+FrameIndex BuildFrameIndex(const ReadOnlyFile& file, std::size_t frameLimit) {
+  FileCandidates source(file);
+  return Scan(source, frameLimit);
+}
+
+uint64_t PayloadPresentLength(const FrameIndexEntry& entry, uint64_t fileSize) {
+  const uint64_t start = entry.PayloadOffset();
+  if (start >= fileSize) return 0;
+  return std::min<uint64_t>(PayloadLength(entry.header), fileSize - start);
+}
+
 std::span<const uint8_t> PayloadPresent(const FrameIndexEntry& entry,
                                         std::span<const uint8_t> file) {
-  const uint64_t start = entry.PayloadOffset();
-  if (start >= file.size()) return {};
-  const uint64_t available = file.size() - start;
-  const uint64_t length = std::min<uint64_t>(PayloadLength(entry.header), available);
-  return file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
+  const auto length = static_cast<std::size_t>(PayloadPresentLength(entry, file.size()));
+  if (length == 0) return {};
+  return file.subspan(static_cast<std::size_t>(entry.PayloadOffset()), length);
 }
 
 }  // namespace bf

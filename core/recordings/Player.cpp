@@ -65,10 +65,12 @@ uint32_t Player::OpenRecording(const std::string& path) {
     frameDelay_ = 0;
     recording_.Close();
     shownEntry_.reset();
+    changeFound_ = false;
+    notice_ = FileChangeNotice{};
   }
   if (stopped && stoppedForOpen_) stoppedForOpen_();
 
-  // Map and index without the lock, so a paint is never held up by the scan.
+  // Open and index without the lock, so a paint is never held up by the scan.
   Recording fresh;
   Recording::OpenStatus status;
   {
@@ -90,11 +92,37 @@ void Player::CloseRecording() {
   std::lock_guard lock(mutex_);
   recording_.Close();
   shownEntry_.reset();
+  changeFound_ = false;
+  notice_ = FileChangeNotice{};
 }
 
-void Player::ShowEntryLocked(uint32_t i) {
-  display_.ShowFrame(recording_.Index()[i].header, recording_.Payload(i));
+bool Player::ShowEntryLocked(uint32_t i) {
+  std::vector<uint8_t> payload;
+  if (!recording_.ReadPayload(i, payload)) {
+    display_.ClearDisplay();
+    shownEntry_.reset();
+    NoteFileChangedLocked();
+    return false;
+  }
+  display_.ShowFrame(recording_.Index()[i].header, payload);
   shownEntry_ = i;
+  return true;
+}
+
+void Player::NoteFileChangedLocked() {
+  if (!changeFound_) {
+    changeFound_ = true;
+    notice_.tell = true;
+  }
+  if (playing_) {
+    StopPlaybackLocked();
+    notice_.stoppedRun = true;
+  }
+}
+
+Player::FileChangeNotice Player::TakeFileChangeNotice() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(notice_, FileChangeNotice{});
 }
 
 uint32_t Player::NavigateTo(uint32_t value, uint32_t mode) {
@@ -138,6 +166,7 @@ uint32_t Player::StartPlayback(uint32_t rate) {
     // The first step's own time counts against the first delay, as it does for every later step.
     const uint32_t t0 = timer_.TimeMs();
     PlayStepLocked();
+    if (!playing_) return 0;  // the first frame was missing from the file: nothing to pace
 
     if (const std::optional<TimerCaps> caps = timer_.GetDevCaps()) {
       resolution_ = std::min(std::max(caps->periodMin, 1u), caps->periodMax);
@@ -224,6 +253,7 @@ void Player::PlaybackTick(TimerEventId fired) {
     return;
   }
   PlayStepLocked();
+  if (!playing_) return;  // the frame was missing from the file: the run ended there
   const uint32_t elapsed = timer_.TimeMs() - t0;
   ArmLocked(frameDelay_ > elapsed ? frameDelay_ - elapsed : 1);
 }
@@ -250,15 +280,19 @@ bool Player::ShowExternalFrame(const FrameHeader& header, std::span<const uint8_
   return display_.ShowFrame(header, payload);
 }
 
-Player::ShownState Player::CopyShownFrame(ShownFrame& out) const {
+Player::ShownState Player::CopyShownFrame(ShownFrame& out) {
   std::lock_guard lock(mutex_);
   if (CountLocked() == 0) return ShownState::NoRecording;
   if (!shownEntry_ || *shownEntry_ >= CountLocked()) return ShownState::NothingShown;
   const uint32_t i = *shownEntry_;
-  const std::span<const uint8_t> payload = recording_.Payload(i);
+  if (!recording_.ReadPayload(i, out.payload)) {
+    display_.ClearDisplay();
+    shownEntry_.reset();
+    NoteFileChangedLocked();
+    return ShownState::FileChanged;
+  }
   out.entry = i;
   out.header = recording_.Index()[i].header;
-  out.payload.assign(payload.begin(), payload.end());
   return ShownState::Shown;
 }
 

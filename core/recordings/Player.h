@@ -26,6 +26,8 @@ inline constexpr uint32_t kLongGapDelayMs = 22222;
 inline constexpr const char* kNoPreciseTimerText =
     "Ваша операционная система не поддерживает точных таймеров.\nКак такое может быть???";
 inline constexpr const char* kNoPreciseTimerCaption = "Фатальная ошибка!";
+// Told once per open recording when a frame can no longer be read as indexed.
+inline constexpr const char* kRecordingChangedText = "Файл записи изменился на диске.";
 
 // The recording player: the open recording with its frame index, the position, and playback
 // paced by a precise one-shot timer, either by the recorded timestamps (frames of one second
@@ -39,6 +41,11 @@ inline constexpr const char* kNoPreciseTimerCaption = "Фатальная оши
 // step (FrameDisplay::PostPosition), never sent. Message boxes are shown with the lock released
 // (a modal box pumps events and a nested paint takes the lock). Public members must not be
 // called from inside FrameDisplay callbacks or WithLock (the mutex is not recursive).
+//
+// Frames are read from the file when shown. When the file no longer holds a frame as indexed
+// (another program cut it short or wrote over it), the display is cleared instead, a running
+// playback stops, and the change is kept for the GUI thread to tell (TakeFileChangeNotice):
+// the timer thread never shows a message box.
 class Player {
  public:
   Player(FrameDisplay& display, PlaybackTimer& timer, UserPrompts& prompts);
@@ -48,8 +55,8 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   // Stops a running playback first (then calls the stopped callback so the window applies the
-  // Stop button's effects), resets position, group and delay, closes the open recording, maps
-  // and indexes the file under the wait cursor. A file that cannot be opened or mapped gets the
+  // Stop button's effects), resets position, group and delay, closes the open recording, opens
+  // and indexes the file under the wait cursor. A file that cannot be opened gets the
   // system error box. Returns the frame count; 0 leaves no recording open.
   uint32_t OpenRecording(const std::string& path);
   void CloseRecording();
@@ -82,8 +89,19 @@ class Player {
     FrameHeader header;
     std::vector<uint8_t> payload;
   };
-  enum class ShownState { NoRecording, NothingShown, Shown };
-  ShownState CopyShownFrame(ShownFrame& out) const;
+  // FileChanged: the frame on display can no longer be read from the file; the display is
+  // cleared and the change noted as for a show.
+  enum class ShownState { NoRecording, NothingShown, Shown, FileChanged };
+  ShownState CopyShownFrame(ShownFrame& out);
+
+  // What happened since the last call because the open file changed on disk: `tell` once per
+  // open recording, when a read first found the change; `stoppedRun` when that stopped a
+  // running playback (the window then applies the Stop button's effects). GUI thread.
+  struct FileChangeNotice {
+    bool tell = false;
+    bool stoppedRun = false;
+  };
+  FileChangeNotice TakeFileChangeNotice();
 
   // Runs f with the player's lock held (the GUI's paint of the shown picture and header).
   template <class F>
@@ -104,7 +122,9 @@ class Player {
 
  private:
   uint32_t CountLocked() const;
-  void ShowEntryLocked(uint32_t i);
+  // False when the frame could not be read (the display is cleared then).
+  bool ShowEntryLocked(uint32_t i);
+  void NoteFileChangedLocked();
   void PlayStepLocked();
   void StopPlaybackLocked();
   void ArmLocked(uint32_t delayMs);
@@ -130,6 +150,8 @@ class Player {
   TimerEventId lastFired_ = 0;
   std::vector<TimerEventId> outstanding_;  // armed and not yet fired or killed
   std::optional<uint32_t> shownEntry_;     // entry of this recording on display
+  bool changeFound_ = false;               // a read of this recording found the file changed
+  FileChangeNotice notice_;                // not yet taken by the GUI thread
 };
 
 }  // namespace bf

@@ -67,6 +67,7 @@ void PlayerPanel::OnPlay() {
   }
   const uint32_t started = player_.StartPlayback(likeOriginal_ ? 0u : static_cast<uint32_t>(rate_));
   if (started != 0) view_.EnableCameraControls(false);
+  TellIfFileChanged();
 }
 
 void PlayerPanel::OnStop() {
@@ -81,6 +82,7 @@ void PlayerPanel::OnStoppedForOpen() {
 void PlayerPanel::OnBegin() {
   view_.SetSliderPosition(0);
   player_.NavigateTo(0, NAV_ABSOLUTE);
+  TellIfFileChanged();
 }
 
 // A refused step (no frames; back from the first frame) leaves the slider where it is, as the
@@ -88,25 +90,30 @@ void PlayerPanel::OnBegin() {
 void PlayerPanel::OnEnd() {
   const uint32_t i = player_.NavigateTo(0, NAV_FROM_END);
   if (i != kNoFrame) view_.SetSliderPosition(i);
+  TellIfFileChanged();
 }
 
 void PlayerPanel::OnPrevious() {
   const uint32_t i = player_.NavigateTo(kNoFrame, NAV_RELATIVE);
   if (i != kNoFrame) view_.SetSliderPosition(i);
+  TellIfFileChanged();
 }
 
 void PlayerPanel::OnNext() {
   const uint32_t i = player_.NavigateTo(1, NAV_RELATIVE);
   if (i != kNoFrame) view_.SetSliderPosition(i);
+  TellIfFileChanged();
 }
 
 void PlayerPanel::OnSliderMoved(uint32_t sliderPosition) {
   player_.NavigateTo(sliderPosition, NAV_ABSOLUTE);
+  TellIfFileChanged();
 }
 
 void PlayerPanel::OnPlayerPosition(uint32_t position) {
   if (position >= player_.Count() && view_.LinkStatusOk()) view_.EnableCameraControls(true);
   view_.SetSliderPosition(position);
+  TellIfFileChanged();
 }
 
 void PlayerPanel::OnLikeOriginalSelected() {
@@ -139,6 +146,13 @@ void PlayerPanel::OnRateSpinEnd(int spinPosition) {
 
 void PlayerPanel::OnExport(const JpegHeaderTable& table) {
   ExportFrame(player_, table, prompts_);
+  TellIfFileChanged();
+}
+
+void PlayerPanel::TellIfFileChanged() {
+  const Player::FileChangeNotice notice = player_.TakeFileChangeNotice();
+  if (notice.stoppedRun && view_.LinkStatusOk()) view_.EnableCameraControls(true);
+  if (notice.tell) prompts_.ShowMessage(kRecordingChangedText, "", MessageIcon::Error);
 }
 
 }  // namespace bf

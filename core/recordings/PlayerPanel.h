@@ -41,8 +41,10 @@ class PlayerPanelView {
 
 // The handlers of the main window's player group over the player: what each button, the slider,
 // the mode radio buttons, the rate spin and the position message do. Holds the dialog's rate
-// and mode values. GUI thread only; the position message arrives here queued from the timer
-// thread (FrameDisplay::PostPosition).
+// and mode values. After every handler that reads frames it tells, once per recording, when the
+// file changed on disk under the player (kRecordingChangedText), and applies the Stop button's
+// effects when that ended a run. GUI thread only; the position message arrives here queued from the
+// timer thread (FrameDisplay::PostPosition).
 class PlayerPanel {
  public:
   PlayerPanel(Player& player, PlayerPanelView& view, UserPrompts& prompts, SettingsStore& settings);
@@ -80,6 +82,7 @@ class PlayerPanel {
 
  private:
   void ModeStep();
+  void TellIfFileChanged();
 
   Player& player_;
   PlayerPanelView& view_;

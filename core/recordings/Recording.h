@@ -1,42 +1,54 @@
 #pragma once
 #include <cstdint>
-#include <span>
 #include <string>
+#include <vector>
 
 #include "recordings/FrameIndex.h"
-#include "recordings/MappedFile.h"
+#include "recordings/ReadOnlyFile.h"
 
 namespace bf {
 
-// An open recording file: the read-only mapping of the whole file and its frame index. The
-// entries refer into the mapping, so both live and die together. Shared by the player and the
-// command-line tool; owners serialise access (see Player).
+// An open recording file and its frame index. Frames are read from the file when they are
+// needed, at the offsets the index keeps; nothing else of the file is held in memory. Shared by
+// the player and the command-line tool; owners serialise Open and Close against everything
+// else (see Player). ReadPayload may run on any thread.
 class Recording {
  public:
   enum class OpenStatus {
     Opened,        // at least one usable frame
-    SystemError,   // the file could not be opened or mapped; see SystemError()
+    SystemError,   // the file could not be opened; see SystemError()
     NotRecording,  // no usable frame (does not start with a frame, or every frame dropped)
   };
 
-  // Maps and indexes the file. Anything but Opened leaves nothing open.
-  OpenStatus Open(const std::string& path);
+  // Opens and indexes the file. Anything but Opened leaves nothing open. With a frameLimit,
+  // indexes only the first frameLimit frames (those are then exactly the first frames of the
+  // whole index; fewer means that is all the recording has).
+  OpenStatus Open(const std::string& path, std::size_t frameLimit = kAllFrames);
   void Close();
 
   bool IsOpen() const { return file_.IsOpen(); }
   const FrameIndex& Index() const { return index_; }
   std::size_t Count() const { return index_.size(); }
-  std::span<const uint8_t> Bytes() const { return file_.Bytes(); }
+  // The file's size when it was opened.
+  uint64_t Size() const { return size_; }
   uint32_t SystemError() const { return file_.SystemError(); }
 
-  // The payload bytes of entry i present in the file (clipped at its end).
-  std::span<const uint8_t> Payload(std::size_t i) const {
-    return PayloadPresent(index_[i], file_.Bytes());
+  // How many payload bytes of entry i the file held when it was indexed: all of them, except
+  // for a last record cut by the end of the file.
+  std::size_t PayloadSize(std::size_t i) const {
+    return static_cast<std::size_t>(PayloadPresentLength(index_[i], size_));
   }
 
+  // Reads those payload bytes of entry i from the file into `out`. False, with `out` empty,
+  // when the file no longer holds the frame as indexed: it was cut short or written over on
+  // disk since (the bytes are missing, or the header at the entry's offset is not the indexed
+  // one), or the read failed.
+  bool ReadPayload(std::size_t i, std::vector<uint8_t>& out) const;
+
  private:
-  MappedFile file_;
+  ReadOnlyFile file_;
   FrameIndex index_;
+  uint64_t size_ = 0;
 };
 
 }  // namespace bf

@@ -12,8 +12,8 @@ namespace bf {
 //
 // The file is written under a new name in the target's folder, flushed to disk, closed and only
 // then renamed over the target. So a failure never leaves a half-written target behind, and a
-// target that is mapped right now (the open recording itself may be chosen) is never truncated
-// under its mapping. A symbolic link as target is followed. Returns 0 or the system error code
+// target that is open right now (the open recording itself may be chosen) is never truncated
+// under its reader. A symbolic link as target is followed. Returns 0 or the system error code
 // (errno) of the step that failed; every write, flush and close is checked.
 // Any thread; touches only its arguments and the file system.
 uint32_t WriteStillFile(std::span<const uint8_t> tableEntry, const FrameHeader& header,

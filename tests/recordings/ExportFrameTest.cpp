@@ -157,9 +157,11 @@ TEST_F(StillExport, FailedWriteKeepsTheOldTargetAndLeavesNoLitter) {
   const std::string target = dir.File("keep.jpg");
   const std::vector<uint8_t> old{1, 2, 3};
   dir.Write("keep.jpg", old);
-  ::chmod(dir.Path().c_str(), 0500);  // no new names in the folder (ignored by root)
+  namespace fs = std::filesystem;
+  // No new names in the folder (ignored by root, and by Windows for folders).
+  fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
   const uint32_t error = WriteStillFile(entry, h, payload, target);
-  ::chmod(dir.Path().c_str(), 0700);
+  fs::permissions(dir.Path(), fs::perms::owner_all);
   if (error != 0) {
     EXPECT_EQ(error, static_cast<uint32_t>(EACCES));
     EXPECT_EQ(test::ReadAll(target), old);
@@ -167,14 +169,14 @@ TEST_F(StillExport, FailedWriteKeepsTheOldTargetAndLeavesNoLitter) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
-TEST_F(StillExport, ExportOntoTheOpenRecordingLeavesItsMappingIntact) {
+TEST_F(StillExport, ExportOntoTheOpenRecordingLeavesItReadable) {
   const std::string path =
       OpenFrames({{.recordLength = 1016, .timestamp = 1}, {.recordLength = 2016, .timestamp = 2}});
   player.NavigateTo(1, NAV_ABSOLUTE);
   const std::vector<uint8_t> still = ExportTo(path);
   EXPECT_EQ(still.size(), 698u + 2000u + 16u);
   EXPECT_TRUE(prompts.shown.empty());
-  // The open recording still reads as it was: its mapping outlived the rename.
+  // The open recording still reads as it was: the open file outlived the rename.
   player.NavigateTo(0, NAV_ABSOLUTE);
   EXPECT_EQ(display.shown.back().payload,
             std::vector<uint8_t>(recordingBytes.begin() + 16, recordingBytes.begin() + 1016));

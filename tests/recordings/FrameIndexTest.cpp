@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+
 #include "RecordingFixture.h"
+#include "recordings/ReadOnlyFile.h"
 #include "recordings/Recording.h"
 
 namespace bf {
@@ -85,7 +90,7 @@ TEST(FrameIndex, FilesThatHoldNoUsableFrame) {
   std::swap(wrongOrder[0], wrongOrder[1]);
   EXPECT_TRUE(BuildFrameIndex(wrongOrder).empty());
 
-  EXPECT_TRUE(BuildFrameIndex({}).empty());
+  EXPECT_TRUE(BuildFrameIndex(std::span<const uint8_t>{}).empty());
 }
 
 TEST(FrameIndex, RecordLengthBelowHeaderSizeWrapsTheStep) {
@@ -122,7 +127,7 @@ TEST(FrameIndex, LastPayloadPastTheEndIsKeptButClipped) {
   EXPECT_TRUE(PayloadPresent(tailIndex[1], shortTail).empty());
 }
 
-TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeMapped) {
+TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeRead) {
   test::TempDir dir;
   Recording r;
   EXPECT_EQ(r.Open(dir.File("missing.bfk")), Recording::OpenStatus::SystemError);
@@ -131,9 +136,11 @@ TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeMapped) {
   EXPECT_EQ(r.SystemError(), static_cast<uint32_t>(EINVAL));
   EXPECT_EQ(r.Open(dir.Path().string()), Recording::OpenStatus::SystemError);
   EXPECT_FALSE(r.IsOpen());
+#ifndef _WIN32
   // A FIFO would block an ordinary open until some writer comes along.
   ASSERT_EQ(::mkfifo(dir.File("pipe.bfk").c_str(), 0600), 0);
   EXPECT_EQ(r.Open(dir.File("pipe.bfk")), Recording::OpenStatus::SystemError);
+#endif
 
   const std::vector<uint8_t> junk(100, 0x42);
   EXPECT_EQ(r.Open(dir.Write("junk.bfk", junk)), Recording::OpenStatus::NotRecording);
@@ -142,11 +149,169 @@ TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeMapped) {
   const std::vector<uint8_t> good = TwoFrames();
   ASSERT_EQ(r.Open(dir.Write("good.bfk", good)), Recording::OpenStatus::Opened);
   EXPECT_EQ(r.Count(), 2u);
-  EXPECT_EQ(r.Bytes().size(), good.size());
-  EXPECT_TRUE(std::equal(r.Payload(0).begin(), r.Payload(0).end(), good.begin() + 16));
+  EXPECT_EQ(r.Size(), good.size());
+  std::vector<uint8_t> payload;
+  ASSERT_TRUE(r.ReadPayload(0, payload));
+  EXPECT_EQ(payload, std::vector<uint8_t>(good.begin() + 16, good.begin() + 1000));
   // A failed open after a good one leaves nothing open.
   EXPECT_EQ(r.Open(dir.File("missing.bfk")), Recording::OpenStatus::SystemError);
   EXPECT_EQ(r.Count(), 0u);
+}
+
+TEST(Recording, ReadsFramesFromTheFileAsIndexedOrNotAtAll) {
+  test::TempDir dir;
+  std::vector<uint8_t> b = TwoFrames();
+  test::AppendRecord(b, RecordSpec{.recordLength = 1500, .timestamp = 3});
+  b.resize(b.size() - 700);  // the last record is cut by the end of the file
+  const std::string path = dir.Write("r.bfk", b);
+  Recording r;
+  ASSERT_EQ(r.Open(path), Recording::OpenStatus::Opened);
+  ASSERT_EQ(r.Count(), 3u);
+  std::vector<uint8_t> payload;
+  ASSERT_TRUE(r.ReadPayload(2, payload));
+  EXPECT_EQ(payload, std::vector<uint8_t>(b.begin() + 3016, b.end()));
+  EXPECT_EQ(r.PayloadSize(2), 1484u - 700u);
+
+  // Growing is harmless: the frames are where they were.
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << "appended";
+  }
+  ASSERT_TRUE(r.ReadPayload(2, payload));
+  EXPECT_EQ(payload.size(), 784u);
+
+  // Cut inside the second frame: the first still reads, the others do not, and nothing of
+  // them is handed out.
+  std::filesystem::resize_file(path, 1500);
+  ASSERT_TRUE(r.ReadPayload(0, payload));
+  EXPECT_EQ(payload, std::vector<uint8_t>(b.begin() + 16, b.begin() + 1000));
+  EXPECT_FALSE(r.ReadPayload(1, payload));
+  EXPECT_TRUE(payload.empty());
+  EXPECT_FALSE(r.ReadPayload(2, payload));
+
+  // Written over at full length: a header that is not the indexed one is not that frame.
+  std::filesystem::resize_file(path, 900);
+  std::filesystem::resize_file(path, b.size());
+  EXPECT_FALSE(r.ReadPayload(1, payload));
+  EXPECT_TRUE(r.ReadPayload(0, payload));
+}
+
+TEST(Recording, LimitedOpenIndexesOnlyTheFirstFrames) {
+  test::TempDir dir;
+  std::vector<uint8_t> b;
+  for (uint32_t t = 0; t < 10; ++t)
+    AppendRecord(b, RecordSpec{.recordLength = 300, .timestamp = t});
+  const std::string path = dir.Write("r.bfk", b);
+  Recording r;
+  ASSERT_EQ(r.Open(path, 4), Recording::OpenStatus::Opened);
+  ASSERT_EQ(r.Count(), 4u);
+  EXPECT_EQ(r.Index()[3].offset, 900u);
+  std::vector<uint8_t> payload;
+  EXPECT_TRUE(r.ReadPayload(3, payload));
+  ASSERT_EQ(r.Open(path, 50), Recording::OpenStatus::Opened);
+  EXPECT_EQ(r.Count(), 10u);
+}
+
+}  // namespace
+}  // namespace bf
+
+namespace bf {
+namespace {
+
+// Recordings shaped to drive the file scan through every read path: records far apart (header
+// reads), damaged stretches short and long (growing blocks, well past one block), small
+// records packed close, a last header cut by the end of the file.
+std::vector<uint8_t> MixedRecording(uint32_t seed, bool erasedEnd) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> b;
+  uint32_t stamp = 0;
+  test::AppendRecord(b, {.recordLength = 20000, .timestamp = stamp});
+  while (b.size() < (6u << 20)) {
+    switch (random() % 8) {
+      case 0:  // damaged for a few probes
+        b.resize(b.size() + 1 + random() % 2000, static_cast<uint8_t>(0x20 + random() % 64));
+        break;
+      case 1:  // damaged far longer than one block
+        if (random() % 4 == 0) b.resize(b.size() + (2u << 20) + random() % 5000, 0x5A);
+        break;
+      case 2:  // many small records close together
+        for (int k = 0, n = static_cast<int>(random() % 3000); k < n; ++k) {
+          test::AppendRecord(b, {.recordLength = static_cast<uint16_t>(16 + random() % 200),
+                                 .timestamp = ++stamp});
+        }
+        break;
+      default:  // camera-sized records
+        test::AppendRecord(b, {.recordLength = static_cast<uint16_t>(9000 + random() % 40000),
+                               .timestamp = ++stamp});
+        break;
+    }
+  }
+  if (erasedEnd) {
+    b.insert(b.end(), 16, 0xFF);
+    b.resize(b.size() + 3000, 0x33);
+  } else {
+    const FrameHeader h = FrameHeader::Make(3000, ++stamp, 2, 0, 0, 0);
+    b.insert(b.end(), h.bytes.begin(), h.bytes.begin() + 1 + random() % 15);
+  }
+  return b;
+}
+
+bool SameEntries(const FrameIndex& a, const FrameIndex& b, std::size_t n) {
+  if (a.size() < n || b.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i].offset != b[i].offset || a[i].header.bytes != b[i].header.bytes) return false;
+  }
+  return true;
+}
+
+TEST(FrameIndexOfAFile, ReadsTheSameIndexAsTheScanOfTheBytes) {
+  test::TempDir dir;
+  for (uint32_t seed = 1; seed <= 4; ++seed) {
+    const std::vector<uint8_t> bytes = MixedRecording(seed, seed % 2 == 0);
+    const FrameIndex expected = BuildFrameIndex(bytes);
+    ASSERT_GT(expected.size(), 100u);
+    ReadOnlyFile file;
+    ASSERT_TRUE(file.Open(dir.Write("mixed.bfk", bytes)));
+    const FrameIndex read = BuildFrameIndex(file);
+    ASSERT_EQ(read.size(), expected.size()) << "seed " << seed;
+    EXPECT_TRUE(SameEntries(read, expected, expected.size())) << "seed " << seed;
+  }
+}
+
+TEST(FrameIndexOfAFile, StopsOnceTheFirstFramesAreCertain) {
+  test::TempDir dir;
+  const std::vector<uint8_t> bytes = MixedRecording(9, false);
+  const FrameIndex whole = BuildFrameIndex(bytes);
+  ASSERT_GT(whole.size(), 100u);
+  ReadOnlyFile file;
+  ASSERT_TRUE(file.Open(dir.Write("mixed.bfk", bytes)));
+  // Every limit up to the frames around the first drops, then a spread of larger ones: the
+  // first entries are exactly those of the whole index, however the stretch after them ends.
+  std::vector<std::size_t> limits;
+  for (std::size_t n = 1; n < 40; ++n) limits.push_back(n);
+  for (std::size_t n = 40; n < whole.size(); n += 1 + n / 3) limits.push_back(n);
+  limits.push_back(whole.size());
+  limits.push_back(whole.size() + 5);
+  for (std::size_t limit : limits) {
+    const std::size_t expected = std::min(limit, whole.size());
+    const FrameIndex fromBytes = BuildFrameIndex(bytes, limit);
+    const FrameIndex fromFile = BuildFrameIndex(file, limit);
+    ASSERT_EQ(fromBytes.size(), expected) << "limit " << limit;
+    ASSERT_EQ(fromFile.size(), expected) << "limit " << limit;
+    EXPECT_TRUE(SameEntries(fromBytes, whole, expected)) << "limit " << limit;
+    EXPECT_TRUE(SameEntries(fromFile, whole, expected)) << "limit " << limit;
+  }
+
+  // A frame followed by a damaged stretch is not certain until the stretch ends: with a limit
+  // of one, the frame after the stretch is the answer, as in the whole index.
+  std::vector<uint8_t> b;
+  test::AppendRecord(b, {.recordLength = 1000, .timestamp = 1});
+  b.resize(b.size() + 3 * 512, 0x00);
+  test::AppendRecord(b, {.recordLength = 1000, .timestamp = 2});
+  test::AppendRecord(b, {.recordLength = 1000, .timestamp = 3});
+  const FrameIndex one = BuildFrameIndex(b, 1);
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].header.Timestamp(), 2u);
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "RecordingFixture.h"
+#include "recordings/ExportFrame.h"
 #include "recordings/VirtualPlaybackTimer.h"
 #include "support/ScriptedPrompts.h"
 
@@ -101,7 +105,7 @@ TEST_F(PlayerGroup, UnusableFilesSayTheFileIsEmpty) {
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::None);
   EXPECT_FALSE(view.playerControls);
 
-  // A zero-length file cannot be mapped: the system error box, then "Файл пустой".
+  // A zero-length file holds nothing to read: the system error box, then "Файл пустой".
   prompts.shown.clear();
   EXPECT_EQ(panel.LoadRecording(dir.Write("zero.bfk", {})), 0u);
   ASSERT_EQ(prompts.shown.size(), 2u);
@@ -245,6 +249,129 @@ TEST_F(PlayerGroup, OpeningDuringARunAppliesTheStopEffects) {
   EXPECT_FALSE(player.IsPlaying());
   EXPECT_TRUE(view.cameraControls);
   EXPECT_EQ(view.sliderMax, 1u);
+}
+
+// Another program cutting the open recording short, or writing over it, while the player
+// steps, plays and exports. Reading the lost bytes from a mapping used to kill the program.
+class RecordingChangedOnDisk : public PlayerGroup {
+ protected:
+  RecordingChangedOnDisk() { EXPECT_TRUE(LoadJpegHeaderTableFromFile(BF_HEADERS_DAT, table)); }
+
+  int ChangeMessages() const {
+    int n = 0;
+    for (const test::ScriptedPrompts::Shown& m : prompts.shown) {
+      if (m.text == kRecordingChangedText) {
+        EXPECT_EQ(m.icon, MessageIcon::Error);
+        ++n;
+      }
+    }
+    return n;
+  }
+  static constexpr uint64_t kRecord = 1016;  // the fixture's record size
+
+  JpegHeaderTable table;
+};
+
+TEST_F(RecordingChangedOnDisk, CutWhilePlayingStopsTheRunAndTellsOnce) {
+  const std::string path = Write("a.bfk", {1, 2, 3, 4, 5, 6, 7, 8});
+  ASSERT_EQ(panel.LoadRecording(path), 8u);
+  panel.OnOtherRateSelected();  // 10 frames per second
+  panel.OnPlay();
+  EXPECT_FALSE(view.cameraControls);
+  RunFor(150);                                            // frames 1 and 2 are on screen by now
+  std::filesystem::resize_file(path, 3 * kRecord + 500);  // frame 4 cut, 5 to 8 gone
+  RunAll();
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_EQ(timer.Pending(), 0u);
+  EXPECT_TRUE(view.cameraControls);
+  EXPECT_EQ(display.Stamps(), (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(display.clears, 2);  // Play's own clear, then nothing for the missing frame
+  EXPECT_EQ(view.slider, 4u);
+  EXPECT_EQ(ChangeMessages(), 1);
+
+  // Stepping over the cut shows nothing there and the intact frames as before.
+  panel.OnEnd();
+  EXPECT_EQ(view.slider, 7u);
+  EXPECT_EQ(display.clears, 3);
+  panel.OnBegin();
+  EXPECT_EQ(display.shown.back().header.Timestamp(), 1u);
+  panel.OnSliderMoved(5);
+  panel.OnNext();
+  panel.OnPrevious();
+  panel.OnSliderMoved(2);
+  EXPECT_EQ(display.shown.back().header.Timestamp(), 3u);
+  EXPECT_EQ(display.shown.size(), 5u);
+
+  // An intact frame still exports; a missing one is not on display.
+  prompts.saveFiles.push_back(dir.File("third.jpg"));
+  panel.OnExport(table);
+  EXPECT_EQ(test::ReadAll(dir.File("third.jpg")).size(), 698u + 1000u + 16u);
+  panel.OnSliderMoved(4);
+  prompts.saveFiles.push_back(dir.File("gone.jpg"));
+  panel.OnExport(table);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("gone.jpg")));
+  EXPECT_EQ(prompts.shown.back().text, kNothingToExportText);
+
+  // Playing again runs up to the cut and ends there with the Stop effects, and no new word.
+  panel.OnBegin();
+  panel.OnPlay();
+  EXPECT_FALSE(view.cameraControls);
+  RunAll();
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_TRUE(view.cameraControls);
+  EXPECT_EQ(display.Stamps().back(), 3u);
+  EXPECT_EQ(ChangeMessages(), 1);
+}
+
+TEST_F(RecordingChangedOnDisk, FrameOnDisplayGoneBeforeExportWritesNothing) {
+  const std::string path = Write("a.bfk", {1, 2, 3});
+  ASSERT_EQ(panel.LoadRecording(path), 3u);
+  panel.OnNext();
+  std::filesystem::resize_file(path, 0);  // emptied by another program
+  prompts.saveFiles.push_back(dir.File("still.jpg"));
+  panel.OnExport(table);
+  EXPECT_TRUE(prompts.saveRequests.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("still.jpg")));
+  EXPECT_EQ(display.clears, 1);
+  EXPECT_EQ(ChangeMessages(), 1);
+  EXPECT_FALSE(player.ShownEntry().has_value());
+
+  // Play finds its first frame missing: nothing starts and nothing is left armed.
+  panel.OnPlay();
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_EQ(timer.Pending(), 0u);
+  EXPECT_TRUE(view.cameraControls);
+  EXPECT_EQ(ChangeMessages(), 1);
+
+  // The next recording is told about on its own.
+  const std::string next = Write("b.bfk", {4, 5});
+  ASSERT_EQ(panel.LoadRecording(next), 2u);
+  std::filesystem::resize_file(next, kRecord);
+  panel.OnEnd();
+  EXPECT_EQ(ChangeMessages(), 2);
+}
+
+TEST_F(RecordingChangedOnDisk, WrittenOverInPlaceIsNotShownAsTheIndexedFrame) {
+  const std::string path = Write("a.bfk", {1, 2, 3});
+  ASSERT_EQ(panel.LoadRecording(path), 3u);
+  {
+    // Same length, other content: a record now starts at the second frame's payload.
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    std::vector<uint8_t> other;
+    test::AppendRecord(other, {.recordLength = 2032, .timestamp = 9});
+    out.seekp(static_cast<std::streamoff>(kRecord - 16));
+    out.write(reinterpret_cast<const char*>(other.data()), 2032);
+    ASSERT_TRUE(out.good());
+  }
+  panel.OnBegin();  // its payload's last 16 bytes changed, its header did not
+  EXPECT_EQ(display.shown.size(), 1u);
+  panel.OnNext();
+  EXPECT_EQ(display.shown.size(), 1u);
+  EXPECT_EQ(display.clears, 1);
+  EXPECT_EQ(ChangeMessages(), 1);
+  panel.OnNext();  // the third header was written over too
+  EXPECT_EQ(display.shown.size(), 1u);
+  EXPECT_EQ(ChangeMessages(), 1);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <condition_variable>
 #include <mutex>
 
@@ -115,6 +117,61 @@ TEST(ThreadPlaybackTimer, PlayerRunsOnTheTimerThreadWhileTheGuiNavigates) {
     player.NavigateTo(0, NAV_ABSOLUTE);
     ASSERT_NE(player.StartPlayback(20), 0u);
   }
+}
+
+// A display on the timer thread that cuts the recording short while it shows one frame, as
+// another program might at any moment, and lets the test wait for the picture to go.
+class CuttingDisplay final : public FrameDisplay {
+ public:
+  CuttingDisplay(std::string path, uint32_t cutAtStamp, uint64_t keepBytes)
+      : path_(std::move(path)), cutAtStamp_(cutAtStamp), keepBytes_(keepBytes) {}
+  bool ShowFrame(const FrameHeader& header, std::span<const uint8_t>) override {
+    if (header.Timestamp() == cutAtStamp_) std::filesystem::resize_file(path_, keepBytes_);
+    std::lock_guard lock(m_);
+    stamps_.push_back(header.Timestamp());
+    return true;
+  }
+  void ClearDisplay() override {
+    std::lock_guard lock(m_);
+    ++clears_;
+    cv_.notify_all();
+  }
+  void PostPosition(uint32_t) override {}
+  std::vector<uint32_t> WaitForClear() {
+    std::unique_lock lock(m_);
+    cv_.wait(lock, [&] { return clears_ > 0; });
+    return stamps_;
+  }
+
+ private:
+  const std::string path_;
+  const uint32_t cutAtStamp_;
+  const uint64_t keepBytes_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::vector<uint32_t> stamps_;
+  int clears_ = 0;
+};
+
+TEST(ThreadPlaybackTimer, RecordingCutShortDuringAStepEndsTheRunOnTheTimerThread) {
+  test::TempDir dir;
+  test::ScriptedPrompts prompts;
+  ThreadPlaybackTimer timer;
+  std::vector<uint32_t> stamps;
+  for (uint32_t i = 0; i < 12; ++i) stamps.push_back(i);
+  const std::string path = dir.Write("r.bfk", test::RecordingWithTimestamps(stamps));
+  CuttingDisplay display(path, 2, 3 * 1016);  // while frame 2 is shown, 3 to 11 go
+  Player player(display, timer, prompts);
+  ASSERT_EQ(player.OpenRecording(path), 12u);
+  ASSERT_EQ(player.StartPlayback(20), 1u);
+  EXPECT_EQ(display.WaitForClear(), (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_FALSE(player.IsPlaying());  // the step that cleared has ended the run
+  EXPECT_EQ(player.Position(), 4u);
+  const Player::FileChangeNotice notice = player.TakeFileChangeNotice();
+  EXPECT_TRUE(notice.tell);
+  EXPECT_TRUE(notice.stoppedRun);
+  EXPECT_TRUE(prompts.shown.empty());  // never a message box from the timer thread
+  EXPECT_FALSE(player.TakeFileChangeNotice().tell);
 }
 
 }  // namespace
