@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "host/CalendarTime.h"
 #include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 
@@ -15,7 +16,7 @@ std::string UtcText(uint32_t timestamp) {
   const std::time_t t = static_cast<std::time_t>(timestamp);
   std::tm tm{};
   char text[32] = "?";
-  if (gmtime_r(&t, &tm) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  if (bf::UtcCalendarTime(t, &tm)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
   return text;
 }
 

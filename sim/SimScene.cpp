@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "host/CalendarTime.h"
 #include "sim/BitmapFont.h"
 
 namespace bf::sim {
@@ -23,7 +24,7 @@ int Bounce(uint64_t phase, int span) {
 std::string SceneCaption(uint32_t frameNumber, uint32_t timestamp) {
   const std::time_t t = timestamp;
   std::tm tm{};
-  gmtime_r(&t, &tm);
+  bf::UtcCalendarTime(t, &tm);
   char text[64];
   std::snprintf(text, sizeof text, "#%06u %04d-%02d-%02d %02d:%02d:%02d", frameNumber % 1000000u,
                 tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);

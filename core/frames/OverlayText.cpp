@@ -1,5 +1,7 @@
 #include "frames/OverlayText.h"
 
+#include "host/CalendarTime.h"
+
 #include <ctime>
 
 namespace bf {
@@ -14,11 +16,7 @@ void AppendLocalTime(uint32_t timestamp, std::string& text) {
   // The camera counts unsigned seconds; widening keeps stamps past 2038 in the future.
   const std::time_t seconds = static_cast<std::time_t>(static_cast<int64_t>(timestamp));
   std::tm local{};
-#ifdef _WIN32
-  if (localtime_s(&local, &seconds) != 0) return;
-#else
-  if (localtime_r(&seconds, &local) == nullptr) return;
-#endif
+  if (!LocalCalendarTime(seconds, &local)) return;
   char buffer[64];
   const std::size_t n = std::strftime(buffer, sizeof buffer, "%d.%m.%y, %H:%M:%S /", &local);
   text.append(buffer, n);

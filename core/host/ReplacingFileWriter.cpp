@@ -13,6 +13,15 @@
 #include <cstring>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+// The C runtime's names: files opened binary and not inherited by child processes.
+#define O_CLOEXEC (O_NOINHERIT | O_BINARY)
+#define fsync _commit
+#endif
+
 namespace bf {
 
 namespace {

@@ -4,16 +4,20 @@
 #include <cstdlib>
 
 #include "link/D2xxLibraryBackend.h"
+#ifndef _WIN32
 #include "link/FtdiBackend.h"
+#endif
 #include "link/TraceBackend.h"
 
 namespace bf {
 
 std::vector<BackendDriver> HardwareDrivers() {
   std::vector<BackendDriver> drivers;
+#ifndef _WIN32
   drivers.push_back({"ftdi", [](const std::string&, TickSource&, std::string*) {
                        return std::unique_ptr<D2xxBackend>(std::make_unique<FtdiBackend>());
                      }});
+#endif
   drivers.push_back({"d2xx", [](const std::string& options, TickSource&, std::string*) {
                        return std::unique_ptr<D2xxBackend>(
                            std::make_unique<D2xxLibraryBackend>(options));

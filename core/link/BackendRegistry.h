@@ -23,7 +23,11 @@ std::vector<BackendDriver> HardwareDrivers();
 
 // The environment variable naming the backend, and the backend used when it is unset or empty.
 inline constexpr const char* kBackendEnvironmentVariable = "BRINDLEFLASH_CAMERA";
+#ifdef _WIN32
+inline constexpr const char* kDefaultBackendSpec = "d2xx";
+#else
 inline constexpr const char* kDefaultBackendSpec = "ftdi";
+#endif
 
 // The value of BRINDLEFLASH_CAMERA, or "ftdi".
 std::string BackendSpecFromEnvironment();

@@ -1,43 +1,26 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
 #include "FrameTestFiles.h"
 #include "frames/HeaderGenerator.h"
+#include "support/RunProgram.h"
 
 namespace bf {
 namespace {
 
-struct RunResult {
-  int exitCode = -1;
-  std::string output;
-};
-
-RunResult RunBfk(const std::string& args) {
-  RunResult result;
-  const std::string command = std::string("'") + BF_BFK_PATH + "' " + args + " 2>&1";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
-    result.output.append(buffer, n);
-  }
-  const int status = ::pclose(pipe);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  return result;
-}
+using test::RunBfk;
 
 TEST(BfkHeaders, WritesTheGeneratedTable) {
   test::TempDir dir;
   const std::string path = dir.File("headers.dat");
   test::WriteBytes(path, std::vector<uint8_t>(10, 1));  // replaced, not appended to
-  auto run = RunBfk("headers -o '" + path + "'");
+  auto run = RunBfk("headers -o \"" + path + "\"");
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(test::ReadBytes(path), GenerateHeaderTableBytes({320, 240}));
 
-  run = RunBfk("headers --size 640x480 -o '" + path + "'");
+  run = RunBfk("headers --size 640x480 -o \"" + path + "\"");
   ASSERT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(test::ReadBytes(path), GenerateHeaderTableBytes({640, 480}));
   // Nothing but the table is left in the folder.
@@ -53,19 +36,19 @@ TEST(BfkHeaders, RefusesBadArguments) {
   const std::string path = dir.File("headers.dat");
   for (const char* size :
        {"640", "640x", "x480", "0x480", "-1x480", "640x480x3", "64Ox480", "99999x480"}) {
-    const auto run = RunBfk(std::string("headers --size ") + size + " -o '" + path + "'");
+    const auto run = RunBfk(std::string("headers --size ") + size + " -o \"" + path + "\"");
     EXPECT_EQ(run.exitCode, 2) << size;
     EXPECT_NE(run.output.find("size"), std::string::npos) << run.output;
   }
   EXPECT_EQ(RunBfk("headers").exitCode, 2);
   EXPECT_EQ(RunBfk("headers -o").exitCode, 2);
-  EXPECT_EQ(RunBfk("headers --bogus -o '" + path + "'").exitCode, 2);
+  EXPECT_EQ(RunBfk("headers --bogus -o \"" + path + "\"").exitCode, 2);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(BfkHeaders, UnwritableTargetFailsAndLeavesNothing) {
   test::TempDir dir;
-  const auto run = RunBfk("headers -o '" + dir.File("missing/headers.dat") + "'");
+  const auto run = RunBfk("headers -o \"" + dir.File("missing/headers.dat") + "\"");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_FALSE(run.output.empty());
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frames/OverlayText.h"
+#include "support/Environment.h"
 
 namespace bf {
 namespace {
@@ -16,14 +17,14 @@ class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* tz) {
     if (const char* old = std::getenv("TZ")) saved_ = old, hadOld_ = true;
-    setenv("TZ", tz, 1);
+    test::SetEnvironment("TZ", tz);
     tzset();
   }
   ~ScopedTimeZone() {
     if (hadOld_) {
-      setenv("TZ", saved_.c_str(), 1);
+      test::SetEnvironment("TZ", saved_);
     } else {
-      unsetenv("TZ");
+      test::UnsetEnvironment("TZ");
     }
     tzset();
   }

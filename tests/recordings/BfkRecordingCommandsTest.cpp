@@ -1,5 +1,4 @@
 // bfk info and bfk export, run as the operator would.
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <memory>
@@ -7,27 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "RecordingFixture.h"
+#include "support/RunProgram.h"
 
 namespace bf {
 namespace {
 
-struct BfkRun {
-  int exitCode = -1;
-  std::string out;
-};
-
 // `shellPrefix` runs first in the same shell (e.g. a ulimit for bfk).
-BfkRun Bfk(const std::string& args, const std::string& shellPrefix = "") {
-  const std::string command = shellPrefix + std::string(BF_BFK_PATH) + " " + args + " 2>&1";
-  BfkRun run;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+test::ProgramRun Bfk(const std::string& args, const std::string& shellPrefix = "") {
+  return test::RunCommandLine(shellPrefix + "\"" + BF_BFK_PATH + "\" " + args);
 }
 
 TEST(BfkRecordingCommands, InfoListsEveryIndexedFrame) {
@@ -48,18 +34,18 @@ TEST(BfkRecordingCommands, InfoListsEveryIndexedFrame) {
   bytes.insert(bytes.end(), 16, 0xFF);
   const std::string path = dir.Write("r.bfk", bytes);
 
-  const BfkRun json = Bfk("info --json " + path);
-  EXPECT_EQ(json.exitCode, 0) << json.out;
-  EXPECT_EQ(json.out,
+  const test::ProgramRun json = Bfk("info --json " + path);
+  EXPECT_EQ(json.exitCode, 0) << json.output;
+  EXPECT_EQ(json.output,
             "{\"count\": 2, \"frames\": [{\"offset\": 0, \"length\": 984, \"timestamp\": "
             "1765000000, \"compression\": 1, \"monochrome\": 0, \"frameRateIndex\": 7, "
             "\"flags\": 1}, {\"offset\": 1000, \"length\": 1984, \"timestamp\": 1765000060, "
             "\"compression\": 4, \"monochrome\": 2, \"frameRateIndex\": 0, \"flags\": 0}]}\n");
 
-  const BfkRun text = Bfk("info " + path);
+  const test::ProgramRun text = Bfk("info " + path);
   EXPECT_EQ(text.exitCode, 0);
-  EXPECT_NE(text.out.find("frames: 2"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("(60 s)"), std::string::npos) << text.out;
+  EXPECT_NE(text.output.find("frames: 2"), std::string::npos) << text.output;
+  EXPECT_NE(text.output.find("(60 s)"), std::string::npos) << text.output;
 }
 
 TEST(BfkRecordingCommands, ExportWritesTheSameStillAsTheWindow) {
@@ -69,8 +55,8 @@ TEST(BfkRecordingCommands, ExportWritesTheSameStillAsTheWindow) {
   test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
   const std::string path = dir.Write("r.bfk", bytes);
   const std::string out = dir.File("f1.jpg");
-  const BfkRun run = Bfk("export " + path + " --frame 1 -o " + out + " --headers " BF_HEADERS_DAT);
-  EXPECT_EQ(run.exitCode, 0) << run.out;
+  const test::ProgramRun run = Bfk("export " + path + " --frame 1 -o " + out + " --headers " BF_HEADERS_DAT);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
   const std::vector<uint8_t> still = test::ReadAll(out);
   ASSERT_EQ(still.size(), 5714u);
   EXPECT_EQ(std::vector<uint8_t>(still.end() - 16, still.end()),
@@ -85,20 +71,20 @@ TEST(BfkRecordingCommands, NonRecordingsAreRefusedWithAReason) {
   test::TempDir dir;
   const std::vector<uint8_t> junk(600, 0x20);
   const std::string path = dir.Write("junk.bin", junk);
-  const BfkRun info = Bfk("info " + path);
+  const test::ProgramRun info = Bfk("info " + path);
   EXPECT_NE(info.exitCode, 0);
-  EXPECT_NE(info.out.find("not a recording"), std::string::npos) << info.out;
-  const BfkRun missing = Bfk("info --json " + dir.File("none.bfk"));
+  EXPECT_NE(info.output.find("not a recording"), std::string::npos) << info.output;
+  const test::ProgramRun missing = Bfk("info --json " + dir.File("none.bfk"));
   EXPECT_NE(missing.exitCode, 0);
-  EXPECT_NE(missing.out.find("cannot open"), std::string::npos) << missing.out;
-  const BfkRun exportRun =
+  EXPECT_NE(missing.output.find("cannot open"), std::string::npos) << missing.output;
+  const test::ProgramRun exportRun =
       Bfk("export " + path + " --frame 0 -o " + dir.File("x.jpg") + " --headers " BF_HEADERS_DAT);
   EXPECT_NE(exportRun.exitCode, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.jpg")));
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;  // the sanitizers reserve far more address space than any limit
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(_WIN32)
+constexpr bool kSanitized = true;  // no ulimit on Windows either  // the sanitizers reserve far more address space than any limit
 #else
 constexpr bool kSanitized = false;
 #endif
@@ -124,9 +110,9 @@ TEST(BfkRecordingCommands, ExportOfAnEarlyFrameDoesNotIndexTheWholeRecording) {
   const std::string path = dir.Write("many.bfk", bytes);
   const std::string out = dir.File("f3.jpg");
   const std::string limit = "ulimit -v " + std::to_string(baseKiB + 30'000) + " && exec ";
-  const BfkRun run =
+  const test::ProgramRun run =
       Bfk("export " + path + " --frame 3 -o " + out + " --headers " BF_HEADERS_DAT, limit);
-  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_EQ(test::ReadAll(out).size(), 698u + 16u);
   // The limit does bite: listing every frame needs the whole index.
   EXPECT_NE(Bfk("info " + path + " > /dev/null", limit).exitCode, 0);

@@ -157,9 +157,11 @@ TEST_F(StillExport, FailedWriteKeepsTheOldTargetAndLeavesNoLitter) {
   const std::string target = dir.File("keep.jpg");
   const std::vector<uint8_t> old{1, 2, 3};
   dir.Write("keep.jpg", old);
-  ::chmod(dir.Path().c_str(), 0500);  // no new names in the folder (ignored by root)
+  namespace fs = std::filesystem;
+  // No new names in the folder (ignored by root, and by Windows for folders).
+  fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
   const uint32_t error = WriteStillFile(entry, h, payload, target);
-  ::chmod(dir.Path().c_str(), 0700);
+  fs::permissions(dir.Path(), fs::perms::owner_all);
   if (error != 0) {
     EXPECT_EQ(error, static_cast<uint32_t>(EACCES));
     EXPECT_EQ(test::ReadAll(target), old);
