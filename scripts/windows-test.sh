@@ -34,6 +34,6 @@ echo "== Windows build (mingw-w64, tests under Wine) =="
 cmake -S . -B build-mingw -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DBF_MINGW_DEPS_PREFIX="$prefix" \
   -DJPEG_INCLUDE_DIR="$prefix/include" -DJPEG_LIBRARY="$prefix/lib/libjpeg.a" \
-  -DBF_GTEST_SOURCE_DIR=/usr/src/googletest -DBF_BUILD_APP=OFF -DBF_BUILD_BENCH=OFF >/dev/null
+  -DBF_GTEST_SOURCE_DIR=/usr/src/googletest -DBF_BUILD_APP=OFF -DBF_BUILD_BENCH=OFF -DBF_VIDEO=OFF >/dev/null
 cmake --build build-mingw -j "$jobs"
 ctest --test-dir build-mingw --output-on-failure -j "$jobs"

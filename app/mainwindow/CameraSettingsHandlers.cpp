@@ -134,5 +134,4 @@ void CBrindleFlashDlg::OnStartStop() {
   liveCapture_->OnStartStopClicked();
 }
 
-
 }  // namespace bf::ui

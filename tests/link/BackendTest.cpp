@@ -17,7 +17,6 @@
 namespace bf {
 namespace {
 
-
 std::vector<BackendDriver> TestDrivers(std::string* seenOptions) {
   std::vector<BackendDriver> drivers;
   drivers.push_back({"fake",

@@ -55,7 +55,8 @@ TEST(BfkRecordingCommands, ExportWritesTheSameStillAsTheWindow) {
   test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
   const std::string path = dir.Write("r.bfk", bytes);
   const std::string out = dir.File("f1.jpg");
-  const test::ProgramRun run = Bfk("export " + path + " --frame 1 -o " + out + " --headers " BF_HEADERS_DAT);
+  const test::ProgramRun run =
+      Bfk("export " + path + " --frame 1 -o " + out + " --headers " BF_HEADERS_DAT);
   EXPECT_EQ(run.exitCode, 0) << run.output;
   const std::vector<uint8_t> still = test::ReadAll(out);
   ASSERT_EQ(still.size(), 5714u);
@@ -84,7 +85,8 @@ TEST(BfkRecordingCommands, NonRecordingsAreRefusedWithAReason) {
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(_WIN32)
-constexpr bool kSanitized = true;  // no ulimit on Windows either  // the sanitizers reserve far more address space than any limit
+constexpr bool kSanitized = true;  // no ulimit on Windows either  // the sanitizers reserve far
+                                   // more address space than any limit
 #else
 constexpr bool kSanitized = false;
 #endif
