@@ -129,17 +129,33 @@ class InterruptAsCancel {
  public:
   InterruptAsCancel() {
     bf::cli::ConsoleCopyHost::interrupted = 0;
+#ifdef _WIN32
+    previous_ = std::signal(SIGINT, OnInterrupt);
+#else
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous_);
+#endif
   }
-  ~InterruptAsCancel() { sigaction(SIGINT, &previous_, nullptr); }
+#ifdef _WIN32
+  ~InterruptAsCancel() {
+    std::signal(SIGINT, previous_);
+  }
+#else
+  ~InterruptAsCancel() {
+    sigaction(SIGINT, &previous_, nullptr);
+  }
+#endif
   InterruptAsCancel(const InterruptAsCancel&) = delete;
   InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
 
  private:
+#ifdef _WIN32
+  void (*previous_)(int) = SIG_DFL;
+#else
   struct sigaction previous_ = {};
+#endif
 };
 
 int RunCopy(const std::vector<std::string>& args) {

@@ -1,4 +1,5 @@
 #include "cli/CopyReport.h"
+#include "host/CalendarTime.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,7 +24,7 @@ std::string UtcText(uint32_t timestamp) {
   const std::time_t t = static_cast<std::time_t>(timestamp);
   std::tm tm{};
   char text[32] = "?";
-  if (gmtime_r(&t, &tm) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  if (UtcCalendarTime(t, &tm)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
   return text;
 }
 

@@ -1,5 +1,8 @@
 #include "host/ReplacingFileWriter.h"
 
+// The POSIX writer; ReplacingFileWriterWindows.cpp is the same contract on Windows.
+#ifndef _WIN32
+
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -12,15 +15,6 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
-
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#include <windows.h>
-// The C runtime's names: files opened binary and not inherited by child processes.
-#define O_CLOEXEC (O_NOINHERIT | O_BINARY)
-#define fsync _commit
-#endif
 
 namespace bf {
 
@@ -302,3 +296,5 @@ void RemoveTemporaryFilesFromSignalHandler() {
 }
 
 }  // namespace bf
+
+#endif  // !_WIN32

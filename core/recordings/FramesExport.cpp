@@ -1,4 +1,5 @@
 #include "recordings/FramesExport.h"
+#include "host/CalendarTime.h"
 
 #include <cerrno>
 #include <ctime>
@@ -38,7 +39,7 @@ std::string StillFileName(const FrameHeader& header, uint32_t index) {
   const std::time_t seconds = static_cast<std::time_t>(static_cast<int64_t>(header.Timestamp()));
   std::tm local{};
   char time[32] = "0000-00-00_00-00-00";
-  if (localtime_r(&seconds, &local) != nullptr) {
+  if (LocalCalendarTime(seconds, &local)) {
     std::strftime(time, sizeof time, "%Y-%m-%d_%H-%M-%S", &local);
   }
   char name[64];

@@ -1,0 +1,232 @@
+// The replacing writer on Windows: the C runtime's file calls, the temporary renamed over the
+// target with MoveFileEx (replace, write through). Devices such as NUL and "-" (standard output)
+// are written directly. The Windows file system has no symbolic links to follow here and no
+// permission bits to keep.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "host/ReplacingFileWriter.h"
+
+namespace bf {
+
+namespace {
+
+constexpr std::size_t kSlots = 32;
+constexpr std::size_t kPathMax = 4096;
+struct TempSlot {
+  std::atomic<bool> used{false};
+  std::atomic<bool> ready{false};
+  char path[kPathMax];
+};
+std::array<TempSlot, kSlots> g_slots;
+
+int RegisterTemp(const std::string& path) {
+  if (path.size() >= kPathMax) return -1;
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    bool expected = false;
+    if (g_slots[i].used.compare_exchange_strong(expected, true)) {
+      std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
+      g_slots[i].ready.store(true);
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void UnregisterTemp(int slot) {
+  if (slot < 0) return;
+  g_slots[static_cast<std::size_t>(slot)].ready.store(false);
+  g_slots[static_cast<std::size_t>(slot)].used.store(false);
+}
+
+uint32_t Errno() {
+  return errno == 0 ? EIO : static_cast<uint32_t>(errno);
+}
+
+// The C runtime's errno for a Win32 error code of MoveFileEx.
+uint32_t FromWin32(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+      return EACCES;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EBUSY;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    default:
+      return EIO;
+  }
+}
+
+std::string TempNameFor(const std::string& target, uint32_t serial) {
+  const std::filesystem::path p(target);
+  const std::filesystem::path dir = p.parent_path();
+  const std::string leaf = "." + p.filename().string() + "." + std::to_string(_getpid()) + "." +
+                           std::to_string(serial) + ".tmp";
+  return dir.empty() ? leaf : (dir / leaf).string();
+}
+
+}  // namespace
+
+uint32_t ReplacingFileWriter::Open(const std::string& path) {
+  if (IsOpen() || committed_) return Fail(EBUSY);
+  error_ = 0;
+  written_ = 0;
+  if (path.empty()) return Fail(ENOENT);
+  if (path == "-") {
+    target_ = path;
+    fd_ = 1;
+    ownsFd_ = false;
+    _setmode(1, _O_BINARY);
+    return 0;
+  }
+  target_ = path;
+  struct _stat64 st {};
+  const bool exists = _stat64(target_.c_str(), &st) == 0;
+  if (exists && (st.st_mode & _S_IFDIR)) return Fail(EISDIR);
+  if (exists && !(st.st_mode & _S_IFREG)) {
+    fd_ = _open(target_.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd_ < 0) return Fail(Errno());
+    return 0;
+  }
+  if (exists && !(st.st_mode & _S_IWRITE)) return Fail(EACCES);  // a read-only file stays
+  static std::atomic<uint32_t> serial{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_ = TempNameFor(target_, serial.fetch_add(1));
+    fd_ = _open(temp_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                _S_IREAD | _S_IWRITE);
+    if (fd_ >= 0 || errno != EEXIST) break;
+  }
+  if (fd_ < 0) {
+    const uint32_t code = Errno();
+    temp_.clear();
+    return Fail(code);
+  }
+  slot_ = RegisterTemp(temp_);
+  return 0;
+}
+
+bool ReplacingFileWriter::IsOpen() const {
+  return fd_ >= 0;
+}
+
+uint32_t ReplacingFileWriter::Write(std::span<const uint8_t> bytes) {
+  if (error_ != 0) return error_;
+  if (!IsOpen()) return Fail(EBADF);
+  while (!bytes.empty()) {
+    const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    const int n = _write(fd_, bytes.data(), chunk);
+    if (n < 0) return Fail(Errno());
+    if (n == 0) return Fail(ENOSPC);
+    written_ += static_cast<uint64_t>(n);
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
+uint32_t ReplacingFileWriter::Seek(uint64_t offset) {
+  if (error_ != 0) return error_;
+  if (!IsOpen()) return Fail(EBADF);
+  if (_lseeki64(fd_, static_cast<__int64>(offset), SEEK_SET) < 0) return Fail(Errno());
+  return 0;
+}
+
+bool ReplacingFileWriter::CanSeek() const {
+  return IsOpen() && _lseeki64(fd_, 0, SEEK_CUR) >= 0;
+}
+
+uint32_t ReplacingFileWriter::Commit() {
+  if (error_ != 0) {
+    Abandon();
+    return error_;
+  }
+  if (!IsOpen()) return Fail(EBADF);
+  if (_commit(fd_) != 0 && !temp_.empty()) {
+    const uint32_t code = Fail(Errno());
+    Abandon();
+    return code;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (ownsFd_ && _close(fd) != 0) {
+    const uint32_t code = Fail(Errno());
+    Abandon();
+    return code;
+  }
+  if (!temp_.empty()) {
+    if (MoveFileExA(temp_.c_str(), target_.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+      // A target held open by a program without delete sharing cannot be replaced.
+      const uint32_t code = Fail(FromWin32(GetLastError()));
+      Abandon();
+      return code;
+    }
+    UnregisterTemp(slot_);
+    slot_ = -1;
+    temp_.clear();
+  }
+  committed_ = true;
+  return 0;
+}
+
+void ReplacingFileWriter::CloseQuietly() {
+  if (fd_ >= 0 && ownsFd_) _close(fd_);
+  fd_ = -1;
+}
+
+void ReplacingFileWriter::Abandon() {
+  CloseQuietly();
+  if (!temp_.empty()) {
+    _unlink(temp_.c_str());
+    UnregisterTemp(slot_);
+    slot_ = -1;
+    temp_.clear();
+  }
+}
+
+uint32_t ReplacingFileWriter::Fail(uint32_t code) {
+  if (error_ == 0) error_ = code;
+  return error_;
+}
+
+ReplacingFileWriter::~ReplacingFileWriter() {
+  if (!committed_) Abandon();
+}
+
+uint32_t WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+  ReplacingFileWriter writer;
+  if (const uint32_t e = writer.Open(path); e != 0) return e;
+  if (const uint32_t e = writer.Write(bytes); e != 0) return e;
+  return writer.Commit();
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return false;
+  std::error_code ec;
+  const bool same = std::filesystem::equivalent(a, b, ec);
+  return !ec && same;
+}
+
+void RemoveTemporaryFilesFromSignalHandler() {
+  for (auto& slot : g_slots) {
+    if (slot.ready.load()) _unlink(slot.path);
+  }
+}
+
+}  // namespace bf
+
+#endif  // _WIN32
