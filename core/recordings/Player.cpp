@@ -4,25 +4,10 @@
 #include <limits>
 #include <utility>
 
+#include "host/BusyCursor.h"
 #include "host/ReportSystemError.h"
 
 namespace bf {
-
-namespace {
-
-// The wait cursor for the duration of a scope, restored on every path.
-class BusyCursor {
- public:
-  explicit BusyCursor(UserPrompts& prompts) : prompts_(prompts) { prompts_.SetBusyCursor(true); }
-  ~BusyCursor() { prompts_.SetBusyCursor(false); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-
- private:
-  UserPrompts& prompts_;
-};
-
-}  // namespace
 
 Player::Player(FrameDisplay& display, PlaybackTimer& timer, UserPrompts& prompts)
     : display_(display), timer_(timer), prompts_(prompts) {}
@@ -74,7 +59,7 @@ uint32_t Player::OpenRecording(const std::string& path) {
   Recording fresh;
   Recording::OpenStatus status;
   {
-    BusyCursor busy(prompts_);
+    BusyCursorGuard busy(prompts_);
     status = fresh.Open(path);
   }
   if (status == Recording::OpenStatus::SystemError) {
