@@ -242,7 +242,12 @@ TEST(SectorCopy, DestroyingTheSessionMidCopyJoinsTheWorker) {
   releaser.join();
   EXPECT_EQ(r.host->closeCount, 0);
   EXPECT_FALSE(r.host->RunPosted() && r.host->closeCount != 0) << "posted calls do nothing now";
-  EXPECT_EQ(std::filesystem::file_size(r.dir.File("gone.bfk")), 2u * kChunk);
+  // The release may come before the cancel is seen, so a chunk or two more can arrive; the file
+  // still holds whole chunks only, and far from all of them.
+  const auto size = std::filesystem::file_size(r.dir.File("gone.bfk"));
+  EXPECT_EQ(size % kChunk, 0u);
+  EXPECT_GE(size, 2u * kChunk);
+  EXPECT_LE(size, 8u * kChunk);
   EXPECT_EQ(r.rig.link.GetStatusCode(), 0u) << "the link is usable again";
 }
 
