@@ -7,8 +7,8 @@
 
 namespace bf::cli {
 
-bool TakeCameraOption(std::vector<std::string>& args, std::string* spec, const char* command) {
-  *spec = BackendSpecFromEnvironment();
+bool TakeCameraOption(std::vector<std::string>& args, std::string* camera, const char* command) {
+  *camera = BackendSelectionFromEnvironment();
   std::vector<std::string> rest;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -17,9 +17,9 @@ bool TakeCameraOption(std::vector<std::string>& args, std::string* spec, const c
         std::fprintf(stderr, "bfk %s: --camera needs a backend, e.g. --camera sim\n", command);
         return false;
       }
-      *spec = args[++i];
+      *camera = args[++i];
     } else if (a.rfind("--camera=", 0) == 0) {
-      *spec = a.substr(9);
+      *camera = a.substr(9);
     } else {
       rest.push_back(a);
     }
@@ -28,10 +28,10 @@ bool TakeCameraOption(std::vector<std::string>& args, std::string* spec, const c
   return true;
 }
 
-std::optional<CameraLink> OpenCameraLink(const std::string& spec, TickSource& ticks,
+std::optional<CameraLink> OpenCameraLink(const std::string& selection, TickSource& ticks,
                                          const char* command) {
   std::string error;
-  std::shared_ptr<D2xxBackend> backend = CreateBackend(spec, AllDrivers(), ticks, &error);
+  std::shared_ptr<D2xxBackend> backend = CreateBackend(selection, AllDrivers(), ticks, &error);
   if (!backend) {
     std::fprintf(stderr, "bfk %s: %s\n", command, error.c_str());
     return std::nullopt;

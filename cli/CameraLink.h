@@ -16,14 +16,14 @@ struct CameraLink {
   std::unique_ptr<FTDClass> link;
 };
 
-// Takes "--camera SPEC" or "--camera=SPEC" out of args (the backend selection as
+// Takes "--camera CAMERA" or "--camera=CAMERA" out of args (the backend selection as
 // BRINDLEFLASH_CAMERA takes it: "ftdi", "d2xx", "sim:key=value,..."). Without it the
-// environment's choice, or "ftdi". False, with a message on stderr, for "--camera" without SPEC.
-bool TakeCameraOption(std::vector<std::string>& args, std::string* spec, const char* command);
+// environment's choice, or "ftdi". False, with a message on stderr, for "--camera" without CAMERA.
+bool TakeCameraOption(std::vector<std::string>& args, std::string* camera, const char* command);
 
-// Opens device 0 of the backend spec names and resets it, as the window does at start-up; no
-// camera settings are sent. Nothing, with the reason on stderr, when that fails.
-std::optional<CameraLink> OpenCameraLink(const std::string& spec, TickSource& ticks,
+// Opens device 0 of the backend the selection names and resets it, as the window does at start-up;
+// no camera settings are sent. Nothing, with the reason on stderr, when that fails.
+std::optional<CameraLink> OpenCameraLink(const std::string& selection, TickSource& ticks,
                                          const char* command);
 
 }  // namespace bf::cli

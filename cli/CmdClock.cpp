@@ -13,7 +13,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "clock [--camera SPEC] [--set now|\"YYYY-MM-DD HH:MM:SS\"] [--utc]\n"
+    "clock [--camera CAMERA] [--set now|\"YYYY-MM-DD HH:MM:SS\"] [--utc]\n"
     "                            show the camera's clock (local, UTC, difference to the PC);\n"
     "                            --set writes it (the time is local, or UTC with --utc)";
 
@@ -73,8 +73,8 @@ void PrintClock(const char* what, uint32_t value) {
 
 int RunClock(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
-  std::string spec;
-  if (!bf::cli::TakeCameraOption(args, &spec, "clock")) return 2;
+  std::string selection;
+  if (!bf::cli::TakeCameraOption(args, &selection, "clock")) return 2;
   bool utc = false;
   std::optional<std::string> setText;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -101,7 +101,7 @@ int RunClock(const std::vector<std::string>& argv) {
     }
   }
   std::optional<bf::cli::CameraLink> camera =
-      bf::cli::OpenCameraLink(spec, bf::SystemTickSource::Instance(), "clock");
+      bf::cli::OpenCameraLink(selection, bf::SystemTickSource::Instance(), "clock");
   if (!camera) return 1;
   try {
     if (newValue) {

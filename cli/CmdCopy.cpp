@@ -24,8 +24,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "copy -o FILE [--camera SPEC] [--range START-END]\n"
-    "                            copy the camera's flash into a recording file; SPEC as in\n"
+    "copy -o FILE [--camera CAMERA] [--range START-END]\n"
+    "                            copy the camera's flash into a recording file; CAMERA as in\n"
     "                            BRINDLEFLASH_CAMERA (its default); START-END: the 4 MiB\n"
     "                            sectors (0-255) of a type 2 camera, asked for when omitted";
 
@@ -160,7 +160,7 @@ class InterruptAsCancel {
 
 int RunCopy(const std::vector<std::string>& args) {
   std::string output;
-  std::string camera = bf::BackendSpecFromEnvironment();
+  std::string camera = bf::BackendSelectionFromEnvironment();
   std::optional<SectorRange> range;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];

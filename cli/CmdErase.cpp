@@ -13,7 +13,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "erase [--camera SPEC] [--yes]  erase the camera's flash (asks first unless --yes)";
+    "erase [--camera CAMERA] [--yes]  erase the camera's flash (asks first unless --yes)";
 
 // One frame of the spinner and the seconds so far, over the previous frame; only on a terminal.
 class Spinner {
@@ -42,8 +42,8 @@ class Spinner {
 
 int RunErase(const std::vector<std::string>& argv) {
   std::vector<std::string> args = argv;
-  std::string spec;
-  if (!bf::cli::TakeCameraOption(args, &spec, "erase")) return 2;
+  std::string selection;
+  if (!bf::cli::TakeCameraOption(args, &selection, "erase")) return 2;
   bool yes = false;
   for (const std::string& a : args) {
     if (a == "--yes" || a == "-y") {
@@ -61,7 +61,7 @@ int RunErase(const std::vector<std::string>& argv) {
     return 2;
   }
   std::optional<bf::cli::CameraLink> camera =
-      bf::cli::OpenCameraLink(spec, bf::SystemTickSource::Instance(), "erase");
+      bf::cli::OpenCameraLink(selection, bf::SystemTickSource::Instance(), "erase");
   if (!camera) return 1;
 
   Spinner spinner;

@@ -45,7 +45,7 @@ CTimeDlg::CTimeDlg(QWidget* parent, UserPrompts& prompts, std::function<UtcSecon
   setFont(ShellDialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
   controls_ = BuildControls(this, TimeDlgControls(), units,
-                            [](const ControlSpec&) -> QWidget* { return nullptr; });
+                            [](const ControlRow&) -> QWidget* { return nullptr; });
   setFixedSize(DialogXToPixels(kTimeDlgWidthDlu, units), DialogYToPixels(kTimeDlgHeightDlu, units));
 
   calendar_ = qobject_cast<QCalendarWidget*>(Control(IDC_TIME_CALENDAR));

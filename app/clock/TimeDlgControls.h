@@ -1,7 +1,7 @@
 #pragma once
 #include <span>
 
-#include "shell/ControlSpec.h"
+#include "shell/ControlRow.h"
 
 namespace bf::ui {
 
@@ -25,6 +25,6 @@ inline constexpr int kTimeDlgHeightDlu = 169;
 
 // Every control of the dialog in tab order: OK, "Отмена", calendar, hours, minutes, seconds,
 // "Как в комп."; the spinners and the label sit between them but take no focus.
-std::span<const ControlSpec> TimeDlgControls();
+std::span<const ControlRow> TimeDlgControls();
 
 }  // namespace bf::ui

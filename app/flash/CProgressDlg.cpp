@@ -19,15 +19,15 @@ constexpr int kDialogHeightDlu = 77;
 
 using K = ControlKind;
 constexpr std::array kProgressDlgControls = {
-    ControlSpec{IDC_PROGRESS_CANCEL, K::PushButton, "Отмена", 74, 56, 50, 14},
-    ControlSpec{IDC_PROGRESS_BAR, K::ProgressBar, "", 7, 34, 186, 14},
-    ControlSpec{0, K::Label, "Прошло времени:", 7, 7, 61, 8},
-    ControlSpec{IDC_PROGRESS_ELAPSED, K::Label, "00:00", 72, 7, 21, 8},
-    ControlSpec{0, K::Label, "Осталось:", 7, 22, 36, 8},
-    ControlSpec{IDC_PROGRESS_REMAINING, K::Label, "00:00", 72, 22, 21, 8},
-    ControlSpec{0, K::Label, "Скорость:", 101, 16, 35, 8},
-    ControlSpec{IDC_PROGRESS_SPEED, K::Label, "0000", 139, 16, 16, 8},
-    ControlSpec{0, K::Label, "КБайт/с", 162, 16, 29, 8},
+    ControlRow{IDC_PROGRESS_CANCEL, K::PushButton, "Отмена", 74, 56, 50, 14},
+    ControlRow{IDC_PROGRESS_BAR, K::ProgressBar, "", 7, 34, 186, 14},
+    ControlRow{0, K::Label, "Прошло времени:", 7, 7, 61, 8},
+    ControlRow{IDC_PROGRESS_ELAPSED, K::Label, "00:00", 72, 7, 21, 8},
+    ControlRow{0, K::Label, "Осталось:", 7, 22, 36, 8},
+    ControlRow{IDC_PROGRESS_REMAINING, K::Label, "00:00", 72, 22, 21, 8},
+    ControlRow{0, K::Label, "Скорость:", 101, 16, 35, 8},
+    ControlRow{IDC_PROGRESS_SPEED, K::Label, "0000", 139, 16, 16, 8},
+    ControlRow{0, K::Label, "КБайт/с", 162, 16, 29, 8},
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
   controls_ =
-      BuildControls(this, kProgressDlgControls, units, [](const ControlSpec&) { return nullptr; });
+      BuildControls(this, kProgressDlgControls, units, [](const ControlRow&) { return nullptr; });
   setFixedSize(DialogXToPixels(kDialogWidthDlu, units), DialogYToPixels(kDialogHeightDlu, units));
   bar_ = static_cast<QProgressBar*>(controls_.at(IDC_PROGRESS_BAR));
   elapsed_ = static_cast<QLabel*>(controls_.at(IDC_PROGRESS_ELAPSED));

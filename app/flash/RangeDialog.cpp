@@ -20,23 +20,23 @@ constexpr int kCancel = 2;
 
 using K = ControlKind;
 constexpr std::array kRangeDialogControls = {
-    ControlSpec{0, K::Label,
-                "Выберите записанный отрезок по времени. Мышь: щелчок — начало, перетаскивание "
-                "или Shift+щелчок — конец. Клавиши: стрелки, Home, End; с Shift — конец.",
-                7, 5, 408, 18},
-    ControlSpec{IDC_RANGE_GRID, K::StaticFrame, "", 7, 25, 408, 224},
-    ControlSpec{IDC_RANGE_LOOK, K::Label, "", 7, 253, 408, 8},
-    ControlSpec{0, K::Label, "Начало:", 7, 265, 30, 8},
-    ControlSpec{IDC_RANGE_START, K::Label, "", 40, 265, 375, 8},
-    ControlSpec{0, K::Label, "Конец:", 7, 277, 30, 8},
-    ControlSpec{IDC_RANGE_END, K::Label, "", 40, 277, 375, 8},
-    ControlSpec{IDC_RANGE_SIZE, K::Label, "", 7, 289, 408, 8},
-    ControlSpec{0, K::Label,
-                "Красная рамка — сектор указателя записи, оранжевая черта — переход через конец "
-                "памяти.",
-                7, 301, 408, 8},
-    ControlSpec{kOk, K::DefaultButton, "Копировать", 306, 312, 52, 14},
-    ControlSpec{kCancel, K::PushButton, "Отмена", 363, 312, 52, 14},
+    ControlRow{0, K::Label,
+               "Выберите записанный отрезок по времени. Мышь: щелчок — начало, перетаскивание "
+               "или Shift+щелчок — конец. Клавиши: стрелки, Home, End; с Shift — конец.",
+               7, 5, 408, 18},
+    ControlRow{IDC_RANGE_GRID, K::StaticFrame, "", 7, 25, 408, 224},
+    ControlRow{IDC_RANGE_LOOK, K::Label, "", 7, 253, 408, 8},
+    ControlRow{0, K::Label, "Начало:", 7, 265, 30, 8},
+    ControlRow{IDC_RANGE_START, K::Label, "", 40, 265, 375, 8},
+    ControlRow{0, K::Label, "Конец:", 7, 277, 30, 8},
+    ControlRow{IDC_RANGE_END, K::Label, "", 40, 277, 375, 8},
+    ControlRow{IDC_RANGE_SIZE, K::Label, "", 7, 289, 408, 8},
+    ControlRow{0, K::Label,
+               "Красная рамка — сектор указателя записи, оранжевая черта — переход через конец "
+               "памяти.",
+               7, 301, 408, 8},
+    ControlRow{kOk, K::DefaultButton, "Копировать", 306, 312, 52, 14},
+    ControlRow{kCancel, K::PushButton, "Отмена", 363, 312, 52, 14},
 };
 
 }  // namespace
@@ -47,7 +47,7 @@ RangeDialog::RangeDialog(uint8_t pointerSector, bool wrapped, void* context,
   setWindowTitle(QStringLiteral("Выбор отрезка памяти"));
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
-  controls_ = BuildControls(this, kRangeDialogControls, units, [this](const ControlSpec&) {
+  controls_ = BuildControls(this, kRangeDialogControls, units, [this](const ControlRow&) {
     grid_ = new SectorGrid(model_, this);
     return grid_;
   });

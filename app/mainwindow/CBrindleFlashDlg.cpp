@@ -70,7 +70,7 @@ void CBrindleFlashDlg::BuildWindow() {
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
   controls_ = BuildControls(this, MainWindowControls(), units,
-                            [this](const ControlSpec& control) -> QWidget* {
+                            [this](const ControlRow& control) -> QWidget* {
                               // The player window is bound to the picture area and takes its place.
                               auto* player = new CBfkPlayer(services_.headers, this);
                               player->Attach(control.id);
@@ -162,9 +162,9 @@ void CBrindleFlashDlg::OnInitDialog() {
   live_.autonomousFlag = 0;
   for (int id : {IDC_BEGIN, IDC_PREVIOUS, IDC_PLAY, IDC_STOP, IDC_NEXT, IDC_END}) {
     QAbstractButton* button = Button(id);
-    button->setIcon(LoadAppIcon(FindControlSpec(id)->icon));
+    button->setIcon(LoadAppIcon(FindControlRow(id)->icon));
     button->setText(QString());
-    button->setToolTip(QString::fromUtf8(FindControlSpec(id)->caption));
+    button->setToolTip(QString::fromUtf8(FindControlRow(id)->caption));
   }
 
   // 8. Both groups off until a camera or a recording is there.

@@ -1,7 +1,7 @@
 #pragma once
 #include <span>
 
-#include "shell/ControlSpec.h"
+#include "shell/ControlRow.h"
 
 namespace bf::ui {
 
@@ -10,9 +10,9 @@ inline constexpr int kDialogWidthDlu = 413;
 inline constexpr int kDialogHeightDlu = 362;
 
 // Every control of the main window in creation (tab) order.
-std::span<const ControlSpec> MainWindowControls();
+std::span<const ControlRow> MainWindowControls();
 
 // The row with this id, or nullptr.
-const ControlSpec* FindControlSpec(int id);
+const ControlRow* FindControlRow(int id);
 
 }  // namespace bf::ui

@@ -52,7 +52,7 @@ int CBrindleFlashApp::Run() {
   }
 
   std::shared_ptr<D2xxBackend> backend =
-      ChooseBackend(BackendSpecFromEnvironment(), ticks, prompts);
+      ChooseBackend(BackendSelectionFromEnvironment(), ticks, prompts);
 
   ThreadPlaybackTimer timer;
   CBrindleFlashDlg window(MainWindowServices{prompts, settings, backend, ticks, headers, timer,

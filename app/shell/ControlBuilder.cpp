@@ -16,8 +16,8 @@
 namespace bf::ui {
 namespace {
 
-QWidget* MakeWidget(const ControlSpec& control, QWidget* parent,
-                    const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
+QWidget* MakeWidget(const ControlRow& control, QWidget* parent,
+                    const std::function<QWidget*(const ControlRow&)>& makeFrame) {
   const QString caption = QString::fromUtf8(control.caption);
   switch (control.kind) {
     case ControlKind::StaticFrame:
@@ -81,12 +81,12 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent,
 
 }  // namespace
 
-std::map<int, QWidget*> BuildControls(
-    QWidget* parent, std::span<const ControlSpec> table, DialogBaseUnits units,
-    const std::function<QWidget*(const ControlSpec&)>& makeFrame) {
+std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlRow> table,
+                                      DialogBaseUnits units,
+                                      const std::function<QWidget*(const ControlRow&)>& makeFrame) {
   std::map<int, QWidget*> controls;
   int unnamed = 0;
-  for (const ControlSpec& control : table) {
+  for (const ControlRow& control : table) {
     QWidget* widget = MakeWidget(control, parent, makeFrame);
     if (widget == nullptr) continue;
     QRect rect = DialogToPixels(QRect(control.x, control.y, control.width, control.height), units);

@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "shell/ControlSpec.h"
+#include "shell/ControlRow.h"
 #include "shell/DialogUnits.h"
 
 namespace bf::ui {
@@ -16,8 +16,8 @@ namespace bf::ui {
 // list items, icons) is left to the window. Static frames are made by makeFrame, which lets the
 // window put its own widget (the player) in their place. Group frames sit below their members.
 // GUI thread only.
-std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlSpec> table,
+std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlRow> table,
                                       DialogBaseUnits units,
-                                      const std::function<QWidget*(const ControlSpec&)>& makeFrame);
+                                      const std::function<QWidget*(const ControlRow&)>& makeFrame);
 
 }  // namespace bf::ui

@@ -25,9 +25,9 @@ std::vector<BackendDriver> HardwareDrivers() {
   return drivers;
 }
 
-std::string BackendSpecFromEnvironment() {
+std::string BackendSelectionFromEnvironment() {
   const char* value = std::getenv(kBackendEnvironmentVariable);
-  if (value == nullptr || *value == '\0') return kDefaultBackendSpec;
+  if (value == nullptr || *value == '\0') return kDefaultBackendSelection;
   return value;
 }
 

@@ -24,13 +24,13 @@ std::vector<BackendDriver> HardwareDrivers();
 // The environment variable naming the backend, and the backend used when it is unset or empty.
 inline constexpr const char* kBackendEnvironmentVariable = "BRINDLEFLASH_CAMERA";
 #ifdef _WIN32
-inline constexpr const char* kDefaultBackendSpec = "d2xx";
+inline constexpr const char* kDefaultBackendSelection = "d2xx";
 #else
-inline constexpr const char* kDefaultBackendSpec = "ftdi";
+inline constexpr const char* kDefaultBackendSelection = "ftdi";
 #endif
 
 // The value of BRINDLEFLASH_CAMERA, or "ftdi".
-std::string BackendSpecFromEnvironment();
+std::string BackendSelectionFromEnvironment();
 
 // The selection is "name" or "name:options". An unknown name gives nullptr and an error naming the
 // known drivers. When BRINDLEFLASH_TRACE names a file, the backend comes wrapped in the link

@@ -205,12 +205,12 @@ TEST(TimeDialogTemplate, ControlsCaptionsPlacesAndTabOrder) {
   EXPECT_EQ(dialog.size(), QSize(DialogXToPixels(157, units), DialogYToPixels(169, units)));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // not resizable
 
-  for (const ControlSpec& spec : TimeDlgControls()) {
-    if (spec.id == 0) continue;
-    QWidget* w = dialog.Control(spec.id);
-    ASSERT_NE(w, nullptr) << spec.id;
-    EXPECT_EQ(w->geometry(), DialogToPixels(QRect(spec.x, spec.y, spec.width, spec.height), units))
-        << spec.id;
+  for (const ControlRow& row : TimeDlgControls()) {
+    if (row.id == 0) continue;
+    QWidget* w = dialog.Control(row.id);
+    ASSERT_NE(w, nullptr) << row.id;
+    EXPECT_EQ(w->geometry(), DialogToPixels(QRect(row.x, row.y, row.width, row.height), units))
+        << row.id;
   }
   auto* ok = qobject_cast<QPushButton*>(dialog.Control(IDC_TIME_OK));
   EXPECT_EQ(ok->text(), "OK");

@@ -40,7 +40,7 @@ TEST_F(MainWindowTest, EveryControlExistsWithItsCaptionAndPlace) {
   EXPECT_EQ(window->size(), QSize(DialogXToPixels(413, units), DialogYToPixels(362, units)));
   EXPECT_EQ(window->windowTitle(), "BrindleFlash");
   int withId = 0;
-  for (const ControlSpec& control : MainWindowControls()) {
+  for (const ControlRow& control : MainWindowControls()) {
     if (control.id == 0) continue;
     ++withId;
     QWidget* w = W(control.id);

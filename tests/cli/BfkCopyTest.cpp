@@ -96,7 +96,7 @@ class BfkCopy : public ::testing::Test {
   fs::path dir_;
 };
 
-// The same camera bfk gets from the spec, in this process, to compare with.
+// The same camera bfk gets from the camera selection, in this process, to compare with.
 std::vector<uint8_t> FlashOf(const std::string& options, uint64_t address, uint64_t count) {
   std::string error;
   const auto parsed = sim::ParseSimOptions(options, sim::SimOptions::Demo(), &error);

@@ -34,7 +34,7 @@ std::vector<BackendDriver> TestDrivers(std::string* seenOptions) {
   return drivers;
 }
 
-TEST(BackendRegistryTest, SpecNamesTheDriverAndPassesItsOptions) {
+TEST(BackendRegistryTest, SelectionNamesTheDriverAndPassesItsOptions) {
   VirtualClock clock;
   std::string options = "unset";
   std::string error;
@@ -69,11 +69,11 @@ TEST(BackendRegistryTest, HardwareDriversAndTheEnvironmentDefault) {
 #endif
 
   test::ScopedEnvironment guard(kBackendEnvironmentVariable, std::nullopt);
-  EXPECT_EQ(BackendSpecFromEnvironment(), kDefaultBackendSpec);
+  EXPECT_EQ(BackendSelectionFromEnvironment(), kDefaultBackendSelection);
   test::SetEnvironment(kBackendEnvironmentVariable, "");
-  EXPECT_EQ(BackendSpecFromEnvironment(), kDefaultBackendSpec);
+  EXPECT_EQ(BackendSelectionFromEnvironment(), kDefaultBackendSelection);
   test::SetEnvironment(kBackendEnvironmentVariable, "sim:scene=still");
-  EXPECT_EQ(BackendSpecFromEnvironment(), "sim:scene=still");
+  EXPECT_EQ(BackendSelectionFromEnvironment(), "sim:scene=still");
 }
 
 TEST(BackendRegistryTest, FailingBackendReachesTheOperatorThroughTheHandshake) {
@@ -105,14 +105,14 @@ TEST(HardwareBackendTest, MissingVendorLibraryFailsOpenWithDeviceNotFoundAndSays
 
   // Through the registry, with the default library name (not installed here).
   std::string error;
-  auto fromSpec = CreateBackend("d2xx", HardwareDrivers(), clock, &error);
-  ASSERT_NE(fromSpec, nullptr);
-  if (auto* d2xx = dynamic_cast<D2xxLibraryBackend*>(fromSpec.get()); d2xx->Loaded()) {
+  auto fromSelection = CreateBackend("d2xx", HardwareDrivers(), clock, &error);
+  ASSERT_NE(fromSelection, nullptr);
+  if (auto* d2xx = dynamic_cast<D2xxLibraryBackend*>(fromSelection.get()); d2xx->Loaded()) {
     GTEST_SKIP() << "the vendor library is installed on this machine";
   }
   FtHandle handle = nullptr;
-  EXPECT_EQ(fromSpec->Open(0, &handle), 2u);
-  EXPECT_NE(fromSpec->LastError().find("D2XX"), std::string::npos);
+  EXPECT_EQ(fromSelection->Open(0, &handle), 2u);
+  EXPECT_NE(fromSelection->LastError().find("D2XX"), std::string::npos);
 }
 
 TEST(HardwareBackendTest, LibraryWithoutTheFunctionsIsRefused) {

@@ -108,11 +108,11 @@ class TraceTest : public ::testing::Test {
     }
     std::filesystem::remove_all(dir_);
   }
-  std::shared_ptr<D2xxBackend> Select(const std::string& spec, const std::string& trace,
+  std::shared_ptr<D2xxBackend> Select(const std::string& camera, const std::string& trace,
                                       std::string* warning) {
     setenv(kTraceEnvironmentVariable, trace.c_str(), 1);
     std::string error;
-    auto backend = CreateBackend(spec, AllDrivers(), clock_, &error, warning);
+    auto backend = CreateBackend(camera, AllDrivers(), clock_, &error, warning);
     EXPECT_NE(backend, nullptr) << error;
     return backend;
   }

@@ -23,9 +23,9 @@ class StillExport : public ::testing::Test {
     EXPECT_TRUE(LoadJpegHeaderTableFromFile(BF_HEADERS_DAT, table));
   }
 
-  std::string OpenFrames(std::initializer_list<test::RecordSpec> records) {
+  std::string OpenFrames(std::initializer_list<test::RecordShape> records) {
     std::vector<uint8_t> bytes;
-    for (const test::RecordSpec& s : records) test::AppendRecord(bytes, s);
+    for (const test::RecordShape& s : records) test::AppendRecord(bytes, s);
     recordingBytes = bytes;
     const std::string path = dir.Write("rec.bfk", bytes);
     EXPECT_EQ(player.OpenRecording(path), records.size());

@@ -15,12 +15,12 @@ namespace bf {
 namespace {
 
 using test::AppendRecord;
-using test::RecordSpec;
+using test::RecordShape;
 
 std::vector<uint8_t> TwoFrames() {
   std::vector<uint8_t> b;
-  AppendRecord(b, RecordSpec{.recordLength = 1000, .timestamp = 1});
-  AppendRecord(b, RecordSpec{.recordLength = 2000, .timestamp = 2});
+  AppendRecord(b, RecordShape{.recordLength = 1000, .timestamp = 1});
+  AppendRecord(b, RecordShape{.recordLength = 2000, .timestamp = 2});
   return b;
 }
 
@@ -37,7 +37,7 @@ TEST(FrameIndex, StopsAtErasedFlashOrEndOfFile) {
 
   b.insert(b.end(), 16, 0xFF);
   // Whatever follows erased flash is not looked at.
-  AppendRecord(b, RecordSpec{.timestamp = 3});
+  AppendRecord(b, RecordShape{.timestamp = 3});
   const FrameIndex index = BuildFrameIndex(b);
   ASSERT_EQ(index.size(), 2u);
   EXPECT_EQ(Offsets(index), (std::vector<uint64_t>{0, 1000}));
@@ -49,9 +49,9 @@ TEST(FrameIndex, StopsAtErasedFlashOrEndOfFile) {
 
 TEST(FrameIndex, DamagedStretchDropsTheFrameBeforeIt) {
   std::vector<uint8_t> b;
-  AppendRecord(b, RecordSpec{.recordLength = 1000, .timestamp = 1});
+  AppendRecord(b, RecordShape{.recordLength = 1000, .timestamp = 1});
   b.resize(b.size() + 512, 0x00);  // 40 zeros and more junk, 512 bytes from the frame's end
-  AppendRecord(b, RecordSpec{.recordLength = 700, .timestamp = 2});
+  AppendRecord(b, RecordShape{.recordLength = 700, .timestamp = 2});
   const FrameIndex index = BuildFrameIndex(b);
   ASSERT_EQ(index.size(), 1u);
   EXPECT_EQ(index[0].offset, 1512u);
@@ -60,12 +60,12 @@ TEST(FrameIndex, DamagedStretchDropsTheFrameBeforeIt) {
 
 TEST(FrameIndex, OneDropPerStretchHoweverManyProbes) {
   std::vector<uint8_t> b;
-  AppendRecord(b, RecordSpec{.recordLength = 600, .timestamp = 1});
-  AppendRecord(b, RecordSpec{.recordLength = 600, .timestamp = 2});
+  AppendRecord(b, RecordShape{.recordLength = 600, .timestamp = 1});
+  AppendRecord(b, RecordShape{.recordLength = 600, .timestamp = 2});
   b.resize(b.size() + 5 * 512, 0x55);
-  AppendRecord(b, RecordSpec{.recordLength = 600, .timestamp = 3});
+  AppendRecord(b, RecordShape{.recordLength = 600, .timestamp = 3});
   b.resize(b.size() + 512, 0x00);
-  AppendRecord(b, RecordSpec{.recordLength = 600, .timestamp = 4});
+  AppendRecord(b, RecordShape{.recordLength = 600, .timestamp = 4});
   const FrameIndex index = BuildFrameIndex(b);
   std::vector<uint32_t> stamps;
   for (const FrameIndexEntry& e : index) stamps.push_back(e.header.Timestamp());
@@ -75,18 +75,18 @@ TEST(FrameIndex, OneDropPerStretchHoweverManyProbes) {
 TEST(FrameIndex, FilesThatHoldNoUsableFrame) {
   // A frame then zeros to the end of the file: the frame is dropped.
   std::vector<uint8_t> zerosToEnd;
-  AppendRecord(zerosToEnd, RecordSpec{});
+  AppendRecord(zerosToEnd, RecordShape{});
   zerosToEnd.resize(zerosToEnd.size() + 3000, 0x00);
   EXPECT_TRUE(BuildFrameIndex(zerosToEnd).empty());
 
   // Erased flash at the start ends nothing: it is simply not a recording.
   std::vector<uint8_t> erasedFirst(16, 0xFF);
-  AppendRecord(erasedFirst, RecordSpec{});
+  AppendRecord(erasedFirst, RecordShape{});
   EXPECT_TRUE(BuildFrameIndex(erasedFirst).empty());
 
   // A header in the wrong byte order or with a lower-case tag is no header.
   std::vector<uint8_t> wrongOrder;
-  AppendRecord(wrongOrder, RecordSpec{});
+  AppendRecord(wrongOrder, RecordShape{});
   std::swap(wrongOrder[0], wrongOrder[1]);
   EXPECT_TRUE(BuildFrameIndex(wrongOrder).empty());
 
@@ -98,7 +98,7 @@ TEST(FrameIndex, RecordLengthBelowHeaderSizeWrapsTheStep) {
   const FrameHeader h = FrameHeader::Make(5, 1, 0, 0, 0, 0);
   b.insert(b.end(), h.bytes.begin(), h.bytes.end());
   b.resize(16 + 65525, 0x11);  // payload of 65520 + 5 bytes
-  AppendRecord(b, RecordSpec{.timestamp = 2});
+  AppendRecord(b, RecordShape{.timestamp = 2});
   const FrameIndex index = BuildFrameIndex(b);
   ASSERT_EQ(index.size(), 2u);
   EXPECT_EQ(index[1].offset, 16u + 65520u + 5u);
@@ -106,8 +106,8 @@ TEST(FrameIndex, RecordLengthBelowHeaderSizeWrapsTheStep) {
 
 TEST(FrameIndex, LastPayloadPastTheEndIsKeptButClipped) {
   std::vector<uint8_t> b;
-  AppendRecord(b, RecordSpec{.recordLength = 1000, .timestamp = 1});
-  AppendRecord(b, RecordSpec{.recordLength = 4000, .timestamp = 2});
+  AppendRecord(b, RecordShape{.recordLength = 1000, .timestamp = 1});
+  AppendRecord(b, RecordShape{.recordLength = 4000, .timestamp = 2});
   b.resize(1000 + 16 + 100);  // only 100 of 3984 payload bytes made it
   const FrameIndex index = BuildFrameIndex(b);
   ASSERT_EQ(index.size(), 2u);
@@ -118,7 +118,7 @@ TEST(FrameIndex, LastPayloadPastTheEndIsKeptButClipped) {
 
   // Only part of the header itself: padded with zeros for the test, still a header.
   std::vector<uint8_t> shortTail;
-  AppendRecord(shortTail, RecordSpec{.recordLength = 200});
+  AppendRecord(shortTail, RecordShape{.recordLength = 200});
   const FrameHeader h = FrameHeader::Make(3000, 9, 0, 0, 0, 0);
   shortTail.insert(shortTail.end(), h.bytes.begin(), h.bytes.begin() + 6);
   const FrameIndex tailIndex = BuildFrameIndex(shortTail);
@@ -161,7 +161,7 @@ TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeRead) {
 TEST(Recording, ReadsFramesFromTheFileAsIndexedOrNotAtAll) {
   test::TempDir dir;
   std::vector<uint8_t> b = TwoFrames();
-  test::AppendRecord(b, RecordSpec{.recordLength = 1500, .timestamp = 3});
+  test::AppendRecord(b, RecordShape{.recordLength = 1500, .timestamp = 3});
   b.resize(b.size() - 700);  // the last record is cut by the end of the file
   const std::string path = dir.Write("r.bfk", b);
   Recording r;
@@ -200,7 +200,7 @@ TEST(Recording, LimitedOpenIndexesOnlyTheFirstFrames) {
   test::TempDir dir;
   std::vector<uint8_t> b;
   for (uint32_t t = 0; t < 10; ++t)
-    AppendRecord(b, RecordSpec{.recordLength = 300, .timestamp = t});
+    AppendRecord(b, RecordShape{.recordLength = 300, .timestamp = t});
   const std::string path = dir.Write("r.bfk", b);
   Recording r;
   ASSERT_EQ(r.Open(path, 4), Recording::OpenStatus::Opened);

@@ -212,7 +212,7 @@ TEST_F(PlayerPacing, FailedOpenLeavesPlayerOperationsInert) {
 
 TEST_F(PlayerPacing, StepOfTheTruncatedLastFrameShowsOnlyTheBytesPresent) {
   std::vector<uint8_t> b = test::RecordingWithTimestamps({1});
-  test::AppendRecord(b, test::RecordSpec{.recordLength = 3000, .timestamp = 2});
+  test::AppendRecord(b, test::RecordShape{.recordLength = 3000, .timestamp = 2});
   b.resize(b.size() - 2000);
   ASSERT_EQ(player.OpenRecording(dir.Write("t.bfk", b)), 2u);
   player.StartPlayback(20);

@@ -17,7 +17,7 @@ namespace bf::test {
 
 // Recording bytes built from crafted frame records: header, then a payload of filler bytes
 // that ends with the end-of-image marker FF D9.
-struct RecordSpec {
+struct RecordShape {
   uint16_t recordLength = 1016;
   uint32_t timestamp = 100;
   uint8_t compression = 2;
@@ -26,7 +26,7 @@ struct RecordSpec {
   uint8_t flags = 0;
 };
 
-inline void AppendRecord(std::vector<uint8_t>& out, const RecordSpec& s) {
+inline void AppendRecord(std::vector<uint8_t>& out, const RecordShape& s) {
   const FrameHeader h = FrameHeader::Make(s.recordLength, s.timestamp, s.compression, s.monochrome,
                                           s.frameRateIndex, s.flags);
   out.insert(out.end(), h.bytes.begin(), h.bytes.end());
@@ -43,7 +43,7 @@ inline void AppendRecord(std::vector<uint8_t>& out, const RecordSpec& s) {
 // Frames with the given timestamps, 1016-byte records.
 inline std::vector<uint8_t> RecordingWithTimestamps(const std::vector<uint32_t>& stamps) {
   std::vector<uint8_t> bytes;
-  for (uint32_t t : stamps) AppendRecord(bytes, RecordSpec{.timestamp = t});
+  for (uint32_t t : stamps) AppendRecord(bytes, RecordShape{.timestamp = t});
   return bytes;
 }
 

@@ -24,7 +24,7 @@ enum class ControlKind {
 enum class TextAlign { Left, Right };
 
 // One row of a dialog template: positions and sizes are in dialog units.
-struct ControlSpec {
+struct ControlRow {
   int id;  // 0 for labels and group frames, which nobody addresses
   ControlKind kind;
   const char* caption;
