@@ -1,4 +1,5 @@
 #include "host/ReplacingFileWriter.h"
+#include "host/TemporaryFileSlots.h"
 
 // The POSIX writer; ReplacingFileWriterWindows.cpp is the same contract on Windows.
 #ifndef _WIN32
@@ -19,38 +20,6 @@
 namespace bf {
 
 namespace {
-
-// Temporaries open right now, kept where a signal handler can reach them without allocating
-// or locking: a slot is claimed (used), filled, then published (ready); the handler reads only
-// published slots.
-constexpr std::size_t kSlots = 32;
-constexpr std::size_t kPathMax = 4096;
-struct TempSlot {
-  std::atomic<bool> used{false};
-  std::atomic<bool> ready{false};
-  char path[kPathMax];
-};
-std::array<TempSlot, kSlots> g_slots;
-static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need lock-free flags");
-
-int RegisterTemp(const std::string& path) {
-  if (path.size() >= kPathMax) return -1;
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    bool expected = false;
-    if (g_slots[i].used.compare_exchange_strong(expected, true)) {
-      std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
-      g_slots[i].ready.store(true);
-      return static_cast<int>(i);
-    }
-  }
-  return -1;  // more writers open than slots: this one is not cleaned up by a signal
-}
-
-void UnregisterTemp(int slot) {
-  if (slot < 0) return;
-  g_slots[static_cast<std::size_t>(slot)].ready.store(false);
-  g_slots[static_cast<std::size_t>(slot)].used.store(false);
-}
 
 // The termination signals held back for a scope, so that a temporary is never created without
 // being registered for the signal handler's cleanup.
@@ -174,7 +143,7 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
     temp_.clear();
     return Fail(code);
   }
-  slot_ = RegisterTemp(temp_);
+  slot_ = detail::RegisterTemporaryFile(temp_);
   if (exists) {
     // The replacement keeps the old file's permissions and, where allowed, its owner.
     (void)::fchmod(fd_, st.st_mode & 07777);
@@ -241,7 +210,7 @@ uint32_t ReplacingFileWriter::Commit() {
       Abandon();
       return code;
     }
-    UnregisterTemp(slot_);
+    detail::UnregisterTemporaryFile(slot_);
     slot_ = -1;
     temp_.clear();
     SyncFolderOf(target_);
@@ -259,7 +228,7 @@ void ReplacingFileWriter::Abandon() {
   CloseQuietly();
   if (!temp_.empty()) {
     ::unlink(temp_.c_str());
-    UnregisterTemp(slot_);
+    detail::UnregisterTemporaryFile(slot_);
     slot_ = -1;
     temp_.clear();
   }
@@ -290,9 +259,7 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 void RemoveTemporaryFilesFromSignalHandler() {
-  for (auto& slot : g_slots) {
-    if (slot.ready.load()) ::unlink(slot.path);
-  }
+  detail::ForEachTemporaryFile([](const char* path) { ::unlink(path); });
 }
 
 }  // namespace bf

@@ -16,38 +16,11 @@
 #include <filesystem>
 
 #include "host/ReplacingFileWriter.h"
+#include "host/TemporaryFileSlots.h"
 
 namespace bf {
 
 namespace {
-
-constexpr std::size_t kSlots = 32;
-constexpr std::size_t kPathMax = 4096;
-struct TempSlot {
-  std::atomic<bool> used{false};
-  std::atomic<bool> ready{false};
-  char path[kPathMax];
-};
-std::array<TempSlot, kSlots> g_slots;
-
-int RegisterTemp(const std::string& path) {
-  if (path.size() >= kPathMax) return -1;
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    bool expected = false;
-    if (g_slots[i].used.compare_exchange_strong(expected, true)) {
-      std::memcpy(g_slots[i].path, path.c_str(), path.size() + 1);
-      g_slots[i].ready.store(true);
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
-}
-
-void UnregisterTemp(int slot) {
-  if (slot < 0) return;
-  g_slots[static_cast<std::size_t>(slot)].ready.store(false);
-  g_slots[static_cast<std::size_t>(slot)].used.store(false);
-}
 
 uint32_t Errno() {
   return errno == 0 ? EIO : static_cast<uint32_t>(errno);
@@ -116,7 +89,7 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
     temp_.clear();
     return Fail(code);
   }
-  slot_ = RegisterTemp(temp_);
+  slot_ = detail::RegisterTemporaryFile(temp_);
   return 0;
 }
 
@@ -175,7 +148,7 @@ uint32_t ReplacingFileWriter::Commit() {
       Abandon();
       return code;
     }
-    UnregisterTemp(slot_);
+    detail::UnregisterTemporaryFile(slot_);
     slot_ = -1;
     temp_.clear();
   }
@@ -192,7 +165,7 @@ void ReplacingFileWriter::Abandon() {
   CloseQuietly();
   if (!temp_.empty()) {
     _unlink(temp_.c_str());
-    UnregisterTemp(slot_);
+    detail::UnregisterTemporaryFile(slot_);
     slot_ = -1;
     temp_.clear();
   }
@@ -222,9 +195,7 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 void RemoveTemporaryFilesFromSignalHandler() {
-  for (auto& slot : g_slots) {
-    if (slot.ready.load()) _unlink(slot.path);
-  }
+  detail::ForEachTemporaryFile([](const char* path) { _unlink(path); });
 }
 
 }  // namespace bf

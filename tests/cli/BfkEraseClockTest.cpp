@@ -1,10 +1,11 @@
 // bfk erase and bfk clock on the simulated camera, run as the operator would.
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+
+#include "support/RunProgram.h"
 
 namespace bf {
 namespace {
@@ -18,14 +19,10 @@ struct BfkRun {
 BfkRun Bfk(const std::string& args, const std::string& env = "") {
   const std::string command =
       env + " " + std::string(BF_BFK_PATH) + " " + args + " </dev/null 2>&1";
+  const bf::test::ProgramRun shell = bf::test::RunShell(command);
   BfkRun run;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitCode = shell.exitCode;
+  run.out = shell.output;
   return run;
 }
 

@@ -1,5 +1,4 @@
 // bfk as its user meets it: version, help for every command, usage errors, exit codes.
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +6,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -24,15 +25,13 @@ BfkRun Bfk(const std::string& args, const std::string& env = "") {
           .string();
   const std::string command =
       env + " " + std::string(BF_BFK_PATH) + " " + args + " 2>'" + errFile + "'";
+  const bf::test::ProgramRun shell = bf::test::RunShell(command);
   BfkRun run;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitCode = shell.exitCode;
+  run.out = shell.output;
   if (std::FILE* f = std::fopen(errFile.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) run.err.append(buffer, n);
     std::fclose(f);
   }

@@ -10,13 +10,13 @@ namespace bf::test {
 
 struct ProgramRun {
   int exitCode = -1;   // -1 when the program could not be run or did not exit normally
-  std::string output;  // standard output and standard error together
+  std::string output;  // what it printed
 };
 
-// Runs a command line through the platform's shell and collects what it prints.
-inline ProgramRun RunCommandLine(const std::string& commandLine) {
+// Runs a command line through the platform's shell and collects its standard output (send
+// standard error there with 2>&1 where it matters).
+inline ProgramRun RunShell(const std::string& command) {
   ProgramRun run;
-  const std::string command = commandLine + " 2>&1";
 #ifdef _WIN32
   std::FILE* pipe = ::_popen(command.c_str(), "rb");
 #else
@@ -33,6 +33,11 @@ inline ProgramRun RunCommandLine(const std::string& commandLine) {
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
   return run;
+}
+
+// The same with standard error collected too.
+inline ProgramRun RunCommandLine(const std::string& commandLine) {
+  return RunShell(commandLine + " 2>&1");
 }
 
 // bfk of this build with the given arguments (already quoted as the shell needs).

@@ -1,5 +1,4 @@
 #pragma once
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include "frames/HeaderGenerator.h"
 #include "recordings/Recording.h"
 #include "sim/FrameMaker.h"
+#include "support/RunProgram.h"
 
 namespace bf::test {
 
@@ -21,14 +21,10 @@ struct CommandRun {
 };
 
 inline CommandRun RunCommand(const std::string& command) {
+  const ProgramRun shell = RunShell(command);
   CommandRun run;
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.exitCode = shell.exitCode;
+  run.out = shell.output;
   return run;
 }
 
