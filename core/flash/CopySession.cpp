@@ -1,6 +1,7 @@
 #include "flash/CopySession.h"
 
 #include "flash/CopyState.h"
+#include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
 #include "flash/PackedReadout.h"
 #include "flash/SectorReader.h"
@@ -17,9 +18,10 @@ void StartReadout(CopyState& state) {
   uint8_t type = 0xFF;
   try {
     state.Link().WriteByte(CMD_GET_CAMERA_TYPE);
-    state.Link().Read(&type, 1);
+    ReadReply(state.Link(), std::span(&type, 1));
   } catch (...) {
-    // A camera gone before the first question: its text, then the dialog closes.
+    // A camera gone before the first question, or an answer of the wrong length: its text,
+    // then the dialog closes.
     state.ReportCurrentFailure();
     state.Close(kCopyResultOk, CopyOutcome::Failed);
     return;

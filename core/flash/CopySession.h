@@ -99,7 +99,8 @@ enum class CopyOutcome {
   Running,
   Completed,   // the whole range was requested; see CopySummary::Complete for the bytes
   Cancelled,   // Cancel ended the copy; the file holds every chunk received
-  Failed,      // a link, file or address failure ended it (failure holds the text shown)
+  Failed,      // a link, file or address failure, or a reply shorter or longer than asked,
+               // ended it (failure holds the text shown)
   WrongType,   // the camera type reply was not 0, 1 or 2 (or did not come)
   FlashEmpty,  // "Флеш-память камеры пуста"
   Declined,    // the person declined the range or the file
@@ -110,11 +111,13 @@ struct CopySummary {
   CopyOutcome outcome = CopyOutcome::NotStarted;
   int cameraType = -1;         // the camera's reply, -1 before it came
   uint32_t totalBytes = 0;     // TotalBytes: what the flow expected to copy
-  uint32_t doneBytes = 0;      // DoneBytes: what it counted (type 0 counts short chunks in full)
+  uint32_t doneBytes = 0;      // DoneBytes: the bytes of the whole chunks written
   uint64_t bytesAsked = 0;     // sum over the requests sent
   uint64_t bytesReceived = 0;  // sum of what arrived
   uint32_t chunks = 0;
-  uint32_t shortChunks = 0;        // requests answered with fewer bytes than asked
+  // Requests answered with fewer bytes than asked; such a reply ends the copy as a failure and
+  // is neither written nor counted in chunks.
+  uint32_t shortChunks = 0;
   std::vector<std::string> files;  // files written and in place, in order
   std::string failure;             // the failure's message, when the outcome is Failed
   int result = 0;                  // the result the dialog closed with, 0 while open

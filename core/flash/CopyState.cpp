@@ -36,6 +36,13 @@ void CopyState::Post(std::function<void(CopyState&)> fn) {
   });
 }
 
+void CopyState::ReadChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk) {
+  if (ReadFlashBytes(chunkLink, chunk) < chunk.size()) {
+    shortChunks.fetch_add(1);
+    throw FlashReplyError();
+  }
+}
+
 void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex) {
   bytesAsked.fetch_add(asked);
   bytesReceived.fetch_add(received);
@@ -91,6 +98,17 @@ void CopyState::Close(int closeResult, CopyOutcome closeOutcome) {
   host.CloseDialog(closeResult);
 }
 
+void CopyState::DropPendingReply() {
+  // The rest of a reply cut off by the failure, or bytes beyond it, would otherwise be taken
+  // for the answers of the next copy (its camera type, its pointer).
+  if (link == nullptr) return;
+  try {
+    link->Purge(kPurgeRx);
+  } catch (const FTDException&) {
+    // The device is gone; reopening it empties the buffers anyway.
+  }
+}
+
 void CopyState::ReportCurrentFailure() {
   ReportFailure(std::current_exception());
 }
@@ -102,15 +120,15 @@ void CopyState::ReportFailure(std::exception_ptr error) {
   } catch (const FTDException& e) {
     failure = e.GetText();
     prompts.ShowMessage(failure, "", MessageIcon::Error);
-    // The rest of a reply cut off by the failure would otherwise be taken for the answers of
-    // the next copy (its camera type, its pointer).
-    if (link != nullptr) {
-      try {
-        link->Purge(kPurgeRx);
-      } catch (const FTDException&) {
-        // The device is gone; reopening it empties the buffers anyway.
-      }
-    }
+    DropPendingReply();
+  } catch (const FlashReplyError& e) {
+    failure = e.what();
+    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    DropPendingReply();
+  } catch (const FlashReadError& e) {
+    failure = e.what();
+    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    DropPendingReply();
   } catch (const FlashAddressFailure& e) {
     failure = ReportAddressFailure(prompts, e);
   } catch (const CopyFileError& e) {
@@ -147,10 +165,10 @@ FlashPointerReply ReadPointerAndWrap(FTD2xx& link, const CameraKind& kind) {
   FlashPointerReply reply;
   uint8_t pointer[5] = {};
   link.WriteByte(CMD_GET_FLASH_POINTER);
-  link.Read(pointer, kind.pointerReplyBytes);
+  ReadReply(link, std::span(pointer, kind.pointerReplyBytes));
   reply.pointer = DecodeFlashPointer(kind, pointer);
   link.WriteByte(CMD_GET_WRAP_FLAG);
-  link.Read(&reply.wrapFlag, 1);
+  ReadReply(link, std::span(&reply.wrapFlag, 1));
   return reply;
 }
 

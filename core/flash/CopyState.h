@@ -11,6 +11,7 @@
 
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
+#include "flash/FlashReply.h"
 
 namespace bf {
 
@@ -18,8 +19,8 @@ class SectorReader;
 
 inline constexpr const char* kEmptyFlashText = "Флеш-память камеры пуста";
 inline constexpr const char* kWrongTypeText = "Не возможно сохранить. Неправильный тип камеры.";
-inline constexpr const char* kNoFrameAfterPointerText =
-    "Не возможно сохранить. \nОшибка при чтении содержимого памяти";
+// Memory the readout could not make sense of: the same words as for a reply of the wrong length.
+inline constexpr const char* kNoFrameAfterPointerText = kBadFlashReplyText;
 inline constexpr const char* kNoStartHeaderText = "Начальный блок не содержит заголовка JPEG";
 inline constexpr const char* kNoEndTrailerText = "Конечный блок не содержит хвостовика JPEG";
 inline constexpr const char* kReadBlockErrorText = "Read 64k-block error!";
@@ -94,6 +95,10 @@ class CopyState {
   // Runs fn on the GUI thread later, unless the session is gone by then. Any thread.
   void Post(std::function<void(CopyState&)> fn);
 
+  // Reads the reply to one chunk request. Only a reply of exactly the chunk's length, with
+  // nothing after it, is the chunk: anything else throws FlashReplyError (a reply that came
+  // short is counted in shortChunks first). The copying thread.
+  void ReadChunk(FTD2xx& link, std::span<uint8_t> chunk);
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
 
@@ -113,6 +118,8 @@ class CopyState {
   // other failure's text.
   void ReportCurrentFailure();
   void ReportFailure(std::exception_ptr failure);
+  // Empties the receive queue after a failed exchange (a failure of that is ignored).
+  void DropPendingReply();
 
   // The file error already shown, so that the commit after it does not show it again.
   uint32_t reportedFileError = 0;
@@ -126,8 +133,9 @@ void WriteChunk(CopyOutput& file, std::span<const uint8_t> bytes);
 // filter, overwrite confirmation and no read-only check box. GUI thread.
 std::optional<std::string> ChooseSaveFile(UserPrompts& prompts);
 
-// The pointer and wrap flag in the camera type's form, each read with one Read into a zeroed
-// buffer (a camera that does not answer gives zeros). Throws FTDException.
+// The pointer and wrap flag in the camera type's form, each read as ReadReply does into a
+// zeroed buffer (a camera that does not answer gives zeros). Throws FTDException and
+// FlashReplyError.
 struct FlashPointerReply {
   uint32_t pointer = 0;
   uint8_t wrapFlag = 0;

@@ -7,6 +7,7 @@
 #include "flash/CameraKind.h"
 #include "flash/CopyState.h"
 #include "flash/FlashAddress.h"
+#include "flash/FlashReply.h"
 #include "frames/FrameHeader.h"
 
 namespace bf {
@@ -20,7 +21,11 @@ constexpr uint32_t kSectorLastOffset = kNandSectorBytes - 1;
 std::vector<uint8_t> ReadWindow(FTD2xx& link, uint32_t first, uint32_t length) {
   SendReadRequest(link, KindOf(CAMERA_NAND_PAGES), first, first + length - 1);
   std::vector<uint8_t> window(length);
-  if (link.ReadWithTimeout(window.data(), length) < length) throw FlashReadError();
+  try {
+    if (ReadFlashBytes(link, window) < length) throw FlashReadError();
+  } catch (const FlashReplyError&) {
+    throw FlashReadError();  // bytes beyond the window: this search's own read error
+  }
   return window;
 }
 
@@ -60,16 +65,18 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
   std::vector<uint8_t> buffer(kChunkBytes);
   while (copied < count && state.running.load() != 0) {
     const uint32_t t0 = state.ticks.TickCount();
-    // Never past last: after short chunks the rest of the count is not asked for beyond it.
+    // Never past last.
     const auto length =
         static_cast<uint32_t>(std::min<uint64_t>({count - copied, kChunkBytes, last - cur + 1}));
     const auto chunkEnd = static_cast<uint32_t>(cur + length - 1);
     SendReadRequest(link, kind, static_cast<uint32_t>(cur), chunkEnd);
-    const uint32_t received = link.ReadWithTimeout(buffer.data(), length);
-    state.doneBytes.fetch_add(received);
-    copied += received;
-    WriteChunk(file, std::span(buffer.data(), received));
-    state.CountChunk(static_cast<uint32_t>(cur), length, received, fileIndex);
+    // Only a whole chunk goes on: after a short or overlong one every later byte would be
+    // written at the wrong address.
+    state.ReadChunk(link, std::span(buffer.data(), length));
+    state.doneBytes.fetch_add(length);
+    copied += length;
+    WriteChunk(file, std::span(buffer.data(), length));
+    state.CountChunk(static_cast<uint32_t>(cur), length, length, fileIndex);
     cur = uint64_t{chunkEnd} + 1;
     state.elapsedMs += state.ticks.TickCount() - t0;
     state.prompts.PumpEvents();

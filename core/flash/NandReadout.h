@@ -18,17 +18,17 @@ void SaveNandFlash(CopyState& state);
 
 // Looks for the first frame header lying whole in the 65,535 bytes from address (one
 // request). Found: address moves to it and its 16 bytes go to header (when given). Throws
-// FlashReadError when fewer bytes arrive, and FTDException.
+// FlashReadError when fewer bytes arrive or more are waiting after them, and FTDException.
 bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header);
 
 // Looks backwards through the 65,535 bytes ending at address (from 0 below that) for the last
-// FF D9 pair; found: address moves to its D9. Throws FlashReadError when fewer bytes arrive,
-// and FTDException.
+// FF D9 pair; found: address moves to its D9. Throws FlashReadError when fewer bytes arrive or
+// more are waiting after them, and FTDException.
 bool FindJpegEnd(FTD2xx& link, uint32_t& address);
 
 // Copies the inclusive linear range [first, last] into file in requests of at most 524,289
-// bytes, while Running is set; ends once the requests have reached last, also when a camera
-// sent short chunks. Returns whether it reached last.
+// bytes, while Running is set. A chunk that came short or overlong throws FlashReplyError
+// before it is written. Returns whether it reached last.
 bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& file,
                    uint32_t fileIndex);
 

@@ -6,6 +6,7 @@
 #include "flash/CameraKind.h"
 #include "flash/CopyState.h"
 #include "flash/FlashAddress.h"
+#include "flash/FlashReply.h"
 #include "frames/FrameHeader.h"
 
 namespace bf {
@@ -37,10 +38,12 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
       tail = true;
     }
     SendReadRequest(link, kind, cur, chunkEnd);
-    const uint32_t received = link.ReadWithTimeout(buffer.data(), length);
-    state.doneBytes.fetch_add(received);
-    WriteChunk(*state.output, std::span(buffer.data(), received));
-    state.CountChunk(cur, length, received, 0);
+    // Only a whole chunk goes on: after a short or overlong one every later byte would be
+    // written at the wrong address.
+    state.ReadChunk(link, std::span(buffer.data(), length));
+    state.doneBytes.fetch_add(length);
+    WriteChunk(*state.output, std::span(buffer.data(), length));
+    state.CountChunk(cur, length, length, 0);
     bool reachedEnd = false;
     if (wrapped && !inSecondPart && chunkEnd >= kPackedLastByte) {
       // From the last byte of the flash on at address 0, up to the block after the pointer's.
@@ -50,8 +53,7 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
       reachedEnd = secondPartEnd == 0;
     } else {
       cur = PackedStep(chunkEnd, 1);
-      // A camera that sent short chunks leaves DoneBytes below TotalBytes here; the range end
-      // has been asked for all the same, so the copy ends instead of asking past it.
+      // The range end has been asked for: nothing past it is ever requested.
       reachedEnd = tail;
     }
     state.elapsedMs += state.ticks.TickCount() - t0;
@@ -67,7 +69,8 @@ std::optional<uint32_t> FindFirstFrameInBlock(FTD2xx& link, uint32_t blockStart)
   const uint32_t windowEnd = PackedAdvance(blockStart, kBlockBytes - 1);
   SendReadRequest(link, KindOf(CAMERA_PACKED_PAGES), blockStart, windowEnd);
   std::vector<uint8_t> window(kBlockBytes);
-  link.ReadWithTimeout(window.data(), kBlockBytes);
+  // A window cut short or overlong would put the frame found at the wrong address.
+  if (ReadFlashBytes(link, window) < kBlockBytes) throw FlashReplyError();
   for (uint32_t i = 0; i + kFrameHeaderSize <= kBlockBytes; ++i) {
     if (IsFrameHeader(window.data() + i)) return PackedAdvance(blockStart, i);
   }

@@ -15,7 +15,8 @@ class CopyState;
 void SavePackedFlash(CopyState& state);
 
 // The packed address of the first frame header that lies whole in the 128 KiB block at
-// blockStart (one request for the block), or nothing. Throws FTDException and UserAbort.
+// blockStart (one request for the block), or nothing. Throws FTDException and UserAbort, and
+// FlashReplyError when the block came short or with bytes after it.
 std::optional<uint32_t> FindFirstFrameInBlock(FTD2xx& link, uint32_t blockStart);
 
 }  // namespace bf

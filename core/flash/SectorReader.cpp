@@ -54,13 +54,13 @@ void SectorReader::CopyZones() {
       const uint32_t next = b + kChunkSectors <= stop ? b + kChunkSectors : stop;
       const uint32_t length = (next - b) * kSectorSize;
       RequestFlashRange(link, b, next);
-      // Zero-filled: what the camera does not send is written as zeros, never stale memory.
       std::vector<uint8_t> chunk(length);
-      const uint32_t received = link.ReadWithTimeout(chunk.data(), length);
+      // A chunk that came short or overlong ends the copy here, before it reaches the file:
+      // its bytes, and every later one, would stand at the wrong sectors.
+      state_.ReadChunk(link, chunk);
       WriteChunk(*output_, chunk);
       state_.doneBytes.fetch_add(length);
-      state_.CountChunk(b, length, received, 0);
-      link.GetQueueStatus();
+      state_.CountChunk(b, length, length, 0);
       b = next;
     }
     // On to the next zone's data area (from zone 7 back to zone 0).

@@ -14,8 +14,9 @@ class CopyState;
 // The worker thread of the sector copy (camera type 0). It is handed the link and the output
 // file for the copy and is their only user until it is joined; then TakeLink and TakeOutput
 // give them back. It reads the data sectors from `first` up to `end` (excluded), zone by zone,
-// in requests of at most 124 sectors, and writes every chunk at its full length (bytes that did
-// not arrive are zeros). It runs while Running is set and DoneBytes is below TotalBytes.
+// in requests of at most 124 sectors, and writes every chunk that arrived whole; a chunk that
+// came short or with bytes after it ends the copy as a failure (FlashReplyError) before it is
+// written. It runs while Running is set and DoneBytes is below TotalBytes.
 //
 // It never touches the prompts or a widget: when it ends (finished, cancelled or failed) it
 // posts one call to the GUI thread, which joins it, reports a failure and closes the dialog.

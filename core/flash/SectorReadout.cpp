@@ -5,6 +5,7 @@
 #include "flash/CameraKind.h"
 #include "flash/CopyState.h"
 #include "flash/FlashAddress.h"
+#include "flash/FlashReply.h"
 #include "flash/SectorReader.h"
 #include "frames/FrameHeader.h"
 
@@ -14,7 +15,7 @@ std::optional<uint32_t> FindFirstFrameSector(FTD2xx& link, uint32_t sector) {
   for (int probe = 0; probe < 256; ++probe) {
     std::array<uint8_t, kSectorSize> buffer{};
     RequestFlashRange(link, sector, sector + 1);
-    link.Read(buffer.data(), kSectorSize);
+    ReadReply(link, buffer);
     if (IsFrameHeader(buffer.data())) return sector;
     sector = NextDataSector(sector);
   }

@@ -14,8 +14,9 @@ class CopyState;
 void SaveSectorFlash(CopyState& state);
 
 // The first of up to 256 data sectors from `sector` on (stepping with NextDataSector) that
-// begins with a frame header; one sector read per probe. Throws FTDException. The thread that
-// holds the link.
+// begins with a frame header; one sector read per probe (a probe the camera does not answer
+// finds nothing). Throws FTDException, and FlashReplyError for a probe answered with the wrong
+// length. The thread that holds the link.
 std::optional<uint32_t> FindFirstFrameSector(FTD2xx& link, uint32_t sector);
 
 // The GUI thread's end of the sector copy, posted by the reader: joins it, takes the link and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CopyRig.h"
+#include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
 #include "recordings/FrameIndex.h"
 
@@ -203,17 +204,19 @@ TEST(NandCopy, FailureInsideTheChooserIsShownWhenItReturns) {
   r.SetPointer(kNandSectorBytes, false);
   r.chooser.look = {0, 1, 2};
   r.chooser.range = {{0, 1}};
-  r.rig.camera->FailCall(r.rig.camera->CallCount() + 7, ftstatus::kIoError);  // the 1st window
+  // Type, pointer and wrap flag are a command, a read and a queue check each; the 10th call
+  // is the first window's request.
+  r.rig.camera->FailCall(r.rig.camera->CallCount() + 10, ftstatus::kIoError);
   const uint64_t before = r.rig.camera->CallCount();
   const CopySummary s = r.Run(r.dir.File("x.bfk"));
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);
   EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Ошибка ввода/вывода"});
   EXPECT_TRUE(r.prompts.saveRequests.empty());
-  EXPECT_EQ(r.rig.camera->CallCount() - before, 7u + 1)
+  EXPECT_EQ(r.rig.camera->CallCount() - before, 10u + 1)
       << "later callbacks leave the link alone; then the purge";
 }
 
-TEST(NandCopy, CancelAndShortChunksEndAtTheRangeEnd) {
+TEST(NandCopy, CancelEndsAfterThatChunkAndSilenceEndsAsAFailure) {
   {
     CopyRig r(CAMERA_NAND_PAGES);
     r.WriteFrames(0, 2);
@@ -237,10 +240,12 @@ TEST(NandCopy, CancelAndShortChunksEndAtTheRangeEnd) {
   sim::SimCamera& camera = *r.rig.camera;
   r.prompts.onSaveDialog = [&] { camera.SilentAfterReadBytes(camera.BytesRead() + 65'535 + 1000); };
   const CopySummary s = r.Run(r.dir.File("s.bfk"));
-  EXPECT_EQ(s.outcome, CopyOutcome::Completed);
-  EXPECT_EQ(s.chunks, 4u) << "one request per chunk of the range, none past its end";
-  EXPECT_EQ(s.doneBytes, 1000u);
-  EXPECT_EQ(std::filesystem::file_size(r.dir.File("s.bfk")), 1000u);
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{kBadFlashReplyText});
+  EXPECT_EQ(s.chunks, 0u);
+  EXPECT_EQ(s.doneBytes, 0u);
+  EXPECT_EQ(camera.Model().CommandCount(CMD_READ_FLASH), 2u) << "the window and one chunk";
+  EXPECT_EQ(std::filesystem::file_size(r.dir.File("s.bfk")), 0u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CopyRig.h"
+#include "flash/FlashReply.h"
 #include "flash/PackedReadout.h"
 #include "recordings/FrameIndex.h"
 
@@ -154,31 +155,35 @@ TEST(PackedCopy, CancelDuringThePumpEndsAfterThatChunk) {
   EXPECT_LT(session.ElapsedMs(), 1000u);
 }
 
-TEST(PackedCopy, ShortChunksEndTheCopyAtTheRangeEnd) {
+TEST(PackedCopy, ShortChunkEndsTheCopyAsAFailure) {
   CopyRig r(CAMERA_PACKED_PAGES);
   r.prompts.onSaveDialog = [&] { r.rig.camera->SetDropReplyBytes(10); };
   r.SetPointer(P(600, 0), false);
-  const CopySummary s = r.Run(r.dir.File("short.bfk"));
-  EXPECT_EQ(s.outcome, CopyOutcome::Completed);
-  EXPECT_EQ(s.chunks, 3u) << "two full chunks and the rest; no request past the end";
-  EXPECT_EQ(s.doneBytes, s.totalBytes - 30);
+  const std::string file = r.dir.File("short.bfk");
+  const CopySummary s = r.Run(file);
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(s.result, kCopyResultOk);
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{kBadFlashReplyText});
+  EXPECT_EQ(s.chunks, 0u);
+  EXPECT_EQ(s.shortChunks, 1u);
+  EXPECT_EQ(r.rig.camera->Model().CommandCount(CMD_READ_FLASH), 1u) << "nothing asked after it";
   EXPECT_FALSE(s.Complete());
-  for (const CopyChunk& c : r.log->Chunks()) EXPECT_GT(c.asked, 0u);
+  EXPECT_EQ(ReadFile(file).size(), 0u);
 }
 
-TEST(PackedCopy, ShortChunksOfAWrappedCopyInTheLastBlockAskNothingMore) {
+TEST(PackedCopy, ShortSearchWindowOfAWrappedCopyIsAFailureNotAMissingFrame) {
   CopyRig r(CAMERA_PACKED_PAGES);
   r.WriteFrames(PackedToLinear(P(63, 0)), 1);
   r.SetPointer(P(65'500, 0), true);  // the block after the last one is block 0
   r.prompts.onSaveDialog = [&] { r.rig.camera->SetDropReplyBytes(1); };
   const CopySummary s = r.Run(r.dir.File("tail.bfk"));
-  EXPECT_EQ(s.outcome, CopyOutcome::Completed);
-  const uint32_t from = PackedToLinear(P(63, 0));
-  EXPECT_EQ(s.totalBytes, kPackedFlashBytes - from);
-  const auto chunks = r.log->Chunks();
-  ASSERT_EQ(chunks.size(), (kPackedFlashBytes - from + 524'288) / 524'289);
-  EXPECT_EQ(PackedToLinear(chunks.back().start) + chunks.back().asked, kPackedFlashBytes);
-  EXPECT_EQ(s.doneBytes, s.totalBytes - chunks.size());
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(s.result, kCopyResultOk);
+  ASSERT_EQ(r.prompts.shown.size(), 1u);
+  EXPECT_EQ(r.prompts.shown[0].text, kBadFlashReplyText);
+  EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(s.chunks, 0u);
+  EXPECT_EQ(r.rig.camera->Model().CommandCount(CMD_READ_FLASH), 1u) << "the window only";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <future>
 
 #include "CopyRig.h"
+#include "flash/FlashReply.h"
 #include "flash/SectorReadout.h"
 #include "recordings/FrameIndex.h"
 
@@ -182,30 +183,25 @@ TEST(SectorCopy, CancelClosesAfterTheChunkUnderWay) {
   EXPECT_EQ(r.host->shown[0].position, static_cast<int>(5.0 * kChunk / (2000.0 * 512) * 1000));
 }
 
-TEST(SectorCopy, MissingBytesOfAShortChunkAreZeros) {
+TEST(SectorCopy, ShortChunkEndsTheCopyBeforeItReachesTheFile) {
   CopyRig r(CAMERA_SECTORS);
   r.prompts.onSaveDialog = [&] { r.rig.camera->SetDropReplyBytes(100); };
   r.WriteFiller(At(192), 300 * kSectorSize, 0xAB);
   r.SetPointer(192 + 300, false);
   const std::string file = r.dir.File("short.bfk");
   const CopySummary s = r.Run(file);
-  EXPECT_EQ(s.outcome, CopyOutcome::Completed);
-  EXPECT_EQ(s.doneBytes, s.totalBytes) << "counted at full length";
-  EXPECT_EQ(s.shortChunks, 3u);
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(s.result, kCopyResultCancel);
+  EXPECT_EQ(s.failure, kBadFlashReplyText);
+  EXPECT_EQ(s.chunks, 0u);
+  EXPECT_EQ(s.shortChunks, 1u);
+  EXPECT_EQ(s.doneBytes, 0u) << "nothing counted that is not in the file";
   EXPECT_FALSE(s.Complete());
-  const auto bytes = ReadFile(file);
-  ASSERT_EQ(bytes.size(), 300u * 512);
-  std::size_t at = 0;
-  for (uint32_t sectors : {124u, 124u, 52u}) {
-    const std::size_t len = sectors * 512;
-    for (std::size_t i = 0; i < len; ++i) {
-      ASSERT_EQ(bytes[at + i], i < len - 100 ? 0xAB : 0x00) << at + i;
-    }
-    at += len;
-  }
+  EXPECT_EQ(r.rig.camera->Model().CommandCount(CMD_READ_FLASH), 1u) << "nothing asked after it";
+  EXPECT_EQ(ReadFile(file).size(), 0u);
 }
 
-TEST(SectorCopy, CameraFallingSilentMidCopyStillEnds) {
+TEST(SectorCopy, CameraFallingSilentMidCopyEndsAsAFailure) {
   sim::SimOptions o;
   o.silentAfterBytes = 6 + 124 * 512 + 1000;
   CopyRig r(o);
@@ -213,14 +209,11 @@ TEST(SectorCopy, CameraFallingSilentMidCopyStillEnds) {
   r.SetPointer(192 + 600, false);
   const std::string file = r.dir.File("silent.bfk");
   const CopySummary s = r.Run(file);
-  EXPECT_EQ(s.outcome, CopyOutcome::Completed);
-  EXPECT_EQ(s.chunks, 5u) << "no request past the range";
-  EXPECT_EQ(s.bytesReceived, 124u * 512 + 1000);
-  const auto bytes = ReadFile(file);
-  ASSERT_EQ(bytes.size(), 600u * 512);
-  EXPECT_EQ(bytes[124 * 512 + 999], 0x11);
-  EXPECT_EQ(bytes[124 * 512 + 1000], 0x00);
-  EXPECT_EQ(bytes.back(), 0x00);
+  EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{kBadFlashReplyText});
+  EXPECT_EQ(s.chunks, 1u);
+  EXPECT_EQ(r.rig.camera->Model().CommandCount(CMD_READ_FLASH), 2u) << "none after the silence";
+  EXPECT_SAME_BYTES(ReadFile(file), r.SectorBytes(192, 192 + 124));  // the one whole chunk
 }
 
 TEST(SectorCopy, DestroyingTheSessionMidCopyJoinsTheWorker) {
