@@ -14,6 +14,7 @@
 #include "MainWindowFixture.h"
 #include "flash/CProgressDlg.h"
 #include "flash/CopyRig.h"
+#include "flash/FlashReply.h"
 #include "flash/RangeDialog.h"
 #include "flash/SectorGrid.h"
 #include "recordings/FrameIndex.h"
@@ -276,6 +277,72 @@ TEST(ProgressDlg, ACancelledRangeClosesWithoutAFile) {
   EXPECT_TRUE(r.prompts.saveRequests.empty());
   EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Declined);
 }
+
+// A camera that falls silent 1000 bytes into the second chunk: the dialog shows the failure and
+// closes as after any failure, with no timer left and the first chunk in the file; after a
+// replug the next dialog copies everything.
+class ProgressDlgReplyFault : public ::testing::TestWithParam<CameraType> {};
+
+TEST_P(ProgressDlgReplyFault, SilenceMidCopyEndsTheDialogInItsFailure) {
+  const CameraType type = GetParam();
+  CopyRig r(type);
+  uint64_t total = 0;
+  uint64_t firstChunk = 524'289;
+  switch (type) {
+    case CAMERA_SECTORS:
+      r.WriteFrames(uint64_t{192} * kSectorSize, 20);
+      r.SetPointer(192 + 400, false);
+      total = 400 * kSectorSize;
+      firstChunk = 124 * kSectorSize;
+      break;
+    case CAMERA_PACKED_PAGES:
+      r.WriteFrames(0, 20);
+      r.SetPointer(1000u << 16, false);
+      total = 1000 * kPageSize;
+      break;
+    case CAMERA_NAND_PAGES:
+      r.WriteFrames(1'000, 20);
+      r.SetPointer(2'000'000, false);
+      r.chooser.range = {{0, 0}};
+      total = 2'000'000 - 1'000 + 1;
+      break;
+  }
+  sim::SimCamera& camera = *r.rig.camera;
+  const std::string file = r.dir.File("silent.bfk");
+  r.prompts.saveFiles.push_back(file);
+  r.log->At(1, [&camera] { camera.SilentAfterReadBytes(camera.BytesRead() + 1000); });
+  {
+    DialogRun run(r);
+    CProgressDlg& d = run.dialog;
+    EXPECT_EQ(d.exec(), type == CAMERA_SECTORS ? kCopyResultCancel : kCopyResultOk);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.Timer(kSectorCopyTimerId), nullptr);
+    EXPECT_EQ(d.Timer(kPagedCopyTimerId), nullptr);
+    const CopySummary s = d.Session().Summary();
+    EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+    EXPECT_FALSE(s.Complete());
+    ASSERT_EQ(r.prompts.shown.size(), 1u);
+    EXPECT_EQ(r.prompts.shown[0].text, kBadFlashReplyText);
+    EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Error);
+    EXPECT_EQ(ReadFile(file).size(), firstChunk);
+    EXPECT_LT(Position(d), 1000) << "the bar never claims the whole copy";
+  }
+  camera.SetMute(false);
+  camera.Replug();
+  r.rig.link.Close();
+  r.rig.link.Open(0);
+  r.Fresh();
+  const std::string next = r.dir.File("next.bfk");
+  r.prompts.saveFiles.push_back(next);
+  DialogRun again(r);
+  again.dialog.exec();
+  EXPECT_TRUE(again.dialog.Session().Summary().Complete());
+  EXPECT_TRUE(r.prompts.shown.empty());
+  EXPECT_EQ(ReadFile(next).size(), total);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, ProgressDlgReplyFault,
+                         ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
 
 class MainWindowFlashSave : public MainWindowTest {};
 
