@@ -8,14 +8,18 @@ namespace {
 
 // Reads one byte at a time (each read waits at most the link's read timeout) until a byte comes
 // or an empty read that began kEraseTimeoutMs or more after the command. Returns the byte, or 0
-// when none came.
+// when none came or when it did not come alone.
 uint8_t WaitForEraseReply(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options) {
   TickSource& ticks = link.Ticks();
   uint8_t reply = 0;
   const uint32_t start = ticks.TickCount();
   uint32_t readBegan = start;
   for (;;) {
-    if (link.Read(&reply, 1) > 0) return reply;
+    if (link.Read(&reply, 1) > 0) {
+      // The answer is one byte. More bytes behind it mean the camera is sending something
+      // else (noise, a stream), and a 0x80 among them is no proof that the flash was erased.
+      return link.GetQueueStatus() == 0 ? reply : 0;
+    }
     if (static_cast<uint32_t>(readBegan - start) >= kEraseTimeoutMs) return 0;
     readBegan = ticks.TickCount();
     if (options.waiting) options.waiting(static_cast<uint32_t>(readBegan - start));

@@ -35,9 +35,10 @@ struct EraseOptions {
 
 // "Стереть": asks, sends CMD_ERASE_FLASH and waits for the camera's one-byte answer with the
 // busy cursor on until the end, whichever way it ends. Time comes from the link's tick source in
-// unsigned 32-bit tick differences, so a wrap of the counter does not matter. Nothing is purged
-// and no other command is sent. Between reads the prompts repaint the windows without taking
-// input (PumpPaintOnly). GUI thread only (or bfk's only thread).
+// unsigned 32-bit tick differences, so a wrap of the counter does not matter. The answer counts
+// only when no further bytes wait behind it (the queue count is asked once it has come). Nothing
+// is purged and no other command is sent. Between reads the prompts repaint the windows without
+// taking input (PumpPaintOnly). GUI thread only (or bfk's only thread).
 EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options = {});
 
 }  // namespace bf

@@ -9,6 +9,7 @@ namespace bf {
 namespace {
 
 constexpr uint32_t kPurgeBoth = kPurgeRx | kPurgeTx;
+constexpr auto kHeaderBytes = static_cast<uint32_t>(kFrameHeaderSize);
 
 // Increments on entry and decrements on every way out, exceptions included.
 class DepthGuard {
@@ -42,12 +43,18 @@ void LiveCapture::OnStartStopClicked() {
     if (state.autonomousFlag != 0) return;
     if (state.streamingFlag != 0) {
       host_.EnableLiveLockedControls(false);
+      const uint64_t failuresBefore = linkFailures_;
       RunLoop();
-      Drain();
-      link_.Purge(kPurgeBoth);
+      // A click nested in the loop's pump (the Stop click) may have met a dead link and said so
+      // already; draining or purging that link would only fail again and say it twice.
+      if (linkFailures_ == failuresBefore) {
+        Drain();
+        link_.Purge(kPurgeBoth);
+      }
     }
     RestoreIdleControls();
   } catch (const FTDException& failure) {
+    ++linkFailures_;
     prompts_.ShowMessage(failure.GetText(), "", MessageIcon::Error);
     state.streamingFlag = 0;
     host_.WriteControls();
@@ -101,7 +108,7 @@ void LiveCapture::Pump(LoopState& loop) {
 void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
   LiveState& state = host_.State();
   loop.lastPoll = start;
-  uint32_t got = link_.Read(loop.header.data(), kFrameHeaderSize);
+  uint32_t got = link_.Read(loop.header.data(), kHeaderBytes);
   while (got == 0) {
     // Unsigned: with the detector on the timeout is 0xFFFFFFFF and never reached.
     if (loop.lastPoll - start >= state.frameTimeout) return;
@@ -109,7 +116,17 @@ void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
     Pump(loop);
     host_.ReadControls();
     if (state.streamingFlag == 0) return;
-    got = link_.Read(loop.header.data(), kFrameHeaderSize);
+    got = link_.Read(loop.header.data(), kHeaderBytes);
+  }
+  // One device read may bring the header in part (the bridge hands over what it has when its
+  // timeout runs out); the rest follows on the stream, so it is collected as a payload is.
+  if (got < kHeaderBytes)
+    got += link_.ReadWithTimeout(loop.header.data() + got, kHeaderBytes - got);
+  // A header that stays short would have its tail from the previous frame: taken as bad, so
+  // the view resynchronises instead of showing a picture cut from the wrong bytes.
+  if (got < kHeaderBytes) {
+    loop.header[0] = 0;
+    loop.header[1] = 0;
   }
 }
 

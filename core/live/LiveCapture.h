@@ -31,7 +31,8 @@ class LiveCapture {
   // One click on Start/Stop (the button has already toggled its pushed state). Sends the start
   // or stop command by the state the button shows; a start click that is not autonomous runs the
   // live loop until the view ends, then drains and purges the link. A link failure is reported
-  // here.
+  // here, once: when it was met by a click nested in the loop, the outer click neither drains
+  // nor purges and only returns the window to idle.
   void OnStartStopClicked();
 
   // True while a live loop is on the stack (a click nested inside it sees this).
@@ -54,7 +55,8 @@ class LiveCapture {
 
   void RunLoop();
   // Polls for a header until one arrives, the wait times out or the view is stopped; the
-  // last two leave bytes 0 and 1 of the header at zero.
+  // last two, and a header that does not arrive whole, leave bytes 0 and 1 of the header at
+  // zero.
   void WaitForHeader(LoopState& loop, uint32_t start);
   // Dispatches waiting events; a setting change made meanwhile gets the busy cursor.
   void Pump(LoopState& loop);
@@ -69,6 +71,9 @@ class LiveCapture {
   UserPrompts& prompts_;
   TickSource& ticks_;
   int loopDepth_ = 0;
+  // Link failures reported by the clicks so far: a click whose loop ended because a nested
+  // click met a failure does not touch the link again.
+  uint64_t linkFailures_ = 0;
 };
 
 }  // namespace bf

@@ -78,21 +78,51 @@ TEST_F(SetClockFlowTest, CancelSendsNothingAfterTheRead) {
   EXPECT_EQ(CameraClock(), 1'245'067'200u);
 }
 
-TEST_F(SetClockFlowTest, ShortReplyOpensTheDialogWithThePartialValue) {
+TEST_F(SetClockFlowTest, ReplyInTwoPartsIsCompletedBeforeTheDialogOpens) {
+  // The read waits out its timeout with half the reply; the other half follows.
   Open();
-  camera->SetDropReplyBytes(2);  // only C0 37 arrive
-  const uint64_t before = clock.NowMs();
+  camera->ArmFault(camera->CallCount() + 2, sim::CallFault::TimeoutHalf);
   Run(std::nullopt);
-  EXPECT_EQ(dialogGot, 0x37C0);             // the missing bytes are the most significant
-  EXPECT_LE(clock.NowMs() - before, 200u);  // one read, bounded by the read timeout
+  EXPECT_NE(camera->FaultHitCall(), 0u);
+  EXPECT_EQ(dialogGot, 1'245'067'200);
   EXPECT_TRUE(prompts.shown.empty());
 }
 
-TEST_F(SetClockFlowTest, SilentCameraOpensTheDialogAtZero) {
+TEST_F(SetClockFlowTest, ShortReplyIsReportedAndTheDialogNeverOpens) {
+  // Only C0 37 arrive: 0x37C0 would be a time in January 1970, and OK would send it.
+  Open();
+  camera->SetDropReplyBytes(2);
+  const uint64_t before = clock.NowMs();
+  Run(UtcSeconds{42});
+  EXPECT_FALSE(dialogGot);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text,
+            "Не удалось прочитать время камеры.\nПроверьте подключена ли камера.");
+  EXPECT_EQ(prompts.shown[0].caption, "Ошибка!");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(log->WritesSince(writeMark), std::vector<Bytes>{Bytes{CMD_GET_CLOCK}});
+  EXPECT_EQ(CameraClock(), 1'245'067'200u);
+  // The read and the wait for the rest, each bounded by 200 ms without a byte.
+  EXPECT_LE(clock.NowMs() - before, 800u);
+}
+
+TEST_F(SetClockFlowTest, SilentCameraIsReportedAndTheDialogNeverOpens) {
   options.mute = true;
+  Open();
+  Run(UtcSeconds{42});
+  EXPECT_FALSE(dialogGot);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].caption, "Ошибка!");
+  EXPECT_EQ(log->WritesSince(writeMark), std::vector<Bytes>{Bytes{CMD_GET_CLOCK}});
+}
+
+TEST_F(SetClockFlowTest, ClockNeverSetOpensTheDialogAtZero) {
+  // A whole reply of zeros is a real time (1970-01-01 00:00:00 UTC), not a missing one.
+  options.clock = 0;
   Open();
   Run(std::nullopt);
   EXPECT_EQ(dialogGot, 0);
+  EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(SetClockFlowTest, FailedReadNeverOpensTheDialog) {

@@ -57,11 +57,16 @@ class EraseFlashTest : public ::testing::Test {
   EraseResult Erase() { return EraseFlash(*link, prompts); }
   uint64_t ElapsedMs() { return clock.NowMs() - startMs; }
   bool FlashErased() { return camera->Model().Flash().WritePosition() == 0; }
-  // Every call after the question was a write of CMD_ERASE_FLASH followed by reads.
-  void ExpectOnlyTheEraseExchange() {
-    const std::vector<std::string> calls = log->CallsSince(callMark);
+  // Every call after the question was a write of CMD_ERASE_FLASH followed by reads, and, once
+  // the answer byte came, the queue count that shows nothing follows it.
+  void ExpectOnlyTheEraseExchange(bool answered) {
+    std::vector<std::string> calls = log->CallsSince(callMark);
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.front(), "write");
+    if (answered) {
+      EXPECT_EQ(calls.back(), "queue");
+      calls.pop_back();
+    }
     for (std::size_t i = 1; i < calls.size(); ++i) EXPECT_EQ(calls[i], "read") << i;
     ASSERT_EQ(log->writes.size(), 1u);
     EXPECT_EQ(log->writes[0], (std::vector<uint8_t>{CMD_ERASE_FLASH}));
@@ -93,7 +98,7 @@ TEST_F(EraseFlashTest, AnswerAfterFiftyNineSecondsEndsQuietly) {
   EXPECT_EQ(prompts.shown.size(), 1u);  // the question only
   EXPECT_EQ(prompts.busyCursor, (std::vector<bool>{true, false}));
   EXPECT_TRUE(FlashErased());
-  ExpectOnlyTheEraseExchange();
+  ExpectOnlyTheEraseExchange(true);
   // The window was repainted between the reads of the wait, never fully pumped.
   EXPECT_GT(prompts.paintPumps, 250);
   EXPECT_EQ(prompts.pumps, 0);
@@ -116,6 +121,20 @@ TEST_F(EraseFlashTest, WrongByteAtOnceShowsTheFailureAtOnce) {
   EXPECT_FALSE(FlashErased());
 }
 
+TEST_F(EraseFlashTest, AnswerWithMoreBytesBehindItIsNotTakenAsDone) {
+  // Bytes that keep coming after the one-byte answer show the camera is sending something
+  // else; its 0x80 proves nothing, so the operator is told the erase did not succeed.
+  options.eraseMs = 0;
+  Open();
+  camera->ArmFault(camera->CallCount() + 2, sim::CallFault::ExtraBytes);  // the answer's read
+  EXPECT_EQ(Erase(), EraseResult::NotErased);
+  EXPECT_NE(camera->FaultHitCall(), 0u);
+  ASSERT_EQ(prompts.shown.size(), 2u);
+  EXPECT_EQ(prompts.shown[1].text, "Не удалось стереть память.\nПроверьте подключена ли камера.");
+  EXPECT_EQ(prompts.busyCursor, (std::vector<bool>{true, false}));
+  ExpectOnlyTheEraseExchange(true);
+}
+
 TEST_F(EraseFlashTest, SilentCameraIsGivenUpAfterAboutSixtyPointTwoSeconds) {
   options.mute = true;
   Open();
@@ -126,7 +145,7 @@ TEST_F(EraseFlashTest, SilentCameraIsGivenUpAfterAboutSixtyPointTwoSeconds) {
   ASSERT_EQ(prompts.shown.size(), 2u);
   EXPECT_EQ(prompts.shown[1].caption, "Ошибка!");
   EXPECT_EQ(prompts.busyCursor, (std::vector<bool>{true, false}));
-  ExpectOnlyTheEraseExchange();
+  ExpectOnlyTheEraseExchange(false);
 }
 
 TEST_F(EraseFlashTest, ByteDuringTheLastReadStillCounts) {
