@@ -23,7 +23,7 @@ packages=(
   "$@"
 )
 if [ $windows -eq 1 ]; then
-  packages+=(g++-mingw-w64-x86-64 wine64 wine)
+  packages+=(g++-mingw-w64-x86-64 wine64 wine googletest)
 fi
 
 missing=()
@@ -31,7 +31,9 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 need_sources=0
-if [ $windows -eq 1 ] && ! grep -rqs "deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+# A commented-out deb-src line does not count.
+if [ $windows -eq 1 ] && ! grep -rqsE '^[[:space:]]*(deb-src[[:space:]]|Types:.*deb-src)' \
+  /etc/apt/sources.list /etc/apt/sources.list.d/; then
   need_sources=1
 fi
 [ ${#missing[@]} -eq 0 ] && [ $need_sources -eq 0 ] && exit 0

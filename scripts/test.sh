@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks the formatting, then builds and runs the tests in three trees: an ordinary build with
 # every test, a second tree under AddressSanitizer and UndefinedBehaviorSanitizer with every
-# test, and a third under ThreadSanitizer with the tests of the folders that run threads. GUI
-# tests run offscreen. Prints the time of each stage at the end (also when a stage fails).
+# test, and a third under ThreadSanitizer with the tests of the folders that run threads; then
+# the fault matrix, and last the Windows cross-build (mingw-w64) with its tests under Wine
+# (scripts/windows-test.sh). GUI tests run offscreen. Prints the time of each stage at the end
+# (also when a stage fails).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -83,4 +85,13 @@ end_stage
 # Fault matrix over every camera flow (scripts/faults.sh), on the ordinary tree.
 begin_stage "Fault matrix"
 scripts/faults.sh build
+
+# Windows: the core, the simulated camera, bfk and the stand-in FTD2XX.dll cross-built, and
+# their tests run under Wine. The dependencies are set up once and kept for later runs.
+begin_stage "Windows dependencies (mingw-w64, Wine, libjpeg)"
+scripts/windows-test.sh deps
+begin_stage "Windows build (mingw-w64)"
+scripts/windows-test.sh build
+begin_stage "Windows tests under Wine"
+scripts/windows-test.sh test
 end_stage

@@ -7,6 +7,7 @@
 #endif
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace bf {
 
@@ -148,6 +149,7 @@ FtStatus D2xxLibraryBackend::Close(FtHandle handle) {
 }
 
 FtStatus D2xxLibraryBackend::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) {
+  if (read != nullptr) *read = 0;  // no count is left over from an earlier call
   if (!library_) return ftstatus::kInvalidHandle;
   Word n = 0;
   const FtStatus status = Low32(library_->read(handle, buffer, count, &n));
@@ -157,6 +159,7 @@ FtStatus D2xxLibraryBackend::Read(FtHandle handle, void* buffer, uint32_t count,
 
 FtStatus D2xxLibraryBackend::Write(FtHandle handle, const void* buffer, uint32_t count,
                                    uint32_t* written) {
+  if (written != nullptr) *written = 0;
   if (!library_) return ftstatus::kInvalidHandle;
   Word n = 0;
   // The library's signature takes a non-const buffer; it does not write to it.
@@ -181,6 +184,7 @@ FtStatus D2xxLibraryBackend::SetTimeouts(FtHandle handle, uint32_t readMs, uint3
 }
 
 FtStatus D2xxLibraryBackend::GetQueueStatus(FtHandle handle, uint32_t* rxBytes) {
+  if (rxBytes != nullptr) *rxBytes = 0;
   if (!library_) return ftstatus::kInvalidHandle;
   Word n = 0;
   const FtStatus status = Low32(library_->queueStatus(handle, &n));
@@ -195,6 +199,9 @@ FtStatus D2xxLibraryBackend::SetEventNotification(FtHandle handle, uint32_t mask
 
 FtStatus D2xxLibraryBackend::GetStatus(FtHandle handle, uint32_t* rxBytes, uint32_t* txBytes,
                                        uint32_t* eventStatus) {
+  for (uint32_t* out : {rxBytes, txBytes, eventStatus}) {
+    if (out != nullptr) *out = 0;
+  }
   if (!library_) return ftstatus::kInvalidHandle;
   Word rx = 0;
   Word tx = 0;
