@@ -154,6 +154,7 @@ FtStatus ScriptedBackend::Read(FtHandle handle, void* buffer, uint32_t count, ui
   if (!ValidHandle(handle)) return ftstatus::kInvalidHandle;
   if (read == nullptr || (buffer == nullptr && count > 0)) return ftstatus::kInvalidParameter;
   ProbeBuffer(buffer, count);
+  largestRead_ = std::max(largestRead_, count);
   const Step step = Begin();
   if (step.phase == Phase::Dead) return ftstatus::kIoError;
   if (step.control >= kFailFirst) return Failed(step.control);
@@ -303,6 +304,11 @@ std::vector<uint8_t> ScriptedBackend::Written() const {
 std::size_t ScriptedBackend::Queued() const {
   std::lock_guard lock(mutex_);
   return queue_.size() - queueHead_;
+}
+
+uint32_t ScriptedBackend::LargestReadAsked() const {
+  std::lock_guard lock(mutex_);
+  return largestRead_;
 }
 
 BackendDriver ScriptDriver() {

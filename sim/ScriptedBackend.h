@@ -107,6 +107,8 @@ class ScriptedBackend final : public D2xxBackend {
   std::vector<uint8_t> Written() const;
   // Bytes that arrived but were not read yet.
   std::size_t Queued() const;
+  // The largest count a single Read asked for.
+  uint32_t LargestReadAsked() const;
 
  private:
   // Where the call stands: a control byte to act on, silence, or death.
@@ -133,6 +135,7 @@ class ScriptedBackend final : public D2xxBackend {
   uint64_t calls_ = 0;
   uint64_t deadCalls_ = 0;
   uint64_t arrived_ = 0;
+  uint32_t largestRead_ = 0;
   uint32_t readTimeoutMs_ = 200;
   bool open_ = false;
   int handleToken_ = 0;

@@ -166,7 +166,7 @@ void HandMadeSeeds() {
     w.Ok().Ok().Ok();
     w.Read(16, std::span(header).first(16));
     const auto payload = std::span(header).subspan(16);
-    w.Read(static_cast<uint32_t>(payload.size()), payload.first(100)).Read(100, {});
+    w.Read(static_cast<uint32_t>(payload.size()), payload.first(100)).Read(100, {}).Read(100, {});
     const std::vector<uint8_t> bad = {0xFF, 0xFE, 'j', 'p', 'e', 'g', 0, 0x20,
                                       0,    0,    0,   0,   0,   0,   0, 0};
     w.Read(16, bad).QueueCount(0x7FFF'FFFF).Read(0x7FFF'FFFF, {}).Read(0x7FFF'FFFF, {});
