@@ -1,5 +1,6 @@
 #include "live/LiveCapture.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "link/CameraCommands.h"
@@ -158,12 +159,16 @@ void LiveCapture::Resynchronise() {
   host_.SetButtonState(LiveViewState::Off);
   host_.WriteControls();
   // The camera was not told to stop, so on a slow link the queue may never be found empty.
+  // The queue count is the device's word: a count of gigabytes (a confused bridge, a bad
+  // driver) must not become an allocation of that size, so it is thrown away in pieces.
+  std::vector<uint8_t> discard;
   const uint32_t begun = ticks_.TickCount();
   while (ticks_.TickCount() - begun < kDrainTimeLimitMs) {
     const uint32_t waiting = link_.GetQueueStatus();
     if (waiting == 0) return;
-    std::vector<uint8_t> discard(waiting);
-    link_.ReadWithTimeout(discard.data(), waiting);
+    const uint32_t piece = std::min(waiting, kDrainChunk);
+    discard.resize(piece);
+    link_.ReadWithTimeout(discard.data(), piece);
   }
 }
 
