@@ -104,13 +104,26 @@ void ReportFile(const std::string& path, std::string& out) {
   }
 }
 
+// The window's message texts break lines; a report keeps one field per line.
+std::string OnOneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string CopyReport(const CopySummary& s) {
   std::string out = "copy report\n";
   out += Format("  camera type: %d\n", s.cameraType);
   out += std::string("  outcome: ") + OutcomeText(s.outcome) +
-         (s.failure.empty() ? std::string() : ": " + s.failure) + "\n";
+         (s.failure.empty() ? std::string() : ": " + OnOneLine(s.failure)) + "\n";
   out += Format("  bytes expected: %u\n  bytes counted: %u\n", s.totalBytes, s.doneBytes);
   out += Format("  bytes asked: %llu\n  bytes received: %llu\n",
                 static_cast<unsigned long long>(s.bytesAsked),
