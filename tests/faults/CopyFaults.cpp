@@ -13,26 +13,6 @@
 namespace bf::test {
 namespace {
 
-// One small copy per camera type, its flash laid out the same way every time.
-void Prepare(CopyRig& r, CameraType type) {
-  switch (type) {
-    case CAMERA_SECTORS:
-      r.WriteFrames(uint64_t{192} * kSectorSize, 3);
-      r.SetPointer(192 + 300, false);
-      break;
-    case CAMERA_PACKED_PAGES:
-      r.WriteFrames(0, 3);
-      r.SetPointer(MakePackedAddress(600, 7), false);
-      break;
-    case CAMERA_NAND_PAGES:
-      r.WriteFrames(1'000, 3);
-      r.SetPointer(kNandSectorBytes + 1'200'000, false);
-      r.chooser.look = {0, 1};
-      r.chooser.range = {{0, 1}};
-      break;
-  }
-}
-
 // The bytes the reported chunks stand for, as the camera holds them (type 0 chunks at their
 // full length with what did not arrive as zeros, the others as far as they arrived).
 std::vector<uint8_t> ReportedBytes(CopyRig& r, CameraType type) {
@@ -78,7 +58,7 @@ const std::vector<uint8_t>& Reference(CameraType type) {
   auto it = cache.find(type);
   if (it != cache.end()) return it->second;
   CopyRig r(type);
-  Prepare(r, type);
+  PrepareSmallCopy(r, type);
   const CopyResult clean = RunCopy(r, type, r.dir.File("reference.bfk"));
   EXPECT_TRUE(clean.summary.Complete());
   return cache[type] = clean.file;
@@ -95,7 +75,7 @@ CopyFlowRun RunCopyFlowWith(CameraType type, const std::optional<MatrixFault>& f
                             uint64_t failCall) {
   const std::vector<uint8_t>& reference = Reference(type);
   CopyRig r(type);
-  Prepare(r, type);
+  PrepareSmallCopy(r, type);
   MatrixRun run;
   const uint64_t base = r.rig.camera->CallCount();
   if (fault) ArmMatrixFault(*r.rig.camera, base, *fault);

@@ -16,26 +16,6 @@ constexpr uint32_t P(uint32_t page, uint32_t column) {
   return MakePackedAddress(page, column);
 }
 
-// One small copy per camera type, its flash laid out the same way every time.
-void Prepare(CopyRig& r, CameraType type) {
-  switch (type) {
-    case CAMERA_SECTORS:
-      r.WriteFrames(uint64_t{192} * kSectorSize, 3);
-      r.SetPointer(192 + 300, false);
-      break;
-    case CAMERA_PACKED_PAGES:
-      r.WriteFrames(0, 3);
-      r.SetPointer(P(600, 7), false);
-      break;
-    case CAMERA_NAND_PAGES:
-      r.WriteFrames(1'000, 3);
-      r.SetPointer(kNandSectorBytes + 1'200'000, false);
-      r.chooser.look = {0, 1};
-      r.chooser.range = {{0, 1}};
-      break;
-  }
-}
-
 // The bytes the file must hold: each reported chunk's first bytes as the camera holds them
 // (type 0 chunks at their full length, what did not arrive as zeros).
 std::vector<uint8_t> ExpectedFile(CopyRig& r, CameraType type) {
@@ -76,7 +56,7 @@ TEST_P(CopyFaultSweep, EveryCallFailingOnceAndAsAnUnplug) {
   uint64_t calls = 0;
   {
     CopyRig r(type);
-    Prepare(r, type);
+    PrepareSmallCopy(r, type);
     const uint64_t before = r.rig.camera->CallCount();
     const CopySummary s = r.Run(r.dir.File("clean.bfk"));
     ASSERT_EQ(s.outcome, CopyOutcome::Completed);
@@ -87,7 +67,7 @@ TEST_P(CopyFaultSweep, EveryCallFailingOnceAndAsAnUnplug) {
     for (uint64_t n = 1; n <= calls; ++n) {
       SCOPED_TRACE((unplug ? "unplug from call " : "fail call ") + std::to_string(n));
       CopyRig r(type);
-      Prepare(r, type);
+      PrepareSmallCopy(r, type);
       const uint64_t base = r.rig.camera->CallCount();
       if (unplug) {
         r.rig.camera->UnplugAfterCalls(base + n - 1);
@@ -154,7 +134,7 @@ class CopyFileFaults : public ::testing::TestWithParam<CameraType> {};
 TEST_P(CopyFileFaults, DiskFullEndsTheCopyWithItsFileError) {
   const CameraType type = GetParam();
   CopyRig r(type);
-  Prepare(r, type);
+  PrepareSmallCopy(r, type);
   int commits = 0;
   r.makeOutput = [&] { return std::make_unique<FailingOutput>(2, false, &commits); };
   const CopySummary s = r.Run("/rec/full.bfk");
@@ -170,7 +150,7 @@ TEST_P(CopyFileFaults, DiskFullEndsTheCopyWithItsFileError) {
 TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {
   const CameraType type = GetParam();
   CopyRig r(type);
-  Prepare(r, type);
+  PrepareSmallCopy(r, type);
   int commits = 0;
   r.makeOutput = [&] { return std::make_unique<FailingOutput>(0, true, &commits); };
   const CopySummary s = r.Run("/rec/locked.bfk");
@@ -183,7 +163,7 @@ TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {
 TEST_P(CopyFileFaults, DevFullThroughTheRealWriter) {
   const CameraType type = GetParam();
   CopyRig r(type);
-  Prepare(r, type);
+  PrepareSmallCopy(r, type);
   const CopySummary s = r.Run("/dev/full");
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);
   EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Disk full while accessing /dev/full."});
@@ -193,7 +173,7 @@ TEST_P(CopyFileFaults, DevFullThroughTheRealWriter) {
 TEST_P(CopyFileFaults, MissingFolderIsReportedAtOnce) {
   const CameraType type = GetParam();
   CopyRig r(type);
-  Prepare(r, type);
+  PrepareSmallCopy(r, type);
   const std::string file = r.dir.File("no/such/folder.bfk");
   const CopySummary s = r.Run(file);
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);

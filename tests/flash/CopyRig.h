@@ -323,4 +323,25 @@ class CopyRig {
   uint32_t frameNumber_ = 0;
 };
 
+// One small copy per camera type, its flash laid out the same way every time: the fault
+// sweeps over this layout and the copy matrix count their calls from it.
+inline void PrepareSmallCopy(CopyRig& r, CameraType type) {
+  switch (type) {
+    case CAMERA_SECTORS:
+      r.WriteFrames(uint64_t{192} * kSectorSize, 3);
+      r.SetPointer(192 + 300, false);
+      break;
+    case CAMERA_PACKED_PAGES:
+      r.WriteFrames(0, 3);
+      r.SetPointer(MakePackedAddress(600, 7), false);
+      break;
+    case CAMERA_NAND_PAGES:
+      r.WriteFrames(1'000, 3);
+      r.SetPointer(kNandSectorBytes + 1'200'000, false);
+      r.chooser.look = {0, 1};
+      r.chooser.range = {{0, 1}};
+      break;
+  }
+}
+
 }  // namespace bf::test
