@@ -26,12 +26,25 @@ uint32_t Errno() {
   return errno == 0 ? EIO : static_cast<uint32_t>(errno);
 }
 
+// The C runtime folds a missing file and a missing folder into ENOENT; the Win32 code it keeps
+// in _doserrno tells them apart.
+uint32_t OpenErrno() {
+  if (errno == ENOENT && (_doserrno == ERROR_PATH_NOT_FOUND || _doserrno == ERROR_INVALID_NAME)) {
+    return ENOTDIR;
+  }
+  return Errno();
+}
+
 // The C runtime's errno for a Win32 error code of MoveFileEx.
 uint32_t FromWin32(DWORD code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
       return ENOENT;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      // A missing folder, or a file named as one: the name itself is wrong, as Windows
+      // programs say ("contains an incorrect path"), not a missing file.
+      return ENOTDIR;
     case ERROR_ACCESS_DENIED:
       return EACCES;
     case ERROR_SHARING_VIOLATION:
@@ -72,20 +85,39 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
   const bool exists = _stat64(target_.c_str(), &st) == 0;
   if (exists && (st.st_mode & _S_IFDIR)) return Fail(EISDIR);
   if (exists && !(st.st_mode & _S_IFREG)) {
+    _doserrno = 0;
     fd_ = _open(target_.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
-    if (fd_ < 0) return Fail(Errno());
+    if (fd_ < 0) return Fail(OpenErrno());
     return 0;
   }
   if (exists && !(st.st_mode & _S_IWRITE)) return Fail(EACCES);  // a read-only file stays
+  if (exists) {
+    // A target another program holds open without delete sharing (the player's own open
+    // recording among them) cannot be renamed over at Commit. Say so now, before a long copy
+    // is written for nothing; a holder that comes later is still caught by Commit.
+    HANDLE probe =
+        CreateFileA(target_.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+          code == ERROR_ACCESS_DENIED) {
+        return Fail(FromWin32(code));
+      }
+    } else {
+      CloseHandle(probe);
+    }
+  }
   static std::atomic<uint32_t> serial{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_ = TempNameFor(target_, serial.fetch_add(1));
+    _doserrno = 0;
     fd_ = _open(temp_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                 _S_IREAD | _S_IWRITE);
     if (fd_ >= 0 || errno != EEXIST) break;
   }
   if (fd_ < 0) {
-    const uint32_t code = Errno();
+    const uint32_t code = OpenErrno();
     temp_.clear();
     return Fail(code);
   }

@@ -46,7 +46,13 @@ std::string SystemErrorText(uint32_t code) {
   if (n == 0 || text == nullptr) return UnknownError(code);
   std::string result(text, n);
   LocalFree(text);
-  return result;
+  // The system's texts end with a line break, which a message box or a line of bfk's output
+  // does not want.
+  while (!result.empty() &&
+         (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) {
+    result.pop_back();
+  }
+  return result.empty() ? UnknownError(code) : result;
 #else
   if (code > static_cast<uint32_t>(INT32_MAX)) return UnknownError(code);
   char buffer[256] = {};

@@ -6,6 +6,7 @@
 
 #include "MainWindowFixture.h"
 #include "link/StatusText.h"
+#include "support/MissingFolderText.h"
 
 namespace bf::test {
 namespace {
@@ -234,7 +235,7 @@ TEST_F(MainWindowTest, AllDataReportsAFileThatCannotBeCreated) {
   prompts.saveFiles.push_back(path);
   B(IDC_ALL_DATA)->click();
   ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].text, path + " was not found.");
+  EXPECT_EQ(prompts.shown[0].text, test::MissingFolderText(path));
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
 }
 

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <iterator>
 
 #include "CopyRig.h"
 #include "link/FTDException.h"
 #include "link/StatusText.h"
+#include "support/MissingFolderText.h"
+#include "support/WindowsFiles.h"
 
 namespace bf::test {
 namespace {
@@ -160,6 +164,79 @@ TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {
   EXPECT_TRUE(r.host->timerStarts.empty()) << "no worker, no timer";
 }
 
+#ifdef _WIN32
+// The real writer over a target that another program holds open without delete sharing, so it
+// cannot be renamed over. Opened before the copy: refused at once. Opened once the first chunk
+// is written: the copy ends failed when the file is put in place. Either way the old bytes stay,
+// no temporary is left and the copy never counts as done.
+class HolderAfterFirstChunk final : public CopyOutput {
+ public:
+  explicit HolderAfterFirstChunk(std::unique_ptr<HeldOpenFile>& holder)
+      : real_(MakeReplacingCopyOutput()), holder_(holder) {}
+  uint32_t Open(const std::string& path) override { return real_->Open(path); }
+  uint32_t Write(std::span<const uint8_t> bytes) override {
+    const uint32_t e = real_->Write(bytes);
+    if (!holder_) {
+      holder_ = std::make_unique<HeldOpenFile>(real_->Path(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE);
+    }
+    return e;
+  }
+  uint32_t Commit() override { return real_->Commit(); }
+  const std::string& Path() const override { return real_->Path(); }
+  uint64_t BytesWritten() const override { return real_->BytesWritten(); }
+
+ private:
+  std::unique_ptr<CopyOutput> real_;
+  std::unique_ptr<HeldOpenFile>& holder_;
+};
+
+bool IsHeldOpenText(const std::string& text, const std::string& file) {
+  return text == "A sharing violation occurred while accessing " + file + "." ||
+         text == "Access to " + file + " was denied.";
+}
+
+TEST_P(CopyFileFaults, TargetHeldOpenByAnotherProgramThroughTheRealWriter) {
+  const CameraType type = GetParam();
+  const std::vector<uint8_t> old(3000, 0x5A);
+  {
+    CopyRig r(type);
+    Prepare(r, type);
+    const std::string file = r.dir.File("held.bfk");
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
+    HeldOpenFile holder(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(holder.IsOpen()) << holder.Error();
+    const CopySummary s = r.Run(file);
+    EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+    ASSERT_EQ(r.prompts.Texts().size(), 1u);
+    EXPECT_TRUE(IsHeldOpenText(r.prompts.Texts()[0], file)) << r.prompts.Texts()[0];
+    EXPECT_EQ(s.chunks, 0u) << "refused before any copy";
+    EXPECT_EQ(ReadFile(file), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(r.dir.path), {}), 1);
+  }
+  {
+    CopyRig r(type);
+    Prepare(r, type);
+    const std::string file = r.dir.File("held.bfk");
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
+    std::unique_ptr<HeldOpenFile> holder;
+    r.makeOutput = [&] { return std::make_unique<HolderAfterFirstChunk>(holder); };
+    const CopySummary s = r.Run(file);
+    ASSERT_TRUE(holder && holder->IsOpen());
+    EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+    EXPECT_FALSE(s.Complete());
+    EXPECT_TRUE(s.files.empty()) << "a file that is not in place is never reported as written";
+    ASSERT_EQ(r.prompts.Texts().size(), 1u);
+    EXPECT_TRUE(IsHeldOpenText(r.prompts.Texts()[0], file)) << r.prompts.Texts()[0];
+    holder.reset();
+    EXPECT_EQ(ReadFile(file), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(r.dir.path), {}), 1)
+        << "the temporary is removed";
+  }
+}
+#else
 TEST_P(CopyFileFaults, DevFullThroughTheRealWriter) {
   const CameraType type = GetParam();
   CopyRig r(type);
@@ -169,6 +246,7 @@ TEST_P(CopyFileFaults, DevFullThroughTheRealWriter) {
   EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Disk full while accessing /dev/full."});
   EXPECT_EQ(s.chunks, 0u);
 }
+#endif
 
 TEST_P(CopyFileFaults, MissingFolderIsReportedAtOnce) {
   const CameraType type = GetParam();
@@ -177,7 +255,7 @@ TEST_P(CopyFileFaults, MissingFolderIsReportedAtOnce) {
   const std::string file = r.dir.File("no/such/folder.bfk");
   const CopySummary s = r.Run(file);
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);
-  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{file + " was not found."});
+  EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{MissingFolderText(file)});
   EXPECT_EQ(s.chunks, 0u);
 }
 

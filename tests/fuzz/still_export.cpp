@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "frames/HeaderGenerator.h"
-#include "host/FileErrorText.h"
 #include "recordings/ExportFrame.h"
 #include "recordings/FrameIndex.h"
 #include "recordings/Player.h"
 #include "recordings/VirtualPlaybackTimer.h"
+#include "tests/support/MissingFolderText.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace {
@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(ReadAll(written) == ExpectedStill(entry, file, index[wanted]));
     } else if ((steer & 3) == 2) {
       Require(prompts.Texts() ==
-              std::vector<std::string>{bf::FileErrorText(ENOENT, target.string())});
+              std::vector<std::string>{bf::test::MissingFolderText(target.string())});
       Require(!fs::exists(target.parent_path()));
     } else {
       Require(prompts.shown.size() == 1 && prompts.shown[0].icon == bf::MessageIcon::Error);

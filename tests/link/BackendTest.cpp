@@ -5,6 +5,10 @@
 #include <memory>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "host/ReportSystemError.h"
 #include "link/BackendRegistry.h"
 #include "link/D2xxLibraryBackend.h"
@@ -141,11 +145,21 @@ TEST(HardwareBackendTest, LibraryWithoutTheFunctionsIsRefused) {
 
 TEST(ReportSystemErrorTest, ShowsThePlatformTextWithTheInformationIcon) {
   ScriptedPrompts prompts;
+  // The last error of the calling thread: GetLastError on Windows, errno elsewhere.
+#ifdef _WIN32
+  constexpr uint32_t kNotFound = ERROR_FILE_NOT_FOUND;
+  SetLastError(kNotFound);
+#else
+  constexpr uint32_t kNotFound = ENOENT;
   errno = ENOENT;
-  EXPECT_EQ(ReportSystemError(prompts), static_cast<uint32_t>(ENOENT));
+#endif
+  EXPECT_EQ(ReportSystemError(prompts), kNotFound);
   ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].text, SystemErrorText(ENOENT));
+  EXPECT_EQ(prompts.shown[0].text, SystemErrorText(kNotFound));
   EXPECT_FALSE(prompts.shown[0].text.empty());
+  EXPECT_EQ(prompts.shown[0].text.find_first_of("\r\n"), std::string::npos)
+      << "one line, without the system's line break";
+  EXPECT_EQ(prompts.shown[0].text.rfind("Unknown error", 0), std::string::npos);
   EXPECT_EQ(prompts.shown[0].caption, "Error");
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Information);
   EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::Ok);

@@ -17,6 +17,7 @@
 #include "link/TraceBackend.h"
 #include "sim/AllDrivers.h"
 #include "sim/SimCamera.h"
+#include "support/Environment.h"
 
 namespace bf {
 namespace {
@@ -102,15 +103,15 @@ class TraceTest : public ::testing::Test {
   }
   void TearDown() override {
     if (hadOld_) {
-      setenv(kTraceEnvironmentVariable, old_.c_str(), 1);
+      test::SetEnvironment(kTraceEnvironmentVariable, old_);
     } else {
-      unsetenv(kTraceEnvironmentVariable);
+      test::UnsetEnvironment(kTraceEnvironmentVariable);
     }
     std::filesystem::remove_all(dir_);
   }
   std::shared_ptr<D2xxBackend> Select(const std::string& camera, const std::string& trace,
                                       std::string* warning) {
-    setenv(kTraceEnvironmentVariable, trace.c_str(), 1);
+    test::SetEnvironment(kTraceEnvironmentVariable, trace);
     std::string error;
     auto backend = CreateBackend(camera, AllDrivers(), clock_, &error, warning);
     EXPECT_NE(backend, nullptr) << error;

@@ -10,6 +10,7 @@
 #include "RecordingFixture.h"
 #include "recordings/ReadOnlyFile.h"
 #include "recordings/Recording.h"
+#include "support/WindowsFiles.h"
 
 namespace bf {
 namespace {
@@ -130,13 +131,33 @@ TEST(FrameIndex, LastPayloadPastTheEndIsKeptButClipped) {
 TEST(Recording, OpenFailsCleanlyForFilesThatCannotBeRead) {
   test::TempDir dir;
   Recording r;
+  // The system's own codes: GetLastError's on Windows, errno's elsewhere.
+#ifdef _WIN32
+  const uint32_t notFound = ERROR_FILE_NOT_FOUND;
+  const uint32_t nothingToRead = ERROR_FILE_INVALID;
+#else
+  const uint32_t notFound = ENOENT;
+  const uint32_t nothingToRead = EINVAL;
+#endif
   EXPECT_EQ(r.Open(dir.File("missing.bfk")), Recording::OpenStatus::SystemError);
-  EXPECT_EQ(r.SystemError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_EQ(r.SystemError(), notFound);
   EXPECT_EQ(r.Open(dir.Write("empty.bfk", {})), Recording::OpenStatus::SystemError);
-  EXPECT_EQ(r.SystemError(), static_cast<uint32_t>(EINVAL));
+  EXPECT_EQ(r.SystemError(), nothingToRead);
   EXPECT_EQ(r.Open(dir.Path().string()), Recording::OpenStatus::SystemError);
+  EXPECT_NE(r.SystemError(), 0u);
   EXPECT_FALSE(r.IsOpen());
-#ifndef _WIN32
+#ifdef _WIN32
+  {
+    // A file another program is writing (a copy still running) is not shared for reading by
+    // a writer that refuses readers; it is refused with the system's reason, not read half.
+    const std::string busy = dir.Write("busy.bfk", TwoFrames());
+    test::HeldOpenFile writer(busy, GENERIC_WRITE, 0);
+    ASSERT_TRUE(writer.IsOpen()) << writer.Error();
+    EXPECT_EQ(r.Open(busy), Recording::OpenStatus::SystemError);
+    EXPECT_EQ(r.SystemError(), static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(r.IsOpen());
+  }
+#else
   // A FIFO would block an ordinary open until some writer comes along.
   ASSERT_EQ(::mkfifo(dir.File("pipe.bfk").c_str(), 0600), 0);
   EXPECT_EQ(r.Open(dir.File("pipe.bfk")), Recording::OpenStatus::SystemError);
@@ -172,6 +193,29 @@ TEST(Recording, ReadsFramesFromTheFileAsIndexedOrNotAtAll) {
   EXPECT_EQ(payload, std::vector<uint8_t>(b.begin() + 3016, b.end()));
   EXPECT_EQ(r.PayloadSize(2), 1484u - 700u);
 
+#ifdef _WIN32
+  // Windows keeps the open recording from being written, cut or replaced by anyone: the
+  // file is shared for reading only, so every frame reads as indexed for as long as it is
+  // open. (Elsewhere a file cannot be locked against other programs; see below.)
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    EXPECT_FALSE(out.is_open());
+  }
+  std::error_code ec;
+  std::filesystem::resize_file(path, 1500, ec);
+  EXPECT_TRUE(ec);
+  EXPECT_FALSE(std::filesystem::remove(path, ec));
+  const std::string other = dir.Write("other.bfk", TwoFrames());
+  EXPECT_EQ(MoveFileExA(other.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING), 0);
+  EXPECT_EQ(std::filesystem::file_size(path), b.size());
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(r.ReadPayload(i, payload)) << i;
+  EXPECT_EQ(payload, std::vector<uint8_t>(b.begin() + 3016, b.end()));
+  // Closed, it is the user's file again.
+  r.Close();
+  std::filesystem::resize_file(path, 1500);
+  ASSERT_EQ(r.Open(path), Recording::OpenStatus::Opened);
+  EXPECT_EQ(r.Count(), 2u);
+#else
   // Growing is harmless: the frames are where they were.
   {
     std::ofstream out(path, std::ios::binary | std::ios::app);
@@ -194,6 +238,7 @@ TEST(Recording, ReadsFramesFromTheFileAsIndexedOrNotAtAll) {
   std::filesystem::resize_file(path, b.size());
   EXPECT_FALSE(r.ReadPayload(1, payload));
   EXPECT_TRUE(r.ReadPayload(0, payload));
+#endif
 }
 
 TEST(Recording, LimitedOpenIndexesOnlyTheFirstFrames) {

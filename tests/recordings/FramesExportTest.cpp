@@ -130,7 +130,9 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
   std::filesystem::create_directories(out + "/1970-01-01_00-00-03_000002.jpg");
   outcome = ExportFrames(recording, table, out, {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
-  EXPECT_EQ(outcome.error, "Access to " + out + "/1970-01-01_00-00-03_000002.jpg was denied.");
+  const std::string still =
+      (std::filesystem::path(out) / "1970-01-01_00-00-03_000002.jpg").string();
+  EXPECT_EQ(outcome.error, "Access to " + still + " was denied.");
   EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-03_000002.jpg"}));
 
   // A folder that cannot be made.

@@ -15,15 +15,39 @@
 namespace bf::test {
 namespace {
 
+// bfk of this build as a command for the platform's shell; cmd.exe takes a leading "/" for a
+// switch, so the program's name gets the Windows separators there.
+std::string BfkCommand(const std::string& args) {
+#ifdef _WIN32
+  std::string program = BF_BFK_PATH;
+  for (char& c : program) {
+    if (c == '/') c = '\\';
+  }
+  // cmd /c drops the outer pair of quotes of a command that starts with one.
+  return "\"\"" + program + "\" " + args + "\"";
+#else
+  return std::string(BF_BFK_PATH) + " " + args;
+#endif
+}
+
+#ifdef _WIN32
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr const char* kNullDevice = "/dev/null";
+#endif
+
 std::vector<uint8_t> RunSample(const std::string& args) {
   const auto path =
       std::filesystem::temp_directory_path() /
       ("bf_sample_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
        std::to_string(std::rand()) + ".bfk");
-  const std::string command = std::string(BF_BFK_PATH) + " sample -o " + path.string() + " " + args;
+  const std::string command = BfkCommand("sample -o " + path.string() + " " + args);
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<uint8_t> bytes;
+  {
+    std::ifstream in(path, std::ios::binary);  // closed before the removal (Windows needs it)
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
   std::filesystem::remove(path);
   return bytes;
 }
@@ -102,7 +126,7 @@ TEST(BfkSample, FastModeAndSectorAlignmentKeepTheLayout) {
   const Walk w = WalkRecords(bytes);
   ASSERT_EQ(w.frames.size(), 25u);
   for (std::size_t at : w.frames) EXPECT_EQ(at % 512, 0u);
-  EXPECT_NE(std::system((std::string(BF_BFK_PATH) + " sample --frames 3 2>/dev/null").c_str()), 0);
+  EXPECT_NE(std::system(BfkCommand(std::string("sample --frames 3 2>") + kNullDevice).c_str()), 0);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "VideoFixture.h"
 #include "host/ReplacingFileWriter.h"
 #include "recordings/video/VideoExport.h"
+#include "support/MissingFolderText.h"
 
 namespace bf {
 namespace {
@@ -214,7 +215,7 @@ TEST_F(VideoExport, AnUnwritableFolderIsReportedBeforeAnyWork) {
   options.output = dir.File("missing/v.mkv");
   const ExportOutcome outcome = ExportVideo(recording, camera.Table(), options, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
-  EXPECT_EQ(outcome.error, dir.File("missing/v.mkv") + " was not found.");
+  EXPECT_EQ(outcome.error, test::MissingFolderText(dir.File("missing/v.mkv")));
   EXPECT_EQ(progress.done.load(), 0u);
 }
 
