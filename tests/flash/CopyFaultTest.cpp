@@ -201,7 +201,7 @@ TEST_P(CopyFileFaults, TargetHeldOpenByAnotherProgramThroughTheRealWriter) {
   const std::vector<uint8_t> old(3000, 0x5A);
   {
     CopyRig r(type);
-    Prepare(r, type);
+    PrepareSmallCopy(r, type);
     const std::string file = r.dir.File("held.bfk");
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
@@ -217,7 +217,7 @@ TEST_P(CopyFileFaults, TargetHeldOpenByAnotherProgramThroughTheRealWriter) {
   }
   {
     CopyRig r(type);
-    Prepare(r, type);
+    PrepareSmallCopy(r, type);
     const std::string file = r.dir.File("held.bfk");
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
