@@ -11,12 +11,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <ctime>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -26,6 +23,7 @@
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashAddress.h"
+#include "host/PostedCalls.h"
 #include "host/TickSource.h"
 #include "link/FTD2xx.h"
 #include "link/TraceBackend.h"
@@ -115,41 +113,23 @@ class TimedBackend final : public bf::D2xxBackend {
 
 class BenchHost final : public bf::CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override {
-    {
-      std::lock_guard lock(mutex_);
-      posted_.push_back(std::move(fn));
-    }
-    wake_.notify_all();
-  }
+  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
   void StartTimer(uint32_t, uint32_t) override {}
   void StopTimer(uint32_t) override {}
   void ShowProgress(const bf::CopyDisplay&) override {}
   void CloseDialog(int) override { closed = true; }
   void* ParentWindow() override { return nullptr; }
-  void RunPosted() {
-    std::deque<std::function<void()>> batch;
-    {
-      std::lock_guard lock(mutex_);
-      batch.swap(posted_);
-    }
-    for (auto& fn : batch) fn();
-  }
+  void RunPosted() { posted_.RunAll(); }
   void RunUntilClosed() {
     while (!closed) {
-      {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return !posted_.empty(); });
-      }
+      posted_.Wait();
       RunPosted();
     }
   }
   bool closed = false;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> posted_;
+  bf::PostedCalls posted_;
 };
 
 class BenchPrompts final : public bf::UserPrompts {

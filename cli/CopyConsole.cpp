@@ -30,14 +30,6 @@ std::string ProgressLine(const CopyDisplay& d) {
   return line + text;
 }
 
-void ConsoleCopyHost::PostToGui(std::function<void()> fn) {
-  {
-    std::lock_guard lock(mutex_);
-    posted_.push_back(std::move(fn));
-  }
-  wake_.notify_all();
-}
-
 void ConsoleCopyHost::StartTimer(uint32_t id, uint32_t periodMs) {
   const auto period = std::chrono::milliseconds(periodMs);
   timers_[id] = Timer{period, Clock::now() + period};
@@ -69,12 +61,7 @@ void ConsoleCopyHost::RunPending() {
     std::fprintf(stderr, "bfk copy: interrupted; stopping after the chunk under way\n");
     session_->Cancel();
   }
-  std::deque<std::function<void()>> batch;
-  {
-    std::lock_guard lock(mutex_);
-    batch.swap(posted_);
-  }
-  for (auto& fn : batch) fn();
+  posted_.RunAll();
   const auto now = Clock::now();
   for (auto it = timers_.begin(); it != timers_.end();) {
     const uint32_t id = it->first;
@@ -95,8 +82,7 @@ void ConsoleCopyHost::RunUntilClosed() {
     if (Closed()) break;
     auto until = Clock::now() + kPoll;
     for (const auto& [id, timer] : timers_) until = std::min(until, timer.due);
-    std::unique_lock lock(mutex_);
-    wake_.wait_until(lock, until, [this] { return !posted_.empty(); });
+    posted_.WaitUntil(until);
   }
 }
 

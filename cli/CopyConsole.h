@@ -1,16 +1,13 @@
 #pragma once
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <deque>
-#include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "flash/CopySession.h"
+#include "host/PostedCalls.h"
 #include "host/UserPrompts.h"
 
 namespace bf::cli {
@@ -39,7 +36,7 @@ class ConsoleCopyHost final : public CopyDialogHost {
   // Set by the SIGINT handler; the next RunPending turns it into Cancel.
   static volatile std::sig_atomic_t interrupted;
 
-  void PostToGui(std::function<void()> fn) override;
+  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
   void StartTimer(uint32_t id, uint32_t periodMs) override;
   void StopTimer(uint32_t id) override;
   void ShowProgress(const CopyDisplay& display) override;
@@ -59,9 +56,7 @@ class ConsoleCopyHost final : public CopyDialogHost {
   bool cancelled_ = false;
   bool lineShown_ = false;
   std::map<uint32_t, Timer> timers_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> posted_;
+  PostedCalls posted_;
 };
 
 // The progress line: bar, bytes, percent, speed and remaining time.

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +15,7 @@
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashAddress.h"
+#include "host/PostedCalls.h"
 #include "sim/FrameMaker.h"
 #include "sim/SimRig.h"
 #include "support/ScriptedPrompts.h"
@@ -27,13 +26,7 @@ namespace bf::test {
 // GUI thread here), timers are recorded, the close request ends the run.
 class TestCopyHost final : public CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override {
-    {
-      std::lock_guard lock(mutex_);
-      posted_.push_back(std::move(fn));
-    }
-    wake_.notify_all();
-  }
+  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
   void StartTimer(uint32_t id, uint32_t periodMs) override {
     timers[id] = periodMs;
     timerStarts.push_back(id);
@@ -50,25 +43,15 @@ class TestCopyHost final : public CopyDialogHost {
   void* ParentWindow() override { return this; }
 
   // Runs what is queued now; true when something ran.
-  bool RunPosted() {
-    std::deque<std::function<void()>> batch;
-    {
-      std::lock_guard lock(mutex_);
-      batch.swap(posted_);
-    }
-    for (auto& fn : batch) fn();
-    return !batch.empty();
-  }
+  bool RunPosted() { return posted_.RunAll() != 0; }
   // Waits for posted calls and runs them until the dialog is asked to close. The wait is only a
   // guard against a hang: a healthy copy posts its end at once.
   void RunUntilClosed() {
     while (closeCount == 0) {
-      std::unique_lock lock(mutex_);
-      if (!wake_.wait_for(lock, std::chrono::seconds(120), [&] { return !posted_.empty(); })) {
+      if (!posted_.WaitFor(std::chrono::seconds(120))) {
         ADD_FAILURE() << "the copy never asked to close";
         return;
       }
-      lock.unlock();
       RunPosted();
     }
   }
@@ -81,9 +64,7 @@ class TestCopyHost final : public CopyDialogHost {
   std::optional<int> closedWith;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> posted_;
+  PostedCalls posted_;
 };
 
 // Records every chunk; can hold the copying thread at chunk k until the test let it go.

@@ -17,14 +17,11 @@
 //           copy: the last 4 MiB sector chosen (type 2).
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
@@ -34,6 +31,7 @@
 
 #include "flash/CopySession.h"
 #include "flash/RangeChooser.h"
+#include "host/PostedCalls.h"
 #include "link/CameraCommands.h"
 #include "link/FTD2xx.h"
 #include "link/StatusHandshake.h"
@@ -110,35 +108,19 @@ class LiveWindow final : public ButtonLiveHost {
 // The copy dialog: posted calls queue up and run on this (the GUI) thread.
 class CopyWindow final : public CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override {
-    {
-      std::lock_guard lock(mutex_);
-      posted_.push_back(std::move(fn));
-    }
-    wake_.notify_all();
-  }
+  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
   void StartTimer(uint32_t id, uint32_t) override { timers.insert(id); }
   void StopTimer(uint32_t id) override { timers.erase(id); }
   void ShowProgress(const CopyDisplay&) override {}
   void CloseDialog(int) override { ++closes; }
   void* ParentWindow() override { return this; }
 
-  void RunPosted() {
-    std::deque<std::function<void()>> batch;
-    {
-      std::lock_guard lock(mutex_);
-      batch.swap(posted_);
-    }
-    for (auto& fn : batch) fn();
-  }
+  void RunPosted() { posted_.RunAll(); }
   // Runs posted calls until the dialog is asked to close; false when nothing came for a long
   // (real) time, which only a hung copy thread explains.
   bool RunUntilClosed() {
     while (closes == 0) {
-      std::unique_lock lock(mutex_);
-      if (!wake_.wait_for(lock, std::chrono::seconds(60), [&] { return !posted_.empty(); }))
-        return false;
-      lock.unlock();
+      if (!posted_.WaitFor(std::chrono::seconds(60))) return false;
       RunPosted();
     }
     return true;
@@ -148,9 +130,7 @@ class CopyWindow final : public CopyDialogHost {
   int closes = 0;
 
  private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> posted_;
+  PostedCalls posted_;
 };
 
 // The type 2 range dialog: looks at the first sector chosen, then confirms the range (or not).
