@@ -10,11 +10,9 @@ void ExpectNothingMore(FTD2xx& link) {
 
 void ReadReply(FTD2xx& link, std::span<uint8_t> reply) {
   const auto length = static_cast<uint32_t>(reply.size());
-  uint32_t received = link.Read(reply.data(), length);
-  if (received > 0 && received < length) {
-    received += link.ReadWithTimeout(reply.data() + received, length - received);
-    if (received < length) throw FlashReplyError();
-  }
+  const uint32_t received =
+      link.FinishPartialRead(reply.data(), length, link.Read(reply.data(), length));
+  if (received > 0 && received < length) throw FlashReplyError();
   ExpectNothingMore(link);
 }
 

@@ -25,11 +25,10 @@ class FlashReplyError : public std::runtime_error {
 // then, and FTDException. One queue-status call.
 void ExpectNothingMore(FTD2xx& link);
 
-// One fixed-length answer (camera type, pointer, wrap flag, a probed sector): one Read; when
-// only part of it came, the rest with ReadWithTimeout, since a camera that has begun an answer
-// finishes it. No byte at all is a camera that does not answer, and leaves the buffer as the
-// caller preset it. An answer that stops part way, or bytes waiting after it (also after no
-// answer: a late one), throw FlashReplyError. Throws FTDException.
+// One fixed-length answer (camera type, pointer, wrap flag, a probed sector): one Read, a part
+// finished with FTD2xx::FinishPartialRead. No byte at all is a camera that does not answer, and
+// leaves the buffer as the caller preset it. An answer that stops part way, or bytes waiting after
+// it (also after no answer: a late one), throw FlashReplyError. Throws FTDException.
 void ReadReply(FTD2xx& link, std::span<uint8_t> reply);
 
 // A run of flash bytes (a chunk of the copy or a search window) read with ReadWithTimeout;

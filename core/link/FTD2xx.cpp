@@ -144,6 +144,11 @@ uint32_t FTD2xx::ReadWithTimeout(void* buffer, uint32_t length) {
   return total;
 }
 
+uint32_t FTD2xx::FinishPartialRead(void* buffer, uint32_t length, uint32_t got) {
+  if (got == 0 || got >= length) return got;
+  return got + ReadWithTimeout(static_cast<uint8_t*>(buffer) + got, length - got);
+}
+
 FTDClass::~FTDClass() = default;
 
 }  // namespace bf

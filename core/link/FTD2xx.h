@@ -56,6 +56,10 @@ class FTD2xx {
   // Reads until length bytes have arrived or 200 ms passed without a new byte; returns the
   // total. Every arrival restarts the 200 ms window.
   uint32_t ReadWithTimeout(void* buffer, uint32_t length);
+  // For a fixed-length answer of which `got` bytes have come: the bridge hands over what it has
+  // when its read timeout runs out, and a camera that has begun an answer finishes it, so a
+  // part (not nothing) is completed with ReadWithTimeout. Returns the bytes there are now.
+  uint32_t FinishPartialRead(void* buffer, uint32_t length, uint32_t got);
 
   FtHandle Handle() const { return handle_; }
   D2xxBackend& Backend() { return *backend_; }

@@ -119,10 +119,7 @@ void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
     if (state.streamingFlag == 0) return;
     got = link_.Read(loop.header.data(), kHeaderBytes);
   }
-  // One device read may bring the header in part (the bridge hands over what it has when its
-  // timeout runs out); the rest follows on the stream, so it is collected as a payload is.
-  if (got < kHeaderBytes)
-    got += link_.ReadWithTimeout(loop.header.data() + got, kHeaderBytes - got);
+  got = link_.FinishPartialRead(loop.header.data(), kHeaderBytes, got);
   // A header that stays short would have its tail from the previous frame: taken as bad, so
   // the view resynchronises instead of showing a picture cut from the wrong bytes.
   if (got < kHeaderBytes) {
