@@ -60,6 +60,13 @@ uint64_t FileSize(const std::string& path) {
 
 void ReportFile(const std::string& path, std::string& out) {
   out += "file: " + path + "\n";
+  // A copy that ended before its first chunk leaves an empty file, which cannot be mapped: that
+  // is no read error to report.
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && FileSize(path) == 0) {
+    out += "  size: 0 bytes\n  frames: 0 (empty file)\n";
+    return;
+  }
   Recording recording;
   switch (recording.Open(path)) {
     case Recording::OpenStatus::SystemError:

@@ -157,6 +157,19 @@ TEST_F(BfkCopy, ATypeTwoCameraWithoutARangeOffATerminalIsRefused) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+TEST_F(BfkCopy, ARangeEndingInAnEmptySectorEndsBeforeTheFirstChunk) {
+  // The simulated camera records into sector 0 only: sector 1 holds no picture's end.
+  const std::string out = File("beyond.bfk");
+  const Run run =
+      Bfk({"copy", "-o", out, "--range", "0-1", "--camera", std::string("sim:type=2,") + kFixed});
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("outcome: no frame at the range boundary"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("chunks: 0\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("  size: 0 bytes\n  frames: 0 (empty file)\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("cannot be read"), std::string::npos) << run.out;
+}
+
 TEST_F(BfkCopy, BadArgumentsAndCamerasAreExplained) {
   Run run = Bfk({"copy", "-o", File("x.bfk"), "--range", "3-300"});
   EXPECT_EQ(run.status, 2);
