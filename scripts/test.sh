@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Checks the formatting, then builds and runs the tests in three trees: an ordinary build with
-# every test, a second tree under AddressSanitizer and UndefinedBehaviorSanitizer with every
-# test, and a third under ThreadSanitizer with the tests of the folders that run threads; then
-# the fault matrix, and last the Windows cross-build (mingw-w64) with its tests under Wine
-# (scripts/windows-test.sh). GUI tests run offscreen. Prints the time of each stage at the end
-# (also when a stage fails).
+# Installs every package any stage uses and checks that every program the stages and tests
+# call comes from one of them (scripts/check-programs.sh); checks the formatting; then builds and
+# runs the tests in three trees: an ordinary build with every test, a second tree under
+# AddressSanitizer and UndefinedBehaviorSanitizer with every test, and a third under
+# ThreadSanitizer with the tests of the folders that run threads; then the fault matrix, and last
+# the Windows cross-build (mingw-w64) with its tests under Wine (scripts/windows-test.sh). GUI
+# tests run offscreen. Prints the time of each stage at the end (also when a stage fails).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -15,8 +15,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Qt's own libraries are not instrumented; their one-time allocations are not our leaks.
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
-# Trees of one checkout share the compiler cache, when there is one.
-if command -v ccache >/dev/null; then export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}; fi
+# The compiler cache: paths relative to the checkout and no working folder in the key, so that a
+# second clone of the same sources (CI's) reuses what an earlier run compiled.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=1
 
 timings=()
 stage_name=""
@@ -43,6 +44,12 @@ report_timings() {
   [ "$status" -eq 0 ] || echo "FAILED in the last stage listed"
 }
 trap report_timings EXIT
+
+# Every package of every stage first, the Windows ones included: a program that a test of the
+# ordinary tree borrows from a later stage's package fails on a fresh machine, not here.
+begin_stage "Packages and the programs the stages call"
+scripts/deps.sh
+scripts/check-programs.sh
 
 begin_stage "Formatting (clang-format 14)"
 format=$(command -v clang-format-14 || command -v clang-format || true)
