@@ -12,6 +12,7 @@
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashReply.h"
+#include "host/RecordingFileType.h"
 
 namespace bf {
 
@@ -24,7 +25,6 @@ inline constexpr const char* kNoFrameAfterPointerText = kBadFlashReplyText;
 inline constexpr const char* kNoStartHeaderText = "Начальный блок не содержит заголовка JPEG";
 inline constexpr const char* kNoEndTrailerText = "Конечный блок не содержит хвостовика JPEG";
 inline constexpr const char* kReadBlockErrorText = "Read 64k-block error!";
-inline constexpr const char* kRecordingFilter = "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||";
 
 // A write, flush or close of an output file failed: errno and the name for FileErrorText.
 class CopyFileError : public std::runtime_error {

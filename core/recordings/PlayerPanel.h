@@ -4,14 +4,13 @@
 #include <string>
 
 #include "frames/JpegHeaderTable.h"
+#include "host/RecordingFileType.h"
 #include "host/SettingsStore.h"
 #include "host/UserPrompts.h"
 #include "recordings/Player.h"
 
 namespace bf {
 
-inline constexpr const char* kRecordingFilter = "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||";
-inline constexpr const char* kRecordingExtension = "bfk";
 inline constexpr const char* kEmptyFileText = "Файл пустой";
 // Shown when closing with "Выход" could not store "Player fps" or "Like original".
 inline constexpr const char* kSettingsNotSavedText =
