@@ -6,8 +6,10 @@
 
 #include <filesystem>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "RecordingFixture.h"
 #include "recordings/Player.h"
@@ -40,28 +42,47 @@ TEST(ThreadPlaybackTimer, FiresInDueOrderAndHonoursKills) {
   timer.KillEvent(late);  // already fired: ignored
 }
 
+// KillEvent is called from another thread while the callback runs; the callback stays inside
+// until it has given KillEvent a fair chance to return early. A KillEvent that does not wait
+// returns within that chance and the callback sees it.
 TEST(ThreadPlaybackTimer, KillWaitsForARunningCallback) {
   ThreadPlaybackTimer timer;
   std::mutex m;
   std::condition_variable cv;
   bool entered = false;
-  bool release = false;
+  bool killStarted = false;
+  bool killReturned = false;
+  bool killReturnedWhileRunning = false;
   bool finished = false;
   const TimerEventId id = timer.SetEvent(1, 1, [&](TimerEventId) {
     std::unique_lock lock(m);
     entered = true;
     cv.notify_all();
-    cv.wait(lock, [&] { return release; });
+    cv.wait(lock, [&] { return killStarted; });
+    // Waits for something that must not happen; the bound only ends the wait of a correct timer.
+    killReturnedWhileRunning =
+        cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return killReturned; });
     finished = true;
   });
   {
     std::unique_lock lock(m);
     cv.wait(lock, [&] { return entered; });
-    release = true;
-    cv.notify_all();
   }
-  timer.KillEvent(id);
+  std::thread killer([&] {
+    {
+      std::lock_guard lock(m);
+      killStarted = true;
+      cv.notify_all();
+    }
+    timer.KillEvent(id);
+    std::lock_guard lock(m);
+    killReturned = true;
+    EXPECT_TRUE(finished) << "KillEvent returned before the callback ended";
+    cv.notify_all();
+  });
+  killer.join();
   std::lock_guard lock(m);
+  EXPECT_FALSE(killReturnedWhileRunning);
   EXPECT_TRUE(finished);
 }
 
