@@ -85,7 +85,10 @@ install_deps() {
 build_tree() {
   echo "== Windows build (mingw-w64) =="
   hold_wineserver  # bfk.exe writes headers.dat during the build
-  cmake -S . -B build-mingw -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  # -O1 without debug information: the tree exists to run the tests under Wine, where no
+  # debugger is used, and it builds in half the time of -O2 -g.
+  cmake -S . -B build-mingw -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS_RELEASE="-O1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DBF_MINGW_DEPS_PREFIX="$prefix" \
     -DJPEG_INCLUDE_DIR="$prefix/include" -DJPEG_LIBRARY="$prefix/lib/libjpeg.a" \
     -DBF_GTEST_SOURCE_DIR=/usr/src/googletest -DBF_BUILD_APP=OFF -DBF_BUILD_BENCH=OFF \
