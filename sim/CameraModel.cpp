@@ -4,8 +4,7 @@
 #include <chrono>
 #include <limits>
 
-#include "flash/CameraKind.h"
-#include "flash/FlashAddress.h"
+#include "sim/FlashLayout.h"
 #include "frames/FrameHeader.h"
 #include "sim/Prefill.h"
 
@@ -149,9 +148,7 @@ void CameraModel::Execute(uint8_t code, const uint8_t* a, std::size_t, uint64_t 
       autonomous_ = true;
       break;
     case CMD_READ_FLASH: {
-      const CameraKind& kind = KindOf(options_.type);
-      const FlashByteRange range = RequestedBytes(kind, DecodeRangeBound(kind, a),
-                                                  DecodeRangeBound(kind, a + kind.addressBytes));
+      const DeviceBytes range = RequestedDeviceBytes(options_.type, a);
       if (range.count > 0) ReplyFlash(range.first, range.count);
       break;
     }

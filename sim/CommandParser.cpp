@@ -1,6 +1,6 @@
 #include "sim/CommandParser.h"
 
-#include "flash/CameraKind.h"
+#include "sim/FlashLayout.h"
 
 namespace bf::sim {
 
@@ -14,7 +14,7 @@ std::size_t CommandParser::ArgumentCount(uint8_t code, CameraType type) {
     case CMD_TEST:  // the byte 1 that follows it
       return 1;
     case CMD_READ_FLASH:
-      return std::size_t{KindOf(type).addressBytes} * 2;
+      return LayoutOf(type).boundBytes * 2;
     default:
       return 0;
   }

@@ -2,18 +2,15 @@
 
 #include <algorithm>
 
-#include "flash/CameraKind.h"
-#include "flash/FlashAddress.h"
-
 namespace bf::sim {
 
 SimFlash::SimFlash(CameraType type)
-    : type_(type), dataSize_(KindOf(type).dataBytes), store_(KindOf(type).deviceBytes) {}
+    : type_(type), dataSize_(LayoutOf(type).dataBytes), store_(LayoutOf(type).deviceBytes) {}
 
 uint64_t SimFlash::PhysicalOf(uint64_t dataOffset) const {
   if (type_ != CAMERA_SECTORS) return dataOffset;
-  const auto ordinal = static_cast<uint32_t>(dataOffset / kSectorSize);
-  return uint64_t{DataSectorAt(ordinal)} * kSectorSize + dataOffset % kSectorSize;
+  const auto n = static_cast<uint32_t>(dataOffset / kCameraSectorBytes);
+  return uint64_t{PhysicalDataSector(n)} * kCameraSectorBytes + dataOffset % kCameraSectorBytes;
 }
 
 void SimFlash::Append(const uint8_t* data, std::size_t n) {
@@ -21,7 +18,7 @@ void SimFlash::Append(const uint8_t* data, std::size_t n) {
     // A run never crosses a zone's data area (type 0) or the end of the data space.
     uint64_t room = dataSize_ - writePos_;
     if (type_ == CAMERA_SECTORS) {
-      const uint64_t zoneBytes = uint64_t{kZoneDataSectors} * kSectorSize;
+      const uint64_t zoneBytes = uint64_t{kCameraZoneDataSectors} * kCameraSectorBytes;
       room = zoneBytes - writePos_ % zoneBytes;
     }
     const std::size_t part = static_cast<std::size_t>(std::min<uint64_t>(n, room));
@@ -43,27 +40,7 @@ void SimFlash::Erase() {
 }
 
 std::vector<uint8_t> SimFlash::PointerReply() const {
-  const CameraKind& kind = KindOf(type_);
-  switch (type_) {
-    case CAMERA_SECTORS: {
-      // Records are sector aligned, so the position is on a sector boundary; a partly written
-      // sector still counts as written.
-      const auto ordinal =
-          static_cast<uint32_t>((writePos_ + kSectorSize - 1) / kSectorSize) % kDataSectorCount;
-      return EncodeFlashPointer(kind, DataSectorAt(ordinal));
-    }
-    case CAMERA_PACKED_PAGES:
-      return EncodeFlashPointer(kind, LinearToPacked(static_cast<uint32_t>(writePos_)));
-    case CAMERA_NAND_PAGES:
-      break;
-  }
-  uint32_t last = 0;
-  if (writePos_ > 0) {
-    last = static_cast<uint32_t>(writePos_ - 1);
-  } else if (wrapped_) {
-    last = static_cast<uint32_t>(dataSize_ - 1);
-  }
-  return EncodeFlashPointer(kind, last);
+  return PointerReplyFor(type_, writePos_, wrapped_);
 }
 
 void SimFlash::ReadPhysical(uint64_t address, uint8_t* dst, std::size_t n) const {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "flash/FlashAddress.h"
+#include "sim/FlashLayout.h"
 
 namespace bf::sim {
 
@@ -13,21 +13,22 @@ void SimFlash::ForEachDataRun(uint64_t address, uint8_t* dst, std::size_t n, Fil
     return;
   }
   while (n > 0) {
-    const auto sector = static_cast<uint32_t>(address / kSectorSize);
-    const uint32_t zone = sector / kZoneSectors;
-    const DataZone z = DataZoneBounds(zone);
+    const auto sector = static_cast<uint32_t>(address / kCameraSectorBytes);
+    const uint32_t zone = sector / kCameraZoneSectors;
+    const SectorSpan z = ZoneDataArea(zone);
     std::size_t part;
     if (sector < z.first) {
-      part = std::min<uint64_t>(n, uint64_t{z.first} * kSectorSize - address);
+      part = std::min<uint64_t>(n, uint64_t{z.first} * kCameraSectorBytes - address);
       std::memset(dst, 0xFF, part);
     } else if (sector >= z.end) {
-      part = std::min<uint64_t>(n, uint64_t{zone + 1} * kZoneSectors * kSectorSize - address);
+      part = std::min<uint64_t>(
+          n, uint64_t{zone + 1} * kCameraZoneSectors * kCameraSectorBytes - address);
       std::memset(dst, 0xFF, part);
     } else {
-      part = std::min<uint64_t>(n, uint64_t{z.end} * kSectorSize - address);
-      uint32_t ordinal = 0;
-      DataSectorOrdinal(sector, &ordinal);
-      fill(uint64_t{ordinal} * kSectorSize + address % kSectorSize, dst, part);
+      part = std::min<uint64_t>(n, uint64_t{z.end} * kCameraSectorBytes - address);
+      uint32_t number = 0;
+      DataSectorNumber(sector, &number);
+      fill(uint64_t{number} * kCameraSectorBytes + address % kCameraSectorBytes, dst, part);
     }
     address += part;
     dst += part;
