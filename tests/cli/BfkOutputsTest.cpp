@@ -168,6 +168,20 @@ TEST(BfkOutputs, AFolderAsOutputAndAnEmptyRecordingAreCalledWhatTheyAre) {
   }
 }
 
+TEST(BfkOutputs, ASampleLargerThanTheLargestFlashIsRefusedBeforeAnythingIsWritten) {
+  test::TempDir dir;
+  const std::string out = dir.File("huge.bfk");
+  for (const char* frames : {"4294967295", "59652324"}) {
+    const test::ShellRun run =
+        Shell(Bfk() + " sample --fast --frames " + frames + " -o " + Quoted(out) + " 2>&1");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.output, std::string("bfk sample: --frames ") + frames +
+                              " is more than fit into 1 GiB, the largest camera flash: at most "
+                              "59652323\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
 TEST(BfkOutputs, ALastFrameCutShortIsExportedWithAWarning) {
   test::TempDir dir;
   std::vector<uint8_t> bytes;
