@@ -71,11 +71,14 @@ int RunSample(const std::vector<std::string>& args) {
     if (arg == "-o") {
       output = args[++i];
     } else if (arg == "--frames") {
-      if (!ParseCount(args[++i], &plan.frames)) return Usage("bad frame count " + args[i]);
-      if (plan.frames > kMostFrames) {
+      // Read wide, so that a count beyond 32 bits is refused for what it is too.
+      uint64_t frames = 0;
+      if (!ParseCount(args[++i], &frames)) return Usage("bad frame count " + args[i]);
+      if (frames > kMostFrames) {
         return Usage("--frames " + args[i] + " is more than fit into 1 GiB, the largest camera " +
                      "flash: at most " + std::to_string(kMostFrames));
       }
+      plan.frames = static_cast<uint32_t>(frames);
     } else if (arg == "--recordings") {
       if (!ParseCount(args[++i], &plan.recordings) || plan.recordings == 0) {
         return Usage("bad recording count " + args[i]);

@@ -171,7 +171,7 @@ TEST(BfkOutputs, AFolderAsOutputAndAnEmptyRecordingAreCalledWhatTheyAre) {
 TEST(BfkOutputs, ASampleLargerThanTheLargestFlashIsRefusedBeforeAnythingIsWritten) {
   test::TempDir dir;
   const std::string out = dir.File("huge.bfk");
-  for (const char* frames : {"4294967295", "59652324"}) {
+  for (const char* frames : {"4294967295", "59652324", "4294967296"}) {
     const test::ShellRun run =
         Shell(Bfk() + " sample --fast --frames " + frames + " -o " + Quoted(out) + " 2>&1");
     EXPECT_EQ(run.exitCode, 2);
