@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 
 #include "cli/Command.h"
 #include "frames/HeaderTableLocation.h"
@@ -30,6 +31,11 @@ std::optional<uint32_t> ParseUnsigned(const std::string& text) {
 }
 
 std::string NotANumber(const std::string& option, const std::string& text) {
+  // All digits, yet refused: too large for the 32-bit values every count and index here is.
+  if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
+    return option + ": '" + text + "' is out of range; the allowed range is 0 to " +
+           std::to_string(std::numeric_limits<uint32_t>::max());
+  }
   return option + ": '" + text + "' is not a number";
 }
 

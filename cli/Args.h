@@ -11,8 +11,9 @@ namespace bf::cli {
 // Prints "bfk COMMAND: message" and the command's usage to standard error; returns kExitUsage.
 int UsageError(const std::string& command, const std::string& message);
 
-// A whole-number option value; nothing after printing nothing, so the caller reports
-// NotANumber(option, text): "--frame: 'abc' is not a number".
+// A whole-number option value (0 to 2^32 - 1); nothing after printing nothing, so the caller
+// reports NotANumber(option, text): "--frame: 'abc' is not a number", or for digits beyond the
+// largest value "--frame: '4294967296' is out of range; the allowed range is 0 to 4294967295".
 std::optional<uint32_t> ParseUnsigned(const std::string& text);
 std::string NotANumber(const std::string& option, const std::string& text);
 

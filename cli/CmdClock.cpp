@@ -17,6 +17,9 @@ constexpr const char* kUsage =
     "                            show the camera's clock (local, UTC, difference to the PC);\n"
     "                            --set writes it (the time is local, or UTC with --utc)";
 
+constexpr const char* kClockRange =
+    "the camera's clock, which runs from 1970-01-01 00:00:00 to 2106-02-07 06:28:15 UTC";
+
 bool IsLeapYear(int year) {
   return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
@@ -46,14 +49,16 @@ std::optional<uint32_t> ParseSetTime(const std::string& text, bool utc, std::str
     const std::optional<bf::UtcSeconds> converted =
         utc ? bf::FromUtcTime(date, hour, minute, second)
             : bf::FromLocalTime(date, hour, minute, second);
+    // The conversion refuses a moment before 1970 and one after the year 3000 alike; both lie
+    // outside the camera's clock.
     if (!converted) {
-      *error = "'" + text + "' lies before 1970-01-01 00:00:00 UTC";
+      *error = "'" + text + "' is outside " + kClockRange;
       return std::nullopt;
     }
     t = *converted;
   }
   if (t < 0 || t > bf::UtcSeconds{std::numeric_limits<uint32_t>::max()}) {
-    *error = "the camera's clock runs from 1970-01-01 00:00:00 to 2106-02-07 06:28:15 UTC";
+    *error = "'" + text + "' is outside " + kClockRange;
     return std::nullopt;
   }
   return static_cast<uint32_t>(t);

@@ -226,8 +226,10 @@ int RunCopy(const std::vector<std::string>& args) {
                  "copied everything recorded\n",
                  summary.cameraType);
   }
-  std::fputs(bf::cli::CopyReport(summary).c_str(), stdout);
-  if (std::fflush(stdout) != 0) return 1;
+  // With the recording on standard output the report must not end up inside it.
+  std::FILE* report = output == "-" ? stderr : stdout;
+  std::fputs(bf::cli::CopyReport(summary).c_str(), report);
+  if (std::fflush(report) != 0) return 1;
   return summary.Complete() ? 0 : 1;
 }
 

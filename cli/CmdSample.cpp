@@ -17,6 +17,15 @@ namespace {
 constexpr int kMaxSide = 1024;
 constexpr std::size_t kSector = 512;
 constexpr std::size_t kMinErasedTail = 16;
+// A sample stands for a flash copy, and the largest camera flash (type 2) holds 1 GiB. The
+// smallest record is a 16-byte header and a payload of no more than the end-of-image marker,
+// so no more frames than this can fit; bigger pictures fill the flash sooner, which the byte
+// count below catches while writing.
+constexpr uint64_t kLargestFlash = uint64_t{1} << 30;
+constexpr uint64_t kSmallestRecord = 16 + 2;
+constexpr uint64_t kMostFrames = kLargestFlash / kSmallestRecord;
+// Room kept for the erased tail, so that the whole file stays within the flash.
+constexpr uint64_t kMostRecordedBytes = kLargestFlash - kSector - kMinErasedTail;
 
 template <class T>
 bool ParseCount(const std::string& text, T* out) {
@@ -62,7 +71,14 @@ int RunSample(const std::vector<std::string>& args) {
     if (arg == "-o") {
       output = args[++i];
     } else if (arg == "--frames") {
-      if (!ParseCount(args[++i], &plan.frames)) return Usage("bad frame count " + args[i]);
+      // Read wide, so that a count beyond 32 bits is refused for what it is too.
+      uint64_t frames = 0;
+      if (!ParseCount(args[++i], &frames)) return Usage("bad frame count " + args[i]);
+      if (frames > kMostFrames) {
+        return Usage("--frames " + args[i] + " is more than fit into 1 GiB, the largest camera " +
+                     "flash: at most " + std::to_string(kMostFrames));
+      }
+      plan.frames = static_cast<uint32_t>(frames);
     } else if (arg == "--recordings") {
       if (!ParseCount(args[++i], &plan.recordings) || plan.recordings == 0) {
         return Usage("bad recording count " + args[i]);
@@ -92,18 +108,26 @@ int RunSample(const std::vector<std::string>& args) {
     bf::sim::FrameMaker maker(size);
     // The first failed write ends the run (a full disk must not cost the whole encoding).
     struct WriteStopped {};
+    struct FlashFull {};
     try {
       bf::sim::WriteRecordings(plan, maker, [&](const uint8_t* p, std::size_t n) {
+        if (file.BytesWritten() + n > kMostRecordedBytes) throw FlashFull{};
         if (file.Write({p, n}) != 0) throw WriteStopped{};
       });
     } catch (const WriteStopped&) {
       return Failed(file.Error(), output);
+    } catch (const FlashFull&) {
+      std::fprintf(stderr,
+                   "bfk sample: %u frames of this picture size do not fit into 1 GiB, the "
+                   "largest camera flash\n",
+                   plan.frames);
+      return 1;
     }
     // Erased flash after the last record, up to a sector boundary and at least 16 bytes.
     std::size_t tail = kSector - static_cast<std::size_t>(file.BytesWritten() % kSector);
     if (tail < kMinErasedTail) tail += kSector;
     const std::vector<uint8_t> erased(tail, 0xFF);
-    file.Write(erased);
+    if (const uint32_t error = file.Write(erased)) return Failed(error, output);
     if (const uint32_t error = file.Commit()) return Failed(error, output);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bfk sample: %s\n", e.what());

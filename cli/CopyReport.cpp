@@ -60,6 +60,11 @@ uint64_t FileSize(const std::string& path) {
 
 void ReportFile(const std::string& path, std::string& out) {
   out += "file: " + path + "\n";
+  // Standard output cannot be read back (and a file named "-" is not what was written).
+  if (path == "-") {
+    out += "  standard output, not read back\n";
+    return;
+  }
   // A copy that ended before its first chunk leaves an empty file, which cannot be mapped: that
   // is no read error to report.
   std::error_code ec;

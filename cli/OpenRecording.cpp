@@ -1,16 +1,34 @@
 #include "cli/OpenRecording.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "host/ReportSystemError.h"
 
 namespace bf::cli {
 
-bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording) {
-  switch (recording.Open(path)) {
+namespace {
+
+bool IsEmptyFile(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  const auto size = std::filesystem::file_size(path, ec);
+  return !ec && size == 0;
+}
+
+}  // namespace
+
+bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording,
+                        std::size_t frameLimit) {
+  switch (recording.Open(path, frameLimit)) {
     case Recording::OpenStatus::SystemError:
-      std::fprintf(stderr, "bfk %s: cannot open %s: %s\n", command.c_str(), path.c_str(),
-                   SystemErrorText(recording.SystemError()).c_str());
+      if (IsEmptyFile(path)) {
+        std::fprintf(stderr, "bfk %s: %s is empty (0 bytes), not a recording\n", command.c_str(),
+                     path.c_str());
+      } else {
+        std::fprintf(stderr, "bfk %s: cannot open %s: %s\n", command.c_str(), path.c_str(),
+                     SystemErrorText(recording.SystemError()).c_str());
+      }
       return false;
     case Recording::OpenStatus::NotRecording:
       std::fprintf(stderr, "bfk %s: %s is not a recording (no usable frame record)\n",

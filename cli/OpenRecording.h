@@ -1,11 +1,15 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 #include "recordings/Recording.h"
 
 namespace bf::cli {
 
-// Opens a recording; on failure prints "bfk COMMAND: why" and returns false.
-bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording);
+// Opens a recording (indexing at most frameLimit frames, as Recording::Open); on failure prints
+// "bfk COMMAND: why" and returns false. An empty file is said to be empty: it holds no frame,
+// and the system's complaint about it (it cannot be mapped) would not tell the user that.
+bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording,
+                        std::size_t frameLimit = kAllFrames);
 
 }  // namespace bf::cli

@@ -17,9 +17,14 @@ const char* Template(uint32_t code) {
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR:
-    case EEXIST:
       return "Access to %1 was denied.";
+    // A folder named where a file is to be written: access is not the problem.
+    case EISDIR:
+      return "%1 is a folder, not a file.";
+    // Only the replacing writer's exclusive creation of its temporary meets this, when every
+    // name it drew was taken.
+    case EEXIST:
+      return "Could not create a new file next to %1: the names tried were already taken.";
     case EMFILE:
     case ENFILE:
       return "Could not open %1 because there are too many open files.";

@@ -1,4 +1,5 @@
 #include "host/ReplacingFileWriter.h"
+#include "host/RandomToken.h"
 #include "host/TemporaryFileSlots.h"
 
 // The POSIX writer; ReplacingFileWriterWindows.cpp is the same contract on Windows.
@@ -11,7 +12,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -45,14 +45,16 @@ class TerminationSignalsHeld {
 // Folder entries are limited to NAME_MAX bytes; a long target name is shortened in its
 // temporary's name only.
 constexpr std::size_t kMaxLeafStem = 160;
+constexpr int kTemporaryNameAttempts = 16;
 
-std::string TempNameFor(const std::string& target, uint32_t serial) {
+// The temporary sits in the target's folder, which may be shared with other users: its name
+// carries a random token, so that nobody can create it (or a link by its name) beforehand.
+std::string TempNameFor(const std::string& target, const std::string& token) {
   const std::filesystem::path p(target);
   const std::filesystem::path dir = p.parent_path();
   std::string stem = p.filename().string();
   if (stem.size() > kMaxLeafStem) stem.resize(kMaxLeafStem);
-  const std::string leaf =
-      "." + stem + "." + std::to_string(::getpid()) + "." + std::to_string(serial) + ".tmp";
+  const std::string leaf = "." + stem + "." + token + ".tmp";
   return dir.empty() ? leaf : (dir / leaf).string();
 }
 
@@ -84,8 +86,8 @@ uint32_t FollowLinks(const std::string& path, std::string& out) {
 
 // After the rename the new name is only durable once the folder itself is synchronised.
 void SyncFolderOf(const std::string& path) {
-  std::string dir = std::filesystem::path(path).parent_path().string();
-  if (dir.empty()) dir = ".";
+  std::filesystem::path dir = std::filesystem::path(path).parent_path();
+  if (dir.empty()) dir = std::filesystem::path(".");
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   (void)::fsync(fd);  // best effort: the file's own bytes were synchronised and checked
@@ -131,15 +133,22 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
   // in place (renaming needs only the folder's permission).
   if (exists && ::access(target_.c_str(), W_OK) != 0) return Fail(Errno());
 
-  static std::atomic<uint32_t> serial{0};
   const TerminationSignalsHeld held;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_ = TempNameFor(target_, serial.fetch_add(1));
+  // O_EXCL never opens what is already there, a symbolic link included. A taken name is
+  // drawn again; with 64 random bits a clash means the folder is being flooded, and EEXIST
+  // then says so.
+  uint32_t code = EEXIST;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts && code == EEXIST; ++attempt) {
+    std::string token;
+    if (const uint32_t e = RandomToken(token); e != 0) {
+      code = e;
+      break;
+    }
+    temp_ = TempNameFor(target_, token);
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ >= 0 || errno != EEXIST) break;
+    code = fd_ >= 0 ? 0 : Errno();
   }
   if (fd_ < 0) {
-    const uint32_t code = Errno();
     temp_.clear();
     return Fail(code);
   }

@@ -5,16 +5,15 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <process.h>
 #include <sys/stat.h>
 #include <windows.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
+#include "host/RandomToken.h"
 #include "host/ReplacingFileWriter.h"
 #include "host/TemporaryFileSlots.h"
 
@@ -58,13 +57,16 @@ uint32_t FromWin32(DWORD code) {
   }
 }
 
-std::string TempNameFor(const std::string& target, uint32_t serial) {
+// The temporary sits in the target's folder, which may be shared with other users: its name
+// carries a random token, so that nobody can create it beforehand.
+std::string TempNameFor(const std::string& target, const std::string& token) {
   const std::filesystem::path p(target);
   const std::filesystem::path dir = p.parent_path();
-  const std::string leaf = "." + p.filename().string() + "." + std::to_string(_getpid()) + "." +
-                           std::to_string(serial) + ".tmp";
+  const std::string leaf = "." + p.filename().string() + "." + token + ".tmp";
   return dir.empty() ? leaf : (dir / leaf).string();
 }
+
+constexpr int kTemporaryNameAttempts = 16;
 
 }  // namespace
 
@@ -108,16 +110,22 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
       CloseHandle(probe);
     }
   }
-  static std::atomic<uint32_t> serial{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_ = TempNameFor(target_, serial.fetch_add(1));
+  // _O_EXCL never opens what is already there; a taken name is drawn again, and EEXIST after
+  // every attempt says the folder is being flooded with names.
+  uint32_t code = EEXIST;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts && code == EEXIST; ++attempt) {
+    std::string token;
+    if (const uint32_t e = RandomToken(token); e != 0) {
+      code = e;
+      break;
+    }
+    temp_ = TempNameFor(target_, token);
     _doserrno = 0;
     fd_ = _open(temp_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                 _S_IREAD | _S_IWRITE);
-    if (fd_ >= 0 || errno != EEXIST) break;
+    code = fd_ >= 0 ? 0 : OpenErrno();
   }
   if (fd_ < 0) {
-    const uint32_t code = OpenErrno();
     temp_.clear();
     return Fail(code);
   }

@@ -139,6 +139,23 @@ TEST_F(BfkCopy, EveryCameraTypeGivesItsFlashBytesAndAReport) {
   }
 }
 
+TEST_F(BfkCopy, ToStandardOutputTheRecordingComesAloneAndTheReportGoesToStandardError) {
+  const std::string options = std::string("type=1,") + kFixed;
+  const Run run = Bfk({"copy", "-o", "-", "--camera", "sim:" + options});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::vector<uint8_t> bytes(run.out.begin(), run.out.end());
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes, FlashOf(options, 0, bytes.size()));
+  EXPECT_EQ(run.out.find("copy report"), std::string::npos);
+  EXPECT_EQ(BuildFrameIndex(bytes).size(), 40u);
+  EXPECT_NE(run.err.find("outcome: completed"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("bytes received: " + std::to_string(bytes.size())), std::string::npos)
+      << run.err;
+  // What went out cannot be read back, and a file named "-" is not what was written.
+  EXPECT_NE(run.err.find("file: -\n  standard output, not read back\n"), std::string::npos)
+      << run.err;
+}
+
 TEST_F(BfkCopy, DamagedStretchesAreListed) {
   const std::string out = File("damaged.bfk");
   const Run run =

@@ -75,6 +75,18 @@ TEST(BfkClock, RefusesWhatTheCameraClockCannotHold) {
   EXPECT_EQ(Bfk("clock --camera sim --set tomorrow").exitCode, 2);
   const BfkRun edge = Bfk("clock --camera sim --set \"2106-02-07 06:28:15\" --utc");
   EXPECT_EQ(edge.exitCode, 0) << edge.out;
+
+  // Too early and too late are told apart by nothing but the range itself, which is named.
+  const std::string range =
+      "is outside the camera's clock, which runs from 1970-01-01 00:00:00 to 2106-02-07 "
+      "06:28:15 UTC\n";
+  for (const char* set : {"\"3001-01-01 00:00:00\" --utc", "\"3001-01-01 00:00:00\"",
+                          "\"2200-01-01 00:00:00\"", "\"1969-12-31 23:00:00\" --utc"}) {
+    SCOPED_TRACE(set);
+    const BfkRun run = Bfk(std::string("clock --camera sim --set ") + set);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.out.find(range), std::string::npos) << run.out;
+  }
 }
 
 TEST(BfkClock, ShortReplyIsReported) {

@@ -136,6 +136,52 @@ TEST(BfkOutputs, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
   EXPECT_EQ(std::filesystem::file_size(dir.File("still.jpg")), 5714u);
 }
 
+TEST(BfkOutputs, AFolderAsOutputAndAnEmptyRecordingAreCalledWhatTheyAre) {
+  test::TempDir dir;
+  const std::string rec = TwoFrameRecording(dir);
+  const std::string folder = dir.File("folder.out");
+  std::filesystem::create_directory(folder);
+  const std::string isFolder = folder + " is a folder, not a file.";
+  for (const std::string& command :
+       {std::string(" headers -o "), std::string(" sample --frames 2 -o "),
+        " export " + Quoted(rec) + " --frame 0 --headers " BF_HEADERS_DAT " -o "}) {
+    const test::ShellRun run = Shell(Bfk() + command + Quoted(folder) + " 2>&1");
+    EXPECT_EQ(run.exitCode, 1) << command;
+    EXPECT_TRUE(Contains(run.output, isFolder)) << run.output;
+    EXPECT_FALSE(Contains(run.output, "denied")) << run.output;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+  const std::string empty = dir.Write("empty.bfk", {});
+  for (const std::string& command :
+       {std::string("info"), std::string("export"), std::string("frames"), std::string("video")}) {
+    const std::string headers = " --headers " BF_HEADERS_DAT;
+    const std::string args = command == "export"   ? " --frame 0 -o x.jpg" + headers
+                             : command == "frames" ? " -d stills" + headers
+                             : command == "video"  ? " -o v.mkv" + headers
+                                                   : "";
+    const test::ShellRun run = Shell("cd " + Quoted(dir.Path().string()) + " && " + Bfk() + " " +
+                                     command + " " + Quoted(empty) + args + " 2>&1");
+    EXPECT_EQ(run.exitCode, 1) << command;
+    EXPECT_EQ(run.output,
+              "bfk " + command + ": " + empty + " is empty (0 bytes), not a recording\n");
+  }
+}
+
+TEST(BfkOutputs, ASampleLargerThanTheLargestFlashIsRefusedBeforeAnythingIsWritten) {
+  test::TempDir dir;
+  const std::string out = dir.File("huge.bfk");
+  for (const char* frames : {"4294967295", "59652324", "4294967296"}) {
+    const test::ShellRun run =
+        Shell(Bfk() + " sample --fast --frames " + frames + " -o " + Quoted(out) + " 2>&1");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.output, std::string("bfk sample: --frames ") + frames +
+                              " is more than fit into 1 GiB, the largest camera flash: at most "
+                              "59652323\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
 TEST(BfkOutputs, ALastFrameCutShortIsExportedWithAWarning) {
   test::TempDir dir;
   std::vector<uint8_t> bytes;

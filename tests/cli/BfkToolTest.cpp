@@ -84,6 +84,10 @@ TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
     const char* says;
   } cases[] = {
       {"video r.bfk -o out.mkv --from abc", "bfk video: --from: 'abc' is not a number"},
+      {"export r.bfk --frame 4294967296 -o x.jpg",
+       "bfk export: --frame: '4294967296' is out of range; the allowed range is 0 to 4294967295"},
+      {"video r.bfk -o out.mkv --to 99999999999",
+       "bfk video: --to: '99999999999' is out of range; the allowed range is 0 to 4294967295"},
       {"video r.bfk -o out.mkv --to", "bfk video: --to needs a value"},
       {"video r.bfk -o out.mov", "bfk video: -o: 'out.mov' does not end in .mkv, .avi or .mp4"},
       {"video r.bfk -o out.mkv --pace fast",

@@ -128,7 +128,7 @@ TEST(JpegHeaderTableLoad, FailuresNameTheFileAndLeaveTheTableAlone) {
     const auto result = LoadJpegHeaderTableFromFile(path, table);
     EXPECT_FALSE(result);
     // The one file error table's text for a folder, as every writer reports it too.
-    EXPECT_EQ(result.error, "Access to " + path + " was denied.");
+    EXPECT_EQ(result.error, path + " is a folder, not a file.");
   }
 }
 

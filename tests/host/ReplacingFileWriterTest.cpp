@@ -158,6 +158,35 @@ TEST(ReplacingFileWriter, NewFileAndLongNames) {
   EXPECT_EQ(dir.Names(), std::vector<std::string>{name});
 }
 
+// In a folder shared with other users, names laid out beforehand must not stop the writer,
+// nor catch its bytes: here every name a process-and-counter scheme would try is taken, some
+// by links to a file of the "other user".
+TEST(ReplacingFileWriter, TemporaryNamesLaidOutBeforehandNeitherStopNorCatchIt) {
+  TempDir dir;
+  const std::string victim = dir.File("victim");
+  WriteText(victim, "theirs");
+  for (int n = 0; n < 2048; ++n) {
+    const std::string name =
+        ".out.bfk." + std::to_string(::getpid()) + "." + std::to_string(n) + ".tmp";
+    if (n % 2 == 0) {
+      WriteText(dir.File(name), "");
+    } else {
+      fs::create_symlink(victim, dir.Path() / name);
+    }
+  }
+  const std::size_t laidOut = dir.Names().size();
+  for (int run = 0; run < 3; ++run) {
+    ASSERT_EQ(WriteWholeFile(dir.File("out.bfk"), Bytes("mine")), 0u) << run;
+  }
+  EXPECT_EQ(ReadText(dir.File("out.bfk")), "mine");
+  EXPECT_EQ(ReadText(victim), "theirs");
+  EXPECT_EQ(dir.Names().size(), laidOut + 1);
+
+  // Were every name drawn taken, the text says so rather than blaming access.
+  EXPECT_EQ(FileErrorText(EEXIST, "out.bfk"),
+            "Could not create a new file next to out.bfk: the names tried were already taken.");
+}
+
 TEST(ReplacingFileWriter, AFailedWriteLeavesTheOldTargetAndNothingElse) {
   TempDir dir;
   const std::string target = dir.File("rec.bfk");
@@ -206,7 +235,7 @@ TEST(ReplacingFileWriter, FoldersThatCannotTakeTheFileAreReportedBeforeAnythingI
   EXPECT_EQ(writer.Open(dir.File("plain/x.jpg")), static_cast<uint32_t>(ENOTDIR));
   EXPECT_EQ(writer.Open(dir.File("missing/x.jpg")), static_cast<uint32_t>(ENOENT));
   EXPECT_EQ(writer.Open(dir.Path().string()), static_cast<uint32_t>(EISDIR));
-  EXPECT_EQ(FileErrorText(EISDIR, "d"), "Access to d was denied.");
+  EXPECT_EQ(FileErrorText(EISDIR, "d"), "d is a folder, not a file.");
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"plain"});
 
   // A folder without write permission, and a read-only file in a writable one.

@@ -143,7 +143,7 @@ TEST_F(StillExport, UnwritableTargetsReportTheReasonAndTheName) {
   ASSERT_EQ(prompts.shown.size(), 3u);
   EXPECT_EQ(prompts.shown[0].text, underFile + " contains an incorrect path.");
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
-  EXPECT_EQ(prompts.shown[1].text, "Access to " + folder + " was denied.");
+  EXPECT_EQ(prompts.shown[1].text, folder + " is a folder, not a file.");
   EXPECT_EQ(prompts.shown[2].text, test::MissingFolderText(dir.File("no/such/folder/x.jpg")));
   // The program goes on: the next export works.
   EXPECT_EQ(ExportTo(dir.File("ok.jpg")).size(), 1714u);

@@ -132,7 +132,7 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
   const std::string still =
       (std::filesystem::path(out) / "1970-01-01_00-00-03_000002.jpg").string();
-  EXPECT_EQ(outcome.error, "Access to " + still + " was denied.");
+  EXPECT_EQ(outcome.error, still + " is a folder, not a file.");
   EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-03_000002.jpg"}));
 
   // A folder that cannot be made.
