@@ -112,8 +112,17 @@ int RunCut(const std::vector<std::string>& args) {
   const std::vector<uint8_t> erased(tail, 0xFF);
   if (file.Write(erased) != 0) return Failed(file.Error(), output);
   if (const uint32_t error = file.Commit()) return Failed(error, output);
-  std::printf("%zu frames (%zu to %zu) written to %s\n", frames.size(), frames.front(),
-              frames.back(), output.c_str());
+  // Standard output may be the recording itself (-o -): the summary goes beside it.
+  std::FILE* report = output == "-" ? stderr : stdout;
+  const std::size_t last = frames.back();
+  if (recording.PayloadSize(last) < bf::PayloadLength(index[last].header)) {
+    std::fprintf(stderr,
+                 "bfk cut: warning: frame %zu is incomplete: %s ends before the end of its "
+                 "picture, and so does %s\n",
+                 last, input.c_str(), output.c_str());
+  }
+  std::fprintf(report, "%zu frames (%zu to %zu) written to %s\n", frames.size(), frames.front(),
+               last, output.c_str());
   return bf::cli::kExitDone;
 }
 

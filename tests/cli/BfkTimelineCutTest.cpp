@@ -151,6 +151,33 @@ TEST(BfkCut, FrameNumbersAcrossADamagedStretch) {
   ExpectCutOf(sample, out, 58, 58);
 }
 
+TEST(BfkCut, ToStandardOutputTheRecordAloneGoesThere) {
+  SampleFile sample;
+  const std::string out = sample.dir.File("piped.bfk");
+  const test::ShellRun run = Shell(Bfk() + " cut -o - --from 40 --to 45 " + Quoted(sample.path) +
+                                   " > " + Quoted(out) + " 2>/dev/null");
+  ASSERT_EQ(run.exitCode, 0);
+  ExpectCutOf(sample, out, 40, 45);
+}
+
+TEST(BfkCut, ALastRecordCutByTheEndOfTheFileIsCopiedAsItIsAndSaidSo) {
+  test::TempDir dir;
+  std::vector<uint8_t> bytes;
+  test::AppendRecord(bytes, {.recordLength = 600, .timestamp = 10});
+  test::AppendRecord(bytes, {.recordLength = 600, .timestamp = 11});
+  bytes.resize(bytes.size() - 100);
+  const std::string in = dir.Write("in.bfk", bytes);
+  const std::string out = dir.File("out.bfk");
+  const test::ShellRun run =
+      Shell(Bfk() + " cut -o " + Quoted(out) + " --from 0 --to 1 " + Quoted(in) + " 2>&1");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "warning: frame 1 is incomplete")) << run.output;
+  const std::vector<uint8_t> written = test::ReadAll(out);
+  ASSERT_GE(written.size(), bytes.size());
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), written.begin()));
+  for (std::size_t i = bytes.size(); i < written.size(); ++i) ASSERT_EQ(written[i], 0xFF) << i;
+}
+
 TEST(BfkCut, LocalAndUniversalTimesInAZoneWithSummerTime) {
   SampleFile sample;
   test::TimeZoneGuard zone("Europe/Moscow");
