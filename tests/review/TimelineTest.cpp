@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -99,6 +100,26 @@ TEST(Timeline, NearestPrefersTheEarlierTimeAndTheFirstFrameOfATime) {
   EXPECT_EQ(timeline.Nearest(25.5), 3u);
   EXPECT_EQ(timeline.Nearest(99), 3u);  // the last time, its first frame in the file
   EXPECT_EQ(timeline.Nearest(std::nan("")), std::nullopt);
+}
+
+TEST(Timeline, FramesOfOneTimeKeepTheirFileOrder) {
+  // Many frames share each second (a fast camera), in a file whose clock jumped about.
+  std::vector<uint32_t> times;
+  for (uint32_t i = 0; i < 300; ++i) times.push_back(1000 + (i * 7) % 5);
+  const FrameIndex index = test::IndexOfTimes(times);
+  const Timeline timeline(index);
+  const std::span<const std::size_t> frames = timeline.SortedFrames();
+  const std::span<const uint32_t> sorted = timeline.SortedTimes();
+  ASSERT_EQ(frames.size(), 300u);
+  for (std::size_t k = 0; k < frames.size(); ++k) {
+    EXPECT_EQ(sorted[k], index[frames[k]].header.Timestamp());
+    if (k > 0 && sorted[k] == sorted[k - 1]) ASSERT_LT(frames[k - 1], frames[k]) << k;
+  }
+  for (uint32_t t = 1000; t < 1005; ++t) {
+    const std::size_t first =
+        static_cast<std::size_t>(std::find(times.begin(), times.end(), t) - times.begin());
+    EXPECT_EQ(timeline.Nearest(t), first) << t;
+  }
 }
 
 TEST(Timeline, AnEmptyIndexHasNoSpanNoBinsAndNoNearestFrame) {
