@@ -20,7 +20,8 @@ struct DamagedStretch {
 // record length below 16 wraps to a long payload, as the scan steps over it).
 uint64_t RecordEnd(const FrameIndexEntry& entry);
 
-// The stretches between consecutive entries of an index, in file order. Reads only the index.
+// The stretches between consecutive entries of an index, in file order. Reads only the index;
+// any thread.
 // Whatever follows the last entry (erased flash, or damage up to the end of the file whose
 // frame was dropped) is not visible in the index and is not reported.
 std::vector<DamagedStretch> FindDamagedStretches(std::span<const FrameIndexEntry> index);

@@ -32,7 +32,7 @@ struct TimeGap {
   uint32_t Length() const { return end - start; }
 };
 
-// The recordings of an index, in file order. Reads only the index.
+// The recordings of an index, in file order. Reads only the index; pure functions, any thread.
 std::vector<RecordingRun> SplitRecordings(std::span<const FrameIndexEntry> index,
                                           uint32_t gapSeconds = kRecordingGapSeconds);
 

@@ -11,6 +11,8 @@ struct TimeWindow {
   friend bool operator==(const TimeWindow&, const TimeWindow&) = default;
 };
 
+// The functions below are pure: any thread.
+
 // The narrowest window a zoom goes down to, in seconds.
 inline constexpr double kMinWindowSeconds = 5.0;
 

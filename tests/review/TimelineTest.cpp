@@ -113,7 +113,9 @@ TEST(Timeline, FramesOfOneTimeKeepTheirFileOrder) {
   ASSERT_EQ(frames.size(), 300u);
   for (std::size_t k = 0; k < frames.size(); ++k) {
     EXPECT_EQ(sorted[k], index[frames[k]].header.Timestamp());
-    if (k > 0 && sorted[k] == sorted[k - 1]) ASSERT_LT(frames[k - 1], frames[k]) << k;
+    if (k > 0 && sorted[k] == sorted[k - 1]) {
+      ASSERT_LT(frames[k - 1], frames[k]) << k;
+    }
   }
   for (uint32_t t = 1000; t < 1005; ++t) {
     const std::size_t first =
