@@ -7,6 +7,7 @@
 
 #include "cli/Command.h"
 #include "cli/OpenRecording.h"
+#include "cli/TimelineReport.h"
 #include "host/CalendarTime.h"
 #include "recordings/Recording.h"
 
@@ -56,10 +57,13 @@ void PrintText(const bf::Recording& recording) {
 
 int RunInfo(const std::vector<std::string>& args) {
   bool json = false;
+  bool timeline = false;
   std::string path;
   for (const std::string& a : args) {
     if (a == "--json") {
       json = true;
+    } else if (a == "--timeline") {
+      timeline = true;
     } else if (path.empty() && !a.empty() && a[0] != '-') {
       path = a;
     } else {
@@ -68,12 +72,16 @@ int RunInfo(const std::vector<std::string>& args) {
     }
   }
   if (path.empty()) {
-    std::fprintf(stderr, "usage: bfk info [--json] FILE\n");
+    std::fprintf(stderr, "usage: bfk info [--json] [--timeline] FILE\n");
     return 2;
   }
   bf::Recording recording;
   if (!bf::cli::OpenRecordingOrSay("info", path, recording)) return 1;
-  if (json) {
+  if (timeline) {
+    const std::string report =
+        json ? bf::cli::TimelineJson(recording.Index()) : bf::cli::TimelineText(recording.Index());
+    std::fputs(report.c_str(), stdout);
+  } else if (json) {
     PrintJson(recording);
   } else {
     PrintText(recording);
@@ -83,5 +91,7 @@ int RunInfo(const std::vector<std::string>& args) {
 
 }  // namespace
 
-BFK_COMMAND("info", "info [--json] FILE        frame count, time span and frames of a recording",
+BFK_COMMAND("info",
+            "info [--json] [--timeline] FILE   frame count, time span and frames of a recording; "
+            "with --timeline its recordings, gaps and damaged stretches",
             RunInfo);

@@ -9,6 +9,7 @@
 
 #include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
+#include "review/DamagedStretches.h"
 
 namespace bf::cli {
 
@@ -96,21 +97,12 @@ void ReportFile(const std::string& path, std::string& out) {
   out +=
       Format("  time span: %s .. %s UTC (%lld s)\n", UtcText(first).c_str(), UtcText(last).c_str(),
              static_cast<long long>(last) - static_cast<long long>(first));
-  // A stretch the index had to cross: from the end of one indexed record to the next header.
-  struct Stretch {
-    uint64_t offset;
-    uint64_t length;
-  };
-  std::vector<Stretch> damaged;
-  for (std::size_t i = 0; i + 1 < index.size(); ++i) {
-    const uint64_t end = index[i].offset + std::max<uint64_t>(index[i].header.RecordLength(), 16);
-    if (index[i + 1].offset > end) damaged.push_back({end, index[i + 1].offset - end});
-  }
+  const std::vector<DamagedStretch> damaged = FindDamagedStretches(index);
   uint64_t damagedBytes = 0;
-  for (const Stretch& s : damaged) damagedBytes += s.length;
+  for (const DamagedStretch& s : damaged) damagedBytes += s.length;
   out += Format("  damaged stretches: %zu (%llu bytes)\n", damaged.size(),
                 static_cast<unsigned long long>(damagedBytes));
-  for (const Stretch& s : damaged) {
+  for (const DamagedStretch& s : damaged) {
     out += Format("    at offset %llu, %llu bytes\n", static_cast<unsigned long long>(s.offset),
                   static_cast<unsigned long long>(s.length));
   }

@@ -1,0 +1,137 @@
+// bfk cut: a stretch of a recording as a recording file of its own.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Args.h"
+#include "cli/Command.h"
+#include "cli/OpenRecording.h"
+#include "cli/StretchBound.h"
+#include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
+#include "recordings/Recording.h"
+
+namespace {
+
+using bf::cli::StretchBound;
+
+constexpr std::size_t kSector = 512;
+constexpr std::size_t kMinErasedTail = 16;
+
+int Failed(uint32_t error, const std::string& output) {
+  std::fprintf(stderr, "bfk cut: %s\n", bf::FileErrorText(error, output).c_str());
+  return bf::cli::kExitFailure;
+}
+
+bool AtOrAfter(const bf::FrameIndexEntry& e, std::size_t i, const StretchBound& from) {
+  return from.isFrame ? i >= from.frame
+                      : static_cast<bf::UtcSeconds>(e.header.Timestamp()) >= from.time;
+}
+
+bool AtOrBefore(const bf::FrameIndexEntry& e, std::size_t i, const StretchBound& to) {
+  return to.isFrame ? i <= to.frame : static_cast<bf::UtcSeconds>(e.header.Timestamp()) <= to.time;
+}
+
+int RunCut(const std::vector<std::string>& args) {
+  bf::cli::ArgReader reader("cut", args);
+  std::string input, output, fromText, toText;
+  while (!reader.Done() && !reader.Failed()) {
+    const std::string& a = reader.Take();
+    if (a == "-o") {
+      output = reader.Value(a).value_or("");
+    } else if (a == "--from") {
+      fromText = reader.Value(a).value_or("");
+    } else if (a == "--to") {
+      toText = reader.Value(a).value_or("");
+    } else if (input.empty() && !a.empty() && a[0] != '-') {
+      input = a;
+    } else {
+      reader.Fail("unexpected argument '" + a + "'");
+    }
+  }
+  if (!reader.Failed() && input.empty()) reader.Fail("missing the recording FILE");
+  if (!reader.Failed() && output.empty()) reader.Fail("missing -o OUT.bfk");
+  if (!reader.Failed() && fromText.empty()) reader.Fail("missing --from");
+  if (!reader.Failed() && toText.empty()) reader.Fail("missing --to");
+  if (reader.Failed()) return reader.Report();
+
+  std::string why;
+  const std::optional<StretchBound> from = bf::cli::ParseStretchBound(fromText, why);
+  if (!from) return bf::cli::UsageError("cut", "--from: " + why);
+  const std::optional<StretchBound> to = bf::cli::ParseStretchBound(toText, why);
+  if (!to) return bf::cli::UsageError("cut", "--to: " + why);
+  if ((from->isFrame && to->isFrame && from->frame > to->frame) ||
+      (!from->isFrame && !to->isFrame && from->time > to->time)) {
+    return bf::cli::UsageError("cut", "--from " + fromText + " is after --to " + toText);
+  }
+  if (bf::IsSameFile(output, input)) {
+    return bf::cli::UsageError("cut", output + " is the recording being cut");
+  }
+
+  bf::Recording recording;
+  if (!bf::cli::OpenRecordingOrSay("cut", input, recording)) return bf::cli::kExitFailure;
+  const bf::FrameIndex& index = recording.Index();
+  for (const StretchBound* b : {&*from, &*to}) {
+    if (b->isFrame && b->frame >= index.size()) {
+      std::fprintf(stderr, "bfk cut: no frame %llu (the recording has %zu frames, 0 to %zu)\n",
+                   static_cast<unsigned long long>(b->frame), index.size(), index.size() - 1);
+      return bf::cli::kExitFailure;
+    }
+  }
+  std::vector<std::size_t> frames;
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (AtOrAfter(index[i], i, *from) && AtOrBefore(index[i], i, *to)) frames.push_back(i);
+  }
+  if (frames.empty()) {
+    std::fprintf(stderr, "bfk cut: no frame of %s lies from %s to %s; nothing written\n",
+                 input.c_str(), fromText.c_str(), toText.c_str());
+    return bf::cli::kExitFailure;
+  }
+
+  bf::ReplacingFileWriter file;
+  if (const uint32_t error = file.Open(output)) return Failed(error, output);
+  std::vector<uint8_t> payload;
+  for (std::size_t i : frames) {
+    if (!recording.ReadPayload(i, payload)) {
+      file.Abandon();
+      std::fprintf(stderr,
+                   "bfk cut: frame %zu of %s can no longer be read as indexed; %s left as it was\n",
+                   i, input.c_str(), output.c_str());
+      return bf::cli::kExitFailure;
+    }
+    // The record as stored: its header bytes, then its payload.
+    if (file.Write(index[i].header.bytes) != 0 || file.Write(payload) != 0) {
+      return Failed(file.Error(), output);
+    }
+  }
+  // Erased flash after the last record, up to a sector boundary and at least 16 bytes, so that
+  // the reader finds the end of the recorded data there.
+  std::size_t tail = kSector - static_cast<std::size_t>(file.BytesWritten() % kSector);
+  if (tail < kMinErasedTail) tail += kSector;
+  const std::vector<uint8_t> erased(tail, 0xFF);
+  if (file.Write(erased) != 0) return Failed(file.Error(), output);
+  if (const uint32_t error = file.Commit()) return Failed(error, output);
+  // Standard output may be the recording itself (-o -): the summary goes beside it.
+  std::FILE* report = output == "-" ? stderr : stdout;
+  const std::size_t last = frames.back();
+  if (recording.PayloadSize(last) < bf::PayloadLength(index[last].header)) {
+    std::fprintf(stderr,
+                 "bfk cut: warning: frame %zu is incomplete: %s ends before the end of its "
+                 "picture, and so does %s\n",
+                 last, input.c_str(), output.c_str());
+  }
+  std::fprintf(report, "%zu frames (%zu to %zu) written to %s\n", frames.size(), frames.front(),
+               last, output.c_str());
+  return bf::cli::kExitDone;
+}
+
+}  // namespace
+
+BFK_COMMAND("cut",
+            "cut -o OUT.bfk --from A --to B FILE   the frames from A to B as a recording file",
+            &RunCut,
+            "A and B are frame numbers (as bfk info lists them), local times\n"
+            "\"YYYY-MM-DD HH:MM:SS\" or UTC times \"YYYY-MM-DDTHH:MM:SSZ\", both ends included.\n"
+            "A time takes the frames whose camera time lies in the stretch, in file order.\n"
+            "The frame records are copied byte for byte and followed by erased flash (FF).\n");
