@@ -153,6 +153,25 @@ void QtUserPrompts::PumpPaintOnly() {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+void QtUserPrompts::SetInputLocked(bool locked) {
+  if (locked) {
+    if (locked_ || !parent_) return;
+    locked_ = parent_;
+    lockedWasEnabled_ = locked_->isEnabled();
+    locked_->setEnabled(false);
+    return;
+  }
+  if (!locked_) return;
+  {
+    // Input the window system held back during the wait is delivered now, to be dropped: a
+    // click made while the controls were disabled must not act once they are back.
+    const InputAndCloseBlocker blocker;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  if (locked_) locked_->setEnabled(lockedWasEnabled_);
+  locked_.clear();
+}
+
 void QtUserPrompts::SetBusyCursor(bool busy) {
   if (busy == busy_) return;
   busy_ = busy;

@@ -12,6 +12,7 @@
 #include "MainWindowFixture.h"
 #include "clock/CTimeDlg.h"
 #include "clock/TimeDlgControls.h"
+#include "link/StatusText.h"
 #include "shell/DialogUnits.h"
 #include "shell/UpDownControl.h"
 #include "support/TimeZoneGuard.h"
@@ -93,6 +94,28 @@ TEST_F(EraseClockWindow, EraseSendsOnlyItsCommandAndWaitsWithoutInput) {
   EXPECT_EQ(prompts.pumps, 0);
   EXPECT_EQ(camera->Model().Flash().WritePosition(), 0u);
   EXPECT_EQ(prompts.busyCursor, (std::vector<bool>{true, false}));
+  // The controls are locked for the whole wait and given back after it.
+  EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));
+}
+
+TEST_F(EraseClockWindow, EraseLocksTheControlsOnlyForTheWait) {
+  options.eraseMs = 1'000;
+  StartAndMark();
+  std::vector<bool> lockedDuringWait;
+  prompts.onPaintPump = [&] {
+    lockedDuringWait.push_back(!prompts.inputLocked.empty() && prompts.inputLocked.back());
+  };
+  Click(IDC_FLASH_ERASE);
+  ASSERT_FALSE(lockedDuringWait.empty());
+  EXPECT_EQ(std::count(lockedDuringWait.begin(), lockedDuringWait.end(), false), 0);
+  EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));
+
+  // A link failing during the wait unlocks too.
+  prompts.inputLocked.clear();
+  camera->FailCall(camera->CallCount() + 2, ftstatus::kIoError);  // the first read of the wait
+  Click(IDC_FLASH_ERASE);
+  EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));
+  EXPECT_EQ(prompts.shown.back().text, StatusText(ftstatus::kIoError));
 }
 
 TEST_F(EraseClockWindow, EraseFailureIsShownOverTheWindow) {
