@@ -4,7 +4,14 @@
 
 #include "host/UserPrompts.h"
 
+class QMessageBox;
+
 namespace bf::ui {
+
+// The width a window needs for its caption to show whole in its title bar.
+int CaptionWidth(const QWidget& window);
+// Widens a message box to CaptionWidth before it is shown.
+void KeepCaptionWhole(QMessageBox& box);
 
 // UserPrompts shown with real Qt dialogs: message boxes titled with the application name when
 // no caption is given, the open and save file dialogs, the event pump and the busy cursor.
