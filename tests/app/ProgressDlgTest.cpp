@@ -278,6 +278,27 @@ TEST(ProgressDlg, ACancelledRangeClosesWithoutAFile) {
   EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Declined);
 }
 
+TEST(ProgressDlg, ACameraLostDuringTheRangeChoiceClosesItAndReportsAtOnce) {
+  CopyRig r(CAMERA_NAND_PAGES);
+  const uint64_t end = r.WriteFrames(3ull << 22, 4);
+  r.SetPointer(static_cast<uint32_t>(end - 1), false);
+  ui::RangeDialogChooser chooser;
+  DialogRun run(r, &chooser);
+  bool closedByItself = false;
+  WhenModal<ui::RangeDialog>([&](ui::RangeDialog& range) {
+    r.rig.camera->Unplug();
+    for (int i = 0; i < 50 && range.isVisible(); ++i) QCoreApplication::processEvents();
+    closedByItself = !range.isVisible();
+    if (!closedByItself) range.reject();  // ends the test instead of leaving it waiting
+  });
+  run.dialog.exec();
+  EXPECT_TRUE(closedByItself);
+  ASSERT_EQ(r.prompts.shown.size(), 1u);
+  EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(r.prompts.saveRequests.empty());
+  EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Failed);
+}
+
 // A camera that falls silent 1000 bytes into the second chunk: the dialog shows the failure and
 // closes as after any failure, with no timer left and the first chunk in the file; after a
 // replug the next dialog copies everything.
