@@ -85,6 +85,8 @@ TEST(ProgressDlg, TemplateAsTheOriginalHasIt) {
   EXPECT_EQ(d.windowTitle(), QStringLiteral("Копирование..."));
   EXPECT_FALSE(d.windowFlags() & Qt::WindowSystemMenuHint);
   EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_EQ(d.font().family(), QStringLiteral("Microsoft Sans Serif"));
+  EXPECT_EQ(d.font().pointSize(), 8);
   const ui::DialogBaseUnits units = ui::MeasureBaseUnits(d.font());
   EXPECT_EQ(d.size(), QSize(ui::DialogXToPixels(200, units), ui::DialogYToPixels(77, units)));
   struct Row {
