@@ -175,8 +175,10 @@ void QtUserPrompts::PumpEvents() {
 }
 
 void QtUserPrompts::PumpPaintOnly() {
+  // Input is taken from the window system and dropped here rather than left queued: held-back
+  // input would reach the window once the wait is over and act then.
   const InputAndCloseBlocker blocker;
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void QtUserPrompts::SetInputLocked(bool locked) {

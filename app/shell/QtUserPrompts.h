@@ -33,7 +33,7 @@ class QtUserPrompts final : public UserPrompts {
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& initialDirectory) override;
   void PumpEvents() override;
-  // Window-system housekeeping, timers and repaints only: input and close requests are dropped.
+  // Repaints, timers and posted calls run; input and close requests are taken and dropped.
   void PumpPaintOnly() override;
   // Disables the parent window, and with it every control on it, for a wait that takes no
   // input; unlocking drops the input the window system still holds from the wait, then gives

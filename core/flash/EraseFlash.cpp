@@ -37,10 +37,12 @@ EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& o
   }
   try {
     link.WriteByte(CMD_ERASE_FLASH);
+    // The busy cursor lasts until the end, the failure box included.
+    const BusyCursorGuard busy(prompts);
     uint8_t reply = 0;
     {
-      // The window takes no input while the camera erases, and shows it.
-      const BusyCursorGuard busy(prompts);
+      // The window takes no input while the camera erases, and shows it; its controls are
+      // back before any box.
       const InputLockGuard locked(prompts);
       reply = WaitForEraseReply(link, prompts, options);
     }
