@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCalendarWidget>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QShowEvent>
@@ -56,6 +57,11 @@ CTimeDlg::CTimeDlg(QWidget* parent, UserPrompts& prompts, std::function<UtcSecon
   // The month and day names speak the language of the rest of the program.
   calendar_->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
   calendar_->setMinimumDate(QDate(1601, 1, 1));
+  connect(calendar_, &QCalendarWidget::currentPageChanged, this,
+          [this](int year, int month) { presenter_.OnCalendarPage(year, month); });
+  // The year field of the calendar's title passes Enter on once it has taken the year; the
+  // dialog would take it for OK.
+  calendar_->installEventFilter(this);
 
   for (ClockField field : {ClockField::Hour, ClockField::Minute, ClockField::Second}) {
     // Spinners are worked with the mouse only; the keyboard goes to the edits.
@@ -100,6 +106,14 @@ void CTimeDlg::showEvent(QShowEvent* event) {
     presenter_.OnInitDialog();
   }
   QDialog::showEvent(event);
+}
+
+bool CTimeDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == calendar_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void CTimeDlg::OnOk() {

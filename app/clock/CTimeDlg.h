@@ -34,6 +34,8 @@ class CTimeDlg : public QDialog, private TimeDialogView {
  protected:
   // The dialog's initialisation runs once, when it is first shown.
   void showEvent(QShowEvent* event) override;
+  // Keeps Enter inside the calendar: it ends the typing of a year, it does not press OK.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // TimeDialogView

@@ -36,7 +36,7 @@ CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
   setWindowTitle(QStringLiteral("Копирование..."));
   // Pop-up with a caption and a modal frame, no system menu (so no close box either).
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setFont(DialogFont());
+  setFont(CopyDialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
   controls_ =
       BuildControls(this, kProgressDlgControls, units, [](const ControlRow&) { return nullptr; });

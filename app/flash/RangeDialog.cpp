@@ -122,10 +122,19 @@ void RangeDialog::Refresh() {
   }
   static_cast<QLabel*>(controls_.at(IDC_RANGE_SIZE))->setText(size);
   grid_->update();
-  if (!failure_ && model_.HasWork() && !fetchTimer_.isActive()) fetchTimer_.start();
+  if (!failure_ && !abandoned_ && model_.HasWork() && !fetchTimer_.isActive()) {
+    fetchTimer_.start();
+  }
+}
+
+void RangeDialog::Abandon() {
+  abandoned_ = true;
+  fetchTimer_.stop();
+  reject();
 }
 
 void RangeDialog::FetchOne() {
+  if (abandoned_) return;
   try {
     model_.FetchNext(callback_, context_);
   } catch (...) {
@@ -143,12 +152,18 @@ uint8_t RangeDialogChooser::ChooseRange(uint8_t pointerSector, uint8_t wrapFlag,
                                         SectorHeaderCallback callback) {
   RangeDialog dialog(pointerSector, wrapFlag != 0, context, callback,
                      static_cast<QWidget*>(parentWindow));
+  open_ = &dialog;
   const int result = dialog.exec();
+  open_ = nullptr;
   dialog.RethrowFailure();
   if (result != QDialog::Accepted) return 0;
   if (startSector != nullptr) *startSector = dialog.Model().StartSector();
   if (endSector != nullptr) *endSector = dialog.Model().EndSector();
   return 1;
+}
+
+void RangeDialogChooser::Abandon() {
+  if (open_ != nullptr) open_->Abandon();
 }
 
 }  // namespace bf::ui

@@ -26,8 +26,8 @@ enum RangeDialogControl {
 // flash to copy, by the time of their first frames. The frame headers come from the callback
 // one sector per event-loop turn (each costs a 64 KiB camera read), only for the sectors looked
 // at and the row starts, so the dialog stays responsive while it reads. A failing callback (the
-// camera gone) ends the dialog; ChooseRange then passes the failure on to the copy, which
-// reports it. GUI thread only.
+// camera gone), or its owner calling Abandon, ends the dialog at once; ChooseRange then passes the
+// failure on to the copy, which reports it. GUI thread only.
 class RangeDialog : public QDialog {
   Q_OBJECT
 
@@ -42,6 +42,8 @@ class RangeDialog : public QDialog {
   QString ControlText(int id) const;
   // Rethrows what the callback threw, if it did.
   void RethrowFailure() const;
+  // The camera failed: no more reads, and the dialog closes as if cancelled.
+  void Abandon();
 
  private:
   void Refresh();
@@ -55,6 +57,7 @@ class RangeDialog : public QDialog {
   std::map<int, QWidget*> controls_;
   QTimer fetchTimer_;
   std::exception_ptr failure_;
+  bool abandoned_ = false;
 };
 
 // RangeChooser over RangeDialog, for the copy of a type 2 camera. parentWindow is the copy
@@ -64,6 +67,10 @@ class RangeDialogChooser final : public RangeChooser {
   uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
                       uint8_t* endSector, void* parentWindow, void* context,
                       SectorHeaderCallback callback) override;
+  void Abandon() override;
+
+ private:
+  RangeDialog* open_ = nullptr;  // the dialog while ChooseRange runs
 };
 
 }  // namespace bf::ui

@@ -12,6 +12,7 @@
 #include "link/CameraCommands.h"
 #include "link/D2xxBackend.h"
 #include "live/LiveViewHost.h"
+#include "mainwindow/QuietTimer.h"
 #include "recordings/PlaybackTimer.h"
 #include "recordings/PlayerPanel.h"
 
@@ -42,6 +43,7 @@ struct MainWindowServices {
   const JpegHeaderTable& headers;  // filled before the window exists
   PlaybackTimer& timer;            // paces playback; outlives the window
   std::string commandLine;         // recording to open at start-up; empty: none
+  QuietTimerFactory quietTimers;   // for the sliders' end of a key move; empty: real timers
 };
 
 // The main window: every control of the template, the settings fields and their transfer to

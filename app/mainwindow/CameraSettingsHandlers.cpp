@@ -39,8 +39,13 @@ void CBrindleFlashDlg::ConnectCameraSettings() {
 
   connect(List(IDC_FRAME_RATE), &QComboBox::activated, this, [this] { OnFrameRateChanged(); });
   connect(List(IDC_COLOUR), &QComboBox::activated, this, [this] { OnColourChanged(); });
-  new SliderMoveEnd(Slider(IDC_COMPRESSION), [this] { OnCompressionScrollEnded(); });
-  new SliderMoveEnd(Slider(IDC_SENSITIVITY), [this] { OnSensitivityScrollEnded(); });
+  const auto quiet = [this]() -> std::unique_ptr<QuietTimer> {
+    return services_.quietTimers ? services_.quietTimers() : nullptr;
+  };
+  new SliderMoveEnd(
+      Slider(IDC_COMPRESSION), [this] { OnCompressionScrollEnded(); }, quiet());
+  new SliderMoveEnd(
+      Slider(IDC_SENSITIVITY), [this] { OnSensitivityScrollEnded(); }, quiet());
   connect(Button(IDC_DETECTOR_ON), &QAbstractButton::clicked, this, [this] { OnDetectorOn(); });
   connect(Button(IDC_DETECTOR_OFF), &QAbstractButton::clicked, this, [this] { OnDetectorOff(); });
   connect(Button(IDC_AUTONOMOUS), &QAbstractButton::clicked, this,

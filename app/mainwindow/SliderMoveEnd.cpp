@@ -24,8 +24,12 @@ bool MovesSlider(int key) {
 
 }  // namespace
 
-SliderMoveEnd::SliderMoveEnd(QSlider* slider, std::function<void()> onEnded)
-    : QObject(slider), slider_(slider), onEnded_(std::move(onEnded)) {
+SliderMoveEnd::SliderMoveEnd(QSlider* slider, std::function<void()> onEnded,
+                             std::unique_ptr<QuietTimer> quiet)
+    : QObject(slider),
+      slider_(slider),
+      onEnded_(std::move(onEnded)),
+      quiet_(quiet ? std::move(quiet) : MakeSingleShotQuietTimer(kQuietMs)) {
   slider_->installEventFilter(this);
   connect(slider_, &QSlider::actionTriggered, this, [this] { OnAction(); });
   // A drag takes its last position while the slider handles the button's release, so its end
@@ -41,22 +45,14 @@ bool SliderMoveEnd::eventFilter(QObject* watched, QEvent* event) {
   if (watched != slider_) return false;
   switch (event->type()) {
     case QEvent::KeyPress:
-      if (MovesSlider(static_cast<QKeyEvent*>(event)->key())) keyHeld_ = true;
+      OnKeyPress(static_cast<QKeyEvent*>(event)->key());
       break;
-    case QEvent::KeyRelease: {
-      const auto* key = static_cast<QKeyEvent*>(event);
-      if (keyHeld_ && !key->isAutoRepeat() && MovesSlider(key->key())) {
-        keyHeld_ = false;
-        End();
-      }
+    case QEvent::KeyRelease:
+      OnKeyRelease(static_cast<QKeyEvent*>(event)->key());
       break;
-    }
     case QEvent::FocusOut:
       // The key's release will go to another widget.
-      if (keyHeld_) {
-        keyHeld_ = false;
-        End();
-      }
+      if (heldKey_ != 0) EndKeyMove();
       break;
     case QEvent::MouseButtonPress:
       mouseHeld_ = true;
@@ -74,9 +70,38 @@ bool SliderMoveEnd::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void SliderMoveEnd::OnKeyPress(int key) {
+  if (!MovesSlider(key)) return;
+  if (key == heldKey_) {
+    // Auto-repeat, whatever its release claimed: the same move goes on.
+    releasePending_ = false;
+    quiet_->Stop();
+    return;
+  }
+  // Another key starts a move of its own; the one before it has ended.
+  if (heldKey_ != 0) EndKeyMove();
+  heldKey_ = key;
+}
+
+void SliderMoveEnd::OnKeyRelease(int key) {
+  // Every release is taken alike: X11 flags some auto-repeat releases as genuine ones.
+  if (key != heldKey_) return;
+  releasePending_ = true;
+  quiet_->Start([this] {
+    if (releasePending_) EndKeyMove();
+  });
+}
+
+void SliderMoveEnd::EndKeyMove() {
+  quiet_->Stop();
+  heldKey_ = 0;
+  releasePending_ = false;
+  End();
+}
+
 void SliderMoveEnd::OnAction() {
   // A move with neither a key nor a button held (the wheel) has ended as soon as it is made.
-  if (!keyHeld_ && !mouseHeld_) End();
+  if (heldKey_ == 0 && !mouseHeld_) End();
 }
 
 void SliderMoveEnd::End() {

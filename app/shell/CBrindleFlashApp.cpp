@@ -55,8 +55,14 @@ int CBrindleFlashApp::Run() {
       ChooseBackend(BackendSelectionFromEnvironment(), ticks, prompts);
 
   ThreadPlaybackTimer timer;
-  CBrindleFlashDlg window(MainWindowServices{prompts, settings, backend, ticks, headers, timer,
-                                             CommandLineText(QCoreApplication::arguments())});
+  CBrindleFlashDlg window(MainWindowServices{prompts,
+                                             settings,
+                                             backend,
+                                             ticks,
+                                             headers,
+                                             timer,
+                                             CommandLineText(QCoreApplication::arguments()),
+                                             {}});
   prompts.SetParentWindow(&window);
   window.OnInitDialog();
   window.exec();

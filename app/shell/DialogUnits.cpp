@@ -71,4 +71,19 @@ QFont ShellDialogFont() {
   return font;
 }
 
+QFont CopyDialogFont() {
+  static const bool substituted = [] {
+    QStringList substitutes;
+    substitutes << QStringLiteral("Liberation Sans") << QStringLiteral("Arial")
+                << QStringLiteral("DejaVu Sans");
+    QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"), substitutes);
+    return true;
+  }();
+  (void)substituted;
+  QFont font(QStringLiteral("Microsoft Sans Serif"));
+  font.setPointSize(8);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
 }  // namespace bf::ui

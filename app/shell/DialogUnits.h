@@ -30,4 +30,8 @@ QFont DialogFont();
 // it to its standard dialog face, here to the closest sans-serif face installed.
 QFont ShellDialogFont();
 
+// The face the copy dialog's template names ("Microsoft Sans Serif", 8 pt); where it is not
+// installed Qt falls back to the closest sans-serif face.
+QFont CopyDialogFont();
+
 }  // namespace bf::ui

@@ -5,7 +5,13 @@
 #include <QCursor>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
+#include <QStyle>
+#include <algorithm>
 
 #include "shell/FileDialogFilter.h"
 
@@ -96,6 +102,25 @@ class InputAndCloseBlocker final : public QObject {
 
 }  // namespace
 
+int CaptionWidth(const QWidget& window) {
+  // Title bars commonly use a bold face; beside the text they hold the window icon and the
+  // close button, each about a title bar's height wide, and a margin on either side.
+  QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+  titleFont.setBold(true);
+  const int bar = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+  return QFontMetrics(titleFont).horizontalAdvance(window.windowTitle()) + 3 * bar;
+}
+
+void KeepCaptionWhole(QMessageBox& box) {
+  // A short text makes a narrow box, and the window manager then elides its caption. The box
+  // sizes itself from its layout when shown, so the width goes in as a spacer across it.
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  const int width = std::min(CaptionWidth(box), box.screen()->availableGeometry().width());
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 QtUserPrompts::~QtUserPrompts() {
   if (busy_) QApplication::restoreOverrideCursor();
 }
@@ -106,6 +131,7 @@ MessageAnswer QtUserPrompts::ShowMessage(const std::string& text, const std::str
       caption.empty() ? QCoreApplication::applicationName() : QString::fromStdString(caption);
   QMessageBox box(ToQtIcon(icon), title, QString::fromStdString(text), ToQtButtons(buttons),
                   parent_);
+  KeepCaptionWhole(box);
   // A box over a busy window must still get an ordinary pointer.
   const bool wasBusy = busy_;
   if (wasBusy) QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -149,8 +175,29 @@ void QtUserPrompts::PumpEvents() {
 }
 
 void QtUserPrompts::PumpPaintOnly() {
+  // Input is taken from the window system and dropped here rather than left queued: held-back
+  // input would reach the window once the wait is over and act then.
   const InputAndCloseBlocker blocker;
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtUserPrompts::SetInputLocked(bool locked) {
+  if (locked) {
+    if (locked_ || !parent_) return;
+    locked_ = parent_;
+    lockedWasEnabled_ = locked_->isEnabled();
+    locked_->setEnabled(false);
+    return;
+  }
+  if (!locked_) return;
+  {
+    // Input the window system held back during the wait is delivered now, to be dropped: a
+    // click made while the controls were disabled must not act once they are back.
+    const InputAndCloseBlocker blocker;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  if (locked_) locked_->setEnabled(lockedWasEnabled_);
+  locked_.clear();
 }
 
 void QtUserPrompts::SetBusyCursor(bool busy) {

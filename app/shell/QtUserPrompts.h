@@ -4,7 +4,14 @@
 
 #include "host/UserPrompts.h"
 
+class QMessageBox;
+
 namespace bf::ui {
+
+// The width a window needs for its caption to show whole in its title bar.
+int CaptionWidth(const QWidget& window);
+// Widens a message box to CaptionWidth before it is shown.
+void KeepCaptionWhole(QMessageBox& box);
 
 // UserPrompts shown with real Qt dialogs: message boxes titled with the application name when
 // no caption is given, the open and save file dialogs, the event pump and the busy cursor.
@@ -26,9 +33,12 @@ class QtUserPrompts final : public UserPrompts {
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& initialDirectory) override;
   void PumpEvents() override;
-  // Window-system housekeeping, timers and repaints only: user input stays queued for after the
-  // wait, and input or close requests that would be delivered anyway are dropped.
+  // Repaints, timers and posted calls run; input and close requests are taken and dropped.
   void PumpPaintOnly() override;
+  // Disables the parent window, and with it every control on it, for a wait that takes no
+  // input; unlocking drops the input the window system still holds from the wait, then gives
+  // the window back its enabled state (its controls keep their own states throughout).
+  void SetInputLocked(bool locked) override;
   void SetBusyCursor(bool busy) override;
 
  private:
@@ -36,6 +46,8 @@ class QtUserPrompts final : public UserPrompts {
 
   QPointer<QWidget> parent_;
   bool busy_ = false;
+  QPointer<QWidget> locked_;  // the window disabled by SetInputLocked(true)
+  bool lockedWasEnabled_ = true;
 };
 
 }  // namespace bf::ui

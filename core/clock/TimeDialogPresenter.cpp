@@ -1,5 +1,6 @@
 #include "clock/TimeDialogPresenter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <utility>
@@ -22,6 +23,12 @@ constexpr ClockField kFields[] = {ClockField::Hour, ClockField::Minute, ClockFie
 
 uint32_t MaximumOf(ClockField field) {
   return field == ClockField::Hour ? 23 : 59;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 std::string RangeMessage(uint32_t maximum) {
@@ -75,6 +82,14 @@ void TimeDialogPresenter::OnSpinnerScroll(int scrollCode, int16_t position,
   if (sender) Field(*sender) = static_cast<uint16_t>(position);
   // All three edits show the stored fields again: text typed but not yet read back is lost.
   WriteFields();
+}
+
+void TimeDialogPresenter::OnCalendarPage(int year, int month) {
+  if (month < 1 || month > 12) return;
+  const std::optional<CalendarDate> selected = view_.SelectedDate();
+  if (selected && selected->year == year && selected->month == month) return;
+  const int day = selected ? selected->day : 1;
+  view_.SelectDate(CalendarDate{year, month, std::min(day, DaysInMonth(year, month))});
 }
 
 void TimeDialogPresenter::OnTakePcTime() {

@@ -55,6 +55,9 @@ class TimeDialogPresenter {
   void ShowTime();
   // A spinner moved: sender is the field it belongs to, nothing for any other control.
   void OnSpinnerScroll(int scrollCode, int16_t position, std::optional<ClockField> sender);
+  // The calendar shows another month (year, month 1..12): the selected day moves with it,
+  // kept inside that month, so OK never takes a date that is not on screen.
+  void OnCalendarPage(int year, int month);
   // "Как в комп.": the PC's clock at this moment, shown; the dialog stays open.
   void OnTakePcTime();
   // OK: true when the dialog ends with OK and Time() holds the chosen moment; false when a

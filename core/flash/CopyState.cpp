@@ -65,7 +65,7 @@ void CopyState::StopTimer() {
 std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
   std::unique_ptr<CopyOutput> file = makeOutput();
   if (const uint32_t error = file->Open(path); error != 0) {
-    prompts.ShowMessage(FileErrorText(error, path), "", MessageIcon::Error);
+    prompts.ShowMessage(FileErrorText(error, path), "", kStandardReportIcon);
     failure = FileErrorText(error, path);
     return nullptr;
   }
@@ -81,7 +81,7 @@ bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file) {
   }
   if (error != reportedFileError || file->Path() != reportedFilePath) {
     failure = FileErrorText(error, file->Path());
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    prompts.ShowMessage(failure, "", kStandardReportIcon);
     reportedFileError = error;
     reportedFilePath = file->Path();
   }
@@ -135,13 +135,13 @@ void CopyState::ReportFailure(std::exception_ptr error) {
     failure = e.what();
     reportedFileError = e.Code();
     reportedFilePath = e.Path();
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    prompts.ShowMessage(failure, "", kStandardReportIcon);
   } catch (const std::bad_alloc&) {
     failure = kGeneralFailureText;
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    prompts.ShowMessage(failure, "", kStandardReportIcon);
   } catch (const std::exception& e) {
     failure = e.what();
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    prompts.ShowMessage(failure, "", kStandardReportIcon);
   }
 }
 

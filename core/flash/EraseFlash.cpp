@@ -1,6 +1,7 @@
 #include "flash/EraseFlash.h"
 
 #include "host/BusyCursor.h"
+#include "host/InputLock.h"
 #include "link/CameraCommands.h"
 
 namespace bf {
@@ -36,13 +37,21 @@ EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& o
   }
   try {
     link.WriteByte(CMD_ERASE_FLASH);
+    // The busy cursor lasts until the end, the failure box included.
     const BusyCursorGuard busy(prompts);
-    if (WaitForEraseReply(link, prompts, options) == kEraseDoneReply) return EraseResult::Erased;
+    uint8_t reply = 0;
+    {
+      // The window takes no input while the camera erases, and shows it; its controls are
+      // back before any box.
+      const InputLockGuard locked(prompts);
+      reply = WaitForEraseReply(link, prompts, options);
+    }
+    if (reply == kEraseDoneReply) return EraseResult::Erased;
     prompts.ShowMessage(kEraseFailedText, kEraseFailedCaption, MessageIcon::Error,
                         MessageButtons::Ok);
     return EraseResult::NotErased;
   } catch (const FTDException& e) {
-    // The busy cursor has ended with the guard before the failure is shown.
+    // The busy cursor and the lock have ended with their guards before the failure is shown.
     prompts.ShowMessage(e.GetText(), "", MessageIcon::Error, MessageButtons::Ok);
     return EraseResult::LinkFailed;
   }

@@ -37,8 +37,9 @@ struct EraseOptions {
 // busy cursor on until the end, whichever way it ends. Time comes from the link's tick source in
 // unsigned 32-bit tick differences, so a wrap of the counter does not matter. The answer counts
 // only when no further bytes wait behind it (the queue count is asked once it has come). Nothing
-// is purged and no other command is sent. Between reads the prompts repaint the windows without
-// taking input (PumpPaintOnly). GUI thread only (or bfk's only thread).
+// is purged and no other command is sent. For the wait the window's controls are locked
+// (SetInputLocked), and between reads the prompts repaint the windows without taking input
+// (PumpPaintOnly). GUI thread only (or bfk's only thread).
 EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options = {});
 
 }  // namespace bf

@@ -9,7 +9,7 @@ std::string ReportAddressFailure(UserPrompts& prompts, const FlashAddressFailure
     last = failure.Message();
   }
   if (dynamic_cast<const GeneralFailure*>(&failure) != nullptr) {
-    prompts.ShowMessage(kGeneralFailureText, "", MessageIcon::Error);
+    prompts.ShowMessage(kGeneralFailureText, "", kStandardReportIcon);
     last = kGeneralFailureText;
   }
   return last;

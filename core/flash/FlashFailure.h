@@ -38,6 +38,11 @@ inline constexpr const char* kCannotAdvanceText = "Не возможно уве�
 inline constexpr const char* kCannotStepText = "Не удалось увеличить адрес";
 inline constexpr const char* kGeneralFailureText = "Out of memory.";
 
+// The platform's standard report of a failure that is not the camera's ("Out of memory.", a
+// file failure with its file name, any other failure's text): an OK box with the exclamation
+// icon, as the platform gives every plain OK report.
+inline constexpr MessageIcon kStandardReportIcon = MessageIcon::Warning;
+
 // Shows what a refused address operation has to say: its own message with the error icon,
 // then, for a GeneralFailure, "Out of memory.". Returns the last text shown (empty for a
 // silent UserAbort). GUI thread.

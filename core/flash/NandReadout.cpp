@@ -95,6 +95,7 @@ uint8_t nand::SectorHeaderCallback(void* context, uint8_t sector, uint8_t* heade
   } catch (...) {
     // Nothing may unwind through the chooser's dialog; the flow reports it when it returns.
     state.callbackFailure = std::current_exception();
+    state.rangeChooser.Abandon();
     return 0;
   }
 }

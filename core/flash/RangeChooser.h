@@ -20,6 +20,10 @@ class RangeChooser {
   virtual uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
                               uint8_t* endSector, void* parentWindow, void* context,
                               SectorHeaderCallback callback) = 0;
+  // Called by the callback's owner, from inside the callback, when the camera failed: the
+  // chooser closes at once as if cancelled instead of going on with a dead camera, and the
+  // caller reports the failure. A chooser that never calls back can leave it empty.
+  virtual void Abandon() {}
 };
 
 }  // namespace bf

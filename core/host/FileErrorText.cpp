@@ -2,6 +2,10 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace bf {
 
 namespace {
@@ -44,7 +48,40 @@ const char* Template(uint32_t code) {
   }
 }
 
+#ifdef _WIN32
+uint32_t ErrnoOfWin32(uint32_t code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+      return ENOENT;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      return ENOTDIR;
+    case ERROR_ACCESS_DENIED:
+      return EACCES;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EBUSY;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    default:
+      return 0;  // no errno of its own: the unknown-error text
+  }
+}
+#endif
+
 }  // namespace
+
+std::string FileErrorTextForSystemCode(uint32_t systemCode, const std::string& fileName) {
+#ifdef _WIN32
+  return FileErrorText(ErrnoOfWin32(systemCode), fileName);
+#else
+  return FileErrorText(systemCode, fileName);
+#endif
+}
 
 std::string FileErrorText(uint32_t systemError, const std::string& fileName) {
   std::string text = Template(systemError);

@@ -20,4 +20,8 @@ namespace bf {
 //   anything else                 "An unknown error occurred while accessing %1."
 std::string FileErrorText(uint32_t systemError, const std::string& fileName);
 
+// The same for a code as the platform's own file calls leave it: errno here; on Windows the
+// code of GetLastError, which is first taken to the C runtime's errno.
+std::string FileErrorTextForSystemCode(uint32_t systemCode, const std::string& fileName);
+
 }  // namespace bf

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "host/BusyCursor.h"
-#include "host/ReportSystemError.h"
+#include "host/FileErrorText.h"
 
 namespace bf {
 
@@ -63,7 +63,9 @@ uint32_t Player::OpenRecording(const std::string& path) {
     status = fresh.Open(path);
   }
   if (status == Recording::OpenStatus::SystemError) {
-    ReportSystemError(prompts_, fresh.SystemError());
+    // The system's error box, naming the file it could not open.
+    prompts_.ShowMessage(FileErrorTextForSystemCode(fresh.SystemError(), path), "Error",
+                         MessageIcon::Information, MessageButtons::Ok);
     return 0;
   }
   if (status != Recording::OpenStatus::Opened) return 0;

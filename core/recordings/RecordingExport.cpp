@@ -4,7 +4,6 @@
 
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
-#include "host/ReportSystemError.h"
 #include "recordings/ExportFrame.h"
 #include "recordings/FramesExport.h"
 #include "recordings/PlayerPanel.h"
@@ -92,7 +91,7 @@ bool RecordingExport::Start(const std::string& recordingPath, const std::string&
         outcome = job(recording, *progress_);
         break;
       case Recording::OpenStatus::SystemError:
-        outcome.error = SystemErrorText(recording.SystemError());
+        outcome.error = FileErrorTextForSystemCode(recording.SystemError(), recordingPath);
         break;
       case Recording::OpenStatus::NotRecording:
         outcome.error = kEmptyFileText;

@@ -4,12 +4,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "MainWindowFixture.h"
 #include "clock/CTimeDlg.h"
 #include "clock/TimeDlgControls.h"
+#include "link/StatusText.h"
 #include "shell/DialogUnits.h"
 #include "shell/UpDownControl.h"
 #include "support/TimeZoneGuard.h"
@@ -91,6 +94,28 @@ TEST_F(EraseClockWindow, EraseSendsOnlyItsCommandAndWaitsWithoutInput) {
   EXPECT_EQ(prompts.pumps, 0);
   EXPECT_EQ(camera->Model().Flash().WritePosition(), 0u);
   EXPECT_EQ(prompts.busyCursor, (std::vector<bool>{true, false}));
+  // The controls are locked for the whole wait and given back after it.
+  EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));
+}
+
+TEST_F(EraseClockWindow, EraseLocksTheControlsOnlyForTheWait) {
+  options.eraseMs = 1'000;
+  StartAndMark();
+  std::vector<bool> lockedDuringWait;
+  prompts.onPaintPump = [&] {
+    lockedDuringWait.push_back(!prompts.inputLocked.empty() && prompts.inputLocked.back());
+  };
+  Click(IDC_FLASH_ERASE);
+  ASSERT_FALSE(lockedDuringWait.empty());
+  EXPECT_EQ(std::count(lockedDuringWait.begin(), lockedDuringWait.end(), false), 0);
+  EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));
+
+  // A link failing during the wait unlocks too.
+  prompts.inputLocked.clear();
+  camera->FailCall(camera->CallCount() + 2, ftstatus::kIoError);  // the first read of the wait
+  Click(IDC_FLASH_ERASE);
+  EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));
+  EXPECT_EQ(prompts.shown.back().text, StatusText(ftstatus::kIoError));
 }
 
 TEST_F(EraseClockWindow, EraseFailureIsShownOverTheWindow) {
@@ -195,6 +220,69 @@ TEST_F(EraseClockWindow, FailedClockReadShowsTheLinkTextAndNoDialog) {
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, "Ошибка ввода/вывода");
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+}
+
+TEST_F(EraseClockWindow, OkAfterPagingTheCalendarSendsTheDateOnScreen) {
+  TimeZoneGuard zone("Etc/GMT-3");
+  StartAndMark();
+  QDate shown;
+  ModalClockDialog modal([&](CTimeDlg& d) {
+    auto* calendar = qobject_cast<QCalendarWidget*>(d.Control(IDC_TIME_CALENDAR));
+    calendar->showNextMonth();
+    shown = calendar->selectedDate();
+    ClickButton(d, IDC_TIME_OK);
+  });
+  Click(IDC_SET_CLOCK);
+  EXPECT_EQ(modal.opened, 1);
+  EXPECT_EQ(shown, QDate(2009, 7, 15));
+  // 2009-07-15 15:00:00 UTC+3 = 1245067200 + 30 days = 1247659200 = 0x4A5DC4C0.
+  EXPECT_EQ(WritesSinceMark(), (std::vector<Bytes>{Bytes{CMD_GET_CLOCK}, Bytes{CMD_SET_CLOCK},
+                                                   Bytes{0xC0, 0xC4, 0x5D, 0x4A}}));
+}
+
+TEST(TimeDialogCalendar, SelectedDayFollowsThePageWithinTheMonth) {
+  TimeZoneGuard zone("UTC");
+  ScriptedPrompts prompts;
+  CTimeDlg dialog(nullptr, prompts, [] { return UtcSeconds{0}; });
+  dialog.SetTime(1'264'939'200);  // 2010-01-31 12:00:00
+  dialog.show();
+  auto* calendar = qobject_cast<QCalendarWidget*>(dialog.Control(IDC_TIME_CALENDAR));
+  ASSERT_EQ(calendar->selectedDate(), QDate(2010, 1, 31));
+  calendar->showNextMonth();
+  EXPECT_EQ(calendar->selectedDate(), QDate(2010, 2, 28));
+  calendar->setCurrentPage(2012, 2);
+  EXPECT_EQ(calendar->selectedDate(), QDate(2012, 2, 28));
+  calendar->showNextMonth();
+  EXPECT_EQ(calendar->selectedDate(), QDate(2012, 3, 28));
+  calendar->setCurrentPage(2012, 2);
+  EXPECT_EQ(calendar->selectedDate(), QDate(2012, 2, 28));
+  // A day clicked in another month's spill-over moves the page there, the day kept.
+  calendar->setSelectedDate(QDate(2012, 3, 1));
+  EXPECT_EQ(calendar->selectedDate(), QDate(2012, 3, 1));
+  EXPECT_EQ(calendar->monthShown(), 3);
+}
+
+TEST(TimeDialogCalendar, EnterInTheYearFieldTakesTheYearAndKeepsTheDialogOpen) {
+  TimeZoneGuard zone("UTC");
+  ScriptedPrompts prompts;
+  CTimeDlg dialog(nullptr, prompts, [] { return UtcSeconds{0}; });
+  dialog.SetTime(1'245'067'200);  // 2009-06-15 12:00:00
+  dialog.show();
+  auto* calendar = qobject_cast<QCalendarWidget*>(dialog.Control(IDC_TIME_CALENDAR));
+  auto* yearButton = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton"));
+  auto* yearEdit = calendar->findChild<QSpinBox*>(QStringLiteral("qt_calendar_yearedit"));
+  ASSERT_NE(yearButton, nullptr);
+  ASSERT_NE(yearEdit, nullptr);
+  QTest::mouseClick(yearButton, Qt::LeftButton);
+  ASSERT_TRUE(yearEdit->isVisible());
+  yearEdit->selectAll();
+  QTest::keyClicks(yearEdit, QStringLiteral("2011"));
+  QTest::keyClick(yearEdit, Qt::Key_Return);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(calendar->yearShown(), 2011);
+  EXPECT_EQ(calendar->selectedDate(), QDate(2011, 6, 15));
+  EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST(TimeDialogTemplate, ControlsCaptionsPlacesAndTabOrder) {

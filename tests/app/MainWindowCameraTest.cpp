@@ -28,15 +28,15 @@ TEST_F(MainWindowTest, SettingsControlsSendTheirCommands) {
   QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);  // "Цветной" -> "Черно-белый"
   EXPECT_TRUE(model.Settings().monochrome);
 
-  // Key moves end a scroll at once; the top of the compression slider is 0.
-  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Up);
+  // A key move ends when its quiet time has passed; the top of the compression slider is 0.
+  KeyStep(S(IDC_COMPRESSION), Qt::Key_Up);
   EXPECT_EQ(S(IDC_COMPRESSION)->value(), 1);
   EXPECT_EQ(model.Settings().compression, 1);
-  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Home);
+  KeyStep(S(IDC_COMPRESSION), Qt::Key_Home);
   EXPECT_EQ(model.Settings().compression, 0);
 
   // Sensitivity is sent as 5 minus the position: fully right ("100%") sends 0.
-  QTest::keyClick(S(IDC_SENSITIVITY), Qt::Key_End);
+  KeyStep(S(IDC_SENSITIVITY), Qt::Key_End);
   EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 5);
   EXPECT_EQ(model.Sensitivity(), 0);
 
@@ -64,7 +64,7 @@ TEST_F(MainWindowTest, SettingsControlsSendTheirCommands) {
 
 TEST_F(MainWindowTest, CompressionAndColourChangesWaitForTheNextHeader) {
   Start();
-  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+  KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
   EXPECT_EQ(window->State().settingsPending, 1);
   // Without a live view no header comes: the busy cursor must not stay on.
   EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, SettingsChangesWhileTheCameraRecordsOnItsOwnLeaveNoBusyCu
   Click(IDC_AUTONOMOUS);
   Click(IDC_START_STOP);  // the button is in, but no live loop reads anything
   ASSERT_EQ(window->StartStopCaption(), "Стоп");
-  QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+  KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
   QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);
   EXPECT_EQ(window->State().settingsPending, 1);
   EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
@@ -111,6 +111,8 @@ TEST_F(MainWindowTest, HeldKeySendsOneCommandWhenTheMoveEnds) {
   Start();
   std::size_t mark = backend->writes.size();
   HoldKey(S(IDC_COMPRESSION), Qt::Key_Down, 3);  // four steps towards best quality
+  EXPECT_TRUE(WritesOf(*backend, CMD_SET_COMPRESSION, mark).empty());
+  quietTimers.RunOutAll();
   EXPECT_EQ(S(IDC_COMPRESSION)->value(), 4);
   EXPECT_EQ(WritesOf(*backend, CMD_SET_COMPRESSION, mark),
             (std::vector<std::vector<uint8_t>>{{CMD_SET_COMPRESSION, 4}}));
@@ -118,6 +120,7 @@ TEST_F(MainWindowTest, HeldKeySendsOneCommandWhenTheMoveEnds) {
 
   mark = backend->writes.size();
   HoldKey(S(IDC_SENSITIVITY), Qt::Key_Right, 2);
+  quietTimers.RunOutAll();
   EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 3);
   EXPECT_EQ(WritesOf(*backend, CMD_SET_SENSITIVITY, mark),
             (std::vector<std::vector<uint8_t>>{{CMD_SET_SENSITIVITY, 2}}));

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "ManualQuietTimers.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/SettingsStore.h"
 #include "host/TickSource.h"
@@ -106,6 +107,7 @@ class MainWindowTest : public ::testing::Test {
   MemorySettingsStore settings;
   JpegHeaderTable headers = LoadTestHeaders();
   VirtualPlaybackTimer timer{clock};
+  ManualQuietTimers quietTimers;
   std::unique_ptr<ui::CBrindleFlashDlg> window;
 
   // Builds the window on the simulated camera (or on a backend that finds no device) and runs
@@ -119,8 +121,9 @@ class MainWindowTest : public ::testing::Test {
       inner = MakeFailingBackend(ftstatus::kDeviceNotFound);
     }
     backend = std::make_shared<RecordingBackend>(inner);
-    window = std::make_unique<ui::CBrindleFlashDlg>(
-        ui::MainWindowServices{prompts, settings, backend, clock, headers, timer, commandLine});
+    quietTimers.Forget();
+    window = std::make_unique<ui::CBrindleFlashDlg>(ui::MainWindowServices{
+        prompts, settings, backend, clock, headers, timer, commandLine, quietTimers.Factory()});
     window->OnInitDialog();
     window->show();
   }
@@ -131,6 +134,12 @@ class MainWindowTest : public ::testing::Test {
       window.reset();
     }
     if (!tempDir_.empty()) std::filesystem::remove_all(tempDir_);
+  }
+
+  // A key press and release on a slider, then the quiet time that ends its move.
+  void KeyStep(QWidget* slider, Qt::Key key) {
+    QTest::keyClick(slider, key);
+    quietTimers.RunOutAll();
   }
 
   QWidget* W(int id) const { return window->Control(id); }

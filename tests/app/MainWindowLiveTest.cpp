@@ -82,7 +82,7 @@ TEST_F(MainWindowLive, LedsAndSettingsAreSentAtOnceDuringTheLiveView) {
     if (pump == 1) {
       Click(IDC_LEDS_OFF);
       ledsOffAtOnce = !camera->Model().LedsOn();
-      QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+      KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
       pendingSeen = window->State().settingsPending == 1;
       EXPECT_EQ(camera->Model().Settings().compression, 3);
       return false;
@@ -176,7 +176,7 @@ TEST_F(MainWindowLive, StopAfterASettingsChangeAtFullRateEndsTheBusyCursor) {
   options.frameRateIndex = 7;
   Start();
   RunLive([&](int pump) {
-    if (pump == 1) QTest::keyClick(S(IDC_COMPRESSION), Qt::Key_Down);
+    if (pump == 1) KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
     return pump == 5;
   });
   EXPECT_EQ(window->StartStopCaption(), "Старт");

@@ -142,5 +142,21 @@ TEST_F(MainWindowTest, CommandLineNamingNoRecordingSaysFileIsEmpty) {
   EXPECT_FALSE(W(IDC_PLAY)->isEnabled());
 }
 
+TEST_F(MainWindowTest, RecordingThatCannotBeOpenedIsNamedInTheErrorBox) {
+  const std::string missing = (TempDir() / "gone.bfk").string();
+  Start(missing);
+  ASSERT_EQ(prompts.shown.size(), 2u);
+  EXPECT_EQ(prompts.shown[0].text, missing + " was not found.");
+  EXPECT_EQ(prompts.shown[0].caption, "Error");
+  EXPECT_EQ(prompts.shown[1].text, "Файл пустой");
+
+  prompts.shown.clear();
+  const std::filesystem::path empty = TempDir() / "empty.bfk";
+  std::ofstream{empty};
+  window->Panel().LoadRecording(empty.string());
+  ASSERT_EQ(prompts.shown.size(), 2u);
+  EXPECT_NE(prompts.shown[0].text.find(empty.string()), std::string::npos) << prompts.shown[0].text;
+}
+
 }  // namespace
 }  // namespace bf::test

@@ -85,6 +85,8 @@ TEST(ProgressDlg, TemplateAsTheOriginalHasIt) {
   EXPECT_EQ(d.windowTitle(), QStringLiteral("Копирование..."));
   EXPECT_FALSE(d.windowFlags() & Qt::WindowSystemMenuHint);
   EXPECT_FALSE(d.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_EQ(d.font().family(), QStringLiteral("Microsoft Sans Serif"));
+  EXPECT_EQ(d.font().pointSize(), 8);
   const ui::DialogBaseUnits units = ui::MeasureBaseUnits(d.font());
   EXPECT_EQ(d.size(), QSize(ui::DialogXToPixels(200, units), ui::DialogYToPixels(77, units)));
   struct Row {
@@ -276,6 +278,27 @@ TEST(ProgressDlg, ACancelledRangeClosesWithoutAFile) {
   EXPECT_EQ(run.dialog.exec(), kCopyResultCancel);
   EXPECT_TRUE(r.prompts.saveRequests.empty());
   EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Declined);
+}
+
+TEST(ProgressDlg, ACameraLostDuringTheRangeChoiceClosesItAndReportsAtOnce) {
+  CopyRig r(CAMERA_NAND_PAGES);
+  const uint64_t end = r.WriteFrames(3ull << 22, 4);
+  r.SetPointer(static_cast<uint32_t>(end - 1), false);
+  ui::RangeDialogChooser chooser;
+  DialogRun run(r, &chooser);
+  bool closedByItself = false;
+  WhenModal<ui::RangeDialog>([&](ui::RangeDialog& range) {
+    r.rig.camera->Unplug();
+    for (int i = 0; i < 50 && range.isVisible(); ++i) QCoreApplication::processEvents();
+    closedByItself = !range.isVisible();
+    if (!closedByItself) range.reject();  // ends the test instead of leaving it waiting
+  });
+  run.dialog.exec();
+  EXPECT_TRUE(closedByItself);
+  ASSERT_EQ(r.prompts.shown.size(), 1u);
+  EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(r.prompts.saveRequests.empty());
+  EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Failed);
 }
 
 // A camera that falls silent 1000 bytes into the second chunk: the dialog shows the failure and

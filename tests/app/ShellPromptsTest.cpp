@@ -98,5 +98,23 @@ TEST(QtUserPrompts, BusyCursorIsOneBalancedOverride) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST(QtUserPrompts, NarrowBoxIsAsWideAsItsCaption) {
+  QtUserPrompts prompts;
+  for (const char* caption : {"", "Ошибка ввода при копировании флеш-памяти камеры"}) {
+    int width = 0;
+    int needed = 0;
+    int plain = 0;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+      width = box->width();
+      needed = CaptionWidth(*box);
+      plain = box->fontMetrics().horizontalAdvance(box->windowTitle());
+      box->button(QMessageBox::Ok)->click();
+    });
+    prompts.ShowMessage("x", caption, MessageIcon::None, MessageButtons::Ok);
+    EXPECT_GT(needed, plain) << caption;
+    EXPECT_GE(width, needed) << caption;
+  }
+}
+
 }  // namespace
 }  // namespace bf::ui

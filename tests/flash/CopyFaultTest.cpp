@@ -146,6 +146,8 @@ TEST_P(CopyFileFaults, DiskFullEndsTheCopyWithItsFileError) {
   EXPECT_FALSE(s.Complete());
   EXPECT_EQ(r.prompts.Texts(),
             std::vector<std::string>{"Disk full while accessing /rec/full.bfk."});
+  EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(r.prompts.shown[0].buttons, MessageButtons::Ok);
   EXPECT_EQ(commits, 1);
   EXPECT_TRUE(s.files.empty()) << "a failed file is never reported as written";
   EXPECT_EQ(s.chunks, 1u) << "the chunk whose write failed is not counted, and none follows";
@@ -160,6 +162,7 @@ TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {
   const CopySummary s = r.Run("/rec/locked.bfk");
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);
   EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Access to /rec/locked.bfk was denied."});
+  EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Warning);
   EXPECT_EQ(s.chunks, 0u);
   EXPECT_TRUE(r.host->timerStarts.empty()) << "no worker, no timer";
 }

@@ -181,7 +181,11 @@ TEST(AddressFailure, ReportShowsTheOperationsMessageThenOutOfMemory) {
   EXPECT_EQ(prompts.shown[0].text, "Адрес не указывает на область данных");
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
   EXPECT_EQ(prompts.shown[1].text, "Out of memory.");
-  EXPECT_EQ(prompts.shown[2].text, "Out of memory.");              // no message of its own
+  EXPECT_EQ(prompts.shown[2].text, "Out of memory.");  // no message of its own
+  // The standard report: OK with the exclamation icon, unlike the operation's own message.
+  EXPECT_EQ(prompts.shown[1].icon, MessageIcon::Warning);
+  EXPECT_EQ(prompts.shown[2].icon, MessageIcon::Warning);
+  EXPECT_EQ(prompts.shown[2].buttons, MessageButtons::Ok);
   EXPECT_EQ(prompts.shown[3].text, "Не удалось увеличить адрес");  // and nothing after it
   EXPECT_EQ(prompts.shown[3].icon, MessageIcon::Error);
 }

@@ -133,6 +133,7 @@ TEST(SectorCopy, PointerZeroOfASilentCameraIsAGeneralFailure) {
   const CopySummary s = r.Run(r.dir.File("x.bfk"));
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);
   EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Out of memory."});
+  EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Warning);
   EXPECT_EQ(s.chunks, 0u);
   EXPECT_EQ(s.result, kCopyResultCancel);
 }

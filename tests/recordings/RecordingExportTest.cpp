@@ -107,7 +107,7 @@ TEST_F(RecordingExportTest, TheRecordingAsItsOwnOutputIsRefusedAndAFailureIsShow
   ASSERT_TRUE(presenter->StartFrames(dir.File("gone.bfk")));
   Finish();
   EXPECT_EQ(prompts.shown.back().icon, MessageIcon::Error);
-  EXPECT_FALSE(prompts.shown.back().text.empty());
+  EXPECT_EQ(prompts.shown.back().text, dir.File("gone.bfk") + " was not found.");
 }
 
 TEST_F(RecordingExportTest, DestroyingThePresenterCancelsAndWaits) {

@@ -38,6 +38,7 @@ class ScriptedPrompts : public UserPrompts {
   int paintPumps = 0;
   std::function<void()> onPaintPump;
   std::vector<bool> busyCursor;
+  std::vector<bool> inputLocked;
 
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override {
@@ -73,6 +74,7 @@ class ScriptedPrompts : public UserPrompts {
   }
 
   void SetBusyCursor(bool busy) override { busyCursor.push_back(busy); }
+  void SetInputLocked(bool locked) override { inputLocked.push_back(locked); }
 
   // Convenience for assertions: the texts of all messages shown so far.
   std::vector<std::string> Texts() const {
