@@ -167,7 +167,7 @@ void SaveNandFlash(CopyState& state) {
 
   state.outcome = CopyOutcome::Running;
   CopyOutcome outcome = CopyOutcome::Completed;
-  std::unique_ptr<CopyOutput> second;  // kept out here: a failure still puts it in place
+  std::unique_ptr<CopyOutput> second;  // kept out here: a failure still keeps what it holds
   try {
     bool reached = false;
     if (start <= end) {
@@ -188,7 +188,9 @@ void SaveNandFlash(CopyState& state) {
     state.ReportCurrentFailure();
     outcome = CopyOutcome::Failed;
   }
-  if (!state.CommitOutput(std::move(second))) outcome = CopyOutcome::Failed;
+  if (!state.CommitOutput(std::move(second), outcome == CopyOutcome::Completed)) {
+    outcome = CopyOutcome::Failed;
+  }
   state.Close(kCopyResultOk, outcome);
 }
 
