@@ -101,9 +101,13 @@ std::string CopyState::KeptFilesText() const {
   std::string text;
   for (const KeptFile& kept : keptFiles) {
     if (kept.partial.empty()) continue;  // nothing came: the file was simply not touched
-    std::string line = kPartialKeptText;
-    line.replace(line.find("%1"), 2, kept.chosen);
-    line.replace(line.find("%2"), 2, kept.partial);
+    // Put together around the placeholders, so that a name holding "%2" stays as it is.
+    const std::string pattern = kPartialKeptText;
+    const std::size_t at1 = pattern.find("%1");
+    const std::size_t at2 = pattern.find("%2");
+    const std::string line = pattern.substr(0, at1) + kept.chosen +
+                             pattern.substr(at1 + 2, at2 - at1 - 2) + kept.partial +
+                             pattern.substr(at2 + 2);
     text += (text.empty() ? "" : "\n") + line;
   }
   return text;
