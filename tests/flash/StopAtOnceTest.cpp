@@ -105,6 +105,51 @@ TEST_P(StopAtOnce, TheChunkUnderWayIsGivenUpAndTheWholeOnesAreKept) {
   }
 }
 
+TEST(StopAtOnceInASearch, TheBoundaryWindowIsGivenUpToo) {
+  for (CameraType type : {CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES}) {
+    SCOPED_TRACE(type);
+    CopyRig r(type);
+    if (type == CAMERA_PACKED_PAGES) {
+      // Wrapped: the first frame is looked for in the 128 KiB block after the pointer's.
+      r.WriteFrames(PackedToLinear(MakePackedAddress(64, 100)), 3);
+      r.SetPointer(MakePackedAddress(10, 0), true);
+    } else {
+      PrepareSmallCopy(r, type);  // the start sector's first 64 KiB are searched for a frame
+    }
+    r.rig.link.Close();
+    auto watch = std::make_shared<ReadWatch>(r.rig.camera);
+    FTD2xx link(watch, r.rig.clock);
+    link.Open(0);
+    const std::string file = r.dir.File("search.bfk");
+    r.prompts.saveFiles = {file};
+    CopySession session(CopyServices{link, r.prompts, *r.host, r.chooser, r.log.get(), {}});
+    std::atomic<bool> slow{false};
+    std::atomic<bool> stopped{false};
+    uint64_t stoppedAtMs = 0;
+    r.prompts.onSaveDialog = [&] {
+      r.rig.camera->SetBytesPerSecond(2000);
+      slow = true;
+    };
+    watch->afterRead = [&](uint32_t got) {
+      if (slow && got > 0 && !stopped.exchange(true)) {
+        stoppedAtMs = r.rig.clock.NowMs();
+        session.StopAtOnce();
+      }
+    };
+    r.prompts.onPump = [&] { r.host->RunPosted(); };
+    session.OnFirstPaint();
+    r.host->RunUntilClosed();
+    ASSERT_TRUE(stopped);
+    const CopySummary s = session.Summary();
+    EXPECT_EQ(s.outcome, CopyOutcome::Cancelled);
+    EXPECT_EQ(s.chunks, 0u);
+    EXPECT_TRUE(r.prompts.shown.empty()) << r.prompts.shown.front().text;
+    EXPECT_LE(r.rig.clock.NowMs() - stoppedAtMs, 2 * FTD2xx::kOpenTimeoutMs)
+        << "not after the rest of the window (half a minute and more)";
+    EXPECT_EQ(ReadFile(file).size(), 0u);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllTypes, StopAtOnce,
                          ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
 
