@@ -1,7 +1,11 @@
 // bfk copy: the camera's flash into a recording file, by the very flows of the window's
 // "Сохранить на диск...", with the terminal in place of the copy dialog.
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
+#include <atomic>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -120,11 +124,46 @@ class ConsoleRangeChooser final : public bf::RangeChooser {
   bool refused_ = false;
 };
 
-void OnInterrupt(int) {
-  bf::cli::ConsoleCopyHost::interrupted = 1;
+// The session a second Ctrl-C stops at once; set while it runs.
+std::atomic<bf::CopySession*> runningSession{nullptr};
+static_assert(std::atomic<bf::CopySession*>::is_always_lock_free);
+
+// Only async-signal-safe calls: a write(2) of a fixed text.
+void SayFromHandler(const char* text, std::size_t length) {
+#ifdef _WIN32
+  (void)_write(2, text, static_cast<unsigned>(length));
+#else
+  const ssize_t written = ::write(STDERR_FILENO, text, length);
+  (void)written;
+#endif
 }
 
-// Ctrl-C means Cancel while the copy runs: the file keeps every chunk received.
+template <std::size_t N>
+void SayFromHandler(const char (&text)[N]) {
+  SayFromHandler(text, N - 1);
+}
+
+void OnInterrupt(int) {
+#ifdef _WIN32
+  std::signal(SIGINT, OnInterrupt);  // the C runtime resets the handler before calling it
+#endif
+  // Said at once: on a slow link the chunk under way may take half a minute to arrive.
+  if (bf::cli::ConsoleCopyHost::progressLineShown != 0) SayFromHandler("\n");
+  bf::cli::ConsoleCopyHost::progressLineShown = 0;
+  if (bf::cli::ConsoleCopyHost::interrupted == 0) {
+    bf::cli::ConsoleCopyHost::interrupted = 1;
+    SayFromHandler(
+        "bfk copy: interrupted; stopping after the chunk under way (Ctrl-C again stops at once, "
+        "keeping the whole chunks received)\n");
+    return;
+  }
+  bf::cli::ConsoleCopyHost::interrupted = 2;
+  if (bf::CopySession* session = runningSession.load()) session->StopAtOnce();
+  SayFromHandler("bfk copy: interrupted again; stopping now\n");
+}
+
+// Ctrl-C means Cancel while the copy runs: the whole chunks received are kept. A second one
+// gives up the chunk under way too.
 class InterruptAsCancel {
  public:
   InterruptAsCancel() {
@@ -214,8 +253,12 @@ int RunCopy(const std::vector<std::string>& args) {
     InterruptAsCancel interrupt;
     bf::CopySession session(bf::CopyServices{link, prompts, host, chooser});
     host.Attach(&session);
+    runningSession.store(&session);
+    // A Ctrl-C that came before the session was there stops it as soon as it is.
+    if (bf::cli::ConsoleCopyHost::interrupted > 1) session.StopAtOnce();
     session.OnFirstPaint();
     host.RunUntilClosed();
+    runningSession.store(nullptr);
     host.Attach(nullptr);
     host.EndProgressLine();
     summary = session.Summary();

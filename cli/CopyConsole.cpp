@@ -5,6 +5,7 @@
 namespace bf::cli {
 
 volatile std::sig_atomic_t ConsoleCopyHost::interrupted = 0;
+volatile std::sig_atomic_t ConsoleCopyHost::progressLineShown = 0;
 
 namespace {
 
@@ -45,20 +46,23 @@ void ConsoleCopyHost::ShowProgress(const CopyDisplay& display) {
   std::fprintf(progress_, "\r%s\x1b[K", ProgressLine(display).c_str());
   std::fflush(progress_);
   lineShown_ = true;
+  progressLineShown = 1;
 }
 
 void ConsoleCopyHost::EndProgressLine() {
   if (!lineShown_) return;
+  lineShown_ = false;
+  // The interrupt handler may have ended it already.
+  if (progressLineShown == 0) return;
+  progressLineShown = 0;
   std::fputc('\n', progress_);
   std::fflush(progress_);
-  lineShown_ = false;
 }
 
 void ConsoleCopyHost::RunPending() {
   if (interrupted != 0 && !cancelled_ && session_ != nullptr) {
-    cancelled_ = true;
+    cancelled_ = true;  // the handler has said so on stderr
     EndProgressLine();
-    std::fprintf(stderr, "bfk copy: interrupted; stopping after the chunk under way\n");
     session_->Cancel();
   }
   posted_.RunAll();

@@ -33,8 +33,11 @@ class ConsoleCopyHost final : public CopyDialogHost {
   // Ends the progress line, if one is on the screen.
   void EndProgressLine();
 
-  // Set by the SIGINT handler; the next RunPending turns it into Cancel.
+  // Ctrl-C presses counted by the SIGINT handler (which says on stderr what each does); the
+  // next RunPending turns the first into Cancel.
   static volatile std::sig_atomic_t interrupted;
+  // Whether the progress line is on the screen without its line end, for the handler.
+  static volatile std::sig_atomic_t progressLineShown;
 
   void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
   void StartTimer(uint32_t id, uint32_t periodMs) override;

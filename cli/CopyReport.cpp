@@ -134,8 +134,21 @@ std::string CopyReport(const CopySummary& s) {
                 static_cast<unsigned long long>(s.bytesReceived));
   out += Format("  chunks: %u\n  short chunks: %u\n", s.chunks, s.shortChunks);
   out += std::string("  complete: ") + (s.Complete() ? "yes" : "no") + "\n";
-  for (const std::string& file : s.files) ReportFile(file, out);
+  for (const std::string& file : s.files) {
+    ReportFile(file, out);
+    for (const KeptFile& kept : s.keptFiles) {
+      if (kept.partial == file) {
+        out += "  unfinished copy: the whole chunks received, kept beside " + kept.chosen + "\n";
+      }
+    }
+  }
   if (s.files.empty()) out += "no file written\n";
+  // A copy that did not complete never replaces what was there.
+  for (const KeptFile& kept : s.keptFiles) {
+    out += "left as it was: " + kept.chosen +
+           (kept.partial.empty() ? " (nothing received)\n"
+                                 : " (received chunks in " + kept.partial + ")\n");
+  }
   return out;
 }
 

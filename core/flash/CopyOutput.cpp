@@ -4,6 +4,22 @@
 
 namespace bf {
 
+uint32_t CopyOutput::CommitUnfinished(std::string& keptAs) {
+  keptAs = Path();
+  const uint32_t error = Commit();
+  if (error != 0) keptAs.clear();
+  return error;
+}
+
+std::string PartialFileName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = path.rfind('.');
+  // A leading dot starts a hidden name, not an extension.
+  if (dot == std::string::npos || dot <= nameStart) return path + ".partial";
+  return path.substr(0, dot) + ".partial" + path.substr(dot);
+}
+
 namespace {
 
 class ReplacingCopyOutput final : public CopyOutput {
@@ -14,6 +30,19 @@ class ReplacingCopyOutput final : public CopyOutput {
   }
   uint32_t Write(std::span<const uint8_t> bytes) override { return writer_.Write(bytes); }
   uint32_t Commit() override { return writer_.Commit(); }
+  uint32_t CommitUnfinished(std::string& keptAs) override {
+    if (!writer_.ReplacesExisting()) return CopyOutput::CommitUnfinished(keptAs);
+    keptAs.clear();
+    if (writer_.Error() == 0 && writer_.BytesWritten() == 0) {
+      writer_.Abandon();
+      return 0;
+    }
+    // Beside the file itself (a link's target), where the temporary is: a rename in one folder.
+    const std::string partial = PartialFileName(writer_.Target());
+    const uint32_t error = writer_.CommitAs(partial);
+    if (error == 0) keptAs = partial;
+    return error;
+  }
   const std::string& Path() const override { return path_; }
   uint64_t BytesWritten() const override { return writer_.BytesWritten(); }
 

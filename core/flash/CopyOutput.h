@@ -23,10 +23,20 @@ class CopyOutput {
   // Flushes, closes and puts the file in place under its name. A file whose writes failed is
   // dropped and the old file of that name stays as it was; the result is then the write's code.
   virtual uint32_t Commit() = 0;
+  // The end of a copy that did not finish (cancelled, failed, stopped): it must never destroy a
+  // file that was there. A new name gets what was written, as with Commit. A file of that name
+  // that existed stays as it was, and what was written goes beside it under PartialFileName
+  // (replacing an older partial copy); with nothing written nothing is created. keptAs receives
+  // the name the bytes are under now, empty when none. Returns 0 or the code of the failure.
+  virtual uint32_t CommitUnfinished(std::string& keptAs);
   // The name as the person chose it, for the error texts.
   virtual const std::string& Path() const = 0;
   virtual uint64_t BytesWritten() const = 0;
 };
+
+// Where the whole chunks of an unfinished copy go when the chosen file existed: "NAME.EXT"
+// becomes "NAME.partial.EXT" (a name without an extension gets ".partial"), in the same folder.
+std::string PartialFileName(const std::string& path);
 
 using CopyOutputFactory = std::function<std::unique_ptr<CopyOutput>()>;
 

@@ -62,7 +62,8 @@ CopySession::~CopySession() {
     s.reader.reset();
   }
   s.StopTimer();
-  if (s.output) s.output->Commit();  // nobody is left to tell about a failure here
+  std::string keptAs;
+  if (s.output) s.output->CommitUnfinished(keptAs);  // nobody is left to tell about a failure
 }
 
 void CopySession::OnFirstPaint() {
@@ -80,6 +81,11 @@ void CopySession::OnTimer(uint32_t id) {
 
 void CopySession::Cancel() {
   state_->running = 0;
+}
+
+void CopySession::StopAtOnce() {
+  state_->stopAtOnce.store(1);
+  state_->running.store(0);
 }
 
 const CopyDisplay& CopySession::Display() const {
@@ -106,6 +112,7 @@ CopySummary CopySession::Summary() const {
   summary.chunks = s.chunks.load();
   summary.shortChunks = s.shortChunks.load();
   summary.files = s.files;
+  summary.keptFiles = s.keptFiles;
   summary.failure = s.failure;
   summary.result = s.result;
   return summary;

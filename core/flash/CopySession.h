@@ -98,13 +98,21 @@ enum class CopyOutcome {
   NotStarted,
   Running,
   Completed,   // the whole range was requested; see CopySummary::Complete for the bytes
-  Cancelled,   // Cancel ended the copy; the file holds every chunk received
+  Cancelled,   // Cancel ended the copy; every whole chunk received is kept (see files)
   Failed,      // a link, file or address failure, or a reply shorter or longer than asked,
                // ended it (failure holds the text shown)
   WrongType,   // the camera type reply was not 0, 1 or 2 (or did not come)
   FlashEmpty,  // "Флеш-память камеры пуста"
   Declined,    // the person declined the range or the file
   NoFrame,     // no frame after the write pointer, or a range boundary without a frame
+};
+
+// An existing file that a copy which did not complete left as it was, and the file beside it
+// that holds the whole chunks received instead (also listed in CopySummary::files; empty when
+// nothing came).
+struct KeptFile {
+  std::string chosen;
+  std::string partial;
 };
 
 struct CopySummary {
@@ -119,8 +127,10 @@ struct CopySummary {
   // is neither written nor counted in chunks.
   uint32_t shortChunks = 0;
   std::vector<std::string> files;  // files written and in place, in order
-  std::string failure;             // the failure's message, when the outcome is Failed
-  int result = 0;                  // the result the dialog closed with, 0 while open
+  // A copy that did not complete never replaces an existing file: these it left as they were.
+  std::vector<KeptFile> keptFiles;
+  std::string failure;  // the failure's message, when the outcome is Failed
+  int result = 0;       // the result the dialog closed with, 0 while open
 
   // Every byte asked for arrived and went to disk: the only outcome worth an exit status 0.
   bool Complete() const {
@@ -144,7 +154,7 @@ class CopySession {
  public:
   explicit CopySession(const CopyServices& services);
   // GUI thread. A worker still running is cancelled and joined first; a file still open is
-  // put in place with what it holds.
+  // kept as an unfinished copy's (CopyOutput::CommitUnfinished).
   ~CopySession();
   CopySession(const CopySession&) = delete;
   CopySession& operator=(const CopySession&) = delete;
@@ -155,6 +165,10 @@ class CopySession {
   void OnTimer(uint32_t id);
   // GUI thread. Clears Running and nothing else.
   void Cancel();
+  // Any thread, a signal handler included (lock-free atomic stores only). Cancel that does not
+  // wait for the chunk under way: its reply is given up within one library read (200 ms), and
+  // the copy ends as cancelled with the whole chunks before it.
+  void StopAtOnce();
 
   // GUI thread.
   const CopyDisplay& Display() const;

@@ -37,7 +37,8 @@ void CopyState::Post(std::function<void(CopyState&)> fn) {
 }
 
 void CopyState::ReadChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk) {
-  if (ReadFlashBytes(chunkLink, chunk) < chunk.size()) {
+  if (ReadFlashBytes(chunkLink, chunk, &stopAtOnce) < chunk.size()) {
+    if (stopAtOnce.load() != 0) throw CopyStopped();
     shortChunks.fetch_add(1);
     throw FlashReplyError();
   }
@@ -72,11 +73,19 @@ std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
   return file;
 }
 
-bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file) {
+bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file, bool finishedCopy) {
   if (!file) return true;
-  const uint32_t error = file->Commit();
+  std::string keptAs;
+  uint32_t error = 0;
+  if (finishedCopy) {
+    error = file->Commit();
+    if (error == 0) keptAs = file->Path();
+  } else {
+    error = file->CommitUnfinished(keptAs);
+  }
   if (error == 0) {
-    files.push_back(file->Path());
+    if (!keptAs.empty()) files.push_back(keptAs);
+    if (!finishedCopy && keptAs != file->Path()) keptFiles.push_back({file->Path(), keptAs});
     return true;
   }
   if (error != reportedFileError || file->Path() != reportedFilePath) {
@@ -88,9 +97,37 @@ bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file) {
   return false;
 }
 
+std::string CopyState::KeptFilesText() const {
+  std::string text;
+  for (const KeptFile& kept : keptFiles) {
+    if (kept.partial.empty()) continue;  // nothing came: the file was simply not touched
+    // Put together around the placeholders, so that a name holding "%2" stays as it is.
+    const std::string pattern = kPartialKeptText;
+    const std::size_t at1 = pattern.find("%1");
+    const std::size_t at2 = pattern.find("%2");
+    const std::string line = pattern.substr(0, at1) + kept.chosen +
+                             pattern.substr(at1 + 2, at2 - at1 - 2) + kept.partial +
+                             pattern.substr(at2 + 2);
+    text += (text.empty() ? "" : "\n") + line;
+  }
+  return text;
+}
+
 void CopyState::Close(int closeResult, CopyOutcome closeOutcome) {
   StopTimer();
-  if (!CommitOutput(std::move(output))) closeOutcome = CopyOutcome::Failed;
+  // Given up at the person's word: what was received is kept as for Cancel.
+  if (stoppedMidChunk && closeOutcome == CopyOutcome::Failed) closeOutcome = CopyOutcome::Cancelled;
+  if (!CommitOutput(std::move(output), closeOutcome == CopyOutcome::Completed)) {
+    closeOutcome = CopyOutcome::Failed;
+  }
+  const std::string kept = KeptFilesText();
+  if (failureToShow) {
+    prompts.ShowMessage(kept.empty() ? *failureToShow : *failureToShow + "\n\n" + kept, "",
+                        failureIcon);
+    failureToShow.reset();
+  } else if (!kept.empty()) {
+    prompts.ShowMessage(kept, "", MessageIcon::None);
+  }
   outcome = closeOutcome;
   result = closeResult;
   finished = true;
@@ -117,17 +154,24 @@ void CopyState::ReportFailure(std::exception_ptr error) {
   outcome = CopyOutcome::Failed;
   try {
     std::rethrow_exception(error);
+  } catch (const CopyStopped&) {
+    // No failure: the person stopped the copy. The rest of the cut-off reply is dropped.
+    stoppedMidChunk = true;
+    DropPendingReply();
   } catch (const FTDException& e) {
     failure = e.GetText();
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    failureToShow = failure;
+    failureIcon = MessageIcon::Error;
     DropPendingReply();
   } catch (const FlashReplyError& e) {
     failure = e.what();
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    failureToShow = failure;
+    failureIcon = MessageIcon::Error;
     DropPendingReply();
   } catch (const FlashReadError& e) {
     failure = e.what();
-    prompts.ShowMessage(failure, "", MessageIcon::Error);
+    failureToShow = failure;
+    failureIcon = MessageIcon::Error;
     DropPendingReply();
   } catch (const FlashAddressFailure& e) {
     failure = ReportAddressFailure(prompts, e);
@@ -135,13 +179,16 @@ void CopyState::ReportFailure(std::exception_ptr error) {
     failure = e.what();
     reportedFileError = e.Code();
     reportedFilePath = e.Path();
-    prompts.ShowMessage(failure, "", kStandardReportIcon);
+    failureToShow = failure;
+    failureIcon = kStandardReportIcon;
   } catch (const std::bad_alloc&) {
     failure = kGeneralFailureText;
-    prompts.ShowMessage(failure, "", kStandardReportIcon);
+    failureToShow = failure;
+    failureIcon = kStandardReportIcon;
   } catch (const std::exception& e) {
     failure = e.what();
-    prompts.ShowMessage(failure, "", kStandardReportIcon);
+    failureToShow = failure;
+    failureIcon = kStandardReportIcon;
   }
 }
 

@@ -25,6 +25,10 @@ inline constexpr const char* kNoFrameAfterPointerText = kBadFlashReplyText;
 inline constexpr const char* kNoStartHeaderText = "Начальный блок не содержит заголовка JPEG";
 inline constexpr const char* kNoEndTrailerText = "Конечный блок не содержит хвостовика JPEG";
 inline constexpr const char* kReadBlockErrorText = "Read 64k-block error!";
+// An unfinished copy left the chosen file as it was and put what arrived beside it.
+inline constexpr const char* kPartialKeptText =
+    "Копирование не завершено. Файл %1 оставлен без изменений, полученные данные сохранены в "
+    "файле %2.";
 
 // A write, flush or close of an output file failed: errno and the name for FileErrorText.
 class CopyFileError : public std::runtime_error {
@@ -42,6 +46,13 @@ class CopyFileError : public std::runtime_error {
 class FlashReadError : public std::runtime_error {
  public:
   FlashReadError() : std::runtime_error(kReadBlockErrorText) {}
+};
+
+// The chunk under way was given up at the person's word (CopySession::StopAtOnce): not a
+// failure, the copy ends as cancelled with the whole chunks it has.
+class CopyStopped : public std::runtime_error {
+ public:
+  CopyStopped() : std::runtime_error("stopped") {}
 };
 
 // The flows' shared state: what the copy dialog holds in its fields. Owned by CopySession.
@@ -65,6 +76,9 @@ class CopyState {
   FTD2xx* link;  // null while the sector reader holds it
 
   std::atomic<int> running{0};
+  // Set with running cleared by StopAtOnce: the chunk under way is given up too.
+  std::atomic<int> stopAtOnce{0};
+  static_assert(std::atomic<int>::is_always_lock_free, "StopAtOnce runs in signal handlers");
   std::atomic<uint32_t> doneBytes{0};
   std::atomic<uint32_t> totalBytes{0};
   uint32_t elapsedMs = 0;
@@ -83,6 +97,13 @@ class CopyState {
   std::string failure;
   int result = 0;
   std::vector<std::string> files;
+  std::vector<KeptFile> keptFiles;
+  // The failure text to show once the files are settled, so that it can say where they are.
+  std::optional<std::string> failureToShow;
+  // A link failure's text carries the error icon; a file or any other failure the standard
+  // report's.
+  MessageIcon failureIcon = MessageIcon::Error;
+  bool stoppedMidChunk = false;
   std::optional<uint32_t> timerId;
   std::unique_ptr<CopyOutput> output;  // the file being written, when one is open
   std::unique_ptr<SectorReader> reader;
@@ -97,7 +118,8 @@ class CopyState {
 
   // Reads the reply to one chunk request. Only a reply of exactly the chunk's length, with
   // nothing after it, is the chunk: anything else throws FlashReplyError (a reply that came
-  // short is counted in shortChunks first). The copying thread.
+  // short is counted in shortChunks first), or CopyStopped when StopAtOnce cut it off. The
+  // copying thread.
   void ReadChunk(FTD2xx& link, std::span<uint8_t> chunk);
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
@@ -106,16 +128,21 @@ class CopyState {
   void StopTimer();
   // Opens a new output file; a failure is shown at once (file error text) and gives nothing.
   std::unique_ptr<CopyOutput> OpenOutput(const std::string& path);
-  // Puts a file in place with what it holds. A failure not reported yet is shown; returns false
-  // then. Null does nothing.
-  bool CommitOutput(std::unique_ptr<CopyOutput> file);
-  // Stops the timer, puts the open file in place and asks the host to close the dialog.
+  // Puts a file in place with what it holds: under its name when the copy finished, else as
+  // CopyOutput::CommitUnfinished does, so that an existing file survives. A failure not
+  // reported yet is shown; returns false then. Null does nothing.
+  bool CommitOutput(std::unique_ptr<CopyOutput> file, bool finished);
+  // Stops the timer, puts the open file in place (as finished only for Completed), shows the
+  // failure held back and where an unfinished copy's bytes are, and asks the host to close the
+  // dialog.
   void Close(int result, CopyOutcome outcome);
+  // What an unfinished copy did with the files: empty when nothing was kept aside.
+  std::string KeptFilesText() const;
 
   // Shows the failure in flight (call inside a catch block) the way the copy dialog reports
-  // it, and records it: a link failure's text with the error icon, an address operation's own
-  // message (and "Out of memory." for a general failure), a file failure's standard text, any
-  // other failure's text.
+  // it, and records it (Close shows the texts held back in failureToShow): a link failure's text
+  // with the error icon, an address operation's own message (and "Out of memory." for a general
+  // failure), a file failure's standard text, any other failure's text.
   void ReportCurrentFailure();
   void ReportFailure(std::exception_ptr failure);
   // Empties the receive queue after a failed exchange (a failure of that is ignored).

@@ -18,6 +18,12 @@ uint32_t NextDataSector(uint32_t sector) {
   return sector + 1;
 }
 
+uint32_t SkipZoneGap(uint32_t sector) {
+  const uint32_t zone = sector / kZoneSectors;
+  if (zone >= kZoneCount || sector < DataZoneBounds(zone).end) return sector;
+  return zone + 1 == kZoneCount ? kFirstDataSector : DataZoneBounds(zone + 1).first;
+}
+
 DataZone GetZoneBounds(uint32_t sector) {
   constexpr uint32_t kHighestBound = 7 * kZoneSectors + kZoneDataSectors;  // 261,376
   if (sector < kFirstDataSector || sector > kHighestBound) throw GeneralFailure("");

@@ -30,6 +30,10 @@ DataZone DataZoneBounds(uint32_t zone);
 // sector + 1, except that the last data sector of a zone is followed by the first of the next,
 // and the last of zone 7 by sector 192.
 uint32_t NextDataSector(uint32_t sector);
+// A sector in the gap after a zone's data area gives the first data sector of the next area (after
+// zone 7: sector 192), as NextDataSector steps from the area's last sector; any other sector,
+// data or beyond the flash, is returned as it is.
+uint32_t SkipZoneGap(uint32_t sector);
 // The data area of the sector's zone, end excluded; the end bound itself counts as belonging to
 // its zone. Throws GeneralFailure without a message below sector 192 or above 261,376, and with
 // "Адрес не указывает на область данных" for a sector between two data areas.

@@ -16,9 +16,9 @@ void ReadReply(FTD2xx& link, std::span<uint8_t> reply) {
   ExpectNothingMore(link);
 }
 
-uint32_t ReadFlashBytes(FTD2xx& link, std::span<uint8_t> bytes) {
+uint32_t ReadFlashBytes(FTD2xx& link, std::span<uint8_t> bytes, const std::atomic<int>* stop) {
   const auto length = static_cast<uint32_t>(bytes.size());
-  const uint32_t received = link.ReadWithTimeout(bytes.data(), length);
+  const uint32_t received = link.ReadWithTimeout(bytes.data(), length, stop);
   if (received == length) ExpectNothingMore(link);
   return received;
 }

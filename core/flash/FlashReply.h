@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -32,8 +33,9 @@ void ExpectNothingMore(FTD2xx& link);
 void ReadReply(FTD2xx& link, std::span<uint8_t> reply);
 
 // A run of flash bytes (a chunk of the copy or a search window) read with ReadWithTimeout;
-// returns the count that arrived. Throws FlashReplyError when bytes are waiting after a run
-// that arrived whole, and FTDException.
-uint32_t ReadFlashBytes(FTD2xx& link, std::span<uint8_t> bytes);
+// returns the count that arrived, fewer also when stop was set on the way. Throws
+// FlashReplyError when bytes are waiting after a run that arrived whole, and FTDException.
+uint32_t ReadFlashBytes(FTD2xx& link, std::span<uint8_t> bytes,
+                        const std::atomic<int>* stop = nullptr);
 
 }  // namespace bf

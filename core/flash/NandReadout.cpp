@@ -18,11 +18,15 @@ constexpr uint32_t kWindowBytes = 65'535;
 constexpr uint32_t kChunkBytes = 524'289;
 constexpr uint32_t kSectorLastOffset = kNandSectorBytes - 1;
 
-std::vector<uint8_t> ReadWindow(FTD2xx& link, uint32_t first, uint32_t length) {
+std::vector<uint8_t> ReadWindow(FTD2xx& link, uint32_t first, uint32_t length,
+                                const std::atomic<int>* stop) {
   SendReadRequest(link, KindOf(CAMERA_NAND_PAGES), first, first + length - 1);
   std::vector<uint8_t> window(length);
   try {
-    if (ReadFlashBytes(link, window) < length) throw FlashReadError();
+    if (ReadFlashBytes(link, window, stop) < length) {
+      if (stop != nullptr && stop->load() != 0) throw CopyStopped();
+      throw FlashReadError();
+    }
   } catch (const FlashReplyError&) {
     throw FlashReadError();  // bytes beyond the window: this search's own read error
   }
@@ -31,8 +35,9 @@ std::vector<uint8_t> ReadWindow(FTD2xx& link, uint32_t first, uint32_t length) {
 
 }  // namespace
 
-bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header) {
-  const std::vector<uint8_t> window = ReadWindow(link, address, kWindowBytes);
+bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header,
+                     const std::atomic<int>* stop) {
+  const std::vector<uint8_t> window = ReadWindow(link, address, kWindowBytes, stop);
   for (uint32_t i = 0; i + kFrameHeaderSize <= kWindowBytes; ++i) {
     if (IsFrameHeader(window.data() + i)) {
       address += i;
@@ -43,9 +48,9 @@ bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header) {
   return false;
 }
 
-bool FindJpegEnd(FTD2xx& link, uint32_t& address) {
+bool FindJpegEnd(FTD2xx& link, uint32_t& address, const std::atomic<int>* stop) {
   const uint32_t start = address >= kWindowBytes - 1 ? address - (kWindowBytes - 1) : 0;
-  const std::vector<uint8_t> window = ReadWindow(link, start, address - start + 1);
+  const std::vector<uint8_t> window = ReadWindow(link, start, address - start + 1, stop);
   for (std::size_t i = window.size() - 1; i >= 1; --i) {
     if (window[i - 1] == 0xFF && window[i] == 0xD9) {
       address = start + static_cast<uint32_t>(i);
@@ -91,7 +96,7 @@ uint8_t nand::SectorHeaderCallback(void* context, uint8_t sector, uint8_t* heade
   if (state.callbackFailure) return 0;
   try {
     uint32_t address = NandSectorStart(sector);
-    return FindFrameHeader(state.Link(), address, header) ? 1 : 0;
+    return FindFrameHeader(state.Link(), address, header, &state.stopAtOnce) ? 1 : 0;
   } catch (...) {
     // Nothing may unwind through the chooser's dialog; the flow reports it when it returns.
     state.callbackFailure = std::current_exception();
@@ -142,7 +147,7 @@ void SaveNandFlash(CopyState& state) {
       return;
     }
     start = NandSectorStart(startSector);
-    if (!FindFrameHeader(state.Link(), start, nullptr)) {
+    if (!FindFrameHeader(state.Link(), start, nullptr, &state.stopAtOnce)) {
       state.prompts.ShowMessage(kNoStartHeaderText, "", MessageIcon::None);
       state.Close(kCopyResultCancel, CopyOutcome::NoFrame);
       return;
@@ -151,7 +156,7 @@ void SaveNandFlash(CopyState& state) {
       end = pointer->pointer;  // the byte at the pointer is the last one copied
     } else {
       end = NandSectorStart(endSector) + kSectorLastOffset;
-      if (!FindJpegEnd(state.Link(), end)) {
+      if (!FindJpegEnd(state.Link(), end, &state.stopAtOnce)) {
         state.prompts.ShowMessage(kNoEndTrailerText, "", MessageIcon::None);
         state.Close(kCopyResultCancel, CopyOutcome::NoFrame);
         return;
@@ -168,7 +173,7 @@ void SaveNandFlash(CopyState& state) {
 
   state.outcome = CopyOutcome::Running;
   CopyOutcome outcome = CopyOutcome::Completed;
-  std::unique_ptr<CopyOutput> second;  // kept out here: a failure still puts it in place
+  std::unique_ptr<CopyOutput> second;  // kept out here: a failure still keeps what it holds
   try {
     bool reached = false;
     if (start <= end) {
@@ -189,7 +194,9 @@ void SaveNandFlash(CopyState& state) {
     state.ReportCurrentFailure();
     outcome = CopyOutcome::Failed;
   }
-  if (!state.CommitOutput(std::move(second))) outcome = CopyOutcome::Failed;
+  if (!state.CommitOutput(std::move(second), outcome == CopyOutcome::Completed)) {
+    outcome = CopyOutcome::Failed;
+  }
   state.Close(kCopyResultOk, outcome);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -18,13 +19,15 @@ void SaveNandFlash(CopyState& state);
 
 // Looks for the first frame header lying whole in the 65,535 bytes from address (one
 // request). Found: address moves to it and its 16 bytes go to header (when given). Throws
-// FlashReadError when fewer bytes arrive or more are waiting after them, and FTDException.
-bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header);
+// FlashReadError when fewer bytes arrive or more are waiting after them, CopyStopped when
+// stop (when given) cut the window off, and FTDException.
+bool FindFrameHeader(FTD2xx& link, uint32_t& address, uint8_t* header,
+                     const std::atomic<int>* stop = nullptr);
 
 // Looks backwards through the 65,535 bytes ending at address (from 0 below that) for the last
 // FF D9 pair; found: address moves to its D9. Throws FlashReadError when fewer bytes arrive or
-// more are waiting after them, and FTDException.
-bool FindJpegEnd(FTD2xx& link, uint32_t& address);
+// more are waiting after them, CopyStopped as FindFrameHeader, and FTDException.
+bool FindJpegEnd(FTD2xx& link, uint32_t& address, const std::atomic<int>* stop = nullptr);
 
 // Copies the inclusive linear range [first, last] into file in requests of at most 524,289
 // bytes, while Running is set. A chunk that came short or overlong throws FlashReplyError

@@ -65,12 +65,16 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
 
 }  // namespace
 
-std::optional<uint32_t> FindFirstFrameInBlock(FTD2xx& link, uint32_t blockStart) {
+std::optional<uint32_t> FindFirstFrameInBlock(FTD2xx& link, uint32_t blockStart,
+                                              const std::atomic<int>* stop) {
   const uint32_t windowEnd = PackedAdvance(blockStart, kBlockBytes - 1);
   SendReadRequest(link, KindOf(CAMERA_PACKED_PAGES), blockStart, windowEnd);
   std::vector<uint8_t> window(kBlockBytes);
   // A window cut short or overlong would put the frame found at the wrong address.
-  if (ReadFlashBytes(link, window) < kBlockBytes) throw FlashReplyError();
+  if (ReadFlashBytes(link, window, stop) < kBlockBytes) {
+    if (stop != nullptr && stop->load() != 0) throw CopyStopped();
+    throw FlashReplyError();
+  }
   for (uint32_t i = 0; i + kFrameHeaderSize <= kBlockBytes; ++i) {
     if (IsFrameHeader(window.data() + i)) return PackedAdvance(blockStart, i);
   }
@@ -102,7 +106,7 @@ void SavePackedFlash(CopyState& state) {
       state.totalBytes = PackedToLinear(pointer->pointer);
     } else {
       start = NextPackedBlock(pointer->pointer);
-      const auto first = FindFirstFrameInBlock(state.Link(), start);
+      const auto first = FindFirstFrameInBlock(state.Link(), start, &state.stopAtOnce);
       if (!first) {
         state.prompts.ShowMessage(kNoFrameAfterPointerText, "", MessageIcon::Error);
         state.Close(kCopyResultOk, CopyOutcome::NoFrame);

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -15,8 +16,10 @@ class CopyState;
 void SavePackedFlash(CopyState& state);
 
 // The packed address of the first frame header that lies whole in the 128 KiB block at
-// blockStart (one request for the block), or nothing. Throws FTDException and UserAbort, and
-// FlashReplyError when the block came short or with bytes after it.
-std::optional<uint32_t> FindFirstFrameInBlock(FTD2xx& link, uint32_t blockStart);
+// blockStart (one request for the block), or nothing. Throws FTDException and UserAbort,
+// FlashReplyError when the block came short or with bytes after it, and CopyStopped when stop
+// (when given) cut it off.
+std::optional<uint32_t> FindFirstFrameInBlock(FTD2xx& link, uint32_t blockStart,
+                                              const std::atomic<int>* stop = nullptr);
 
 }  // namespace bf

@@ -43,8 +43,10 @@ void SaveSectorFlash(CopyState& state) {
     if (!IsWrapped(pointer->wrapFlag)) {
       state.totalBytes = CountDataSectors(kFirstDataSector, pointer->pointer) * kSectorSize;
     } else {
+      // 512 sectors on may lie between two data areas, where no probe can find a frame: the
+      // search then starts at the next area, as the copy goes on there.
       const auto found =
-          FindFirstFrameSector(state.Link(), pointer->pointer + kWrappedSearchOffset);
+          FindFirstFrameSector(state.Link(), SkipZoneGap(pointer->pointer + kWrappedSearchOffset));
       if (!found) {
         state.prompts.ShowMessage(kNoFrameAfterPointerText, "", MessageIcon::Error);
         state.Close(kCopyResultCancel, CopyOutcome::NoFrame);

@@ -106,6 +106,7 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
   if (IsOpen() || committed_) return Fail(EBUSY);
   error_ = 0;
   written_ = 0;
+  replacesExisting_ = false;
   temp_.clear();
   if (path.empty()) return Fail(ENOENT);
   if (path == "-") {
@@ -153,6 +154,7 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
     return Fail(code);
   }
   slot_ = detail::RegisterTemporaryFile(temp_);
+  replacesExisting_ = exists;
   if (exists) {
     // The replacement keeps the old file's permissions and, where allowed, its owner.
     (void)::fchmod(fd_, st.st_mode & 07777);
@@ -226,6 +228,11 @@ uint32_t ReplacingFileWriter::Commit() {
   }
   committed_ = true;
   return 0;
+}
+
+uint32_t ReplacingFileWriter::CommitAs(const std::string& path) {
+  if (!temp_.empty() && error_ == 0) target_ = path;
+  return Commit();
 }
 
 void ReplacingFileWriter::CloseQuietly() {

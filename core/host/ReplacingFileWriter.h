@@ -42,11 +42,17 @@ class ReplacingFileWriter {
   // Flushes, closes and renames into place. Returns 0 only when every byte written is on disk
   // under the target's name.
   uint32_t Commit();
+  // Commit under another name in the target's folder instead of the target, which then stays
+  // as it was (for work that did not finish and must not replace what was there). Writing
+  // directly (no temporary), it is Commit().
+  uint32_t CommitAs(const std::string& path);
 
   // Drops what was written: the temporary is removed and the target stays as it was.
   void Abandon();
 
   bool IsOpen() const;
+  // A regular file of the target's name existed when it was opened: Commit replaces it.
+  bool ReplacesExisting() const { return replacesExisting_; }
   uint32_t Error() const { return error_; }
   uint64_t BytesWritten() const { return written_; }
   // The name the bytes will have after Commit (the symbolic link resolved).
@@ -69,6 +75,7 @@ class ReplacingFileWriter {
   bool ownsFd_ = true;  // false for standard output
   int slot_ = -1;       // where a signal handler finds the temporary's name
   bool committed_ = false;
+  bool replacesExisting_ = false;
   uint32_t error_ = 0;
   uint64_t written_ = 0;
 };

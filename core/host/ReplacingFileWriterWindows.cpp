@@ -74,6 +74,7 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
   if (IsOpen() || committed_) return Fail(EBUSY);
   error_ = 0;
   written_ = 0;
+  replacesExisting_ = false;
   if (path.empty()) return Fail(ENOENT);
   if (path == "-") {
     target_ = path;
@@ -130,6 +131,7 @@ uint32_t ReplacingFileWriter::Open(const std::string& path) {
     return Fail(code);
   }
   slot_ = detail::RegisterTemporaryFile(temp_);
+  replacesExisting_ = exists;
   return 0;
 }
 
@@ -194,6 +196,11 @@ uint32_t ReplacingFileWriter::Commit() {
   }
   committed_ = true;
   return 0;
+}
+
+uint32_t ReplacingFileWriter::CommitAs(const std::string& path) {
+  if (!temp_.empty() && error_ == 0) target_ = path;
+  return Commit();
 }
 
 void ReplacingFileWriter::CloseQuietly() {

@@ -128,7 +128,7 @@ uint32_t FTD2xx::WriteBuffer(const void* buffer, uint32_t length) {
   return Write(buffer, length);
 }
 
-uint32_t FTD2xx::ReadWithTimeout(void* buffer, uint32_t length) {
+uint32_t FTD2xx::ReadWithTimeout(void* buffer, uint32_t length, const std::atomic<int>* stop) {
   uint32_t total = 0;
   uint32_t mark = ticks_.TickCount();
   if (length == 0) return 0;
@@ -136,6 +136,7 @@ uint32_t FTD2xx::ReadWithTimeout(void* buffer, uint32_t length) {
   for (;;) {
     // Unsigned 32-bit difference: correct across the tick counter's wrap-around.
     if (static_cast<uint32_t>(ticks_.TickCount() - mark) > kInactivityMs) break;
+    if (stop != nullptr && stop->load() != 0) break;
     const uint32_t n = Read(bytes + total, length - total);
     if (n > 0) mark = ticks_.TickCount();
     total += n;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -54,8 +55,10 @@ class FTD2xx {
   uint32_t WriteDword(uint32_t value);
   uint32_t WriteBuffer(const void* buffer, uint32_t length);
   // Reads until length bytes have arrived or 200 ms passed without a new byte; returns the
-  // total. Every arrival restarts the 200 ms window.
-  uint32_t ReadWithTimeout(void* buffer, uint32_t length);
+  // total. Every arrival restarts the 200 ms window. A stop flag, when given, is looked at
+  // before every library read: once it is non-zero (set by any thread) the read ends with what
+  // has come, so a long reply on a slow link can be given up within one read timeout.
+  uint32_t ReadWithTimeout(void* buffer, uint32_t length, const std::atomic<int>* stop = nullptr);
   // For a fixed-length answer of which `got` bytes have come: the bridge hands over what it has
   // when its read timeout runs out, and a camera that has begun an answer finishes it, so a
   // part (not nothing) is completed with ReadWithTimeout. Returns the bytes there are now.

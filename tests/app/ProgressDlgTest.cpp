@@ -364,6 +364,57 @@ TEST_P(ProgressDlgReplyFault, SilenceMidCopyEndsTheDialogInItsFailure) {
   EXPECT_EQ(ReadFile(next).size(), total);
 }
 
+TEST_P(ProgressDlgReplyFault, AnExistingFileSurvivesAndTheWholeChunksAreNamedBesideIt) {
+  const CameraType type = GetParam();
+  for (bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "Escape" : "silence");
+    CopyRig r(type);
+    uint64_t firstChunk = 524'289;
+    switch (type) {
+      case CAMERA_SECTORS:
+        r.WriteFrames(uint64_t{192} * kSectorSize, 20);
+        r.SetPointer(192 + 400, false);
+        firstChunk = 124 * kSectorSize;
+        break;
+      case CAMERA_PACKED_PAGES:
+        r.WriteFrames(0, 20);
+        r.SetPointer(1000u << 16, false);
+        break;
+      case CAMERA_NAND_PAGES:
+        r.WriteFrames(1'000, 20);
+        r.SetPointer(2'000'000, false);
+        r.chooser.range = {{0, 0}};
+        break;
+    }
+    const std::string file = r.dir.File("earlier.bfk");
+    const std::string partial = r.dir.File("earlier.partial.bfk");
+    std::ofstream(file) << "an earlier copy";
+    r.prompts.saveFiles.push_back(file);
+    DialogRun run(r);
+    CProgressDlg& d = run.dialog;
+    sim::SimCamera& camera = *r.rig.camera;
+    AtChunkOnGui(r, d, 1, [&] {
+      if (cancel) {
+        QTest::keyClick(&d, Qt::Key_Escape);
+      } else {
+        camera.SilentAfterReadBytes(camera.BytesRead() + 1000);
+      }
+    });
+    d.exec();
+    const CopySummary s = d.Session().Summary();
+    EXPECT_EQ(s.outcome, cancel ? CopyOutcome::Cancelled : CopyOutcome::Failed);
+    const auto old = ReadFile(file);
+    EXPECT_EQ(std::string(old.begin(), old.end()), "an earlier copy");
+    EXPECT_EQ(ReadFile(partial).size(), firstChunk);
+    ASSERT_EQ(r.prompts.shown.size(), 1u);
+    const std::string kept = "Копирование не завершено. Файл " + file +
+                             " оставлен без изменений, полученные данные сохранены в файле " +
+                             partial + ".";
+    EXPECT_EQ(r.prompts.shown[0].text,
+              cancel ? kept : std::string(kBadFlashReplyText) + "\n\n" + kept);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllTypes, ProgressDlgReplyFault,
                          ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
 

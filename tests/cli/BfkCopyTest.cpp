@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -251,6 +252,89 @@ TEST_F(BfkCopy, CtrlCCancelsAndTheFileKeepsEveryChunk) {
   EXPECT_EQ(size % (124 * kSectorSize), 0u) << "whole chunks only";
   EXPECT_NE(run.out.find("bytes received: " + std::to_string(size)), std::string::npos) << run.out;
   EXPECT_LT(size, 3000u * 4096u) << "it stopped early";
+}
+
+TEST_F(BfkCopy, AnUnfinishedCopyLeavesAnExistingFileAndNamesWhereItsChunksWent) {
+  const std::string out = File("old.bfk");
+  const std::string partial = File("old.partial.bfk");
+  const std::string old = "an earlier complete copy";
+  std::ofstream(out) << old;
+  Run run = Bfk({"copy", "-o", out, "--camera",
+                 "sim:type=1,frames=200,damaged=0,speed=0,silent_after_bytes=700000"});
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(ReadText(out), old);
+  EXPECT_EQ(fs::file_size(partial), 524'289u) << "the one whole chunk";
+  EXPECT_NE(run.out.find("outcome: failed"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("file: " + partial + "\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("  unfinished copy: the whole chunks received, kept beside " + out),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("left as it was: " + out + " (received chunks in " + partial + ")"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("оставлен без изменений, полученные данные сохранены в файле " + partial),
+            std::string::npos)
+      << run.err;
+
+  // A type 2 range refused at its boundary: nothing came, nothing is put beside the old file.
+  fs::remove(partial);
+  run = Bfk({"copy", "-o", out, "--range", "0-1", "--camera", std::string("sim:type=2,") + kFixed});
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(ReadText(out), old);
+  EXPECT_FALSE(fs::exists(partial));
+  EXPECT_NE(run.out.find("no file written\nleft as it was: " + out + " (nothing received)\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(BfkCopy, ASecondCtrlCStopsAtOnceOnASlowLink) {
+  const std::string out = File("slow.bfk");
+  const std::string old = "an earlier complete copy";
+  std::ofstream(out) << old;
+  // 2 kB/s: the first chunk of 512 KiB would take over four minutes.
+  const pid_t pid =
+      Start({"copy", "-o", out, "--camera", "sim:type=1,frames=200,damaged=0,speed=2000"});
+  // Every wait below is only a guard against a hang.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  const auto waitFor = [&](const std::function<bool()>& done) {
+    for (;;) {
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::yield();
+    }
+  };
+  // The copy's file is open beside the chosen one once the chunks are asked for.
+  ASSERT_TRUE(waitFor([&] {
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (entry.path().filename().string().find(".slow.bfk.") == 0) return true;
+    }
+    return false;
+  }));
+  kill(pid, SIGINT);
+  // Said at once, not after the chunk under way.
+  ASSERT_TRUE(waitFor([&] {
+    return ReadText(dir_ / "stderr").find("Ctrl-C again") != std::string::npos;
+  })) << ReadText(dir_ / "stderr");
+  kill(pid, SIGINT);
+  int status = 0;
+  const bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  ASSERT_TRUE(ended) << "the second Ctrl-C did not end the copy";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string report = ReadText(dir_ / "stdout");
+  const std::string err = ReadText(dir_ / "stderr");
+  EXPECT_NE(report.find("outcome: cancelled\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("chunks: 0\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("left as it was: " + out + " (nothing received)"), std::string::npos)
+      << report;
+  EXPECT_NE(err.find("stopping now"), std::string::npos) << err;
+  EXPECT_EQ(ReadText(out), old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
+      << "slow.bfk, stdout and stderr only";
 }
 
 TEST_F(BfkCopy, TheTraceRecordsTheCopysDeviceCalls) {
