@@ -7,10 +7,12 @@
 
 #include "cli/Args.h"
 #include "cli/Command.h"
+#include "cli/OpenRecording.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
 #include "host/ReportSystemError.h"
+#include "recordings/FrameDecodes.h"
 #include "recordings/Recording.h"
 #include "recordings/StillFile.h"
 
@@ -60,17 +62,9 @@ int RunExport(const std::vector<std::string>& args) {
 
   // Frame N is certain once frames 0..N are; the rest of a long recording is never scanned.
   bf::Recording recording;
-  switch (recording.Open(input, frame < bf::kAllFrames ? frame + 1 : frame)) {
-    case bf::Recording::OpenStatus::SystemError:
-      std::fprintf(stderr, "bfk export: cannot open %s: %s\n", input.c_str(),
-                   bf::SystemErrorText(recording.SystemError()).c_str());
-      return 1;
-    case bf::Recording::OpenStatus::NotRecording:
-      std::fprintf(stderr, "bfk export: %s is not a recording (no usable frame record)\n",
-                   input.c_str());
-      return 1;
-    case bf::Recording::OpenStatus::Opened:
-      break;
+  if (!bf::cli::OpenRecordingOrSay("export", input, recording,
+                                   frame < bf::kAllFrames ? frame + 1 : frame)) {
+    return 1;
   }
   if (frame >= recording.Count()) {
     std::fprintf(stderr, "bfk export: no frame %zu (the recording has %zu frames)\n", frame,
@@ -88,6 +82,12 @@ int RunExport(const std::vector<std::string>& args) {
   std::vector<uint8_t> payload;
   if (!recording.ReadPayload(frame, payload)) {
     std::fprintf(stderr, "bfk export: %s changed on disk while it was read\n", input.c_str());
+    return 1;
+  }
+  // A still that does not decode would pass for a picture wherever it is opened.
+  if (!bf::FrameDecodes(table, header, payload)) {
+    std::fprintf(stderr, "bfk export: frame %zu does not decode with %s; nothing was written\n",
+                 frame, headersPath.c_str());
     return 1;
   }
   if (const uint32_t error = bf::WriteStillFile(entry, header, payload, output)) {

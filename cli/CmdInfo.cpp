@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/OpenRecording.h"
 #include "host/CalendarTime.h"
-#include "host/ReportSystemError.h"
 #include "recordings/Recording.h"
 
 namespace {
@@ -72,18 +72,7 @@ int RunInfo(const std::vector<std::string>& args) {
     return 2;
   }
   bf::Recording recording;
-  switch (recording.Open(path)) {
-    case bf::Recording::OpenStatus::SystemError:
-      std::fprintf(stderr, "bfk info: cannot open %s: %s\n", path.c_str(),
-                   bf::SystemErrorText(recording.SystemError()).c_str());
-      return 1;
-    case bf::Recording::OpenStatus::NotRecording:
-      std::fprintf(stderr, "bfk info: %s is not a recording (no usable frame record)\n",
-                   path.c_str());
-      return 1;
-    case bf::Recording::OpenStatus::Opened:
-      break;
-  }
+  if (!bf::cli::OpenRecordingOrSay("info", path, recording)) return 1;
   if (json) {
     PrintJson(recording);
   } else {

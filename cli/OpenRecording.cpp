@@ -1,14 +1,23 @@
 #include "cli/OpenRecording.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "host/ReportSystemError.h"
 
 namespace bf::cli {
 
-bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording) {
-  switch (recording.Open(path)) {
+bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording,
+                        std::size_t frameLimit) {
+  switch (recording.Open(path, frameLimit)) {
     case Recording::OpenStatus::SystemError:
+#ifndef _WIN32
+      // What the file reports for a FIFO, a device or a socket, which are never read.
+      if (recording.SystemError() == ENODEV) {
+        std::fprintf(stderr, "bfk %s: %s is not a regular file\n", command.c_str(), path.c_str());
+        return false;
+      }
+#endif
       std::fprintf(stderr, "bfk %s: cannot open %s: %s\n", command.c_str(), path.c_str(),
                    SystemErrorText(recording.SystemError()).c_str());
       return false;
