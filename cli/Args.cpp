@@ -9,6 +9,7 @@
 #include "cli/Command.h"
 #include "frames/HeaderTableLocation.h"
 #include "host/IniSettingsStore.h"
+#include "recordings/FrameDecodes.h"
 #include "recordings/PlayerPanel.h"
 
 namespace bf::cli {
@@ -68,6 +69,14 @@ std::string HeaderTablePathFor(const std::string& given) {
     path = HeaderTablePath(folder);
   }
   return path;
+}
+
+void ReportUndecodable(const std::string& command, const std::string& headersPath,
+                       const std::vector<uint32_t>& frames) {
+  if (frames.empty()) return;
+  std::fprintf(stderr, "bfk %s: %zu %s not decode with %s and %s left out: %s\n", command.c_str(),
+               frames.size(), frames.size() == 1 ? "frame does" : "frames do", headersPath.c_str(),
+               frames.size() == 1 ? "was" : "were", FrameListText(frames).c_str());
 }
 
 bool LoadHeaderTable(const std::string& command, const std::string& given, JpegHeaderTable& out) {

@@ -49,6 +49,10 @@ class ArgReader {
 bool LoadHeaderTable(const std::string& command, const std::string& given, JpegHeaderTable& out);
 // The headers.dat LoadHeaderTable reads.
 std::string HeaderTablePathFor(const std::string& given);
+// "bfk COMMAND: 3 frames do not decode with PATH and were left out: 4, 7, 9" on standard
+// error; nothing when `frames` is empty.
+void ReportUndecodable(const std::string& command, const std::string& headersPath,
+                       const std::vector<uint32_t>& frames);
 
 // The window's "Player fps" setting (10 when unset), kept within 1..20 as Play does.
 uint32_t PlayerFpsSetting();

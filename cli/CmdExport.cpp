@@ -12,6 +12,7 @@
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
 #include "host/ReportSystemError.h"
+#include "recordings/FrameDecodes.h"
 #include "recordings/Recording.h"
 #include "recordings/StillFile.h"
 
@@ -81,6 +82,12 @@ int RunExport(const std::vector<std::string>& args) {
   std::vector<uint8_t> payload;
   if (!recording.ReadPayload(frame, payload)) {
     std::fprintf(stderr, "bfk export: %s changed on disk while it was read\n", input.c_str());
+    return 1;
+  }
+  // A still that does not decode would pass for a picture wherever it is opened.
+  if (!bf::FrameDecodes(table, header, payload)) {
+    std::fprintf(stderr, "bfk export: frame %zu does not decode with %s; nothing was written\n",
+                 frame, headersPath.c_str());
     return 1;
   }
   if (const uint32_t error = bf::WriteStillFile(entry, header, payload, output)) {

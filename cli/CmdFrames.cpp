@@ -49,6 +49,9 @@ int RunFrames(const std::vector<std::string>& args) {
   }
   std::printf("%u frames written to %s, %u skipped\n", outcome.written, folder.c_str(),
               outcome.skipped);
+  bf::cli::ReportUndecodable(kName, bf::cli::HeaderTablePathFor(headers), outcome.undecodable);
+  // Not one picture out of a range that holds some: the table does not fit the recording.
+  if (outcome.written == 0 && !outcome.undecodable.empty()) return bf::cli::kExitFailure;
   return std::fflush(stdout) == 0 ? bf::cli::kExitDone : bf::cli::kExitFailure;
 }
 

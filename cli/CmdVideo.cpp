@@ -76,6 +76,7 @@ int RunVideo(const std::vector<std::string>& args) {
   // remove it.
   bf::ExportProgress progress;
   const bf::ExportOutcome outcome = bf::ExportVideo(recording, table, options, progress);
+  bf::cli::ReportUndecodable(kName, bf::cli::HeaderTablePathFor(headers), outcome.undecodable);
   if (outcome.status != bf::ExportOutcome::Status::Done) {
     std::fprintf(stderr, "bfk video: %s\n", outcome.error.c_str());
     return bf::cli::kExitFailure;

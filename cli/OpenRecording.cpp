@@ -1,5 +1,6 @@
 #include "cli/OpenRecording.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
@@ -22,6 +23,13 @@ bool OpenRecordingOrSay(const std::string& command, const std::string& path, Rec
                         std::size_t frameLimit) {
   switch (recording.Open(path, frameLimit)) {
     case Recording::OpenStatus::SystemError:
+#ifndef _WIN32
+      // What the file reports for a FIFO, a device or a socket, which are never read.
+      if (recording.SystemError() == ENODEV) {
+        std::fprintf(stderr, "bfk %s: %s is not a regular file\n", command.c_str(), path.c_str());
+        return false;
+      }
+#endif
       if (IsEmptyFile(path)) {
         std::fprintf(stderr, "bfk %s: %s is empty (0 bytes), not a recording\n", command.c_str(),
                      path.c_str());

@@ -7,8 +7,9 @@
 namespace bf::cli {
 
 // Opens a recording (indexing at most frameLimit frames, as Recording::Open); on failure prints
-// "bfk COMMAND: why" and returns false. An empty file is said to be empty: it holds no frame,
-// and the system's complaint about it (it cannot be mapped) would not tell the user that.
+// "bfk COMMAND: why" and returns false. Only regular files are opened. An empty file is said to
+// be empty: it holds no frame, and the system's complaint about it (it cannot be mapped) would
+// not tell the user that.
 bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording,
                         std::size_t frameLimit = kAllFrames);
 

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <memory>
 
-#include "frames/HeaderTableLocation.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/TickSource.h"
 #include "host/Version.h"
@@ -16,6 +15,7 @@
 #include "shell/QtSettingsStore.h"
 #include "shell/QtTranslations.h"
 #include "shell/QtUserPrompts.h"
+#include "shell/StartupHeaderTable.h"
 
 namespace bf::ui {
 
@@ -40,14 +40,11 @@ int CBrindleFlashApp::Run() {
   QtUserPrompts prompts;
   TickSource& ticks = SystemTickSource::Instance();
 
-  const std::string folder = HeaderTableFolder(
-      settings.ReadString("", settings::kInstallPath, ""),
-      QCoreApplication::applicationDirPath().toStdString(),
-      [](const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); });
   JpegHeaderTable headers;
-  const TableLoadResult loaded = LoadJpegHeaderTableFromFile(HeaderTablePath(folder), headers);
-  if (!loaded) {
-    prompts.ShowMessage(loaded.error, "", MessageIcon::Error, MessageButtons::Ok);
+  if (!LoadStartupHeaderTable(
+          settings, prompts, QCoreApplication::applicationDirPath().toStdString(),
+          [](const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); },
+          headers)) {
     return 1;
   }
 

@@ -6,8 +6,9 @@ namespace bf::ui {
 
 // The application object: names the application and its settings store, puts Qt's own dialogs
 // into the system's language, finds and loads the header table, chooses the camera backend,
-// then runs the main window modally until it closes. A header table that cannot be loaded is
-// reported and ends the program before any window appears. GUI thread only.
+// then runs the main window modally until it closes. A header table file that cannot be read
+// is reported and ends the program before any window appears; one that is no header table is
+// reported and the window runs without one (LoadStartupHeaderTable). GUI thread only.
 class CBrindleFlashApp {
  public:
   CBrindleFlashApp(int& argc, char** argv);

@@ -41,12 +41,18 @@ class JpegHeaderTable {
 struct TableLoadResult {
   bool ok = false;
   std::string error;  // the text for the operator's message box when !ok
+  // The file was read but is no header table (too short, not ten JPEG leading parts, or parts
+  // for different picture sizes), as opposed to a file that could not be read at all.
+  bool contentRejected = false;
   explicit operator bool() const { return ok; }
 };
 
 // Reads "headers.dat" from the folder named by the "InstallPath" setting (empty: the current
 // directory). On failure `out` is left untouched and the result carries the file error text
-// with the full path ("%1 was not found." and friends), or a refusal of a short file.
+// with the full path ("%1 was not found." and friends), or the refusal of something that is
+// not a regular file (a FIFO would block the reader for ever), or of a file that is no header
+// table: each of the ten parts must be the leading part of a JPEG up to its scan header, and
+// all ten must be for one picture size, or every picture rebuilt with them is garbage.
 TableLoadResult LoadJpegHeaderTable(SettingsStore& settings, JpegHeaderTable& out);
 TableLoadResult LoadJpegHeaderTableFromFile(const std::string& path, JpegHeaderTable& out);
 // The same checks on bytes already in memory; `sourceName` names them in the error text.

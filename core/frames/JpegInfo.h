@@ -17,6 +17,16 @@ struct JpegInfo {
 // Fully decodes a JPEG held in memory with libjpeg and reports its size and component count.
 // A libjpeg error never ends the process: it comes back as ok == false. Data libjpeg can still
 // decode with substitutions (a truncated scan) gives ok with warnings > 0. Threads: any.
-JpegInfo DecodeCheckJpeg(std::span<const uint8_t> jpeg);
+// quick: decodes at an eighth of the size, which still reads every bit of the scan (so a scan
+// that does not fit the picture still shows as an error or a warning) at a fraction of the cost.
+JpegInfo DecodeCheckJpeg(std::span<const uint8_t> jpeg, bool quick = false);
+
+// Checks that `part` is the leading part of a baseline or progressive JPEG up to and including
+// its scan header: the start marker, then complete marker segments that give quantisation
+// tables, a frame header with a picture size, Huffman tables and a scan header, in an order a
+// decoder accepts. Bytes after the scan header are not looked at. On success width, height and
+// components come from the frame header; otherwise error says what is wrong, for a message.
+// Nothing is decoded. Threads: any.
+JpegInfo ReadLeadingPart(std::span<const uint8_t> part);
 
 }  // namespace bf

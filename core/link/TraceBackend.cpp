@@ -5,6 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace bf {
 
 namespace {
@@ -19,6 +24,27 @@ void AppendNumber(std::string& out, uint64_t value) {
     value /= 10;
   } while (value != 0);
   while (n > 0) out.push_back(digits[--n]);
+}
+
+// fopen(path, "ab"), except that a FIFO without a reader fails at once (ENXIO) instead of
+// blocking the program until somebody opens it for reading. errno says why on failure.
+std::FILE* OpenForAppending(const std::string& path) {
+#ifdef _WIN32
+  return std::fopen(path.c_str(), "ab");
+#else
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return nullptr;
+  // Once open, writes may wait for a slow reader like those to any file.
+  const int flags = ::fcntl(fd, F_GETFL);
+  std::FILE* file = nullptr;
+  if (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) file = ::fdopen(fd, "ab");
+  if (file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  }
+  return file;
+#endif
 }
 
 }  // namespace
@@ -214,12 +240,14 @@ std::unique_ptr<D2xxBackend> WithTrace(std::unique_ptr<D2xxBackend> backend,
                                        const std::string& path, TickSource& ticks,
                                        std::string* warning) {
   if (path.empty() || !backend) return backend;
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::FILE* file = OpenForAppending(path);
   if (file == nullptr) {
     if (warning != nullptr) {
+      // A FIFO nobody reads fails with ENXIO, whose system text means nothing to the operator.
+      const std::string why =
+          errno == ENXIO ? std::string("no program is reading it") : std::strerror(errno);
       *warning = std::string(kTraceEnvironmentVariable) + ": cannot open \"" + path +
-                 "\" for appending (" + std::strerror(errno) +
-                 "); the program goes on without a link trace";
+                 "\" for appending (" + why + "); the program goes on without a link trace";
     }
     return backend;
   }

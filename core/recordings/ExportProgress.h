@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace bf {
 
@@ -29,7 +30,10 @@ struct ExportOutcome {
   Status status = Status::Failed;
   uint32_t written = 0;  // frames in the output
   uint32_t skipped = 0;  // frames that could not be rebuilt or decoded
-  std::string error;     // Failed: the operator's text (file error texts name the file)
+  // Of those, the frames whose rebuilt picture does not decode (a header table that does not
+  // fit the recording, a damaged picture), by number, in order.
+  std::vector<uint32_t> undecodable;
+  std::string error;  // Failed: the operator's text (file error texts name the file)
 };
 
 // Frames first..last of a recording, both included; the last defaults to the recording's end.

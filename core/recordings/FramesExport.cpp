@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/FileErrorText.h"
+#include "recordings/FrameDecodes.h"
 #include "recordings/StillFile.h"
 
 namespace bf {
@@ -85,6 +86,10 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
     // that cannot be rebuilt.
     if (entry.empty() || !recording.ReadPayload(i, payload)) {
       ++outcome.skipped;
+    } else if (!FrameDecodes(table, header, payload)) {
+      // Written, it would pass for a picture and show nothing or noise.
+      ++outcome.skipped;
+      outcome.undecodable.push_back(i);
     } else {
       const std::string path = (std::filesystem::path(folder) / StillFileName(header, i)).string();
       if (const uint32_t error = WriteStillFile(entry, header, payload, path)) {

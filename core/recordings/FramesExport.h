@@ -16,7 +16,8 @@ std::string StillFileName(const FrameHeader& header, uint32_t index);
 
 // Every frame of the range as a JPEG still in `folder` (created when missing), each file the
 // same bytes as "Сохранить" writes, through the replacing writer. A frame whose compression
-// has no JPEG header is skipped and counted. The first file that cannot be written ends the
+// has no JPEG header is skipped and counted, and so is one whose picture does not decode
+// (listed in the outcome's undecodable). The first file that cannot be written ends the
 // export with the file error text. A cancelled or failed export removes the stills it wrote.
 // Runs on the caller's thread (a worker); `recording` and `table` must not change meanwhile.
 ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& table,

@@ -1,8 +1,17 @@
 // Start-up of the main window: the handshake with and without a camera, the stored player
 // settings, the recording named on the command line.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <iterator>
+
 #include "MainWindowFixture.h"
 #include "link/StatusText.h"
 #include "recordings/Player.h"
+#include "shell/StartupHeaderTable.h"
 
 namespace bf::test {
 namespace {
@@ -157,6 +166,70 @@ TEST_F(MainWindowTest, RecordingThatCannotBeOpenedIsNamedInTheErrorBox) {
   ASSERT_EQ(prompts.shown.size(), 2u);
   EXPECT_NE(prompts.shown[0].text.find(empty.string()), std::string::npos) << prompts.shown[0].text;
 }
+
+// The header table the window starts with, from the folder "InstallPath" names.
+class StartupTableTest : public MainWindowTest {
+ protected:
+  std::string TablePath() { return (TempDir() / "headers.dat").string(); }
+  bool LoadStartupTable() {
+    settings.WriteString("", settings::kInstallPath, TempDir().string());
+    headers = JpegHeaderTable{};
+    return ui::LoadStartupHeaderTable(
+        settings, prompts, "", [](const std::string& p) { return std::filesystem::exists(p); },
+        headers);
+  }
+};
+
+TEST_F(StartupTableTest, AFileThatIsNoTableIsReportedAndTheWindowRunsWithoutOne) {
+  std::ofstream(TablePath(), std::ios::binary) << std::string(JpegHeaderTable::kFileSize, '\0');
+  ASSERT_TRUE(LoadStartupTable()) << "the window still comes up";
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text,
+            TablePath() +
+                " is not a JPEG header table: the black-and-white part for compression 0: it "
+                "does not begin with a JPEG start marker (FF D8).");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(headers.SelectHeaderEntry(0, 0)[0] == 0) << "nothing of the file is used";
+
+  // Recordings still open and play; their pictures just cannot be shown.
+  prompts.shown.clear();
+  Start(WriteRecording(3));
+  EXPECT_TRUE(prompts.shown.empty()) << prompts.shown[0].text;
+  EXPECT_EQ(window->RecordingPlayer().Count(), 3u);
+  EXPECT_TRUE(W(IDC_PLAY)->isEnabled());
+}
+
+TEST_F(StartupTableTest, AGoodTableIsTakenWithoutAWord) {
+  std::filesystem::copy_file(BF_HEADERS_DAT, TablePath());
+  ASSERT_TRUE(LoadStartupTable());
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(headers.SelectHeaderEntry(0, 0)[0], 0xFF);
+}
+
+TEST_F(StartupTableTest, AFileThatCannotBeReadEndsTheProgram) {
+  EXPECT_FALSE(LoadStartupTable());
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, TablePath() + " was not found.");
+  EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
+}
+
+#ifndef _WIN32
+TEST_F(StartupTableTest, AFifoIsRefusedInsteadOfWaitedFor) {
+  ASSERT_EQ(::mkfifo(TablePath().c_str(), 0600), 0);
+  // Held open with a whole table waiting in it, so that a start-up that reads FIFOs takes it
+  // rather than blocking the test.
+  const int fifo = ::open(TablePath().c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fifo, 0);
+  std::ifstream good(BF_HEADERS_DAT, std::ios::binary);
+  const std::string table{std::istreambuf_iterator<char>(good), {}};
+  ASSERT_EQ(::write(fifo, table.data(), table.size()), static_cast<ssize_t>(table.size()));
+  const bool goesOn = LoadStartupTable();
+  ::close(fifo);
+  EXPECT_FALSE(goesOn);
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].text, TablePath() + " is not a regular file.");
+}
+#endif
 
 }  // namespace
 }  // namespace bf::test

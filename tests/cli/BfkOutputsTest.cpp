@@ -44,8 +44,8 @@ bool IsCharacterDevice(const std::string& path) {
 
 std::string TwoFrameRecording(const test::TempDir& dir) {
   std::vector<uint8_t> bytes;
-  test::AppendRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
-  test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
+  test::AppendPictureRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
+  test::AppendPictureRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
   bytes.insert(bytes.end(), 16, 0xFF);
   return dir.Write("rec.bfk", bytes);
 }
@@ -185,8 +185,8 @@ TEST(BfkOutputs, ASampleLargerThanTheLargestFlashIsRefusedBeforeAnythingIsWritte
 TEST(BfkOutputs, ALastFrameCutShortIsExportedWithAWarning) {
   test::TempDir dir;
   std::vector<uint8_t> bytes;
-  test::AppendRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
-  test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
+  test::AppendPictureRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
+  test::AppendPictureRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
   bytes.resize(bytes.size() - 1000);  // the file ends 1000 bytes into the last picture
   const std::string rec = dir.Write("cut.bfk", bytes);
 

@@ -12,8 +12,8 @@ namespace {
 class RebuildJpegTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(LoadJpegHeaderTableFromBytes(test::PatternTableFile(JpegHeaderTable::kFileSize),
-                                             "headers.dat", table_));
+    const auto file = test::PatternTableFile(JpegHeaderTable::kFileSize);
+    table_ = JpegHeaderTable(std::span<const uint8_t, JpegHeaderTable::kFileSize>(file));
   }
   static std::vector<uint8_t> Payload(std::size_t size) {
     std::vector<uint8_t> p(size);

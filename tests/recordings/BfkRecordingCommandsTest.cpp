@@ -51,8 +51,8 @@ TEST(BfkRecordingCommands, InfoListsEveryIndexedFrame) {
 TEST(BfkRecordingCommands, ExportWritesTheSameStillAsTheWindow) {
   test::TempDir dir;
   std::vector<uint8_t> bytes;
-  test::AppendRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
-  test::AppendRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
+  test::AppendPictureRecord(bytes, {.recordLength = 2016, .compression = 4, .monochrome = 1});
+  test::AppendPictureRecord(bytes, {.recordLength = 5016, .compression = 1, .monochrome = 0});
   const std::string path = dir.Write("r.bfk", bytes);
   const std::string out = dir.File("f1.jpg");
   const test::ProgramRun run =
@@ -96,7 +96,7 @@ TEST(BfkRecordingCommands, ExportOfAnEarlyFrameDoesNotIndexTheWholeRecording) {
   // Two million header-only records: the whole index would need 48 MB and more while it
   // grows, far above the 30 MB the export gets here on top of what bfk needs to start at all
   // (its libraries alone take a good part of 200 MB of address space); frame 3 needs five
-  // entries.
+  // entries, which hold pictures.
   int baseKiB = 0;
   for (int kib = 50'000; kib <= 1'000'000 && baseKiB == 0; kib += 25'000) {
     const std::string probe = "ulimit -v " + std::to_string(kib) + " && exec ";
@@ -107,7 +107,8 @@ TEST(BfkRecordingCommands, ExportOfAnEarlyFrameDoesNotIndexTheWholeRecording) {
   std::vector<uint8_t> one;
   test::AppendRecord(one, {.recordLength = 16, .timestamp = 7});
   std::vector<uint8_t> bytes;
-  bytes.reserve(one.size() * 2'000'000);
+  bytes.reserve(one.size() * 2'000'000 + 5 * 2016);
+  for (int i = 0; i < 5; ++i) test::AppendPictureRecord(bytes, {.recordLength = 2016});
   for (int i = 0; i < 2'000'000; ++i) bytes.insert(bytes.end(), one.begin(), one.end());
   const std::string path = dir.Write("many.bfk", bytes);
   const std::string out = dir.File("f3.jpg");
@@ -115,7 +116,7 @@ TEST(BfkRecordingCommands, ExportOfAnEarlyFrameDoesNotIndexTheWholeRecording) {
   const test::ProgramRun run =
       Bfk("export " + path + " --frame 3 -o " + out + " --headers " BF_HEADERS_DAT, limit);
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_EQ(test::ReadAll(out).size(), 698u + 16u);
+  EXPECT_EQ(test::ReadAll(out).size(), 698u + 2000u + 16u);
   // The limit does bite: listing every frame needs the whole index.
   EXPECT_NE(Bfk("info " + path + " > /dev/null", limit).exitCode, 0);
 }

@@ -78,16 +78,18 @@ class FramesExport : public ::testing::Test {
 
 TEST_F(FramesExport, WritesEveryFrameAsTheSaveButtonDoes) {
   std::vector<uint8_t> bytes;
-  test::AppendRecord(
+  test::AppendPictureRecord(
       bytes, {.recordLength = 2016, .timestamp = 1796565785, .compression = 4, .monochrome = 1});
-  test::AppendRecord(bytes, {.recordLength = 5016, .timestamp = 1796565785, .compression = 1});
+  test::AppendPictureRecord(bytes,
+                            {.recordLength = 5016, .timestamp = 1796565785, .compression = 1});
   test::AppendRecord(bytes, {.recordLength = 1016, .timestamp = 1796565790, .compression = 9});
-  test::AppendRecord(bytes, {.recordLength = 1016, .timestamp = 1796565791});
+  test::AppendPictureRecord(bytes, {.recordLength = 2016, .timestamp = 1796565791});
   Open(bytes);
   const ExportOutcome outcome = ExportFrames(recording, table, out, {}, progress);
   ASSERT_EQ(outcome.status, ExportOutcome::Status::Done) << outcome.error;
   EXPECT_EQ(outcome.written, 3u);
   EXPECT_EQ(outcome.skipped, 1u);  // compression 9 has no JPEG header
+  EXPECT_TRUE(outcome.undecodable.empty());
   EXPECT_EQ(progress.done.load(), 4u);
   EXPECT_EQ(Stills(), (std::vector<std::string>{"2026-12-06_14-03-05_000000.jpg",
                                                 "2026-12-06_14-03-05_000001.jpg",
@@ -107,7 +109,7 @@ TEST_F(FramesExport, WritesEveryFrameAsTheSaveButtonDoes) {
 }
 
 TEST_F(FramesExport, RangeCancelAndWriteFailures) {
-  Open(test::RecordingWithTimestamps({1, 2, 3, 4, 5, 6}));
+  Open(test::PictureRecordingWithTimestamps({1, 2, 3, 4, 5, 6}));
   ExportOutcome outcome = ExportFrames(recording, table, out, {2, 3}, progress);
   EXPECT_EQ(outcome.written, 2u);
   EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-03_000002.jpg",
@@ -140,6 +142,33 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
   outcome = ExportFrames(recording, table, dir.File("file/sub"), {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
   EXPECT_NE(outcome.error.find(dir.File("file/sub")), std::string::npos) << outcome.error;
+}
+
+TEST_F(FramesExport, FramesThatDoNotDecodeAreSkippedAndNamed) {
+  // Frames 1 and 3 carry bytes that are no picture; frame 4 is a picture for twice the size
+  // the table is for, which libjpeg reads only with complaints.
+  std::vector<uint8_t> bytes;
+  test::AppendPictureRecord(bytes, {.recordLength = 2016, .timestamp = 10});
+  test::AppendRecord(bytes, {.recordLength = 2016, .timestamp = 11});
+  test::AppendPictureRecord(bytes, {.recordLength = 2016, .timestamp = 12, .monochrome = 1});
+  test::AppendRecord(bytes, {.recordLength = 2016, .timestamp = 13, .monochrome = 1});
+  FramePayloadEncoder large({640, 480});
+  const std::vector<uint8_t> grey(640 * 480 * 3, 90);
+  const std::vector<uint8_t> picture = large.Encode(grey.data(), false, 2);
+  const FrameHeader h =
+      FrameHeader::Make(static_cast<uint16_t>(picture.size() + kFrameHeaderSize), 14, 2, 0, 6, 0);
+  bytes.insert(bytes.end(), h.bytes.begin(), h.bytes.end());
+  bytes.insert(bytes.end(), picture.begin(), picture.end());
+  Open(bytes);
+
+  const ExportOutcome outcome = ExportFrames(recording, table, out, {}, progress);
+  ASSERT_EQ(outcome.status, ExportOutcome::Status::Done) << outcome.error;
+  EXPECT_EQ(outcome.written, 2u);
+  EXPECT_EQ(outcome.skipped, 3u);
+  EXPECT_EQ(outcome.undecodable, (std::vector<uint32_t>{1, 3, 4}));
+  EXPECT_EQ(progress.done.load(), 5u);
+  EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-10_000000.jpg",
+                                                "1970-01-01_00-00-12_000002.jpg"}));
 }
 
 }  // namespace

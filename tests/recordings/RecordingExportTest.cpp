@@ -26,7 +26,7 @@ struct FakeProgressView : ExportProgressView {
 class RecordingExportTest : public ::testing::Test {
  protected:
   RecordingExportTest() : table(GenerateHeaderTable({320, 240})) {
-    path = dir.Write("r.bfk", test::RecordingWithTimestamps({1, 2, 3, 4}));
+    path = dir.Write("r.bfk", test::PictureRecordingWithTimestamps({1, 2, 3, 4}));
   }
   // Waits for the worker and lets the presenter report, as the view's timer would.
   void Finish() {

@@ -1,16 +1,19 @@
 #pragma once
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "frames/FrameHeader.h"
+#include "frames/JpegEncoder.h"
 #include "recordings/FrameDisplay.h"
 
 namespace bf::test {
@@ -44,6 +47,28 @@ inline void AppendRecord(std::vector<uint8_t>& out, const RecordShape& s) {
 inline std::vector<uint8_t> RecordingWithTimestamps(const std::vector<uint32_t>& stamps) {
   std::vector<uint8_t> bytes;
   for (uint32_t t : stamps) AppendRecord(bytes, RecordShape{.timestamp = t});
+  return bytes;
+}
+
+// The same with a real picture at the start of the payload, one that decodes with the table
+// generated for 320x240 (a flat grey picture fits a record of 2016 bytes or more); the filler
+// after its end marker is never read by a decoder.
+inline void AppendPictureRecord(std::vector<uint8_t>& out, const RecordShape& s) {
+  const std::size_t start = out.size() + kFrameHeaderSize;
+  AppendRecord(out, s);
+  FramePayloadEncoder encoder({320, 240});
+  const std::vector<uint8_t> grey(320 * 240 * 3, 128);
+  const std::vector<uint8_t> picture =
+      encoder.Encode(grey.data(), s.monochrome != 0, s.compression);
+  if (start + picture.size() > out.size()) throw std::logic_error("record too short for a picture");
+  std::copy(picture.begin(), picture.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
+}
+
+inline std::vector<uint8_t> PictureRecordingWithTimestamps(const std::vector<uint32_t>& stamps) {
+  std::vector<uint8_t> bytes;
+  for (uint32_t t : stamps) {
+    AppendPictureRecord(bytes, RecordShape{.recordLength = 2016, .timestamp = t});
+  }
   return bytes;
 }
 

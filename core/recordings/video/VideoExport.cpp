@@ -18,6 +18,7 @@ extern "C" {
 #include "frames/RebuildJpeg.h"
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
+#include "recordings/FrameDecodes.h"
 #include "recordings/Pacing.h"
 #include "recordings/video/TurboJpeg.h"
 
@@ -458,6 +459,12 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
     }
     std::span<const uint8_t> data = rebuilt;
     if (!HasEndOfImage(data)) data = {};
+    // Copied into the video as it stands, a picture that does not decode would only show up
+    // as noise or a blank when the video is played.
+    if (!data.empty() && !FrameDecodes(table, recording.Index()[i].header, payload)) {
+      outcome.undecodable.push_back(i);
+      data = {};
+    }
     if (!data.empty() && options.rotation != 0) {
       data = jpeg.Rotate(rebuilt, options.rotation, turned) ? std::span<const uint8_t>(turned)
                                                             : std::span<const uint8_t>();
