@@ -34,6 +34,15 @@ struct DeviceListDeleter {
   void operator()(ftdi_device_list* list) const { ftdi_list_free2(list); }
 };
 
+// The serial number string of a listed device, or empty when it cannot be read (no access,
+// no serial). libftdi opens the device briefly for it.
+std::string SerialOf(ftdi_context* context, libusb_device* dev) {
+  char serial[128] = {};
+  if (ftdi_usb_get_strings2(context, dev, nullptr, 0, nullptr, 0, serial, sizeof serial) < 0)
+    return {};
+  return serial;
+}
+
 }  // namespace
 
 struct FtdiBackend::Device {
@@ -87,7 +96,7 @@ FtStatus FtdiBackend::StatusFromLibusb(int error, bool opening) {
   }
 }
 
-FtdiBackend::FtdiBackend() = default;
+FtdiBackend::FtdiBackend(FtdiSelection selection) : selection_(std::move(selection)) {}
 FtdiBackend::~FtdiBackend() = default;
 
 FtStatus FtdiBackend::Fail(FtStatus status, std::string reason) {
@@ -124,13 +133,24 @@ FtStatus FtdiBackend::Open(uint32_t deviceIndex, FtHandle* handle) {
     return Fail(ftstatus::kDeviceNotFound,
                 std::string("libftdi: ") + ftdi_get_error_string(device->context.get()));
   }
-  if (deviceIndex >= static_cast<uint32_t>(found)) {
-    return Fail(ftstatus::kDeviceNotFound, "no FTDI device with index " +
-                                               std::to_string(deviceIndex) + " (" +
-                                               std::to_string(found) + " found)");
+  ftdi_device_list* entry = nullptr;
+  if (selection_.BySerial()) {
+    uint32_t matches = 0;
+    for (ftdi_device_list* e = list.get(); e != nullptr && entry == nullptr; e = e->next) {
+      if (SerialOf(device->context.get(), e->dev) == selection_.serial && matches++ == deviceIndex)
+        entry = e;
+    }
+  } else if (const uint64_t wanted = uint64_t{selection_.index} + deviceIndex;
+             wanted < static_cast<uint64_t>(found)) {
+    entry = list.get();
+    for (uint64_t i = 0; i < wanted; ++i) entry = entry->next;
   }
-  ftdi_device_list* entry = list.get();
-  for (uint32_t i = 0; i < deviceIndex; ++i) entry = entry->next;
+  if (entry == nullptr) {
+    return Fail(ftstatus::kDeviceNotFound,
+                "no FTDI device with " + selection_.Describe() +
+                    (deviceIndex == 0 ? std::string() : " + " + std::to_string(deviceIndex)) +
+                    " (" + std::to_string(found) + " found)");
+  }
 
   const int opened = ftdi_usb_open_dev(device->context.get(), entry->dev);
   if (opened < 0) {
