@@ -43,6 +43,30 @@ std::string SerialOf(ftdi_context* context, libusb_device* dev) {
   return serial;
 }
 
+// The listed devices in a fixed order: by bus, then by port path, then by address. libusb lists
+// them in whatever order it found them, which would make "device N" a matter of chance.
+std::vector<libusb_device*> InOrder(ftdi_device_list* list) {
+  struct Entry {
+    libusb_device* dev;
+    std::vector<uint8_t> key;
+  };
+  std::vector<Entry> entries;
+  for (ftdi_device_list* e = list; e != nullptr; e = e->next) {
+    Entry entry{e->dev, {libusb_get_bus_number(e->dev)}};
+    uint8_t ports[8] = {};
+    const int depth = libusb_get_port_numbers(e->dev, ports, sizeof ports);
+    for (int i = 0; i < depth; ++i) entry.key.push_back(ports[i]);
+    entry.key.push_back(0);  // a hub sorts before what hangs on it
+    entry.key.push_back(libusb_get_device_address(e->dev));
+    entries.push_back(std::move(entry));
+  }
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.key < b.key; });
+  std::vector<libusb_device*> devices;
+  for (const Entry& entry : entries) devices.push_back(entry.dev);
+  return devices;
+}
+
 }  // namespace
 
 struct FtdiBackend::Device {
@@ -133,33 +157,35 @@ FtStatus FtdiBackend::Open(uint32_t deviceIndex, FtHandle* handle) {
     return Fail(ftstatus::kDeviceNotFound,
                 std::string("libftdi: ") + ftdi_get_error_string(device->context.get()));
   }
-  ftdi_device_list* entry = nullptr;
+  const std::vector<libusb_device*> ordered = InOrder(list.get());
+  libusb_device* chosen = nullptr;
   if (selection_.BySerial()) {
     uint32_t matches = 0;
-    for (ftdi_device_list* e = list.get(); e != nullptr && entry == nullptr; e = e->next) {
-      if (SerialOf(device->context.get(), e->dev) == selection_.serial && matches++ == deviceIndex)
-        entry = e;
+    for (libusb_device* dev : ordered) {
+      if (SerialOf(device->context.get(), dev) == selection_.serial && matches++ == deviceIndex) {
+        chosen = dev;
+        break;
+      }
     }
   } else if (const uint64_t wanted = uint64_t{selection_.index} + deviceIndex;
-             wanted < static_cast<uint64_t>(found)) {
-    entry = list.get();
-    for (uint64_t i = 0; i < wanted; ++i) entry = entry->next;
+             wanted < ordered.size()) {
+    chosen = ordered[static_cast<size_t>(wanted)];
   }
-  if (entry == nullptr) {
+  if (chosen == nullptr) {
     return Fail(ftstatus::kDeviceNotFound,
                 "no FTDI device with " + selection_.Describe() +
                     (deviceIndex == 0 ? std::string() : " + " + std::to_string(deviceIndex)) +
                     " (" + std::to_string(found) + " found)");
   }
 
-  const int opened = ftdi_usb_open_dev(device->context.get(), entry->dev);
+  const int opened = ftdi_usb_open_dev(device->context.get(), chosen);
   if (opened < 0) {
     std::string reason = std::string("libftdi: ") + ftdi_get_error_string(device->context.get());
     FtStatus status = ftstatus::kOtherError;
     switch (opened) {
       case -4: {  // libusb_open failed: ask libusb itself why
         libusb_device_handle* probe = nullptr;
-        const int error = libusb_open(entry->dev, &probe);
+        const int error = libusb_open(chosen, &probe);
         if (probe != nullptr) libusb_close(probe);
         status = error < 0 ? StatusFromLibusb(error, true) : ftstatus::kDeviceNotOpened;
         if (error < 0) reason += std::string(" (") + libusb_error_name(error) + ")";

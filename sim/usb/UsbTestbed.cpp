@@ -63,13 +63,20 @@ struct UsbTestbed::Bridge {
     if (limit != 0 && total >= limit) unplugged = true;
   }
 
+  // What was still waiting for the device completes as shut down; what had finished keeps its
+  // result.
   void ShutDownFlying() {
-    for (Urb& urb : flying) {
-      urb.status = -ESHUTDOWN;
-      urb.actual = 0;
-      urb.answer.clear();
+    for (auto it = flying.begin(); it != flying.end();) {
+      const auto next = std::next(it);
+      if (!it->done) {
+        it->done = true;
+        it->status = -ESHUTDOWN;
+        it->actual = 0;
+        it->answer.clear();
+      }
+      finished.splice(finished.end(), flying, it);
+      it = next;
     }
-    finished.splice(finished.end(), flying);
   }
 
   bool Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/TickSource.h"
+#include "link/BackendRegistry.h"
 #include "link/FTD2xx.h"
 #include "link/FtdiBackend.h"
 #include "sim/SimCamera.h"
