@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+#include "link/FtdiDevices.h"
+
 namespace bf {
 
 namespace {
@@ -41,30 +43,6 @@ std::string SerialOf(ftdi_context* context, libusb_device* dev) {
   if (ftdi_usb_get_strings2(context, dev, nullptr, 0, nullptr, 0, serial, sizeof serial) < 0)
     return {};
   return serial;
-}
-
-// The listed devices in a fixed order: by bus, then by port path, then by address. libusb lists
-// them in whatever order it found them, which would make "device N" a matter of chance.
-std::vector<libusb_device*> InOrder(ftdi_device_list* list) {
-  struct Entry {
-    libusb_device* dev;
-    std::vector<uint8_t> key;
-  };
-  std::vector<Entry> entries;
-  for (ftdi_device_list* e = list; e != nullptr; e = e->next) {
-    Entry entry{e->dev, {libusb_get_bus_number(e->dev)}};
-    uint8_t ports[8] = {};
-    const int depth = libusb_get_port_numbers(e->dev, ports, sizeof ports);
-    for (int i = 0; i < depth; ++i) entry.key.push_back(ports[i]);
-    entry.key.push_back(0);  // a hub sorts before what hangs on it
-    entry.key.push_back(libusb_get_device_address(e->dev));
-    entries.push_back(std::move(entry));
-  }
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const Entry& a, const Entry& b) { return a.key < b.key; });
-  std::vector<libusb_device*> devices;
-  for (const Entry& entry : entries) devices.push_back(entry.dev);
-  return devices;
 }
 
 }  // namespace
@@ -157,7 +135,7 @@ FtStatus FtdiBackend::Open(uint32_t deviceIndex, FtHandle* handle) {
     return Fail(ftstatus::kDeviceNotFound,
                 std::string("libftdi: ") + ftdi_get_error_string(device->context.get()));
   }
-  const std::vector<libusb_device*> ordered = InOrder(list.get());
+  const std::vector<libusb_device*> ordered = OrderedFtdiDevices(list.get());
   libusb_device* chosen = nullptr;
   if (selection_.BySerial()) {
     uint32_t matches = 0;

