@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,47 @@ std::string ReadText(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The trace without its times.
+// The trace apart from timing: without its times, and with a read that ran out of time
+// joined to the read of the rest that follows it (how a long reply splits over reads depends
+// on how fast the bytes come).
 std::string Untimed(const fs::path& path) {
-  return std::regex_replace(ReadText(path), std::regex(R"("t": [0-9]+, )"), "");
+  const std::regex time(R"("t": [0-9]+, )");
+  const std::regex read(R"(\{"op": "read", "status": 0, "asked": ([0-9]+), "got": ([0-9]+), (.*))");
+  std::istringstream lines(ReadText(path));
+  std::vector<std::string> out;
+  uint64_t pendingAsked = 0;  // the read before was short by this much
+  uint64_t pendingGot = 0;
+  std::string pendingRest;
+  std::string line;
+  while (std::getline(lines, line)) {
+    line = std::regex_replace(line, time, "");
+    std::smatch m;
+    if (std::regex_match(line, m, read)) {
+      const uint64_t asked = std::stoull(m[1]);
+      const uint64_t got = std::stoull(m[2]);
+      if (pendingAsked != 0 && asked == pendingAsked - pendingGot) {
+        pendingGot += got;
+      } else {
+        pendingAsked = asked;
+        pendingGot = got;
+        pendingRest = m[3];
+      }
+      const std::string joined =
+          "{\"op\": \"read\", \"status\": 0, \"asked\": " + std::to_string(pendingAsked) +
+          ", \"got\": " + std::to_string(pendingGot) + ", " + pendingRest;
+      if (!out.empty() && asked != pendingAsked)
+        out.back() = joined;
+      else
+        out.push_back(joined);
+      if (pendingGot >= pendingAsked || got == 0) pendingAsked = 0;
+      continue;
+    }
+    pendingAsked = 0;
+    out.push_back(line);
+  }
+  std::string text;
+  for (const std::string& l : out) text += l + "\n";
+  return text;
 }
 
 std::vector<uint8_t> FlashOf(const std::string& options, uint64_t address, uint64_t count) {
