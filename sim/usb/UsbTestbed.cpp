@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <umockdev.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -198,6 +199,17 @@ bool UsbTestbed::Bridge::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* ar
     }
   }
   lock.unlock();
+  if (ready) {
+    // More than the transfer can hold: the host controller reports an overflow.
+    const size_t capacity = static_cast<size_t>(std::max(ready->capacity, 0));
+    const size_t at = ready->type == USBDEVFS_URB_TYPE_CONTROL ? kSetupBytes : 0;
+    const size_t room = capacity > at ? capacity - at : 0;
+    if (ready->answer.size() > room) {
+      ready->answer.resize(room);
+      ready->actual = static_cast<int>(room);
+      ready->status = -EOVERFLOW;
+    }
+  }
   if (!ready) {
     umockdev_ioctl_client_complete(client, -1, unplugged ? ENODEV : EAGAIN);
     return true;
