@@ -2,6 +2,7 @@
 // simulated camera behind each, so that the window and bfk reach it through libftdi1 and libusb
 // as they would reach real hardware. Run it under umockdev-wrapper (scripts/with-usb-bridge.sh
 // does). The command inherits the environment; its exit status is the program's.
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -32,7 +33,8 @@ constexpr const char* kUsage =
     "             serial numbers count up from SERIAL (default BF000001)\n"
     "  --camera   the simulated cameras' options, on top of the demo camera (sim/OPTIONS.md);\n"
     "             given again, for the next bridge (the last one given serves the rest)\n"
-    "  --unplug-after-bytes  the first bridge unplugs once N bulk bytes have crossed it\n";
+    "  --unplug-after-bytes  the first bridge unplugs once N bulk bytes have crossed it\n"
+    "With BF_USB_BRIDGE_SUMMARY set, each bridge's traffic is summed up on stderr at the end.\n";
 
 // "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
 std::string NthSerial(const std::string& first, size_t n) {
@@ -49,6 +51,14 @@ bool ParseCount(const char* text, unsigned long long* value) {
   char* end = nullptr;
   *value = std::strtoull(text, &end, 10);
   return *text != '\0' && *end == '\0' && *text != '-';
+}
+
+// The command's process, for the signal handler: an interrupt or termination meant for the
+// whole run goes on to the command, and the bridge stays up until the command has ended.
+volatile sig_atomic_t childPid = 0;
+
+void ForwardSignal(int signal) {
+  if (childPid > 0) kill(static_cast<pid_t>(childPid), signal);
 }
 
 }  // namespace
@@ -134,12 +144,17 @@ int main(int argc, char** argv) {
     }
     if (unplugAfter != 0) testbed.UnplugAfterBulkBytes(0, unplugAfter);
 
+    struct sigaction forward {};
+    forward.sa_handler = ForwardSignal;
+    sigemptyset(&forward.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &forward, nullptr);
     pid_t child = -1;
     const int spawned = posix_spawnp(&child, argv[i], nullptr, nullptr, argv + i, environ);
     if (spawned != 0) {
       std::fprintf(stderr, "bf-usb-bridge: cannot start %s: %s\n", argv[i], std::strerror(spawned));
       return 127;
     }
+    childPid = child;
     int wait = 0;
     while (waitpid(child, &wait, 0) < 0) {
       if (errno != EINTR) {
@@ -148,6 +163,17 @@ int main(int argc, char** argv) {
       }
     }
     status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
+    if (std::getenv("BF_USB_BRIDGE_SUMMARY") != nullptr) {
+      for (size_t n = 0; n < bridges; ++n) {
+        const bf::sim::usb::FtdiChip& chip = testbed.Chip(n);
+        std::fprintf(stderr,
+                     "bf-usb-bridge: bridge %zu (%s): %zu control requests, %llu bytes to the "
+                     "camera, %llu bytes from it\n",
+                     n, chip.Identity().serial.c_str(), chip.ControlLog().size(),
+                     static_cast<unsigned long long>(chip.BytesOut()),
+                     static_cast<unsigned long long>(chip.BytesIn()));
+      }
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bf-usb-bridge: %s\n", e.what());
     return 1;
