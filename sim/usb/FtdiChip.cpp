@@ -41,7 +41,6 @@ std::string ChipIdentity::Product() const {
 
 std::vector<uint8_t> ChipIdentity::Descriptors() const {
   std::vector<uint8_t> d;
-  const bool high = kind == ChipKind::FT232H;
   // Device descriptor: USB 2.0, vendor class, ep0 64 bytes, strings 1, 2, 3, one configuration.
   d.insert(d.end(), {18, 1});
   Put16(d, 0x0200);
@@ -62,7 +61,6 @@ std::vector<uint8_t> ChipIdentity::Descriptors() const {
   d.insert(d.end(), {7, 5, 0x02, 2});
   Put16(d, PacketSize());
   d.push_back(0);
-  (void)high;
   return d;
 }
 
@@ -106,23 +104,16 @@ std::optional<std::vector<uint8_t>> FtdiChip::Control(uint8_t requestType, uint8
         if (value == 0 || value == 2) camera_.Purge(handle_, kPurgeRx);
         if (value > 2) answer.reset();
         break;
-      case kSioModemCtrl:
-        modemControl_ = value;
-        break;
+      case kSioModemCtrl:  // DTR and RTS: no line behind this chip to show them
       case kSioSetFlowCtrl:
-        flowControl_ = index;
+      case kSioSetData:
+      case kSioSetBitmode:
         break;
       case kSioSetBaudrate:
         baudDivisor_ = value | (uint32_t{index} << 16);
         break;
-      case kSioSetData:
-        dataCharacteristics_ = value;
-        break;
       case kSioSetLatencyTimer:
         latencyMs_ = static_cast<uint8_t>(value & 0xFF);
-        break;
-      case kSioSetBitmode:
-        bitmode_ = value;
         break;
       default:
         answer.reset();

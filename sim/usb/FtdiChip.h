@@ -85,10 +85,6 @@ class FtdiChip {
   std::vector<ControlRequest> log_;
   uint8_t latencyMs_ = 16;  // the chip's power-on latency
   uint32_t baudDivisor_ = 0;
-  uint16_t dataCharacteristics_ = 0;
-  uint16_t flowControl_ = 0;
-  uint16_t modemControl_ = 0;
-  uint16_t bitmode_ = 0;
   uint64_t bytesOut_ = 0;
   uint64_t bytesIn_ = 0;
 };
