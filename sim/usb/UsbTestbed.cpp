@@ -61,7 +61,9 @@ struct UsbTestbed::Bridge {
   void CountBulk(uint64_t n) {
     const uint64_t total = bulkBytes += n;
     const uint64_t limit = unplugAfterBytes.load();
-    if (limit != 0 && total >= limit) unplugged = true;
+    if (limit != 0 && total >= limit && !unplugged.exchange(true)) {
+      umockdev_testbed_remove_device(testbed, syspath.c_str());
+    }
   }
 
   // What was still waiting for the device completes as shut down; what had finished keeps its
@@ -391,8 +393,8 @@ std::string UsbTestbed::DeviceNode(size_t bridge) const {
 
 void UsbTestbed::Unplug(size_t bridge) {
   Bridge& b = *impl_->bridges.at(bridge);
-  b.unplugged = true;
-  umockdev_testbed_remove_device(impl_->testbed, b.syspath.c_str());
+  if (!b.unplugged.exchange(true))
+    umockdev_testbed_remove_device(impl_->testbed, b.syspath.c_str());
 }
 
 void UsbTestbed::UnplugAfterBulkBytes(size_t bridge, uint64_t n) {

@@ -37,7 +37,8 @@ class UsbTestbed {
   // From now on every ioctl of the bridge fails with ENODEV (transfers in flight complete as
   // shut down) and the device leaves the test bed.
   void Unplug(size_t bridge);
-  // The same, once n bulk bytes in all (out and in, as the chip moves them) have crossed.
+  // The same, once n bulk bytes in all (out and in, as the chip moves them) have crossed; the
+  // device then leaves the test bed from the handler thread.
   void UnplugAfterBulkBytes(size_t bridge, uint64_t n);
 
   struct Bridge;

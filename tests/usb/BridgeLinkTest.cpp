@@ -122,6 +122,11 @@ TEST(UsbBridgeLink, UnplugDuringTheHandshakeEndsItWithTheIoErrorText) {
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, "Ошибка инициализации камеры.\nОшибка ввода/вывода");
   EXPECT_EQ(rig.link->GetStatusCode(), ftstatus::kIoError);
+  // The bridge has left the bus.
+  rig.link->Close();
+  EXPECT_THROW(rig.link->Open(0), FTDException);
+  EXPECT_NE(rig.backend->LastError().find("(0 found)"), std::string::npos)
+      << rig.backend->LastError();
 }
 
 TEST(UsbBridgeLink, AnUnpluggedBridgeFailsEveryCallAndCannotBeOpenedAgain) {
