@@ -6,6 +6,7 @@
 #include "link/D2xxLibraryBackend.h"
 #ifndef _WIN32
 #include "link/FtdiBackend.h"
+#include "link/FtdiSelection.h"
 #endif
 #include "link/TraceBackend.h"
 
@@ -14,8 +15,11 @@ namespace bf {
 std::vector<BackendDriver> HardwareDrivers() {
   std::vector<BackendDriver> drivers;
 #ifndef _WIN32
-  drivers.push_back({"ftdi", [](const std::string&, TickSource&, std::string*) {
-                       return std::unique_ptr<D2xxBackend>(std::make_unique<FtdiBackend>());
+  drivers.push_back({"ftdi", [](const std::string& options, TickSource&, std::string* error) {
+                       std::optional<FtdiSelection> selection = ParseFtdiSelection(options, error);
+                       if (!selection) return std::unique_ptr<D2xxBackend>();
+                       return std::unique_ptr<D2xxBackend>(
+                           std::make_unique<FtdiBackend>(std::move(*selection)));
                      }});
 #endif
   drivers.push_back({"d2xx", [](const std::string& options, TickSource&, std::string*) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+#include "link/FtdiDevices.h"
+
 namespace bf {
 
 namespace {
@@ -33,6 +35,15 @@ struct ContextDeleter {
 struct DeviceListDeleter {
   void operator()(ftdi_device_list* list) const { ftdi_list_free2(list); }
 };
+
+// The serial number string of a listed device, or empty when it cannot be read (no access,
+// no serial). libftdi opens the device briefly for it.
+std::string SerialOf(ftdi_context* context, libusb_device* dev) {
+  char serial[128] = {};
+  if (ftdi_usb_get_strings2(context, dev, nullptr, 0, nullptr, 0, serial, sizeof serial) < 0)
+    return {};
+  return serial;
+}
 
 }  // namespace
 
@@ -87,7 +98,7 @@ FtStatus FtdiBackend::StatusFromLibusb(int error, bool opening) {
   }
 }
 
-FtdiBackend::FtdiBackend() = default;
+FtdiBackend::FtdiBackend(FtdiSelection selection) : selection_(std::move(selection)) {}
 FtdiBackend::~FtdiBackend() = default;
 
 FtStatus FtdiBackend::Fail(FtStatus status, std::string reason) {
@@ -124,22 +135,35 @@ FtStatus FtdiBackend::Open(uint32_t deviceIndex, FtHandle* handle) {
     return Fail(ftstatus::kDeviceNotFound,
                 std::string("libftdi: ") + ftdi_get_error_string(device->context.get()));
   }
-  if (deviceIndex >= static_cast<uint32_t>(found)) {
-    return Fail(ftstatus::kDeviceNotFound, "no FTDI device with index " +
-                                               std::to_string(deviceIndex) + " (" +
-                                               std::to_string(found) + " found)");
+  const std::vector<libusb_device*> ordered = OrderedFtdiDevices(list.get());
+  libusb_device* chosen = nullptr;
+  if (selection_.BySerial()) {
+    uint32_t matches = 0;
+    for (libusb_device* dev : ordered) {
+      if (SerialOf(device->context.get(), dev) == selection_.serial && matches++ == deviceIndex) {
+        chosen = dev;
+        break;
+      }
+    }
+  } else if (const uint64_t wanted = uint64_t{selection_.index} + deviceIndex;
+             wanted < ordered.size()) {
+    chosen = ordered[static_cast<size_t>(wanted)];
   }
-  ftdi_device_list* entry = list.get();
-  for (uint32_t i = 0; i < deviceIndex; ++i) entry = entry->next;
+  if (chosen == nullptr) {
+    return Fail(ftstatus::kDeviceNotFound,
+                "no FTDI device with " + selection_.Describe() +
+                    (deviceIndex == 0 ? std::string() : " + " + std::to_string(deviceIndex)) +
+                    " (" + std::to_string(found) + " found)");
+  }
 
-  const int opened = ftdi_usb_open_dev(device->context.get(), entry->dev);
+  const int opened = ftdi_usb_open_dev(device->context.get(), chosen);
   if (opened < 0) {
     std::string reason = std::string("libftdi: ") + ftdi_get_error_string(device->context.get());
     FtStatus status = ftstatus::kOtherError;
     switch (opened) {
       case -4: {  // libusb_open failed: ask libusb itself why
         libusb_device_handle* probe = nullptr;
-        const int error = libusb_open(entry->dev, &probe);
+        const int error = libusb_open(chosen, &probe);
         if (probe != nullptr) libusb_close(probe);
         status = error < 0 ? StatusFromLibusb(error, true) : ftstatus::kDeviceNotOpened;
         if (error < 0) reason += std::string(" (") + libusb_error_name(error) + ")";

@@ -4,18 +4,21 @@
 #include <vector>
 
 #include "link/D2xxBackend.h"
+#include "link/FtdiSelection.h"
 
 namespace bf {
 
 // The D2XX operations over libftdi (libusb) for Linux and other systems without the vendor
-// library. Device index N is the N-th FTDI device libftdi finds under the usual FTDI ids.
+// library. The selection names the bridge the program's device 0 stands for: the N-th FTDI
+// device libftdi finds under the usual FTDI ids ("ftdi:N"; device i is then the (N+i)-th), or
+// the one with a given serial number. The program always opens device 0.
 // Reads honour the D2XX contract: wait up to the read timeout for the count, else return what
 // arrived with status 0. Received bytes are kept in a software queue, so GetQueueStatus has a
 // count to report. This backend waits in real time (it talks to hardware), polling every
 // millisecond or so. One thread at a time, like every backend.
 class FtdiBackend final : public D2xxBackend {
  public:
-  FtdiBackend();
+  explicit FtdiBackend(FtdiSelection selection = {});
   ~FtdiBackend() override;
   FtdiBackend(const FtdiBackend&) = delete;
   FtdiBackend& operator=(const FtdiBackend&) = delete;
@@ -44,6 +47,7 @@ class FtdiBackend final : public D2xxBackend {
   FtStatus Poll(Device& device);
   FtStatus Fail(FtStatus status, std::string reason);
 
+  FtdiSelection selection_;
   std::vector<std::unique_ptr<Device>> devices_;
   std::string lastError_;
 };

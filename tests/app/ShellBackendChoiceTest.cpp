@@ -41,6 +41,19 @@ TEST(BackendChoice, BadSimulatedCameraOptionsNameTheOption) {
   EXPECT_NE(prompts.shown[0].text.find("type"), std::string::npos);
 }
 
+TEST(BackendChoice, AMalformedFtdiSelectionIsExplainedRatherThanOpeningTheFirstBridge) {
+  for (const char* selection : {"ftdi:abc", "ftdi:-1", "ftdi:serial="}) {
+    VirtualClock clock;
+    ScriptedPrompts prompts;
+    auto backend = ChooseBackend(selection, clock, prompts);
+    ASSERT_EQ(prompts.shown.size(), 1u) << selection;
+    EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Warning);
+    EXPECT_NE(prompts.shown[0].text.find(selection), std::string::npos) << prompts.shown[0].text;
+    FtHandle handle = nullptr;
+    EXPECT_EQ(backend->Open(0, &handle), ftstatus::kDeviceNotFound);
+  }
+}
+
 TEST(BackendChoice, AMissingVendorLibraryIsNamedBeforeStartUp) {
   VirtualClock clock;
   ScriptedPrompts prompts;

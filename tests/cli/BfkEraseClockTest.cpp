@@ -41,6 +41,17 @@ TEST(BfkErase, ExitsZeroOnlyWhenTheCameraReportsErased) {
   EXPECT_EQ(link.out.find("Ошибка!"), std::string::npos) << link.out;
 }
 
+TEST(BfkErase, RefusesABadFtdiSelectionBeforeTouchingAnyCamera) {
+  for (const char* how : {"--camera ftdi:abc", "--camera=ftdi:-1"}) {
+    const BfkRun run = Bfk(std::string("erase ") + how + " --yes");
+    EXPECT_NE(run.exitCode, 0) << how;
+    EXPECT_NE(run.out.find("not a device index"), std::string::npos) << run.out;
+  }
+  const BfkRun env = Bfk("erase --yes", "BRINDLEFLASH_CAMERA=ftdi:serial=");
+  EXPECT_NE(env.exitCode, 0);
+  EXPECT_NE(env.out.find("serial number is empty"), std::string::npos) << env.out;
+}
+
 TEST(BfkErase, RefusesWithoutYesWhenNobodyCanAnswer) {
   const BfkRun run = Bfk("erase --camera sim:erase_ms=0");
   EXPECT_EQ(run.exitCode, 2);

@@ -3,8 +3,10 @@
 
 #include <memory>
 
+#include "link/BackendRegistry.h"
 #include "link/FTD2xx.h"
 #include "link/FtdiBackend.h"
+#include "link/FtdiSelection.h"
 
 namespace bf {
 namespace {
@@ -26,6 +28,40 @@ TEST(HardwareBackendTest, LibftdiWithoutADeviceGivesDeviceNotFound) {
   EXPECT_FALSE(backend->LastError().empty());
   EXPECT_EQ(link.Close(), ftstatus::kInvalidHandle);  // nothing was opened
   EXPECT_EQ(link.GetStatusCode(), 2u);
+}
+
+TEST(FtdiSelectionTest, IndexSerialAndRefusals) {
+  std::string error;
+  EXPECT_EQ(ParseFtdiSelection("", &error)->index, 0u);
+  EXPECT_EQ(ParseFtdiSelection("1", &error)->index, 1u);
+  EXPECT_EQ(ParseFtdiSelection("4294967295", &error)->index, 4294967295u);
+  const auto bySerial = ParseFtdiSelection("serial=FT1234AB", &error);
+  ASSERT_TRUE(bySerial);
+  EXPECT_TRUE(bySerial->BySerial());
+  EXPECT_EQ(bySerial->serial, "FT1234AB");
+  for (const char* bad : {"abc", "-1", "1x", " 1", "4294967296", "serial=", "index=1"}) {
+    error.clear();
+    EXPECT_FALSE(ParseFtdiSelection(bad, &error)) << bad;
+    EXPECT_NE(error.find(std::string("ftdi:") + bad), std::string::npos) << error;
+  }
+}
+
+TEST(FtdiSelectionTest, TheRegistryRefusesABadSelectionAndPassesAGoodOne) {
+  VirtualClock clock;
+  std::string error;
+  EXPECT_EQ(CreateBackend("ftdi:abc", HardwareDrivers(), clock, &error), nullptr);
+  EXPECT_NE(error.find("ftdi:abc"), std::string::npos) << error;
+
+  // Without a bridge attached the open fails, and the reason names the chosen bridge: the
+  // selection reached the backend rather than device 0 being opened.
+  auto backend = CreateBackend("ftdi:3", HardwareDrivers(), clock, &error);
+  ASSERT_NE(backend, nullptr) << error;
+  FtHandle handle = nullptr;
+  if (backend->Open(0, &handle) == ftstatus::kOk) {
+    backend->Close(handle);
+    GTEST_SKIP() << "four FTDI devices are attached to this machine";
+  }
+  EXPECT_NE(backend->LastError().find("index 3"), std::string::npos) << backend->LastError();
 }
 
 TEST(HardwareBackendTest, LibusbErrorMapping) {

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ftdi_device_list;
+struct libusb_device;
+
+namespace bf {
+
+// One FTDI bridge as libftdi finds it.
+struct FtdiDeviceInfo {
+  uint32_t index = 0;  // N of "ftdi:N"
+  uint16_t productId = 0;
+  std::string manufacturer;
+  std::string description;  // the product string
+  std::string serial;
+  uint8_t bus = 0;
+  std::string portPath;  // "1-2.3": bus, then the ports from the root hub
+  bool openable = false;
+  std::string reason;  // why it cannot be opened
+};
+
+// Every FTDI bridge under the usual FTDI ids, in the order "ftdi:N" counts them. Reading the
+// strings opens each bridge for a moment; a bridge that cannot be opened is listed with the
+// reason. False, with *error, when USB cannot be reached at all.
+bool ListFtdiDevices(std::vector<FtdiDeviceInfo>* devices, std::string* error);
+
+// The devices of a libftdi list by bus, then port path, then address: libusb lists them in its
+// order of discovery, which would make "device N" a matter of chance.
+std::vector<libusb_device*> OrderedFtdiDevices(ftdi_device_list* list);
+
+}  // namespace bf

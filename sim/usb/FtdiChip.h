@@ -1,0 +1,92 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/D2xxBackend.h"
+
+namespace bf::sim::usb {
+
+// Which FTDI bridge is emulated: the full-speed FT232R (64-byte bulk packets) or the high-speed
+// FT232H (512-byte packets).
+enum class ChipKind { FT232R, FT232H };
+
+struct ChipIdentity {
+  ChipKind kind = ChipKind::FT232R;
+  std::string manufacturer = "FTDI";
+  std::string product;  // empty: the chip's usual product string
+  std::string serial = "BF000001";
+
+  uint16_t ProductId() const { return kind == ChipKind::FT232R ? 0x6001 : 0x6014; }
+  uint16_t BcdDevice() const { return kind == ChipKind::FT232R ? 0x0600 : 0x0900; }
+  uint16_t PacketSize() const { return kind == ChipKind::FT232R ? 64 : 512; }
+  std::string Product() const;
+  // The device descriptor, then the configuration with one vendor interface and its two bulk
+  // endpoints (0x81 in, 0x02 out), as the sysfs "descriptors" file holds them.
+  std::vector<uint8_t> Descriptors() const;
+};
+
+// One vendor or standard control request as the chip saw it.
+struct ControlRequest {
+  uint8_t requestType = 0;
+  uint8_t request = 0;
+  uint16_t value = 0;
+  uint16_t index = 0;
+  uint16_t length = 0;
+  bool stalled = false;
+};
+
+// The FTDI bridge chip in front of a camera backend (normally the simulated camera): the
+// vendor control requests libftdi sends, bulk OUT handed to the camera, and bulk IN framed as
+// the chip frames it (two modem-status bytes at the start of every packet; a packet goes out
+// when full, or short when the latency timer runs out).
+//
+// Threads: all calls take one lock; the USB side (the usbfs handler thread) and a test thread
+// reading the log may call at any time.
+class FtdiChip {
+ public:
+  // The camera is opened as device 0 at once and stays open; it is not owned.
+  FtdiChip(ChipIdentity identity, D2xxBackend& camera);
+  ~FtdiChip();
+  FtdiChip(const FtdiChip&) = delete;
+  FtdiChip& operator=(const FtdiChip&) = delete;
+
+  const ChipIdentity& Identity() const { return identity_; }
+
+  // A control transfer: setup fields and, for OUT requests, the data stage. Returns the data
+  // stage of an IN request (at most length bytes; empty for OUT), or nullopt for a stall.
+  std::optional<std::vector<uint8_t>> Control(uint8_t requestType, uint8_t request, uint16_t value,
+                                              uint16_t index, uint16_t length);
+  // Bulk OUT: the bytes go to the camera. False when the camera refused them.
+  bool BulkOut(const uint8_t* data, size_t length);
+  // Bulk IN of a transfer of capacity bytes submitted at submitted: the packets the chip sends
+  // now, or nullopt while the transfer would still wait (neither full nor the latency timer run
+  // out).
+  std::optional<std::vector<uint8_t>> BulkIn(size_t capacity,
+                                             std::chrono::steady_clock::time_point submitted);
+
+  std::vector<ControlRequest> ControlLog() const;
+  uint8_t LatencyMs() const;
+  uint32_t BaudDivisor() const;
+  uint64_t BytesOut() const;
+  uint64_t BytesIn() const;
+
+ private:
+  uint32_t CameraPending();
+  std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index, uint16_t length) const;
+
+  mutable std::mutex mutex_;
+  ChipIdentity identity_;
+  D2xxBackend& camera_;
+  FtHandle handle_ = nullptr;
+  std::vector<ControlRequest> log_;
+  uint8_t latencyMs_ = 16;  // the chip's power-on latency
+  uint32_t baudDivisor_ = 0;
+  uint64_t bytesOut_ = 0;
+  uint64_t bytesIn_ = 0;
+};
+
+}  // namespace bf::sim::usb

@@ -1,0 +1,182 @@
+// bf-usb-bridge: runs a command inside a umockdev test bed with emulated FTDI bridges and the
+// simulated camera behind each, so that the window and bfk reach it through libftdi1 and libusb
+// as they would reach real hardware. Run it under umockdev-wrapper (scripts/with-usb-bridge.sh
+// does). The command inherits the environment; its exit status is the program's.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/TickSource.h"
+#include "sim/SimCamera.h"
+#include "sim/SimOptions.h"
+#include "sim/usb/UsbTestbed.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: bf-usb-bridge [--chip ft232r|ft232h] [--bridges N] [--serial SERIAL]\n"
+    "                     [--camera KEY=VALUE,...] [--unplug-after-bytes N] -- COMMAND [ARG...]\n"
+    "  --chip     the emulated bridge: ft232r (full speed, 64-byte packets, the default) or\n"
+    "             ft232h (high speed, 512-byte packets)\n"
+    "  --bridges  how many bridges, each with its own simulated camera (default 1); their\n"
+    "             serial numbers count up from SERIAL (default BF000001)\n"
+    "  --camera   the simulated cameras' options, on top of the demo camera (sim/OPTIONS.md);\n"
+    "             given again, for the next bridge (the last one given serves the rest)\n"
+    "  --unplug-after-bytes  the first bridge unplugs once N bulk bytes have crossed it\n"
+    "With BF_USB_BRIDGE_SUMMARY set, each bridge's traffic is summed up on stderr at the end.\n";
+
+// "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
+std::string NthSerial(const std::string& first, size_t n) {
+  size_t digits = first.size();
+  while (digits > 0 && first[digits - 1] >= '0' && first[digits - 1] <= '9') --digits;
+  if (digits == first.size()) return n == 0 ? first : first + std::to_string(n + 1);
+  const std::string tail = first.substr(digits);
+  std::string number = std::to_string(std::stoull(tail) + n);
+  if (number.size() < tail.size()) number.insert(0, tail.size() - number.size(), '0');
+  return first.substr(0, digits) + number;
+}
+
+bool ParseCount(const char* text, unsigned long long* value) {
+  char* end = nullptr;
+  *value = std::strtoull(text, &end, 10);
+  return *text != '\0' && *end == '\0' && *text != '-';
+}
+
+// The command's process, for the signal handler: an interrupt or termination meant for the
+// whole run goes on to the command, and the bridge stays up until the command has ended.
+volatile sig_atomic_t childPid = 0;
+
+void ForwardSignal(int signal) {
+  if (childPid > 0) kill(static_cast<pid_t>(childPid), signal);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bf::sim::usb::ChipIdentity identity;
+  unsigned long long bridges = 1;
+  unsigned long long unplugAfter = 0;
+  std::vector<std::string> cameraOptions;
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--") {
+      ++i;
+      break;
+    } else if (a == "--chip" && hasValue) {
+      const std::string chip = argv[++i];
+      if (chip == "ft232r") {
+        identity.kind = bf::sim::usb::ChipKind::FT232R;
+      } else if (chip == "ft232h") {
+        identity.kind = bf::sim::usb::ChipKind::FT232H;
+      } else {
+        std::fprintf(stderr, "bf-usb-bridge: unknown chip \"%s\" (ft232r or ft232h)\n",
+                     chip.c_str());
+        return 2;
+      }
+    } else if (a == "--bridges" && hasValue) {
+      if (!ParseCount(argv[++i], &bridges) || bridges < 1 || bridges > 100) {
+        std::fprintf(stderr, "bf-usb-bridge: --bridges takes a count from 1 to 100\n");
+        return 2;
+      }
+    } else if (a == "--serial" && hasValue) {
+      identity.serial = argv[++i];
+      if (identity.serial.empty()) {
+        std::fprintf(stderr, "bf-usb-bridge: --serial needs a serial number\n");
+        return 2;
+      }
+    } else if (a == "--camera" && hasValue) {
+      cameraOptions.emplace_back(argv[++i]);
+    } else if (a == "--unplug-after-bytes" && hasValue) {
+      if (!ParseCount(argv[++i], &unplugAfter) || unplugAfter == 0) {
+        std::fprintf(stderr, "bf-usb-bridge: --unplug-after-bytes takes a count above 0\n");
+        return 2;
+      }
+    } else {
+      std::fprintf(stderr, "%s", kUsage);
+      return 2;
+    }
+  }
+  if (i >= argc) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  std::string why;
+  if (!bf::sim::usb::UsbTestbed::Available(&why)) {
+    std::fprintf(stderr, "bf-usb-bridge: %s\n", why.c_str());
+    return 2;
+  }
+  if (cameraOptions.empty()) cameraOptions.emplace_back();
+  std::vector<bf::sim::SimOptions> options;
+  for (const std::string& text : cameraOptions) {
+    std::string error;
+    const auto parsed = bf::sim::ParseSimOptions(text, bf::sim::SimOptions::Demo(), &error);
+    if (!parsed) {
+      std::fprintf(stderr, "bf-usb-bridge: --camera: %s\n", error.c_str());
+      return 2;
+    }
+    options.push_back(*parsed);
+  }
+
+  bf::SystemTickSource ticks;
+  std::vector<std::unique_ptr<bf::sim::SimCamera>> cameras;
+  int status = 0;
+  try {
+    bf::sim::usb::UsbTestbed testbed;
+    const std::string firstSerial = identity.serial;
+    for (size_t n = 0; n < bridges; ++n) {
+      cameras.push_back(
+          std::make_unique<bf::sim::SimCamera>(options[std::min(n, options.size() - 1)], ticks));
+      identity.serial = NthSerial(firstSerial, n);
+      testbed.Plug(identity, *cameras.back());
+    }
+    if (unplugAfter != 0) testbed.UnplugAfterBulkBytes(0, unplugAfter);
+
+    struct sigaction forward {};
+    forward.sa_handler = ForwardSignal;
+    sigemptyset(&forward.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &forward, nullptr);
+    pid_t child = -1;
+    const int spawned = posix_spawnp(&child, argv[i], nullptr, nullptr, argv + i, environ);
+    if (spawned != 0) {
+      std::fprintf(stderr, "bf-usb-bridge: cannot start %s: %s\n", argv[i], std::strerror(spawned));
+      return 127;
+    }
+    childPid = child;
+    int wait = 0;
+    while (waitpid(child, &wait, 0) < 0) {
+      if (errno != EINTR) {
+        std::perror("bf-usb-bridge: waitpid");
+        return 1;
+      }
+    }
+    status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
+    if (std::getenv("BF_USB_BRIDGE_SUMMARY") != nullptr) {
+      for (size_t n = 0; n < bridges; ++n) {
+        const bf::sim::usb::FtdiChip& chip = testbed.Chip(n);
+        std::fprintf(stderr,
+                     "bf-usb-bridge: bridge %zu (%s): %zu control requests, %llu bytes to the "
+                     "camera, %llu bytes from it\n",
+                     n, chip.Identity().serial.c_str(), chip.ControlLog().size(),
+                     static_cast<unsigned long long>(chip.BytesOut()),
+                     static_cast<unsigned long long>(chip.BytesIn()));
+      }
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bf-usb-bridge: %s\n", e.what());
+    return 1;
+  }
+  return status;
+}
