@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "host/FileErrorText.h"
-#include "recordings/StillFile.h"
+#include "host/ReplacingFileWriter.h"
+#include "recordings/StillBatch.h"
 
 namespace bf {
 
@@ -65,16 +66,17 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
     return outcome;
   }
 
-  std::vector<std::string> written;
-  const auto removeWritten = [&written] {
-    std::error_code ignored;
-    for (const std::string& path : written) std::filesystem::remove(path, ignored);
+  StillBatch batch;
+  const auto fail = [&outcome](std::string error) {
+    outcome.error = std::move(error);
+    outcome.written = 0;
+    return outcome;
   };
   std::vector<uint8_t> payload;  // reused: one allocation for the whole export
   for (uint32_t k = 0; k < r.count; ++k) {
     if (progress.Cancelled()) {
-      removeWritten();
       outcome.status = ExportOutcome::Status::Cancelled;
+      outcome.written = 0;
       return outcome;
     }
     const uint32_t i = r.first + k;
@@ -87,16 +89,26 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
       ++outcome.skipped;
     } else {
       const std::string path = (std::filesystem::path(folder) / StillFileName(header, i)).string();
-      if (const uint32_t error = WriteStillFile(entry, header, payload, path)) {
-        removeWritten();
-        outcome.error = FileErrorText(error, path);
-        outcome.written = 0;
-        return outcome;
+      if (IsSameFile(path, recording.Path())) {
+        return fail("the still " + path +
+                    " would replace the recording itself; nothing was written");
       }
-      written.push_back(path);
+      if (const uint32_t error = batch.Stage(entry, header, payload, path)) {
+        return fail(FileErrorText(error, path));
+      }
       ++outcome.written;
     }
     progress.FrameDone();
+  }
+  std::string failedPath;
+  if (const uint32_t error =
+          batch.Commit([&progress] { return progress.Cancelled(); }, failedPath)) {
+    if (error == ECANCELED) {
+      outcome.status = ExportOutcome::Status::Cancelled;
+      outcome.written = 0;
+      return outcome;
+    }
+    return fail(FileErrorText(error, failedPath));
   }
   outcome.status = ExportOutcome::Status::Done;
   return outcome;

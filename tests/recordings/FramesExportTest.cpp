@@ -114,7 +114,7 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
                                                 "1970-01-01_00-00-04_000003.jpg"}));
   std::filesystem::remove_all(out);
 
-  // Cancelled after three stills: the ones written are taken back.
+  // Cancelled after three stills: nothing appears.
   progress.done = 0;
   progress.afterFrame = [this](uint32_t done) {
     if (done == 3) progress.cancel = true;
@@ -126,7 +126,7 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
   progress.cancel = false;
 
   // A still whose name is taken by a folder cannot be written: the export ends, reports the
-  // file, and removes what it wrote before.
+  // file, and leaves nothing of its own.
   std::filesystem::create_directories(out + "/1970-01-01_00-00-03_000002.jpg");
   outcome = ExportFrames(recording, table, out, {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
@@ -140,6 +140,78 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
   outcome = ExportFrames(recording, table, dir.File("file/sub"), {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
   EXPECT_NE(outcome.error.find(dir.File("file/sub")), std::string::npos) << outcome.error;
+}
+
+// An earlier export's stills, each holding its own name, so that a replaced one shows.
+class FramesExportOverEarlier : public FramesExport {
+ protected:
+  void SetUp() override {
+    Open(test::RecordingWithTimestamps({1, 2, 3, 4, 5, 6}));
+    std::filesystem::create_directories(out);
+    for (int i = 0; i < 6; ++i) {
+      const std::string name = StillFileName(recording.Index()[i].header, i);
+      earlier.push_back(name);
+      dir.Write("stills/day1/" + name, std::vector<uint8_t>(name.begin(), name.end()));
+    }
+  }
+  // The folder holds the earlier stills, unchanged, and nothing else.
+  void ExpectEarlierStills() const {
+    EXPECT_EQ(Stills(), earlier);
+    for (const std::string& name : earlier) {
+      EXPECT_EQ(test::ReadAll(out + "/" + name), std::vector<uint8_t>(name.begin(), name.end()))
+          << name;
+    }
+  }
+  std::vector<std::string> earlier;
+};
+
+TEST_F(FramesExportOverEarlier, EveryUnfinishedEndLeavesTheEarlierStills) {
+  // Cancelled while writing, and after the last still, when they are being put in place.
+  for (const uint32_t at : {3u, 6u}) {
+    SCOPED_TRACE(at);
+    progress.done = 0;
+    progress.cancel = false;
+    progress.afterFrame = [this, at](uint32_t done) {
+      if (done == at) progress.cancel = true;
+    };
+    EXPECT_EQ(ExportFrames(recording, table, out, {}, progress).status,
+              ExportOutcome::Status::Cancelled);
+    ExpectEarlierStills();
+  }
+  progress.afterFrame = nullptr;
+  progress.cancel = false;
+
+  // A write failure on the fifth still, after four have replaced nothing yet.
+  const std::string blocked = out + "/" + earlier[4];
+  std::filesystem::remove(blocked);
+  std::filesystem::create_directories(blocked);
+  const ExportOutcome failed = ExportFrames(recording, table, out, {}, progress);
+  EXPECT_EQ(failed.status, ExportOutcome::Status::Failed);
+  EXPECT_EQ(failed.error, "Access to " + blocked + " was denied.");
+  std::filesystem::remove(blocked);
+  dir.Write("stills/day1/" + earlier[4],
+            std::vector<uint8_t>(earlier[4].begin(), earlier[4].end()));
+  ExpectEarlierStills();
+
+  // Completed: every still is the new one.
+  const ExportOutcome done = ExportFrames(recording, table, out, {}, progress);
+  ASSERT_EQ(done.status, ExportOutcome::Status::Done) << done.error;
+  EXPECT_EQ(Stills(), earlier);
+  EXPECT_EQ(test::ReadAll(out + "/" + earlier[0]).size(), 698u + 1000u + 16u);
+}
+
+TEST_F(FramesExport, TheRecordingIsNeverWrittenOverByAStill) {
+  const std::vector<uint8_t> bytes = test::RecordingWithTimestamps({1, 2, 3});
+  const std::string name = StillFileName(FrameHeader::Make(1016, 2, 2, 0, 3, 0), 1);
+  std::filesystem::create_directories(out);
+  const std::string inside = dir.Write("stills/day1/" + name, bytes);
+  ASSERT_EQ(recording.Open(inside), Recording::OpenStatus::Opened);
+  const ExportOutcome outcome = ExportFrames(recording, table, out, {}, progress);
+  EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+  EXPECT_EQ(outcome.error,
+            "the still " + inside + " would replace the recording itself; nothing was written");
+  EXPECT_EQ(test::ReadAll(inside), bytes);
+  EXPECT_EQ(Stills(), (std::vector<std::string>{name}));
 }
 
 }  // namespace
