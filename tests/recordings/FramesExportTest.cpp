@@ -31,6 +31,12 @@ TEST(FrameDurations, AreTheDelaysThePlayerWaitsBetweenFrames) {
   EXPECT_EQ(FrameDurationsMs(Entries({1, 2, 3}), 3), (std::vector<uint32_t>{333, 333, 333}));
   EXPECT_EQ(FrameDurationsMs(Entries({1, 1}), 20), (std::vector<uint32_t>{50, 50}));
   EXPECT_TRUE(FrameDurationsMs({}, 0).empty());
+  // More than 1000 frames in one second: the player waits its shortest time, 1 ms, for each.
+  std::vector<uint32_t> crowded(1200, 50);
+  crowded.push_back(51);
+  std::vector<uint32_t> expected(1200, 1);
+  expected.push_back(1000);
+  EXPECT_EQ(FrameDurationsMs(Entries(crowded), 0), expected);
 }
 
 TEST(ExportRange, IsClippedToTheRecordingAndRefusedWhenEmpty) {

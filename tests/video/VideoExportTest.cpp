@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 
 #include "../recordings/RecordingFixture.h"
 #include "VideoFixture.h"
@@ -110,6 +111,22 @@ TEST_F(VideoExport, RecordedPaceFollowsThePlayersGroupsAndLongGapRule) {
     EXPECT_EQ(probed["nb_read_frames"], "6");
     // The last frame, alone in its second, is held for that second.
     EXPECT_NEAR(std::stod(probed["duration"]), 28.221, 0.002);
+  }
+}
+
+TEST_F(VideoExport, RecordedPaceGivesACrowdedSecondsFramesThePlayersShortestWait) {
+  // 1100 frames share one camera second: the player shows them 1 ms apart, never 1 s each.
+  for (int i = 0; i < 1100; ++i) camera.Add(500);
+  camera.Add(501);
+  VideoExportOptions options;
+  options.rate = 0;
+  for (const char* name : {"crowd.mkv", "crowd.avi"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(Export(name, options).status, ExportOutcome::Status::Done);
+    std::vector<long> expected(1101);
+    std::iota(expected.begin(), expected.end(), 0L);
+    EXPECT_EQ(test::PacketTimesMs(dir.File(name)), expected);
+    EXPECT_NEAR(std::stod(test::Probe(dir.File(name))["duration"]), 2.1, 0.002);
   }
 }
 
