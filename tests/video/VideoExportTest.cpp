@@ -130,6 +130,33 @@ TEST_F(VideoExport, RecordedPaceGivesACrowdedSecondsFramesThePlayersShortestWait
   }
 }
 
+TEST_F(VideoExport, ARecordingCutShortWhileReadFailsAndKeepsAnOldFile) {
+  camera.AddSeconds(10);
+  const std::vector<uint8_t> old{1, 2, 3};
+  for (const char* name : {"cut.mkv", "cut.mp4"}) {
+    SCOPED_TRACE(name);
+    dir.Write(name, old);
+    Recording recording = Open();
+    progress.done = 0;
+    // After the fourth frame the file loses its second half, as when the copy is truncated.
+    progress.afterFrame = [this](uint32_t done) {
+      if (done == 4) {
+        std::filesystem::resize_file(dir.File("r.bfk"), camera.Bytes().size() / 2);
+      }
+    };
+    VideoExportOptions options;
+    options.output = dir.File(name);
+    options.container = *ContainerForPath(name);
+    const ExportOutcome outcome = ExportVideo(recording, camera.Table(), options, progress);
+    EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+    EXPECT_NE(outcome.error.find("changed on disk"), std::string::npos) << outcome.error;
+    EXPECT_EQ(test::ReadAll(dir.File(name)), old);
+    EXPECT_EQ(FilesInDir(), (std::vector<std::string>{name, "r.bfk"}));
+    std::filesystem::remove(dir.File(name));
+    dir.Write("r.bfk", camera.Bytes());
+  }
+}
+
 TEST_F(VideoExport, RangeAndRotation) {
   camera.AddSeconds(10);
   VideoExportOptions options;

@@ -452,10 +452,16 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
     const int64_t holdMs = durations[k];
     timeMs += durations[k];
 
-    std::vector<uint8_t> rebuilt;
-    if (recording.ReadPayload(i, payload)) {
-      rebuilt = RebuildJpeg(table, recording.Index()[i].header, payload);
+    // A recording cut short or written over on disk while it is read: the video would end
+    // early or show other pictures, so it is not made at all.
+    if (!recording.ReadPayload(i, payload)) {
+      outcome.error = "the recording " + recording.Path() +
+                      " changed on disk while it was read (frame " + std::to_string(i) +
+                      " is no longer there); nothing was written";
+      outcome.written = 0;
+      return outcome;
     }
+    const std::vector<uint8_t> rebuilt = RebuildJpeg(table, recording.Index()[i].header, payload);
     std::span<const uint8_t> data = rebuilt;
     if (!HasEndOfImage(data)) data = {};
     if (!data.empty() && options.rotation != 0) {

@@ -44,6 +44,9 @@ struct VideoExportOptions {
 // refuses. Damage the decoder works around is kept, as the player shows it. Motion JPEG output
 // does not decode the scans: that would cost more than the copy itself.
 //
+// A frame the recording no longer holds as indexed (the file was cut short or written over
+// while the export ran) fails the export.
+//
 // Runs on the caller's thread (a worker); `recording` and `table` must not change meanwhile.
 ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& table,
                           const VideoExportOptions& options, ExportProgress& progress);
