@@ -170,6 +170,21 @@ class CreationWatch {
     pollfd p{fd_, POLLIN, 0};
     return fd_ >= 0 && ::poll(&p, 1, timeoutMs) == 1;
   }
+  // Waits until `count` files have been created, each wait bounded by timeoutMs.
+  bool WaitForCreations(int count, int timeoutMs) const {
+    alignas(inotify_event) char buffer[4096];
+    while (count > 0) {
+      if (!Wait(timeoutMs)) return false;
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->mask & IN_CREATE) --count;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return true;
+  }
 
  private:
   int fd_;
@@ -245,8 +260,8 @@ TEST(BfkOutputs, AnInterruptedFramesRunLeavesTheFolderAsItWas) {
       ::_exit(127);
     }
     ASSERT_GT(child, 0);
-    // The first file of the run appears in the folder; the signal comes while stills are written.
-    const bool created = watch.Wait(30000);
+    // The signal comes once the run has made its first hundred files, while stills are written.
+    const bool created = watch.WaitForCreations(100, 30000);
     ::kill(child, sig);
     int status = 0;
     ASSERT_TRUE(WaitForExit(child, 60000, status));
