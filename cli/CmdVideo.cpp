@@ -116,4 +116,5 @@ BFK_COMMAND(kName,
             "transform; edge blocks that are not whole are dropped).\n"
             "\n"
             "A frame that cannot be rebuilt or decoded, or whose size differs from the first\n"
-            "one, is skipped and counted. The file appears only when the video is complete.\n");
+            "one, is skipped and counted. A recording that changes on disk while it is read\n"
+            "fails the export. The file appears only when the video is complete.\n");
