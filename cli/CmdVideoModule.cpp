@@ -1,5 +1,18 @@
 #include "cli/CmdVideoModule.h"
 
+#ifdef BF_VIDEO_LINKED
+
+// Built into bfk itself (cli/video_module/VideoModuleEntry.cpp).
+extern "C" void bfk_video_export(const bf::Recording* recording, const bf::JpegHeaderTable* table,
+                                 const bf::VideoExportOptions* options,
+                                 bf::ExportProgress* progress, bf::ExportOutcome* outcome);
+
+bf::cli::VideoModuleEntry bf::cli::LoadVideoModule(std::string&) {
+  return &bfk_video_export;
+}
+
+#else
+
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -53,3 +66,5 @@ VideoModuleEntry LoadVideoModule(std::string& error) {
 }
 
 }  // namespace bf::cli
+
+#endif  // BF_VIDEO_LINKED

@@ -12,7 +12,7 @@ namespace bf::cli {
 // behind it take about a tenth of a second to load, which every other command would pay at
 // start-up. The module holds the video sources only and takes the rest of the core from bfk
 // itself (bfk exports its symbols), so both share one list of temporaries for the cleanup on
-// Ctrl-C.
+// Ctrl-C. (Windows builds with the video export link it into bfk.exe instead.)
 inline constexpr const char* kVideoModuleFile = "bfk-video.so";
 inline constexpr const char* kVideoModuleEntry = "bfk_video_export";
 

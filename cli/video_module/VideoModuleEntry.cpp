@@ -2,10 +2,17 @@
 #include "cli/CmdVideoModule.h"
 #include "recordings/video/VideoExport.h"
 
-extern "C" __attribute__((visibility("default"))) void bfk_video_export(
-    const bf::Recording* recording, const bf::JpegHeaderTable* table,
-    const bf::VideoExportOptions* options, bf::ExportProgress* progress,
-    bf::ExportOutcome* outcome) {
+#ifdef _WIN32
+#define BF_MODULE_ENTRY  // linked into bfk.exe, not loaded
+#else
+#define BF_MODULE_ENTRY __attribute__((visibility("default")))
+#endif
+
+extern "C" BF_MODULE_ENTRY void bfk_video_export(const bf::Recording* recording,
+                                                 const bf::JpegHeaderTable* table,
+                                                 const bf::VideoExportOptions* options,
+                                                 bf::ExportProgress* progress,
+                                                 bf::ExportOutcome* outcome) {
   *outcome = bf::ExportVideo(*recording, *table, *options, *progress);
 }
 

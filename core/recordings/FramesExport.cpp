@@ -60,11 +60,20 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
   progress.total = r.count;
 
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  const bool made = std::filesystem::create_directories(folder, ec);
   if (ec) {
     outcome.error = FileErrorText(static_cast<uint32_t>(ec.value()), folder);
     return outcome;
   }
+  // A folder made for a run that does not complete goes again (when nothing else came in).
+  struct MadeFolder {
+    std::string path;
+    bool keep = false;
+    ~MadeFolder() {
+      std::error_code ignored;
+      if (!path.empty() && !keep) std::filesystem::remove(path, ignored);
+    }
+  } madeFolder{made ? folder : std::string(), false};
 
   StillBatch batch;
   const auto fail = [&outcome](std::string error) {
@@ -110,6 +119,7 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
     }
     return fail(FileErrorText(error, failedPath));
   }
+  madeFolder.keep = true;
   outcome.status = ExportOutcome::Status::Done;
   return outcome;
 }
