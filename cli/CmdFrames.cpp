@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Args.h"
+#include "cli/CancelOnSignal.h"
 #include "cli/Command.h"
 #include "cli/OpenRecording.h"
 #include "recordings/FramesExport.h"
@@ -42,7 +43,15 @@ int RunFrames(const std::vector<std::string>& args) {
   if (!bf::cli::OpenRecordingOrSay(kName, input, recording)) return bf::cli::kExitFailure;
 
   bf::ExportProgress progress;
+  bf::cli::CancelOnSignal signals(progress.cancel);
   const bf::ExportOutcome outcome = bf::ExportFrames(recording, table, folder, range, progress);
+  if (outcome.status == bf::ExportOutcome::Status::Cancelled) {
+    std::fprintf(stderr, "bfk frames: interrupted; the files in %s are as they were\n",
+                 folder.c_str());
+    std::fflush(stderr);
+    signals.EndLikeTheSignal();
+    return bf::cli::kExitFailure;
+  }
   if (outcome.status != bf::ExportOutcome::Status::Done) {
     std::fprintf(stderr, "bfk frames: %s\n", outcome.error.c_str());
     return bf::cli::kExitFailure;
@@ -65,7 +74,9 @@ BFK_COMMAND(kName,
             "when missing), each as the JPEG still the player's \"Сохранить\" saves: the\n"
             "rebuilt picture followed by the frame's 16-byte header. The files are named by\n"
             "the frame's local time and index, e.g. 2026-12-06_14-03-05_000123.jpg; a file of\n"
-            "that name is replaced. Frames with an unknown compression are skipped and\n"
-            "counted. When a file cannot be written the stills written so far are removed.\n"
+            "that name is replaced, never the recording itself. Frames with an unknown\n"
+            "compression are skipped and counted. The stills appear together when all are\n"
+            "written: a run that fails or is interrupted (Ctrl-C) leaves the files of DIR as\n"
+            "they were, earlier stills included.\n"
             "headers.dat: --headers, else the window's \"InstallPath\", the current folder,\n"
             "bfk's folder, the installed data folder.\n");

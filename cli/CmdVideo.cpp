@@ -4,10 +4,11 @@
 #include <vector>
 
 #include "cli/Args.h"
+#include "cli/CmdVideoModule.h"
 #include "cli/Command.h"
 #include "cli/OpenRecording.h"
 #include "host/ReplacingFileWriter.h"
-#include "recordings/video/VideoExport.h"
+#include "recordings/VideoExportOptions.h"
 
 namespace {
 
@@ -67,6 +68,12 @@ int RunVideo(const std::vector<std::string>& args) {
     return bf::cli::kExitFailure;
   }
 
+  std::string whyNot;
+  const bf::cli::VideoModuleEntry exportVideo = bf::cli::LoadVideoModule(whyNot);
+  if (exportVideo == nullptr) {
+    std::fprintf(stderr, "bfk video: %s\n", whyNot.c_str());
+    return bf::cli::kExitFailure;
+  }
   bf::JpegHeaderTable table;
   if (!bf::cli::LoadHeaderTable(kName, headers, table)) return bf::cli::kExitFailure;
   bf::Recording recording;
@@ -75,7 +82,8 @@ int RunVideo(const std::vector<std::string>& args) {
   // Ctrl+C leaves no half-written temporary beside the output: bfk's termination handlers
   // remove it.
   bf::ExportProgress progress;
-  const bf::ExportOutcome outcome = bf::ExportVideo(recording, table, options, progress);
+  bf::ExportOutcome outcome;
+  exportVideo(&recording, &table, &options, &progress, &outcome);
   bf::cli::ReportUndecodable(kName, bf::cli::HeaderTablePathFor(headers), outcome.undecodable);
   if (outcome.status != bf::ExportOutcome::Status::Done) {
     std::fprintf(stderr, "bfk video: %s\n", outcome.error.c_str());
@@ -109,4 +117,5 @@ BFK_COMMAND(kName,
             "transform; edge blocks that are not whole are dropped).\n"
             "\n"
             "A frame that cannot be rebuilt or decoded, or whose size differs from the first\n"
-            "one, is skipped and counted. The file appears only when the video is complete.\n");
+            "one, is skipped and counted. A recording that changes on disk while it is read\n"
+            "fails the export. The file appears only when the video is complete.\n");

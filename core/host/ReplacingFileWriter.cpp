@@ -203,7 +203,7 @@ uint32_t ReplacingFileWriter::Commit() {
   }
   if (!IsOpen()) return Fail(EBADF);
   // A full disk or a failing device often shows only at the flush or the close.
-  if (::fsync(fd_) != 0 && (!temp_.empty() || !CannotBeSynchronised(errno))) {
+  if (!deferSync_ && ::fsync(fd_) != 0 && (!temp_.empty() || !CannotBeSynchronised(errno))) {
     const uint32_t code = Fail(Errno());
     Abandon();
     return code;
@@ -224,7 +224,7 @@ uint32_t ReplacingFileWriter::Commit() {
     detail::UnregisterTemporaryFile(slot_);
     slot_ = -1;
     temp_.clear();
-    SyncFolderOf(target_);
+    if (!deferSync_) SyncFolderOf(target_);
   }
   committed_ = true;
   return 0;
@@ -264,6 +264,17 @@ uint32_t WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes)
   if (const uint32_t e = writer.Open(path); e != 0) return e;
   if (const uint32_t e = writer.Write(bytes); e != 0) return e;
   return writer.Commit();
+}
+
+uint32_t SyncFileSystemOf(const std::string& path) {
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Errno();
+  // syncfs writes back the whole file system at once; fsync of the descriptor adds the
+  // entries of the folder itself (the names of renamed files).
+  uint32_t code = 0;
+  if (::syncfs(fd) != 0 || ::fsync(fd) != 0) code = Errno();
+  if (::close(fd) != 0 && code == 0) code = Errno();
+  return code;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {

@@ -50,6 +50,11 @@ class ReplacingFileWriter {
   // Drops what was written: the temporary is removed and the target stays as it was.
   void Abandon();
 
+  // For one file of a batch that is made durable as a whole: Commit then neither flushes the
+  // file nor its folder to disk, and the caller ends the batch with one SyncFileSystemOf. (On
+  // Windows every file is still flushed on its own.) Call before Open.
+  void DeferSync() { deferSync_ = true; }
+
   bool IsOpen() const;
   // A regular file of the target's name existed when it was opened: Commit replaces it.
   bool ReplacesExisting() const { return replacesExisting_; }
@@ -76,12 +81,18 @@ class ReplacingFileWriter {
   int slot_ = -1;       // where a signal handler finds the temporary's name
   bool committed_ = false;
   bool replacesExisting_ = false;
+  bool deferSync_ = false;
   uint32_t error_ = 0;
   uint64_t written_ = 0;
 };
 
 // Open, one write, commit. Returns 0 or the code of the step that failed.
 uint32_t WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// Puts everything written so far to the file system that holds `path` on disk, in one call:
+// the end of a batch of DeferSync writers, or of renames within a folder. Returns 0 or the
+// system error code.
+uint32_t SyncFileSystemOf(const std::string& path);
 
 // True when both names exist and are the same file (same device and inode, so through links
 // and other spellings). An output that is the input must be refused before it is opened.

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "host/FileErrorText.h"
+#include "host/ReplacingFileWriter.h"
 #include "recordings/FrameDecodes.h"
-#include "recordings/StillFile.h"
+#include "recordings/StillBatch.h"
 
 namespace bf {
 
@@ -60,22 +61,32 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
   progress.total = r.count;
 
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  const bool made = std::filesystem::create_directories(folder, ec);
   if (ec) {
     outcome.error = FileErrorText(static_cast<uint32_t>(ec.value()), folder);
     return outcome;
   }
+  // A folder made for a run that does not complete goes again (when nothing else came in).
+  struct MadeFolder {
+    std::string path;
+    bool keep = false;
+    ~MadeFolder() {
+      std::error_code ignored;
+      if (!path.empty() && !keep) std::filesystem::remove(path, ignored);
+    }
+  } madeFolder{made ? folder : std::string(), false};
 
-  std::vector<std::string> written;
-  const auto removeWritten = [&written] {
-    std::error_code ignored;
-    for (const std::string& path : written) std::filesystem::remove(path, ignored);
+  StillBatch batch;
+  const auto fail = [&outcome](std::string error) {
+    outcome.error = std::move(error);
+    outcome.written = 0;
+    return outcome;
   };
   std::vector<uint8_t> payload;  // reused: one allocation for the whole export
   for (uint32_t k = 0; k < r.count; ++k) {
     if (progress.Cancelled()) {
-      removeWritten();
       outcome.status = ExportOutcome::Status::Cancelled;
+      outcome.written = 0;
       return outcome;
     }
     const uint32_t i = r.first + k;
@@ -92,17 +103,28 @@ ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& ta
       outcome.undecodable.push_back(i);
     } else {
       const std::string path = (std::filesystem::path(folder) / StillFileName(header, i)).string();
-      if (const uint32_t error = WriteStillFile(entry, header, payload, path)) {
-        removeWritten();
-        outcome.error = FileErrorText(error, path);
-        outcome.written = 0;
-        return outcome;
+      if (IsSameFile(path, recording.Path())) {
+        return fail("the still " + path +
+                    " would replace the recording itself; nothing was written");
       }
-      written.push_back(path);
+      if (const uint32_t error = batch.Stage(entry, header, payload, path)) {
+        return fail(FileErrorText(error, path));
+      }
       ++outcome.written;
     }
     progress.FrameDone();
   }
+  std::string failedPath;
+  if (const uint32_t error =
+          batch.Commit([&progress] { return progress.Cancelled(); }, failedPath)) {
+    if (error == ECANCELED) {
+      outcome.status = ExportOutcome::Status::Cancelled;
+      outcome.written = 0;
+      return outcome;
+    }
+    return fail(FileErrorText(error, failedPath));
+  }
+  madeFolder.keep = true;
   outcome.status = ExportOutcome::Status::Done;
   return outcome;
 }

@@ -15,10 +15,13 @@ namespace bf {
 std::string StillFileName(const FrameHeader& header, uint32_t index);
 
 // Every frame of the range as a JPEG still in `folder` (created when missing), each file the
-// same bytes as "Сохранить" writes, through the replacing writer. A frame whose compression
-// has no JPEG header is skipped and counted, and so is one whose picture does not decode
-// (listed in the outcome's undecodable). The first file that cannot be written ends the
-// export with the file error text. A cancelled or failed export removes the stills it wrote.
+// same bytes as "Сохранить" writes. A frame whose compression has no JPEG header is skipped and
+// counted, and so is one whose picture does not decode (listed in the outcome's undecodable).
+// The stills appear together at the end (StillBatch): an export that is cancelled or fails, at
+// whatever step, leaves the folder's files as they were, also the stills of an earlier export
+// it would have replaced. A still whose name is the recording itself ends the export before
+// anything is written over. The first file that cannot be written ends the export with the file
+// error text.
 // Runs on the caller's thread (a worker); `recording` and `table` must not change meanwhile.
 ExportOutcome ExportFrames(const Recording& recording, const JpegHeaderTable& table,
                            const std::string& folder, const ExportRange& range,

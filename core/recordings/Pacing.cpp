@@ -39,13 +39,19 @@ void StartPacing(PacingState& state, uint32_t rate) {
 
 std::vector<uint32_t> FrameDurationsMs(std::span<const FrameIndexEntry> frames, uint32_t rate) {
   constexpr uint32_t kLastLoneFrameMs = 1000;
+  // The player never waits less than this between two frames; a step that computes 0 (more
+  // than 1000 frames in one second) is paced by it.
+  constexpr uint32_t kShortestWaitMs = 1;
   PacingState state;
   StartPacing(state, rate);
   std::vector<uint32_t> durations;
   durations.reserve(frames.size());
   for (uint32_t i = 0; i < frames.size(); ++i) {
     PaceStep(frames, i, state);
-    durations.push_back(state.frameDelay != 0 ? state.frameDelay : kLastLoneFrameMs);
+    const bool last = i + 1 == frames.size();
+    durations.push_back(state.frameDelay != 0 ? state.frameDelay
+                        : last                ? kLastLoneFrameMs
+                                              : kShortestWaitMs);
   }
   return durations;
 }

@@ -34,8 +34,9 @@ void PaceStep(std::span<const FrameIndexEntry> frames, uint32_t i, PacingState& 
 void StartPacing(PacingState& state, uint32_t rate);
 
 // How long each frame of `frames` stays on screen when a fresh run plays them all from the
-// first, in ms: the delay that the step of that frame computes. The last frame of a like-
-// original run computes no delay; it is held for one second, the time a lone frame of its
+// first, in ms: the delay that the step of that frame computes, or the player's shortest wait
+// of 1 ms where that delay is 0 (a second shared by more than 1000 frames). The last frame of a
+// like-original run computes no delay; it is held for one second, the time a lone frame of its
 // second stands for. rate 0 is like original. Any thread.
 std::vector<uint32_t> FrameDurationsMs(std::span<const FrameIndexEntry> frames, uint32_t rate);
 

@@ -5,8 +5,9 @@
 namespace bf {
 
 uint32_t WriteStillFile(std::span<const uint8_t> tableEntry, const FrameHeader& header,
-                        std::span<const uint8_t> payload, const std::string& path) {
+                        std::span<const uint8_t> payload, const std::string& path, bool deferSync) {
   ReplacingFileWriter file;
+  if (deferSync) file.DeferSync();
   if (const uint32_t e = file.Open(path); e != 0) return e;
   file.Write(tableEntry);
   file.Write(payload);

@@ -10,12 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "cli/BfkRun.h"
+#include "recordings/FramesExport.h"
 #include "recordings/RecordingFixture.h"
 
 namespace bf {
@@ -214,6 +216,21 @@ class CreationWatch {
     pollfd p{fd_, POLLIN, 0};
     return fd_ >= 0 && ::poll(&p, 1, timeoutMs) == 1;
   }
+  // Waits until `count` files have been created, each wait bounded by timeoutMs.
+  bool WaitForCreations(int count, int timeoutMs) const {
+    alignas(inotify_event) char buffer[4096];
+    while (count > 0) {
+      if (!Wait(timeoutMs)) return false;
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->mask & IN_CREATE) --count;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return true;
+  }
 
  private:
   int fd_;
@@ -258,6 +275,54 @@ TEST(BfkOutputs, AnInterruptedSampleLeavesNoTemporaryBehind) {
       EXPECT_EQ(WTERMSIG(status), sig);  // ended by the signal itself
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "signal " << sig;
+  }
+}
+
+TEST(BfkOutputs, AnInterruptedFramesRunLeavesTheFolderAsItWas) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    test::TempDir dir;
+    const std::string rec = dir.File("many.bfk");
+    ASSERT_EQ(
+        Shell(Bfk() + " sample --fast --recordings 1 --frames 20000 -o " + Quoted(rec)).exitCode,
+        0);
+    Recording recording;
+    ASSERT_EQ(recording.Open(rec), Recording::OpenStatus::Opened);
+    // A still of an earlier run under the first frame's name, and a file of the user's.
+    const std::string out = dir.File("stills");
+    std::filesystem::create_directories(out);
+    const std::string first = StillFileName(recording.Index()[0].header, 0);
+    const std::vector<uint8_t> earlier{'o', 'l', 'd'};
+    dir.Write("stills/" + first, earlier);
+    dir.Write("stills/notes.txt", earlier);
+
+    CreationWatch watch(out);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      ::execl(BF_BFK_PATH, "bfk", "frames", rec.c_str(), "-d", out.c_str(), "--headers",
+              BF_HEADERS_DAT, nullptr);
+      ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // The signal comes once the run has made its first hundred files, while stills are written.
+    const bool created = watch.WaitForCreations(100, 30000);
+    ::kill(child, sig);
+    int status = 0;
+    ASSERT_TRUE(WaitForExit(child, 60000, status));
+    ASSERT_TRUE(created);
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), sig);
+    }
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out)) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{first, "notes.txt"}));
+    EXPECT_EQ(test::ReadAll(out + "/" + first), earlier);
   }
 }
 

@@ -106,6 +106,31 @@ TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
   }
 }
 
+// The libraries the dynamic loader brought in while bfk ran these arguments, as it reports them.
+std::string LoadedLibraries(const std::string& args) {
+  return Bfk(args, "LD_DEBUG=libs").err;
+}
+
+TEST(BfkTool, OnlyTheVideoCommandLoadsTheVideoLibraries) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("bfk-libs-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string rec = (dir / "s.bfk").string();
+  ASSERT_EQ(Bfk("sample -o " + rec + " --frames 3 --recordings 1").exitCode, 0);
+  for (const std::string& args : std::vector<std::string>{"--version", "help", "info " + rec}) {
+    SCOPED_TRACE(args);
+    const std::string loaded = LoadedLibraries(args);
+    EXPECT_NE(loaded.find("libc.so"), std::string::npos) << "no loader report";
+    EXPECT_EQ(loaded.find("libavcodec"), std::string::npos);
+    EXPECT_EQ(loaded.find("libavformat"), std::string::npos);
+  }
+#ifdef BF_BFK_VIDEO
+  EXPECT_NE(LoadedLibraries("video " + rec + " -o " + (dir / "v.mkv").string()).find("libavcodec"),
+            std::string::npos);
+#endif
+  std::filesystem::remove_all(dir);
+}
+
 TEST(BfkTool, VideoAndFramesFromASampleRecording) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("bfk-tool-" + std::to_string(::getpid()));

@@ -23,7 +23,7 @@ done
 
 dpkg-deb -x "$deb" "$work/stage"
 usr=$work/stage/usr
-for f in bin/BrindleFlash bin/bfk share/brindleflash/headers.dat \
+for f in bin/BrindleFlash bin/bfk lib/brindleflash/bfk-video.so share/brindleflash/headers.dat \
          share/applications/brindleflash.desktop share/mime/packages/brindleflash.xml \
          share/icons/hicolor/scalable/apps/brindleflash.svg \
          share/icons/hicolor/48x48/apps/brindleflash.png \

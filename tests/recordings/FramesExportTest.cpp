@@ -31,6 +31,12 @@ TEST(FrameDurations, AreTheDelaysThePlayerWaitsBetweenFrames) {
   EXPECT_EQ(FrameDurationsMs(Entries({1, 2, 3}), 3), (std::vector<uint32_t>{333, 333, 333}));
   EXPECT_EQ(FrameDurationsMs(Entries({1, 1}), 20), (std::vector<uint32_t>{50, 50}));
   EXPECT_TRUE(FrameDurationsMs({}, 0).empty());
+  // More than 1000 frames in one second: the player waits its shortest time, 1 ms, for each.
+  std::vector<uint32_t> crowded(1200, 50);
+  crowded.push_back(51);
+  std::vector<uint32_t> expected(1200, 1);
+  expected.push_back(1000);
+  EXPECT_EQ(FrameDurationsMs(Entries(crowded), 0), expected);
 }
 
 TEST(ExportRange, IsClippedToTheRecordingAndRefusedWhenEmpty) {
@@ -116,19 +122,19 @@ TEST_F(FramesExport, RangeCancelAndWriteFailures) {
                                                 "1970-01-01_00-00-04_000003.jpg"}));
   std::filesystem::remove_all(out);
 
-  // Cancelled after three stills: the ones written are taken back.
+  // Cancelled after three stills: nothing appears.
   progress.done = 0;
   progress.afterFrame = [this](uint32_t done) {
     if (done == 3) progress.cancel = true;
   };
   outcome = ExportFrames(recording, table, out, {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Cancelled);
-  EXPECT_TRUE(Stills().empty());
+  EXPECT_FALSE(std::filesystem::exists(out));  // the folder it made is gone as well
   progress.afterFrame = nullptr;
   progress.cancel = false;
 
   // A still whose name is taken by a folder cannot be written: the export ends, reports the
-  // file, and removes what it wrote before.
+  // file, and leaves nothing of its own.
   std::filesystem::create_directories(out + "/1970-01-01_00-00-03_000002.jpg");
   outcome = ExportFrames(recording, table, out, {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
@@ -169,6 +175,78 @@ TEST_F(FramesExport, FramesThatDoNotDecodeAreSkippedAndNamed) {
   EXPECT_EQ(progress.done.load(), 5u);
   EXPECT_EQ(Stills(), (std::vector<std::string>{"1970-01-01_00-00-10_000000.jpg",
                                                 "1970-01-01_00-00-12_000002.jpg"}));
+}
+
+// An earlier export's stills, each holding its own name, so that a replaced one shows.
+class FramesExportOverEarlier : public FramesExport {
+ protected:
+  void SetUp() override {
+    Open(test::PictureRecordingWithTimestamps({1, 2, 3, 4, 5, 6}));
+    std::filesystem::create_directories(out);
+    for (int i = 0; i < 6; ++i) {
+      const std::string name = StillFileName(recording.Index()[i].header, i);
+      earlier.push_back(name);
+      dir.Write("stills/day1/" + name, std::vector<uint8_t>(name.begin(), name.end()));
+    }
+  }
+  // The folder holds the earlier stills, unchanged, and nothing else.
+  void ExpectEarlierStills() const {
+    EXPECT_EQ(Stills(), earlier);
+    for (const std::string& name : earlier) {
+      EXPECT_EQ(test::ReadAll(out + "/" + name), std::vector<uint8_t>(name.begin(), name.end()))
+          << name;
+    }
+  }
+  std::vector<std::string> earlier;
+};
+
+TEST_F(FramesExportOverEarlier, EveryUnfinishedEndLeavesTheEarlierStills) {
+  // Cancelled while writing, and after the last still, when they are being put in place.
+  for (const uint32_t at : {3u, 6u}) {
+    SCOPED_TRACE(at);
+    progress.done = 0;
+    progress.cancel = false;
+    progress.afterFrame = [this, at](uint32_t done) {
+      if (done == at) progress.cancel = true;
+    };
+    EXPECT_EQ(ExportFrames(recording, table, out, {}, progress).status,
+              ExportOutcome::Status::Cancelled);
+    ExpectEarlierStills();
+  }
+  progress.afterFrame = nullptr;
+  progress.cancel = false;
+
+  // A write failure on the fifth still, after four have replaced nothing yet.
+  const std::string blocked = out + "/" + earlier[4];
+  std::filesystem::remove(blocked);
+  std::filesystem::create_directories(blocked);
+  const ExportOutcome failed = ExportFrames(recording, table, out, {}, progress);
+  EXPECT_EQ(failed.status, ExportOutcome::Status::Failed);
+  EXPECT_EQ(failed.error, blocked + " is a folder, not a file.");
+  std::filesystem::remove(blocked);
+  dir.Write("stills/day1/" + earlier[4],
+            std::vector<uint8_t>(earlier[4].begin(), earlier[4].end()));
+  ExpectEarlierStills();
+
+  // Completed: every still is the new one.
+  const ExportOutcome done = ExportFrames(recording, table, out, {}, progress);
+  ASSERT_EQ(done.status, ExportOutcome::Status::Done) << done.error;
+  EXPECT_EQ(Stills(), earlier);
+  EXPECT_EQ(test::ReadAll(out + "/" + earlier[0]).size(), 698u + 2000u + 16u);
+}
+
+TEST_F(FramesExport, TheRecordingIsNeverWrittenOverByAStill) {
+  const std::vector<uint8_t> bytes = test::PictureRecordingWithTimestamps({1, 2, 3});
+  const std::string name = StillFileName(FrameHeader::Make(1016, 2, 2, 0, 3, 0), 1);
+  std::filesystem::create_directories(out);
+  const std::string inside = dir.Write("stills/day1/" + name, bytes);
+  ASSERT_EQ(recording.Open(inside), Recording::OpenStatus::Opened);
+  const ExportOutcome outcome = ExportFrames(recording, table, out, {}, progress);
+  EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+  EXPECT_EQ(outcome.error,
+            "the still " + inside + " would replace the recording itself; nothing was written");
+  EXPECT_EQ(test::ReadAll(inside), bytes);
+  EXPECT_EQ(Stills(), (std::vector<std::string>{name}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 
 #include "../recordings/RecordingFixture.h"
 #include "VideoFixture.h"
@@ -110,6 +111,49 @@ TEST_F(VideoExport, RecordedPaceFollowsThePlayersGroupsAndLongGapRule) {
     EXPECT_EQ(probed["nb_read_frames"], "6");
     // The last frame, alone in its second, is held for that second.
     EXPECT_NEAR(std::stod(probed["duration"]), 28.221, 0.002);
+  }
+}
+
+TEST_F(VideoExport, RecordedPaceGivesACrowdedSecondsFramesThePlayersShortestWait) {
+  // 1100 frames share one camera second: the player shows them 1 ms apart, never 1 s each.
+  for (int i = 0; i < 1100; ++i) camera.Add(500);
+  camera.Add(501);
+  VideoExportOptions options;
+  options.rate = 0;
+  for (const char* name : {"crowd.mkv", "crowd.avi"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(Export(name, options).status, ExportOutcome::Status::Done);
+    std::vector<long> expected(1101);
+    std::iota(expected.begin(), expected.end(), 0L);
+    EXPECT_EQ(test::PacketTimesMs(dir.File(name)), expected);
+    EXPECT_NEAR(std::stod(test::Probe(dir.File(name))["duration"]), 2.1, 0.002);
+  }
+}
+
+TEST_F(VideoExport, ARecordingCutShortWhileReadFailsAndKeepsAnOldFile) {
+  camera.AddSeconds(10);
+  const std::vector<uint8_t> old{1, 2, 3};
+  for (const char* name : {"cut.mkv", "cut.mp4"}) {
+    SCOPED_TRACE(name);
+    dir.Write(name, old);
+    Recording recording = Open();
+    progress.done = 0;
+    // After the fourth frame the file loses its second half, as when the copy is truncated.
+    progress.afterFrame = [this](uint32_t done) {
+      if (done == 4) {
+        std::filesystem::resize_file(dir.File("r.bfk"), camera.Bytes().size() / 2);
+      }
+    };
+    VideoExportOptions options;
+    options.output = dir.File(name);
+    options.container = *ContainerForPath(name);
+    const ExportOutcome outcome = ExportVideo(recording, camera.Table(), options, progress);
+    EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
+    EXPECT_NE(outcome.error.find("changed on disk"), std::string::npos) << outcome.error;
+    EXPECT_EQ(test::ReadAll(dir.File(name)), old);
+    EXPECT_EQ(FilesInDir(), (std::vector<std::string>{name, "r.bfk"}));
+    std::filesystem::remove(dir.File(name));
+    dir.Write("r.bfk", camera.Bytes());
   }
 }
 

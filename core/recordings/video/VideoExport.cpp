@@ -9,7 +9,6 @@ extern "C" {
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,20 +22,6 @@ extern "C" {
 #include "recordings/video/TurboJpeg.h"
 
 namespace bf {
-
-std::optional<VideoContainer> ContainerForPath(const std::string& path) {
-  if (path == "-") return VideoContainer::Matroska;
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
-  std::string ext = path.substr(dot + 1);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (ext == "mkv") return VideoContainer::Matroska;
-  if (ext == "avi") return VideoContainer::Avi;
-  if (ext == "mp4") return VideoContainer::Mp4;
-  return std::nullopt;
-}
 
 namespace {
 
@@ -453,10 +438,16 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
     const int64_t holdMs = durations[k];
     timeMs += durations[k];
 
-    std::vector<uint8_t> rebuilt;
-    if (recording.ReadPayload(i, payload)) {
-      rebuilt = RebuildJpeg(table, recording.Index()[i].header, payload);
+    // A recording cut short or written over on disk while it is read: the video would end
+    // early or show other pictures, so it is not made at all.
+    if (!recording.ReadPayload(i, payload)) {
+      outcome.error = "the recording " + recording.Path() +
+                      " changed on disk while it was read (frame " + std::to_string(i) +
+                      " is no longer there); nothing was written";
+      outcome.written = 0;
+      return outcome;
     }
+    const std::vector<uint8_t> rebuilt = RebuildJpeg(table, recording.Index()[i].header, payload);
     std::span<const uint8_t> data = rebuilt;
     if (!HasEndOfImage(data)) data = {};
     // Copied into the video as it stands, a picture that does not decode would only show up

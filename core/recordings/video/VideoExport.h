@@ -1,33 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <optional>
-#include <string>
 
 #include "frames/JpegHeaderTable.h"
 #include "recordings/ExportProgress.h"
 #include "recordings/Recording.h"
+#include "recordings/VideoExportOptions.h"
 
 namespace bf {
-
-// Containers the export writes. Matroska and AVI carry the rebuilt JPEGs as they are (a Motion
-// JPEG stream, no re-encoding); MP4 carries H.264 in 4:2:0, which phones and browsers play.
-enum class VideoContainer { Matroska, Avi, Mp4 };
-
-// By the output's extension (.mkv, .avi, .mp4, any case); "-" (standard output) is Matroska,
-// the one of the three that can be streamed. Nothing for any other name.
-std::optional<VideoContainer> ContainerForPath(const std::string& path);
-
-struct VideoExportOptions {
-  std::string output;  // file name, or "-" for standard output
-  VideoContainer container = VideoContainer::Matroska;
-  ExportRange range;
-  // Frame times as the player paces them: 0 = by the recorded timestamps ("Как в оригинале"),
-  // otherwise this fixed rate in frames per second (1..1000).
-  uint32_t rate = 10;
-  int rotation = 0;  // clockwise: 0, 90, 180 or 270
-  // H.264 only: encoder threads, 0 = as many as the encoder likes.
-  int encoderThreads = 0;
-};
 
 // Writes the range of the recording as a video through the replacing writer, so a cancelled or
 // failed export leaves no file behind and an existing file is only replaced by a finished one.
@@ -43,6 +22,9 @@ struct VideoExportOptions {
 // from the first good frame (a stream has one size) or, for H.264, whose data the decoder
 // refuses. Damage the decoder works around is kept, as the player shows it. Motion JPEG output
 // does not decode the scans: that would cost more than the copy itself.
+//
+// A frame the recording no longer holds as indexed (the file was cut short or written over
+// while the export ran) fails the export.
 //
 // Runs on the caller's thread (a worker); `recording` and `table` must not change meanwhile.
 ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& table,
