@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "host/FileErrorText.h"
 #include "host/RecordingFileType.h"
@@ -164,6 +165,27 @@ bool ReviewPresenter::GoToLocalTime(const CalendarDate& date, int hour, int minu
   return true;
 }
 
+bool ReviewPresenter::GoToLocalText(const std::string& text) {
+  CalendarDate date;
+  int hour = 0, minute = 0, second = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), " %d-%d-%d %d:%d:%d %c", &date.year, &date.month, &date.day, &hour,
+                  &minute, &second, &tail) != 6) {
+    return false;
+  }
+  if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31 || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59 || second < 0 || second > 59) {
+    return false;
+  }
+  return GoToLocalTime(date, hour, minute, second);
+}
+
+std::string ReviewPresenter::CurrentLocalText() const {
+  if (!IsOpen()) return {};
+  const std::optional<LocalDateTime> local = ToLocalTime(static_cast<UtcSeconds>(CurrentTime()));
+  return local ? FormatDateTime(*local) : std::string();
+}
+
 void ReviewPresenter::MarkIn() {
   if (timeline_.Empty()) return;
   in_ = Current();
@@ -243,6 +265,17 @@ void ReviewPresenter::PanBy(double seconds) {
 void ReviewPresenter::ShowWhole() {
   window_ = timeline_.Whole();
   view_.TimelineChanged();
+}
+
+std::optional<std::string> ChooseReviewRecording(UserPrompts& prompts, SettingsStore& settings) {
+  FileDialogRequest request;
+  request.filter = kRecordingFilter;
+  request.defaultExtension = kRecordingExtension;
+  request.initialDirectory = settings.ReadString(settings::kSection, settings::kPath, "");
+  const std::optional<std::string> chosen = prompts.ChooseOpenFile(request);
+  if (!chosen || chosen->empty()) return std::nullopt;
+  settings.WriteString(settings::kSection, settings::kPath, FolderOfChosenFile(*chosen));
+  return chosen;
 }
 
 }  // namespace bf

@@ -8,6 +8,7 @@
 
 #include "clock/LocalTime.h"
 #include "frames/FrameHeader.h"
+#include "host/SettingsStore.h"
 #include "host/UserPrompts.h"
 #include "recordings/Recording.h"
 #include "review/DamagedStretches.h"
@@ -77,6 +78,11 @@ class ReviewPresenter {
   // The same for a local wall-clock reading; false when the reading names no moment.
   bool GoToLocalTime(const CalendarDate& date, int hour, int minute, int second);
 
+  // The same for "YYYY-MM-DD HH:MM:SS" in local time; false when the text names no moment.
+  bool GoToLocalText(const std::string& text);
+  // The local time of the current frame in that form (empty with nothing open).
+  std::string CurrentLocalText() const;
+
   // The in and out marks: frames by index position. The marked stretch is the camera time from
   // the earlier mark's second to the later one's, both included.
   void MarkIn();
@@ -115,5 +121,10 @@ class ReviewPresenter {
   std::optional<std::size_t> out_;
   TimeWindow window_;
 };
+
+// The review window's own open dialog, for when the main window has no recording open: the
+// recording filter, starting in the "Path" folder, which then remembers the chosen file's
+// folder. Nothing when cancelled. GUI thread.
+std::optional<std::string> ChooseReviewRecording(UserPrompts& prompts, SettingsStore& settings);
 
 }  // namespace bf

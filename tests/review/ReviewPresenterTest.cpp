@@ -143,6 +143,28 @@ TEST_F(ReviewPresenterTest, GoingToATimeTakesTheNearestFrame) {
   EXPECT_EQ(presenter_.Current(), 2u);
   presenter_.GoToTime(0);
   EXPECT_EQ(presenter_.Current(), 0u);
+  EXPECT_EQ(presenter_.CurrentLocalText(), "1971-01-01 00:00:10");
+  EXPECT_TRUE(presenter_.GoToLocalText(" 1971-01-01 00:01:30 "));
+  EXPECT_EQ(presenter_.Current(), 2u);
+  for (const char* bad :
+       {"", "1971-01-01", "1971-13-01 00:00:00", "1971-01-01 24:00:00", "1971-01-01 00:00:00 x"}) {
+    EXPECT_FALSE(presenter_.GoToLocalText(bad)) << bad;
+  }
+  EXPECT_EQ(presenter_.Current(), 2u);
+}
+
+TEST(ChooseReviewRecordingTest, StartsInThePathFolderAndRemembersTheChosenOne) {
+  ScriptedPrompts prompts;
+  MemorySettingsStore settings;
+  settings.WriteString("Settings", "Path", "/rec/old/");
+  prompts.openFiles.push_back("/rec/new/day1.bfk");
+  EXPECT_EQ(ChooseReviewRecording(prompts, settings), "/rec/new/day1.bfk");
+  ASSERT_EQ(prompts.openRequests.size(), 1u);
+  EXPECT_EQ(prompts.openRequests[0].initialDirectory, "/rec/old/");
+  EXPECT_EQ(prompts.openRequests[0].filter, "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||");
+  EXPECT_EQ(settings.ReadString("Settings", "Path", ""), "/rec/new/");
+  EXPECT_EQ(ChooseReviewRecording(prompts, settings), std::nullopt);  // cancelled
+  EXPECT_EQ(settings.ReadString("Settings", "Path", ""), "/rec/new/");
 }
 
 TEST_F(ReviewPresenterTest, TheCursorBringsTheZoomedWindowAlong) {
