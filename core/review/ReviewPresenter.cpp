@@ -51,7 +51,10 @@ bool ReviewPresenter::Open(const std::string& path) {
     if (after == index.begin() || after == index.end()) continue;
     const uint32_t a = std::prev(after)->header.Timestamp();
     const uint32_t b = after->header.Timestamp();
-    damaged_.push_back({std::min(a, b), std::max(a, b)});
+    // Across a gap the damage belongs to the end of the earlier recording, where the dropped
+    // frame was taken; it does not cover the empty time.
+    const bool apart = (a > b ? a - b : b - a) > kRecordingGapSeconds;
+    damaged_.push_back(apart ? DamagedMark{a, a} : DamagedMark{std::min(a, b), std::max(a, b)});
   }
   in_.reset();
   out_.reset();

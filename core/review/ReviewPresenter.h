@@ -36,7 +36,7 @@ class ReviewView {
 };
 
 // A damaged stretch of the file placed on camera time: from the frame before it to the frame
-// after it.
+// after it, or only at the frame before it when the two lie a gap apart.
 struct DamagedMark {
   uint32_t start = 0;
   uint32_t end = 0;

@@ -243,5 +243,16 @@ TEST_F(ReviewPresenterTest, DamagedStretchesAreMarkedBetweenTheFramesAroundThem)
   EXPECT_EQ(presenter_.Damaged()[0].end, 110u);
 }
 
+TEST_F(ReviewPresenterTest, DamageBetweenRecordingsIsMarkedWhereTheEarlierOneEnds) {
+  std::vector<uint8_t> bytes = RecordingWithTimestamps({100, 101});
+  bytes.resize(2 * 1016 + 512, 0);
+  const std::vector<uint8_t> rest = RecordingWithTimestamps({5000});
+  bytes.insert(bytes.end(), rest.begin(), rest.end());
+  ASSERT_TRUE(presenter_.Open(dir_.Write("d.bfk", bytes)));
+  ASSERT_EQ(presenter_.Damaged().size(), 1u);
+  EXPECT_EQ(presenter_.Damaged()[0].start, 100u);
+  EXPECT_EQ(presenter_.Damaged()[0].end, 100u);
+}
+
 }  // namespace
 }  // namespace bf
