@@ -63,6 +63,12 @@ std::vector<AxisTick> AxisTicks(TimeWindow window, double pixels, double minSpac
     const double t = local - offset;
     ticks.push_back({t, Label(t, step)});
   }
+  // Zoomed in to less than a day, the first tick also names its date, so that the times read
+  // as a day's.
+  if (step < kDay && !ticks.empty() && ticks.front().label.size() > 2 &&
+      ticks.front().label[2] == ':') {
+    ticks.front().label = Label(ticks.front().time, kDay) + " " + ticks.front().label;
+  }
   return ticks;
 }
 

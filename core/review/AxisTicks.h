@@ -20,7 +20,8 @@ double TickStep(TimeWindow window, double pixels, double minSpacing);
 
 // The ticks inside the window, at multiples of that step in local time (days start at local
 // midnight). Labels name what the step resolves: "HH:MM:SS" below a minute, "HH:MM" below a
-// day, "DD.MM.YY" for days; a tick at local midnight is labelled with its date. Pure apart from
+// day, "DD.MM.YY" for days; a tick at local midnight is labelled with its date, and below a day
+// the first tick is prefixed with its date ("DD.MM.YY HH:MM"). Pure apart from
 // the time zone it reads; any thread.
 std::vector<AxisTick> AxisTicks(TimeWindow window, double pixels, double minSpacing = 90.0);
 
