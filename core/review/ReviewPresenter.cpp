@@ -226,6 +226,8 @@ bool ReviewPresenter::SaveStretch() {
   request.filter = kRecordingFilter;
   request.defaultExtension = kRecordingExtension;
   request.confirmOverwrite = true;
+  // Beside the recording being reviewed.
+  request.initialDirectory = FolderOfChosenFile(recording_.Path());
   const std::optional<std::string> chosen = prompts_.ChooseSaveFile(request);
   if (!chosen || chosen->empty()) return false;
   return SaveStretchTo(*chosen);
