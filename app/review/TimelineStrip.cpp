@@ -32,7 +32,9 @@ const QColor kCursor(200, 0, 0);
 QString GapLengthText(uint32_t seconds) {
   const uint32_t days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60,
                  secs = seconds % 60;
-  if (days > 0) return QStringLiteral("%1 дн %2 ч").arg(days).arg(hours);
+  if (days > 0) {
+    return QStringLiteral("%1 дн %2 ч %3 мин").arg(days).arg(hours).arg(minutes, 2, 10, QChar('0'));
+  }
   if (hours > 0) return QStringLiteral("%1 ч %2 мин").arg(hours).arg(minutes, 2, 10, QChar('0'));
   if (minutes > 0) return QStringLiteral("%1 мин %2 с").arg(minutes).arg(secs, 2, 10, QChar('0'));
   return QStringLiteral("%1 с").arg(secs);
@@ -43,6 +45,8 @@ TimelineStrip::TimelineStrip(ReviewPresenter& presenter, QWidget* parent)
   setMinimumHeight(72);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setMouseTracking(true);
+  // A gap's length is worth seeing also while another window has the focus.
+  setAttribute(Qt::WA_AlwaysShowToolTips);
   setFocusPolicy(Qt::NoFocus);
 }
 

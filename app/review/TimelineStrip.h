@@ -41,7 +41,7 @@ class TimelineStrip final : public QWidget {
   bool dragged_ = false;
 };
 
-// "2 ч 05 мин", "3 мин 20 с", "45 с", "5 дн 3 ч": a gap's length for the tooltip.
+// "2 ч 05 мин", "3 мин 20 с", "45 с", "1 дн 0 ч 50 мин": a gap's length for the tooltip.
 QString GapLengthText(uint32_t seconds);
 
 }  // namespace bf::ui

@@ -160,6 +160,9 @@ TEST_F(ReviewWindowTest, TheTimelinePaintsFromTheIndexWithoutReadingTheFile) {
   ASSERT_TRUE(gap);
   EXPECT_EQ(*gap, QString::fromUtf8("Перерыв 16 мин 36 с"));
   EXPECT_FALSE(r.Timeline().GapTextAt(1.0));
+  EXPECT_EQ(GapLengthText(89401), QString::fromUtf8("1 дн 0 ч 50 мин"));
+  EXPECT_EQ(GapLengthText(3725), QString::fromUtf8("1 ч 02 мин"));
+  EXPECT_EQ(GapLengthText(61), QString::fromUtf8("1 мин 01 с"));
 }
 
 TEST_F(ReviewWindowTest, WheelZoomsAroundTheMouseAndAClickGoesToTheNearestFrame) {
