@@ -205,7 +205,9 @@ TEST_F(ReviewPresenterTest, TheSavedStretchIsByteForByteWhatBfkCutWrites) {
   ASSERT_EQ(prompts_.saveRequests.size(), 1u);
   EXPECT_EQ(prompts_.saveRequests[0].defaultExtension, "bfk");
   EXPECT_TRUE(prompts_.saveRequests[0].confirmOverwrite);
-  EXPECT_EQ(prompts_.saveRequests[0].initialDirectory, dir_.Path().string() + "/");
+  // The folder of the recording, with its trailing separator.
+  EXPECT_EQ(std::filesystem::path(prompts_.saveRequests[0].initialDirectory).parent_path(),
+            dir_.Path());
   const test::ProgramRun cut =
       test::RunBfk("cut -o " + dir_.File("cut.bfk") +
                    " --from 1970-01-01T00:16:41Z --to 1970-01-01T00:33:21Z " + path_);
