@@ -11,26 +11,15 @@
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
 #include "recordings/Recording.h"
+#include "review/StretchCut.h"
 
 namespace {
 
 using bf::cli::StretchBound;
 
-constexpr std::size_t kSector = 512;
-constexpr std::size_t kMinErasedTail = 16;
-
 int Failed(uint32_t error, const std::string& output) {
   std::fprintf(stderr, "bfk cut: %s\n", bf::FileErrorText(error, output).c_str());
   return bf::cli::kExitFailure;
-}
-
-bool AtOrAfter(const bf::FrameIndexEntry& e, std::size_t i, const StretchBound& from) {
-  return from.isFrame ? i >= from.frame
-                      : static_cast<bf::UtcSeconds>(e.header.Timestamp()) >= from.time;
-}
-
-bool AtOrBefore(const bf::FrameIndexEntry& e, std::size_t i, const StretchBound& to) {
-  return to.isFrame ? i <= to.frame : static_cast<bf::UtcSeconds>(e.header.Timestamp()) <= to.time;
 }
 
 int RunCut(const std::vector<std::string>& args) {
@@ -79,43 +68,25 @@ int RunCut(const std::vector<std::string>& args) {
       return bf::cli::kExitFailure;
     }
   }
-  std::vector<std::size_t> frames;
-  for (std::size_t i = 0; i < index.size(); ++i) {
-    if (AtOrAfter(index[i], i, *from) && AtOrBefore(index[i], i, *to)) frames.push_back(i);
-  }
+  const std::vector<std::size_t> frames = bf::FramesInStretch(index, *from, *to);
   if (frames.empty()) {
     std::fprintf(stderr, "bfk cut: no frame of %s lies from %s to %s; nothing written\n",
                  input.c_str(), fromText.c_str(), toText.c_str());
     return bf::cli::kExitFailure;
   }
 
-  bf::ReplacingFileWriter file;
-  if (const uint32_t error = file.Open(output)) return Failed(error, output);
-  std::vector<uint8_t> payload;
-  for (std::size_t i : frames) {
-    if (!recording.ReadPayload(i, payload)) {
-      file.Abandon();
-      std::fprintf(stderr,
-                   "bfk cut: frame %zu of %s can no longer be read as indexed; %s left as it was\n",
-                   i, input.c_str(), output.c_str());
-      return bf::cli::kExitFailure;
-    }
-    // The record as stored: its header bytes, then its payload.
-    if (file.Write(index[i].header.bytes) != 0 || file.Write(payload) != 0) {
-      return Failed(file.Error(), output);
-    }
+  const bf::StretchWriteOutcome written = bf::WriteStretch(recording, frames, output);
+  if (written.unreadableFrame) {
+    std::fprintf(stderr,
+                 "bfk cut: frame %zu of %s can no longer be read as indexed; %s left as it was\n",
+                 *written.unreadableFrame, input.c_str(), output.c_str());
+    return bf::cli::kExitFailure;
   }
-  // Erased flash after the last record, up to a sector boundary and at least 16 bytes, so that
-  // the reader finds the end of the recorded data there.
-  std::size_t tail = kSector - static_cast<std::size_t>(file.BytesWritten() % kSector);
-  if (tail < kMinErasedTail) tail += kSector;
-  const std::vector<uint8_t> erased(tail, 0xFF);
-  if (file.Write(erased) != 0) return Failed(file.Error(), output);
-  if (const uint32_t error = file.Commit()) return Failed(error, output);
+  if (written.error != 0) return Failed(written.error, output);
   // Standard output may be the recording itself (-o -): the summary goes beside it.
   std::FILE* report = output == "-" ? stderr : stdout;
   const std::size_t last = frames.back();
-  if (recording.PayloadSize(last) < bf::PayloadLength(index[last].header)) {
+  if (written.lastIncomplete) {
     std::fprintf(stderr,
                  "bfk cut: warning: frame %zu is incomplete: %s ends before the end of its "
                  "picture, and so does %s\n",

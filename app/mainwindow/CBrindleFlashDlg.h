@@ -119,6 +119,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void ConnectPlayerGroup();
   void SetUpAboutEntry();
   void SetUpExportEntries();
+  void SetUpReviewEntry();
   void AddAboutToSystemMenu();
 
   QAbstractButton* Button(int id) const;

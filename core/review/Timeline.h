@@ -40,14 +40,14 @@ class Timeline {
   // an empty index.
   std::optional<std::size_t> Nearest(double time) const;
 
+  // Position in the sorted view of the first frame at or after `time` (Count() when none).
+  std::size_t LowerBound(double time) const;
+
   // The timestamps in time order, and the index position of each.
   std::span<const uint32_t> SortedTimes() const { return times_; }
   std::span<const std::size_t> SortedFrames() const { return frames_; }
 
  private:
-  // Position in the sorted view of the first frame at or after `time`.
-  std::size_t LowerBound(double time) const;
-
   std::vector<uint32_t> times_;
   std::vector<std::size_t> frames_;
 };

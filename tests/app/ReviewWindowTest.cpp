@@ -1,0 +1,189 @@
+// The review window offscreen: opened from the main window's context menu, moved by keys, its
+// timeline drawn from the frame index alone.
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <fstream>
+
+#include "MainWindowFixture.h"
+#include "review/ReviewPicture.h"
+#include "review/ReviewWindow.h"
+#include "review/TimelineStrip.h"
+
+namespace bf::test {
+namespace {
+
+using namespace bf::ui;
+
+QAction* Action(QWidget* window, const char* name) {
+  for (QAction* a : window->actions()) {
+    if (a->objectName() == QLatin1String(name)) return a;
+  }
+  return nullptr;
+}
+
+std::vector<ReviewWindow*> ReviewWindows() {
+  std::vector<ReviewWindow*> found;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* r = qobject_cast<ReviewWindow*>(w); r != nullptr && r->isVisible()) {
+      found.push_back(r);
+    }
+  }
+  return found;
+}
+
+// Frames of 320x240 pictures at the given camera times, in file order.
+std::string WriteTimes(const std::filesystem::path& path, const std::vector<uint32_t>& times) {
+  sim::FrameMaker maker(PictureSize{320, 240});
+  std::ofstream out(path, std::ios::binary);
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    const std::vector<uint8_t> record =
+        maker.MakeRecord(static_cast<uint32_t>(i), 0, times[i], sim::FrameSettings{});
+    out.write(reinterpret_cast<const char*>(record.data()),
+              static_cast<std::streamsize>(record.size()));
+  }
+  EXPECT_TRUE(out.good());
+  return path.string();
+}
+
+class ReviewWindowTest : public MainWindowTest {
+ protected:
+  void TearDown() override {
+    for (ReviewWindow* r : ReviewWindows()) delete r;
+    MainWindowTest::TearDown();
+  }
+};
+
+TEST_F(ReviewWindowTest, TheContextMenuEntryOpensTheRecordingTurnedAsTheMainWindowTurns) {
+  Start(WriteRecording(6));
+  QAction* review = Action(window.get(), "reviewAction");
+  ASSERT_NE(review, nullptr);
+  EXPECT_EQ(review->text(), QString::fromUtf8("Обзор записи..."));
+  EXPECT_EQ(review->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+  Click(IDC_ROTATE_90);
+  review->trigger();
+  review->trigger();  // a second, independent window
+  const std::vector<ReviewWindow*> windows = ReviewWindows();
+  ASSERT_EQ(windows.size(), 2u);
+  ReviewWindow& r = *windows[0];
+  EXPECT_TRUE(r.isWindow());
+  EXPECT_EQ(r.Presenter().GetTimeline().Count(), 6u);
+  ASSERT_TRUE(r.Picture().HasPicture());
+  EXPECT_EQ(r.Picture().PictureSize(), QSize(240, 320));
+  EXPECT_TRUE(r.Picture().OverlayLine().startsWith(QStringLiteral("15.06.09, 12:00:00 / ")))
+      << r.Picture().OverlayLine().toStdString();
+  // The main window's player is not touched.
+  EXPECT_EQ(window->RecordingPlayer().Position(), 0u);
+  EXPECT_TRUE(prompts.openRequests.empty());
+}
+
+TEST_F(ReviewWindowTest, WithNoRecordingOpenTheEntryAsksForOne) {
+  Start();
+  const std::string path = WriteRecording(3, "other.bfk");
+  prompts.openFiles.push_back(path);
+  Action(window.get(), "reviewAction")->trigger();
+  ASSERT_EQ(prompts.openRequests.size(), 1u);
+  EXPECT_EQ(prompts.openRequests[0].filter, "Brindle file (*.bfk)|*.bfk|All files (*.*)|*.*||");
+  ASSERT_EQ(ReviewWindows().size(), 1u);
+  EXPECT_EQ(ReviewWindows()[0]->Presenter().GetTimeline().Count(), 3u);
+  EXPECT_EQ(std::filesystem::path(settings.ReadString("Settings", "Path", "")).parent_path(),
+            TempDir());
+  Action(window.get(), "reviewAction")->trigger();  // cancelled: no window
+  EXPECT_EQ(ReviewWindows().size(), 1u);
+}
+
+TEST_F(ReviewWindowTest, KeysMoveTheCurrentFrameAndSetTheMarks) {
+  const std::string path = WriteTimes(TempDir() / "k.bfk", {100, 101, 101, 102, 5000, 5001});
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.show();
+  QTest::keyClick(&r, Qt::Key_Right);
+  EXPECT_EQ(r.Presenter().Current(), 1u);
+  QTest::keyClick(&r, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(r.Presenter().Current(), 3u);
+  QTest::keyClick(&r, Qt::Key_PageDown);
+  EXPECT_EQ(r.Presenter().Current(), 4u);
+  QTest::keyClick(&r, Qt::Key_Left, Qt::ShiftModifier);
+  EXPECT_EQ(r.Presenter().Current(), 3u);
+  QTest::keyClick(&r, Qt::Key_I);
+  QTest::keyClick(&r, Qt::Key_End);
+  EXPECT_EQ(r.Presenter().Current(), 5u);
+  QTest::keyClick(&r, Qt::Key_O);
+  EXPECT_EQ(r.Presenter().MarkedFrames(), (std::vector<std::size_t>{3, 4, 5}));
+  EXPECT_TRUE(r.StatusText().contains(QString::fromUtf8("отмечено кадров: 3")))
+      << r.StatusText().toStdString();
+  QTest::keyClick(&r, Qt::Key_Home);
+  EXPECT_EQ(r.Presenter().Current(), 0u);
+  QTest::keyClick(&r, Qt::Key_PageUp);
+  EXPECT_EQ(r.Presenter().Current(), 0u);
+  ASSERT_NE(r.GoToTimeAction(), nullptr);
+  EXPECT_EQ(r.GoToTimeAction()->text(), QString::fromUtf8("Перейти к времени..."));
+  EXPECT_EQ(r.SaveStretchAction()->text(), QString::fromUtf8("Сохранить отрезок..."));
+}
+
+TEST_F(ReviewWindowTest, TheTimelinePaintsFromTheIndexWithoutReadingTheFile) {
+  const std::filesystem::path file = TempDir() / "t.bfk";
+  const std::string path = WriteTimes(file, {1000, 1001, 1002, 1003, 1999});
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.resize(800, 600);
+  r.show();
+  const QImage before = r.Timeline().grab().toImage();
+  // The file's bytes are gone; the picture can no longer be read, the timeline is unchanged.
+  const auto size = std::filesystem::file_size(file);
+  {
+    std::fstream zero(file, std::ios::in | std::ios::out | std::ios::binary);
+    const std::vector<char> zeros(size, 0);
+    zero.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+    ASSERT_TRUE(zero.good());
+  }
+  QTest::keyClick(&r, Qt::Key_Right);
+  EXPECT_EQ(r.Presenter().Current(), 1u);
+  EXPECT_FALSE(r.Picture().HasPicture());
+  QTest::keyClick(&r, Qt::Key_Left);
+  const QImage after = r.Timeline().grab().toImage();
+  EXPECT_EQ(before, after);
+  // Frames at the start and the end of the window, nothing in the middle.
+  const int y = after.height() / 3;
+  const auto bar = [&](int x) {
+    for (int yy = y; yy < after.height() * 2 / 3; ++yy) {
+      if (QColor(after.pixel(x, yy)) == QColor(40, 110, 200)) return true;
+    }
+    return false;
+  };
+  const int w = after.width();
+  EXPECT_TRUE(bar(1) || bar(2));
+  EXPECT_TRUE(bar(w - 1));
+  EXPECT_FALSE(bar(w / 2));
+  // The gap between them tells its length.
+  const std::optional<QString> gap = r.Timeline().GapTextAt(w / 2.0);
+  ASSERT_TRUE(gap);
+  EXPECT_EQ(*gap, QString::fromUtf8("Перерыв 16 мин 36 с"));
+  EXPECT_FALSE(r.Timeline().GapTextAt(1.0));
+  EXPECT_EQ(GapLengthText(89401), QString::fromUtf8("1 дн 0 ч 50 мин"));
+  EXPECT_EQ(GapLengthText(3725), QString::fromUtf8("1 ч 02 мин"));
+  EXPECT_EQ(GapLengthText(61), QString::fromUtf8("1 мин 01 с"));
+}
+
+TEST_F(ReviewWindowTest, WheelZoomsAroundTheMouseAndAClickGoesToTheNearestFrame) {
+  const std::string path = WriteTimes(TempDir() / "z.bfk", {0 + 1'000'000, 1'000'100, 1'000'200});
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.resize(800, 600);
+  r.show();
+  TimelineStrip& t = r.Timeline();
+  const double x = t.width() * 0.5;
+  const double under = t.TimeAt(x);
+  QWheelEvent wheel(QPointF(x, 10), t.mapToGlobal(QPointF(x, 10)), QPoint(), QPoint(0, 360),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&t, &wheel);
+  EXPECT_LT(r.Presenter().Window().Length(), 201.0 / 1.9);
+  EXPECT_NEAR(t.TimeAt(x), under, 1e-6);
+  QTest::mouseClick(&t, Qt::LeftButton, Qt::NoModifier,
+                    QPoint(static_cast<int>(t.XOf(1'000'090)), 10));
+  EXPECT_EQ(r.Presenter().Current(), 1u);
+}
+
+}  // namespace
+}  // namespace bf::test
