@@ -4,8 +4,8 @@
 #include <chrono>
 #include <limits>
 
-#include "sim/FlashLayout.h"
 #include "frames/FrameHeader.h"
+#include "sim/FlashLayout.h"
 #include "sim/Prefill.h"
 
 namespace bf::sim {
