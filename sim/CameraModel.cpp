@@ -71,7 +71,9 @@ void CameraModel::InjectGarbage(std::size_t n) {
 
 void CameraModel::Reply(std::vector<uint8_t> bytes) {
   if (mute_) return;
-  bytes.resize(bytes.size() - std::min<std::size_t>(bytes.size(), dropReplyBytes_));
+  // Erased from the end rather than resized: the reply only ever shrinks here.
+  const std::size_t dropped = std::min<std::size_t>(bytes.size(), dropReplyBytes_);
+  bytes.erase(bytes.end() - static_cast<std::ptrdiff_t>(dropped), bytes.end());
   output_.PushBytes(std::move(bytes), replyReadyMs_);
 }
 
