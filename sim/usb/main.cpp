@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: bf-usb-bridge [--chip ft232r|ft232h] [--bridges N] [--serial SERIAL]\n"
-    "                     [--camera KEY=VALUE,...] [--unplug-after-bytes N] -- COMMAND [ARG...]\n"
+    "                     [--camera KEY=VALUE,...] [--unplug-after-bytes N] [--plug-on-sigusr1]\n"
+    "                     -- COMMAND [ARG...]\n"
     "  --chip     the emulated bridge: ft232r (full speed, 64-byte packets, the default) or\n"
     "             ft232h (high speed, 512-byte packets)\n"
     "  --bridges  how many bridges, each with its own simulated camera (default 1); their\n"
@@ -34,6 +36,9 @@ constexpr const char* kUsage =
     "  --camera   the simulated cameras' options, on top of the demo camera (sim/OPTIONS.md);\n"
     "             given again, for the next bridge (the last one given serves the rest)\n"
     "  --unplug-after-bytes  the first bridge unplugs once N bulk bytes have crossed it\n"
+    "  --plug-on-sigusr1  the first bridge starts unplugged; each SIGUSR1 to bf-usb-bridge plugs\n"
+    "             it in, or pulls it when it is in (it comes back as a new device, its camera\n"
+    "             started afresh)\n"
     "With BF_USB_BRIDGE_SUMMARY set, each bridge's traffic is summed up on stderr at the end.\n";
 
 // "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
@@ -56,6 +61,11 @@ bool ParseCount(const char* text, unsigned long long* value) {
 // The command's process, for the signal handler: an interrupt or termination meant for the
 // whole run goes on to the command, and the bridge stays up until the command has ended.
 volatile sig_atomic_t childPid = 0;
+volatile sig_atomic_t plugRequests = 0;
+
+void RequestPlugToggle(int) {
+  plugRequests = plugRequests + 1;
+}
 
 void ForwardSignal(int signal) {
   if (childPid > 0) kill(static_cast<pid_t>(childPid), signal);
@@ -67,6 +77,7 @@ int main(int argc, char** argv) {
   bf::sim::usb::ChipIdentity identity;
   unsigned long long bridges = 1;
   unsigned long long unplugAfter = 0;
+  bool plugOnSignal = false;
   std::vector<std::string> cameraOptions;
   int i = 1;
   for (; i < argc; ++i) {
@@ -104,6 +115,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bf-usb-bridge: --unplug-after-bytes takes a count above 0\n");
         return 2;
       }
+    } else if (a == "--plug-on-sigusr1") {
+      plugOnSignal = true;
     } else {
       std::fprintf(stderr, "%s", kUsage);
       return 2;
@@ -136,13 +149,25 @@ int main(int argc, char** argv) {
   try {
     bf::sim::usb::UsbTestbed testbed;
     const std::string firstSerial = identity.serial;
-    for (size_t n = 0; n < bridges; ++n) {
+    // Bridge numbers of the test bed in plugging order; the first bridge's number changes
+    // each time it comes back.
+    std::vector<size_t> plugged;
+    auto plugNth = [&](size_t n) {
       cameras.push_back(
           std::make_unique<bf::sim::SimCamera>(options[std::min(n, options.size() - 1)], ticks));
       identity.serial = NthSerial(firstSerial, n);
-      testbed.Plug(identity, *cameras.back());
+      return testbed.Plug(identity, *cameras.back());
+    };
+    std::optional<size_t> first;
+    if (!plugOnSignal) first = plugNth(0);
+    for (size_t n = 1; n < bridges; ++n) plugNth(n);
+    if (unplugAfter != 0 && first) testbed.UnplugAfterBulkBytes(*first, unplugAfter);
+    if (plugOnSignal) {
+      struct sigaction toggle {};
+      toggle.sa_handler = RequestPlugToggle;
+      sigemptyset(&toggle.sa_mask);
+      sigaction(SIGUSR1, &toggle, nullptr);  // no SA_RESTART: the wait below wakes up
     }
-    if (unplugAfter != 0) testbed.UnplugAfterBulkBytes(0, unplugAfter);
 
     struct sigaction forward {};
     forward.sa_handler = ForwardSignal;
@@ -156,15 +181,26 @@ int main(int argc, char** argv) {
     }
     childPid = child;
     int wait = 0;
+    sig_atomic_t handled = 0;
     while (waitpid(child, &wait, 0) < 0) {
       if (errno != EINTR) {
         std::perror("bf-usb-bridge: waitpid");
         return 1;
       }
+      for (; handled != plugRequests; ++handled) {
+        if (first) {
+          testbed.Unplug(*first);
+          first.reset();
+          std::fprintf(stderr, "bf-usb-bridge: bridge pulled\n");
+        } else {
+          first = plugNth(0);
+          std::fprintf(stderr, "bf-usb-bridge: bridge plugged in\n");
+        }
+      }
     }
     status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
     if (std::getenv("BF_USB_BRIDGE_SUMMARY") != nullptr) {
-      for (size_t n = 0; n < bridges; ++n) {
+      for (size_t n = 0; n < cameras.size(); ++n) {
         const bf::sim::usb::FtdiChip& chip = testbed.Chip(n);
         std::fprintf(stderr,
                      "bf-usb-bridge: bridge %zu (%s): %zu control requests, %llu bytes to the "
