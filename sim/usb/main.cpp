@@ -2,6 +2,7 @@
 // simulated camera behind each, so that the window and bfk reach it through libftdi1 and libusb
 // as they would reach real hardware. Run it under umockdev-wrapper (scripts/with-usb-bridge.sh
 // does). The command inherits the environment; its exit status is the program's.
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -61,11 +62,6 @@ bool ParseCount(const char* text, unsigned long long* value) {
 // The command's process, for the signal handler: an interrupt or termination meant for the
 // whole run goes on to the command, and the bridge stays up until the command has ended.
 volatile sig_atomic_t childPid = 0;
-volatile sig_atomic_t plugRequests = 0;
-
-void RequestPlugToggle(int) {
-  plugRequests = plugRequests + 1;
-}
 
 void ForwardSignal(int signal) {
   if (childPid > 0) kill(static_cast<pid_t>(childPid), signal);
@@ -146,12 +142,19 @@ int main(int argc, char** argv) {
   bf::SystemTickSource ticks;
   std::vector<std::unique_ptr<bf::sim::SimCamera>> cameras;
   int status = 0;
+  // With plugging by signal, SIGUSR1 and the child's end are taken with sigwaitinfo: blocked
+  // here, before the test bed starts its threads, so that no other thread takes them. The
+  // child gets the mask as it was.
+  sigset_t waited;
+  sigemptyset(&waited);
+  sigaddset(&waited, SIGUSR1);
+  sigaddset(&waited, SIGCHLD);
+  sigset_t original;
+  pthread_sigmask(plugOnSignal ? SIG_BLOCK : SIG_SETMASK, plugOnSignal ? &waited : nullptr,
+                  &original);
   try {
     bf::sim::usb::UsbTestbed testbed;
     const std::string firstSerial = identity.serial;
-    // Bridge numbers of the test bed in plugging order; the first bridge's number changes
-    // each time it comes back.
-    std::vector<size_t> plugged;
     auto plugNth = [&](size_t n) {
       cameras.push_back(
           std::make_unique<bf::sim::SimCamera>(options[std::min(n, options.size() - 1)], ticks));
@@ -162,40 +165,41 @@ int main(int argc, char** argv) {
     if (!plugOnSignal) first = plugNth(0);
     for (size_t n = 1; n < bridges; ++n) plugNth(n);
     if (unplugAfter != 0 && first) testbed.UnplugAfterBulkBytes(*first, unplugAfter);
-    if (plugOnSignal) {
-      struct sigaction toggle {};
-      toggle.sa_handler = RequestPlugToggle;
-      sigemptyset(&toggle.sa_mask);
-      sigaction(SIGUSR1, &toggle, nullptr);  // no SA_RESTART: the wait below wakes up
-    }
 
     struct sigaction forward {};
     forward.sa_handler = ForwardSignal;
     sigemptyset(&forward.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &forward, nullptr);
     pid_t child = -1;
-    const int spawned = posix_spawnp(&child, argv[i], nullptr, nullptr, argv + i, environ);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &original);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const int spawned = posix_spawnp(&child, argv[i], nullptr, &attributes, argv + i, environ);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
       std::fprintf(stderr, "bf-usb-bridge: cannot start %s: %s\n", argv[i], std::strerror(spawned));
       return 127;
     }
     childPid = child;
     int wait = 0;
-    sig_atomic_t handled = 0;
-    while (waitpid(child, &wait, 0) < 0) {
+    while (plugOnSignal) {
+      const int signal = sigwaitinfo(&waited, nullptr);
+      if (signal == SIGCHLD) {
+        if (waitpid(child, &wait, WNOHANG) == child) break;
+      } else if (signal == SIGUSR1 && first) {
+        testbed.Unplug(*first);
+        first.reset();
+        std::fprintf(stderr, "bf-usb-bridge: bridge pulled\n");
+      } else if (signal == SIGUSR1) {
+        first = plugNth(0);
+        std::fprintf(stderr, "bf-usb-bridge: bridge plugged in\n");
+      }
+    }
+    while (!plugOnSignal && waitpid(child, &wait, 0) < 0) {
       if (errno != EINTR) {
         std::perror("bf-usb-bridge: waitpid");
         return 1;
-      }
-      for (; handled != plugRequests; ++handled) {
-        if (first) {
-          testbed.Unplug(*first);
-          first.reset();
-          std::fprintf(stderr, "bf-usb-bridge: bridge pulled\n");
-        } else {
-          first = plugNth(0);
-          std::fprintf(stderr, "bf-usb-bridge: bridge plugged in\n");
-        }
       }
     }
     status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
