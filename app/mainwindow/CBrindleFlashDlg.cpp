@@ -8,7 +8,6 @@
 
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
-#include "link/StatusHandshake.h"
 #include "live/LiveCapture.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
@@ -180,12 +179,8 @@ void CBrindleFlashDlg::OnInitDialog() {
   SetChecked(IDC_ROTATE_0, true);
   player_->SetRotation(Rotation::None);
 
-  // 11. Camera status handshake. The controls come on only once its closing commands have
-  // gone out: after a link failure there the camera is not in the state the controls show.
-  if (RunStatusHandshake(*link_, services_.prompts, services_.ticks,
-                         [this](const CameraStatus& status) { ApplyCameraStatus(status); })) {
-    EnableCameraControls(true);
-  }
+  // 11. Camera status handshake.
+  RunHandshake();
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
@@ -232,6 +227,7 @@ void CBrindleFlashDlg::WriteControls() {
 }
 
 void CBrindleFlashDlg::EnableCameraControls(bool on) {
+  cameraControlsOn_ = on;
   for (int id : kCameraControls) Control(id)->setEnabled(on);
   Control(IDC_SENSITIVITY)->setEnabled(on && live_.frameTimeout == kFrameTimeoutUnlimited);
 }

@@ -11,6 +11,7 @@
 #include "host/UserPrompts.h"
 #include "link/CameraCommands.h"
 #include "link/D2xxBackend.h"
+#include "link/PlugWatch.h"
 #include "live/LiveViewHost.h"
 #include "mainwindow/QuietTimer.h"
 #include "recordings/PlaybackTimer.h"
@@ -20,6 +21,7 @@ class QAbstractButton;
 class QComboBox;
 class QLineEdit;
 class QSlider;
+class QTimer;
 
 namespace bf {
 class CBfkPlayer;
@@ -63,6 +65,15 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   // The initialisation sequence, handshake with the camera included. Call once before
   // showing the window.
   void OnInitDialog();
+
+  // Watches for a bridge being plugged in or pulled (call before OnInitDialog): while the
+  // camera controls are off and no camera work runs, probe is asked about once a second
+  // whether a bridge is there, and a newly plugged one gets the start-up handshake again; a
+  // failed exchange whose bridge is gone switches the camera controls off. An empty probe (a
+  // backend without plug events) watches nothing.
+  void WatchForPlugging(std::function<bool()> probe);
+  // One tick of that watch; the window's timer calls it, tests call it directly.
+  void OnPlugPoll();
 
   // The control with this id (1 for "Выход"), or nullptr.
   QWidget* Control(int id) const;
@@ -158,6 +169,11 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   // Stops a running, non-autonomous stream for closing; link failures are ignored.
   void StopStreamForClose();
 
+  // The status handshake, and the camera controls on when it ends well.
+  void RunHandshake();
+  // True while something else uses the link or holds the operator (a dialog, a message box).
+  bool CameraWorkRunning() const;
+
   // Runs a link exchange inside the guard that shows a link failure; false on failure.
   bool Guarded(const std::function<void()>& action);
 
@@ -177,6 +193,10 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   int ledsOffFlag_ = 0;
   int extRecordingFlag_ = 0;
   LiveState live_;
+  bool cameraControlsOn_ = false;
+  bool handshakeRunning_ = false;
+  std::unique_ptr<PlugWatch> plugWatch_;  // null: plugging is not watched
+  QTimer* plugTimer_ = nullptr;           // child object
 };
 
 }  // namespace bf::ui

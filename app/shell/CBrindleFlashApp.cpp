@@ -7,6 +7,7 @@
 #include "host/TickSource.h"
 #include "host/Version.h"
 #include "link/BackendRegistry.h"
+#include "link/BridgeProbe.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/Icons.h"
@@ -48,8 +49,8 @@ int CBrindleFlashApp::Run() {
     return 1;
   }
 
-  std::shared_ptr<D2xxBackend> backend =
-      ChooseBackend(BackendSelectionFromEnvironment(), ticks, prompts);
+  const std::string selection = BackendSelectionFromEnvironment();
+  std::shared_ptr<D2xxBackend> backend = ChooseBackend(selection, ticks, prompts);
 
   ThreadPlaybackTimer timer;
   CBrindleFlashDlg window(MainWindowServices{prompts,
@@ -61,6 +62,7 @@ int CBrindleFlashApp::Run() {
                                              CommandLineText(QCoreApplication::arguments()),
                                              {}});
   prompts.SetParentWindow(&window);
+  window.WatchForPlugging(MakeBridgeProbe(selection));
   window.OnInitDialog();
   window.exec();
   return 0;

@@ -106,4 +106,14 @@ bool ListFtdiDevices(std::vector<FtdiDeviceInfo>* devices, std::string* error) {
   return true;
 }
 
+bool FtdiBridgePresent(const FtdiSelection& selection) {
+  std::unique_ptr<ftdi_context, ContextDeleter> context(ftdi_new());
+  if (!context) return false;
+  ftdi_device_list* raw = nullptr;
+  const int found = ftdi_usb_find_all(context.get(), &raw, 0, 0);
+  std::unique_ptr<ftdi_device_list, ListDeleter> list(raw);
+  if (found <= 0) return false;
+  return selection.BySerial() || static_cast<uint32_t>(found) > selection.index;
+}
+
 }  // namespace bf

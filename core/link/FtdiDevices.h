@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "link/FtdiSelection.h"
+
 struct ftdi_device_list;
 struct libusb_device;
 
@@ -25,6 +27,12 @@ struct FtdiDeviceInfo {
 // strings opens each bridge for a moment; a bridge that cannot be opened is listed with the
 // reason. False, with *error, when USB cannot be reached at all.
 bool ListFtdiDevices(std::vector<FtdiDeviceInfo>* devices, std::string* error);
+
+// Whether the bridge the selection names is on the bus, from the device list alone: nothing is
+// opened, so this is cheap enough to ask every second and never disturbs a bridge in use. A
+// serial number cannot be read without opening, so a serial selection is taken as present when
+// any FTDI bridge is.
+bool FtdiBridgePresent(const FtdiSelection& selection);
 
 // The devices of a libftdi list by bus, then port path, then address: libusb lists them in its
 // order of discovery, which would make "device N" a matter of chance.

@@ -2,6 +2,7 @@
 // simulated camera behind each, so that the window and bfk reach it through libftdi1 and libusb
 // as they would reach real hardware. Run it under umockdev-wrapper (scripts/with-usb-bridge.sh
 // does). The command inherits the environment; its exit status is the program's.
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: bf-usb-bridge [--chip ft232r|ft232h] [--bridges N] [--serial SERIAL]\n"
-    "                     [--camera KEY=VALUE,...] [--unplug-after-bytes N] -- COMMAND [ARG...]\n"
+    "                     [--camera KEY=VALUE,...] [--unplug-after-bytes N] [--plug-on-sigusr1]\n"
+    "                     -- COMMAND [ARG...]\n"
     "  --chip     the emulated bridge: ft232r (full speed, 64-byte packets, the default) or\n"
     "             ft232h (high speed, 512-byte packets)\n"
     "  --bridges  how many bridges, each with its own simulated camera (default 1); their\n"
@@ -34,6 +37,9 @@ constexpr const char* kUsage =
     "  --camera   the simulated cameras' options, on top of the demo camera (sim/OPTIONS.md);\n"
     "             given again, for the next bridge (the last one given serves the rest)\n"
     "  --unplug-after-bytes  the first bridge unplugs once N bulk bytes have crossed it\n"
+    "  --plug-on-sigusr1  the first bridge starts unplugged; each SIGUSR1 to bf-usb-bridge plugs\n"
+    "             it in, or pulls it when it is in (it comes back as a new device, its camera\n"
+    "             started afresh)\n"
     "With BF_USB_BRIDGE_SUMMARY set, each bridge's traffic is summed up on stderr at the end.\n";
 
 // "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
@@ -67,6 +73,7 @@ int main(int argc, char** argv) {
   bf::sim::usb::ChipIdentity identity;
   unsigned long long bridges = 1;
   unsigned long long unplugAfter = 0;
+  bool plugOnSignal = false;
   std::vector<std::string> cameraOptions;
   int i = 1;
   for (; i < argc; ++i) {
@@ -104,6 +111,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bf-usb-bridge: --unplug-after-bytes takes a count above 0\n");
         return 2;
       }
+    } else if (a == "--plug-on-sigusr1") {
+      plugOnSignal = true;
     } else {
       std::fprintf(stderr, "%s", kUsage);
       return 2;
@@ -133,30 +142,61 @@ int main(int argc, char** argv) {
   bf::SystemTickSource ticks;
   std::vector<std::unique_ptr<bf::sim::SimCamera>> cameras;
   int status = 0;
+  // With plugging by signal, SIGUSR1 and the child's end are taken with sigwaitinfo: blocked
+  // here, before the test bed starts its threads, so that no other thread takes them. The
+  // child gets the mask as it was.
+  sigset_t waited;
+  sigemptyset(&waited);
+  sigaddset(&waited, SIGUSR1);
+  sigaddset(&waited, SIGCHLD);
+  sigset_t original;
+  pthread_sigmask(plugOnSignal ? SIG_BLOCK : SIG_SETMASK, plugOnSignal ? &waited : nullptr,
+                  &original);
   try {
     bf::sim::usb::UsbTestbed testbed;
     const std::string firstSerial = identity.serial;
-    for (size_t n = 0; n < bridges; ++n) {
+    auto plugNth = [&](size_t n) {
       cameras.push_back(
           std::make_unique<bf::sim::SimCamera>(options[std::min(n, options.size() - 1)], ticks));
       identity.serial = NthSerial(firstSerial, n);
-      testbed.Plug(identity, *cameras.back());
-    }
-    if (unplugAfter != 0) testbed.UnplugAfterBulkBytes(0, unplugAfter);
+      return testbed.Plug(identity, *cameras.back());
+    };
+    std::optional<size_t> first;
+    if (!plugOnSignal) first = plugNth(0);
+    for (size_t n = 1; n < bridges; ++n) plugNth(n);
+    if (unplugAfter != 0 && first) testbed.UnplugAfterBulkBytes(*first, unplugAfter);
 
     struct sigaction forward {};
     forward.sa_handler = ForwardSignal;
     sigemptyset(&forward.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &forward, nullptr);
     pid_t child = -1;
-    const int spawned = posix_spawnp(&child, argv[i], nullptr, nullptr, argv + i, environ);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &original);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const int spawned = posix_spawnp(&child, argv[i], nullptr, &attributes, argv + i, environ);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
       std::fprintf(stderr, "bf-usb-bridge: cannot start %s: %s\n", argv[i], std::strerror(spawned));
       return 127;
     }
     childPid = child;
     int wait = 0;
-    while (waitpid(child, &wait, 0) < 0) {
+    while (plugOnSignal) {
+      const int signal = sigwaitinfo(&waited, nullptr);
+      if (signal == SIGCHLD) {
+        if (waitpid(child, &wait, WNOHANG) == child) break;
+      } else if (signal == SIGUSR1 && first) {
+        testbed.Unplug(*first);
+        first.reset();
+        std::fprintf(stderr, "bf-usb-bridge: bridge pulled\n");
+      } else if (signal == SIGUSR1) {
+        first = plugNth(0);
+        std::fprintf(stderr, "bf-usb-bridge: bridge plugged in\n");
+      }
+    }
+    while (!plugOnSignal && waitpid(child, &wait, 0) < 0) {
       if (errno != EINTR) {
         std::perror("bf-usb-bridge: waitpid");
         return 1;
@@ -164,7 +204,7 @@ int main(int argc, char** argv) {
     }
     status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
     if (std::getenv("BF_USB_BRIDGE_SUMMARY") != nullptr) {
-      for (size_t n = 0; n < bridges; ++n) {
+      for (size_t n = 0; n < cameras.size(); ++n) {
         const bf::sim::usb::FtdiChip& chip = testbed.Chip(n);
         std::fprintf(stderr,
                      "bf-usb-bridge: bridge %zu (%s): %zu control requests, %llu bytes to the "

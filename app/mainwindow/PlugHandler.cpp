@@ -1,0 +1,64 @@
+// The start-up handshake, and running it again when a bridge is plugged in later.
+#include <QApplication>
+#include <QTimer>
+
+#include "link/FTD2xx.h"
+#include "link/PlugWatch.h"
+#include "link/StatusHandshake.h"
+#include "live/LiveCapture.h"
+#include "mainwindow/CBrindleFlashDlg.h"
+#include "recordings/Player.h"
+
+namespace bf::ui {
+
+void CBrindleFlashDlg::RunHandshake() {
+  handshakeRunning_ = true;
+  // The controls come on only once the handshake's closing commands have gone out: after a
+  // link failure there the camera is not in the state the controls show.
+  const bool ok =
+      RunStatusHandshake(*link_, services_.prompts, services_.ticks,
+                         [this](const CameraStatus& status) { ApplyCameraStatus(status); })
+          .has_value();
+  if (ok) EnableCameraControls(true);
+  handshakeRunning_ = false;
+  if (plugWatch_) plugWatch_->HandshakeEnded(ok);
+}
+
+void CBrindleFlashDlg::WatchForPlugging(std::function<bool()> probe) {
+  if (!probe) return;
+  plugWatch_ = std::make_unique<PlugWatch>(std::move(probe));
+  plugTimer_ = new QTimer(this);
+  plugTimer_->setInterval(static_cast<int>(kPlugPollPeriodMs));
+  connect(plugTimer_, &QTimer::timeout, this, [this] { OnPlugPoll(); });
+  plugTimer_->start();
+}
+
+bool CBrindleFlashDlg::CameraWorkRunning() const {
+  // A dialog or message box of our own (the copy, the clock, a failure report) is modal; the
+  // handshake must neither cut into its exchange nor stack a second box on it.
+  const QWidget* modal = QApplication::activeModalWidget();
+  return handshakeRunning_ || live_.streamingFlag != 0 || liveCapture_->LoopRunning() ||
+         recordingPlayer_->IsPlaying() || !isEnabled() || (modal != nullptr && modal != this);
+}
+
+void CBrindleFlashDlg::OnPlugPoll() {
+  if (!plugWatch_) return;
+  const PlugWindowState state{cameraControlsOn_, CameraWorkRunning(),
+                              link_->GetStatusCode() != ftstatus::kOk};
+  switch (plugWatch_->Poll(state, services_.ticks.TickCount())) {
+    case PlugAction::None:
+      break;
+    case PlugAction::DisableCameraControls:
+      EnableCameraControls(false);
+      break;
+    case PlugAction::RunHandshake:
+      // The old handle belongs to a bridge that has gone; the link is closed before it opens
+      // again, and the camera starts out of autonomous mode as the handshake leaves it.
+      link_->Close();
+      live_.autonomousFlag = 0;
+      RunHandshake();
+      break;
+  }
+}
+
+}  // namespace bf::ui

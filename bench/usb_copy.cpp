@@ -1,0 +1,253 @@
+// A flash copy of each camera type through an emulated FTDI bridge (FT232R and FT232H) in a
+// umockdev test bed, reached by the program's libftdi backend through the real libftdi1 and
+// libusb, against the same copy straight from the in-process simulated camera. Run it under
+// umockdev-wrapper (scripts/with-usb-bridge.sh is not needed: the test bed is built here).
+// Counters:
+// - bytes_per_second: the achieved copy rate (real time; the machine is shared);
+// - cpu_ms_per_MiB: CPU time of the whole process per MiB copied. Over the bridge this holds
+//   the emulation too (umockdev answers the usbfs calls on a thread of this process);
+// - camera_cpu_ms_per_MiB: of that, the simulated camera's own work;
+// BM_SimCopy's cpu_ms_per_MiB is the copy without USB at all: what the emulated bridge, libusb
+// and libftdi add is the difference.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "flash/CameraKind.h"
+#include "flash/CopySession.h"
+#include "flash/FlashAddress.h"
+#include "host/PostedCalls.h"
+#include "host/TickSource.h"
+#include "link/FTD2xx.h"
+#include "link/FtdiBackend.h"
+#include "sim/SimCamera.h"
+#include "sim/usb/UsbTestbed.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint64_t kMiB = 1024 * 1024;
+
+double CpuSeconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Sums the CPU time the calling threads spend inside the camera (the chip's handler thread
+// over the bridge, the copy's threads without it).
+class TimedCamera final : public bf::D2xxBackend {
+ public:
+  explicit TimedCamera(std::shared_ptr<bf::D2xxBackend> inner) : inner_(std::move(inner)) {}
+  double Cpu() const { return static_cast<double>(cpuNs_.load()) * 1e-9; }
+
+  bf::FtStatus Open(uint32_t i, bf::FtHandle* h) override {
+    return Timed([&] { return inner_->Open(i, h); });
+  }
+  bf::FtStatus Close(bf::FtHandle h) override {
+    return Timed([&] { return inner_->Close(h); });
+  }
+  bf::FtStatus Read(bf::FtHandle h, void* b, uint32_t n, uint32_t* r) override {
+    return Timed([&] { return inner_->Read(h, b, n, r); });
+  }
+  bf::FtStatus Write(bf::FtHandle h, const void* b, uint32_t n, uint32_t* w) override {
+    return Timed([&] { return inner_->Write(h, b, n, w); });
+  }
+  bf::FtStatus ResetDevice(bf::FtHandle h) override {
+    return Timed([&] { return inner_->ResetDevice(h); });
+  }
+  bf::FtStatus Purge(bf::FtHandle h, uint32_t m) override {
+    return Timed([&] { return inner_->Purge(h, m); });
+  }
+  bf::FtStatus SetTimeouts(bf::FtHandle h, uint32_t r, uint32_t w) override {
+    return Timed([&] { return inner_->SetTimeouts(h, r, w); });
+  }
+  bf::FtStatus GetQueueStatus(bf::FtHandle h, uint32_t* r) override {
+    return Timed([&] { return inner_->GetQueueStatus(h, r); });
+  }
+  bf::FtStatus SetEventNotification(bf::FtHandle h, uint32_t m, void* p) override {
+    return inner_->SetEventNotification(h, m, p);
+  }
+  bf::FtStatus GetStatus(bf::FtHandle h, uint32_t* r, uint32_t* t, uint32_t* e) override {
+    return inner_->GetStatus(h, r, t, e);
+  }
+
+ private:
+  template <class F>
+  bf::FtStatus Timed(F call) {
+    const double cpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const bf::FtStatus status = call();
+    cpuNs_ += static_cast<int64_t>((CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0) * 1e9);
+    return status;
+  }
+  std::shared_ptr<bf::D2xxBackend> inner_;
+  std::atomic<int64_t> cpuNs_{0};
+};
+
+class BenchHost final : public bf::CopyDialogHost {
+ public:
+  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
+  void StartTimer(uint32_t, uint32_t) override {}
+  void StopTimer(uint32_t) override {}
+  void ShowProgress(const bf::CopyDisplay&) override {}
+  void CloseDialog(int) override { closed = true; }
+  void* ParentWindow() override { return nullptr; }
+  void RunPosted() { posted_.RunAll(); }
+  void RunUntilClosed() {
+    while (!closed) {
+      posted_.Wait();
+      RunPosted();
+    }
+  }
+  bool closed = false;
+
+ private:
+  bf::PostedCalls posted_;
+};
+
+class BenchPrompts final : public bf::UserPrompts {
+ public:
+  BenchPrompts(std::string path, BenchHost& host) : path_(std::move(path)), host_(host) {}
+  bf::MessageAnswer ShowMessage(const std::string& text, const std::string&, bf::MessageIcon,
+                                bf::MessageButtons) override {
+    messages += text + "\n";
+    return bf::MessageAnswer::Ok;
+  }
+  std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return path_; }
+  std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
+  void PumpEvents() override { host_.RunPosted(); }
+  void SetBusyCursor(bool) override {}
+  std::string messages;
+
+ private:
+  std::string path_;
+  BenchHost& host_;
+};
+
+// Sectors 0 to 3 of a type 2 camera: 16 MiB.
+class FirstSectorsChooser final : public bf::RangeChooser {
+ public:
+  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* start, uint8_t* end, void*, void*,
+                      bf::SectorHeaderCallback) override {
+    *start = 0;
+    *end = 3;
+    return 1;
+  }
+};
+
+// A camera with a few frames and its write pointer about 16 MiB in.
+std::shared_ptr<bf::sim::SimCamera> MakeCamera(bf::CameraType type, bf::TickSource& ticks) {
+  bf::sim::SimOptions options;
+  options.type = type;
+  options.prefillFrames = 8;
+  auto camera = std::make_shared<bf::sim::SimCamera>(options, ticks);
+  auto& flash = camera->Model().Flash();
+  switch (type) {
+    case bf::CAMERA_SECTORS:
+      flash.SetWritePosition((32'000 - 1) * uint64_t{bf::kSectorSize});
+      break;
+    case bf::CAMERA_PACKED_PAGES:
+      flash.SetWritePosition(16 * kMiB - 2048);
+      break;
+    case bf::CAMERA_NAND_PAGES:
+      flash.SetWritePosition(16 * kMiB);
+      break;
+  }
+  return camera;
+}
+
+// Copies through the backend and reports the counters; camera measures the camera's share.
+void CopyAndReport(benchmark::State& state, std::shared_ptr<bf::D2xxBackend> backend,
+                   const TimedCamera& camera, bf::TickSource& ticks) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("bf_bench_usb_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  bf::CopySummary summary;
+  std::string messages;
+  double seconds = 0;
+  double cpu = 0;
+  double cameraCpu = 0;
+  {
+    bf::FTD2xx link(std::move(backend), ticks);
+    link.Open(0);
+    BenchHost host;
+    BenchPrompts prompts((dir / "copy.bfk").string(), host);
+    FirstSectorsChooser chooser;
+    const double camera0 = camera.Cpu();
+    const auto t0 = Clock::now();
+    const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    {
+      bf::CopySession session(bf::CopyServices{link, prompts, host, chooser, nullptr});
+      session.OnFirstPaint();
+      host.RunUntilClosed();
+      summary = session.Summary();
+    }
+    seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    cameraCpu = camera.Cpu() - camera0;
+    messages = prompts.messages;
+  }
+  std::filesystem::remove_all(dir);
+  if (!summary.Complete()) {
+    state.SkipWithError(("copy not complete: " + messages).c_str());
+    return;
+  }
+  const double mib = static_cast<double>(summary.bytesReceived) / kMiB;
+  state.SetIterationTime(seconds);
+  state.SetBytesProcessed(static_cast<int64_t>(summary.bytesReceived));
+  state.counters["MiB"] = mib;
+  state.counters["cpu_ms_per_MiB"] = cpu / mib * 1e3;
+  state.counters["camera_cpu_ms_per_MiB"] = cameraCpu / mib * 1e3;
+}
+
+// Args: camera type, chip (0 FT232R, 1 FT232H).
+void BM_UsbCopy(benchmark::State& state) {
+  std::string why;
+  if (!bf::sim::usb::UsbTestbed::Available(&why)) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  const auto type = static_cast<bf::CameraType>(state.range(0));
+  for (auto _ : state) {
+    bf::TickSource& ticks = bf::SystemTickSource::Instance();
+    TimedCamera camera(MakeCamera(type, ticks));
+    bf::sim::usb::UsbTestbed testbed;
+    bf::sim::usb::ChipIdentity identity;
+    identity.kind =
+        state.range(1) == 0 ? bf::sim::usb::ChipKind::FT232R : bf::sim::usb::ChipKind::FT232H;
+    testbed.Plug(identity, camera);
+    CopyAndReport(state, std::make_shared<bf::FtdiBackend>(), camera, ticks);
+  }
+}
+BENCHMARK(BM_UsbCopy)
+    ->ArgNames({"type", "ft232h"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// Args: camera type. The same copy from the simulated camera in this process, no USB.
+void BM_SimCopy(benchmark::State& state) {
+  const auto type = static_cast<bf::CameraType>(state.range(0));
+  for (auto _ : state) {
+    bf::VirtualClock clock;
+    auto camera = std::make_shared<TimedCamera>(MakeCamera(type, clock));
+    CopyAndReport(state, camera, *camera, clock);
+  }
+}
+BENCHMARK(BM_SimCopy)
+    ->ArgNames({"type"})
+    ->DenseRange(0, 2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
