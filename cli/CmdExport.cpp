@@ -7,6 +7,7 @@
 
 #include "cli/Args.h"
 #include "cli/Command.h"
+#include "cli/FrameChoice.h"
 #include "cli/OpenRecording.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/FileErrorText.h"
@@ -18,15 +19,22 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: bfk export FILE --frame N -o OUT.jpg [--headers FILE]\n";
+constexpr const char* kUsage =
+    "usage: bfk export FILE --frame N|--from A|--to B -o OUT.jpg [--headers FILE]\n";
 
 int RunExport(const std::vector<std::string>& args) {
   std::string input, output, headers, frameText;
+  bf::cli::FrameChoice choice;
+  std::string why;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if (a == "--frame" && hasValue) {
       frameText = args[++i];
+    } else if (a == "--from" && hasValue) {
+      if (!choice.SetFrom(args[++i], why)) return bf::cli::UsageError("export", why);
+    } else if (a == "--to" && hasValue) {
+      if (!choice.SetTo(args[++i], why)) return bf::cli::UsageError("export", why);
     } else if (a == "-o" && hasValue) {
       output = args[++i];
     } else if (a == "--headers" && hasValue) {
@@ -41,10 +49,18 @@ int RunExport(const std::vector<std::string>& args) {
   if (!frameText.empty() && !bf::cli::ParseUnsigned(frameText)) {
     return bf::cli::UsageError("export", bf::cli::NotANumber("--frame", frameText));
   }
+  if (!frameText.empty() && choice.Given()) {
+    return bf::cli::UsageError("export",
+                               "--frame names the frame; --from and --to cannot add to it");
+  }
+  if (const std::string problem = choice.OrderProblem(); !problem.empty()) {
+    return bf::cli::UsageError("export", problem);
+  }
   std::size_t frame = 0;
   const auto parsed = std::from_chars(frameText.data(), frameText.data() + frameText.size(), frame);
-  if (input.empty() || output.empty() || frameText.empty() || parsed.ec != std::errc() ||
-      parsed.ptr != frameText.data() + frameText.size()) {
+  if (input.empty() || output.empty() ||
+      (!choice.Given() && (frameText.empty() || parsed.ec != std::errc() ||
+                           parsed.ptr != frameText.data() + frameText.size()))) {
     std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
@@ -62,9 +78,18 @@ int RunExport(const std::vector<std::string>& args) {
 
   // Frame N is certain once frames 0..N are; the rest of a long recording is never scanned.
   bf::Recording recording;
-  if (!bf::cli::OpenRecordingOrSay("export", input, recording,
-                                   frame < bf::kAllFrames ? frame + 1 : frame)) {
-    return 1;
+  const std::size_t frameLimit =
+      choice.Given() ? bf::kAllFrames : (frame < bf::kAllFrames ? frame + 1 : frame);
+  if (!bf::cli::OpenRecordingOrSay("export", input, recording, frameLimit)) return 1;
+  if (choice.Given()) {
+    // The still of a stretch is its first frame, or with --to alone the last one up to B.
+    const std::optional<std::vector<std::size_t>> frames = choice.Frames(recording.Index(), why);
+    if (!frames) {
+      std::fprintf(stderr, "bfk export: %s\n", why.c_str());
+      return 1;
+    }
+    frame = choice.OnlyTo() ? frames->back() : frames->front();
+    std::fprintf(stderr, "bfk export: frame %zu\n", frame);
   }
   if (frame >= recording.Count()) {
     std::fprintf(stderr, "bfk export: no frame %zu (the recording has %zu frames)\n", frame,
@@ -108,7 +133,9 @@ int RunExport(const std::vector<std::string>& args) {
 }  // namespace
 
 BFK_COMMAND("export",
-            "export FILE --frame N -o OUT.jpg [--headers FILE]\n"
+            "export FILE --frame N|--from A|--to B -o OUT.jpg [--headers FILE]\n"
             "                            frame N as a JPEG still (-o - for standard output);\n"
+            "                            A and B as in bfk cut: the first frame from A on, or\n"
+            "                            the last up to B (both: the first from A to B);\n"
             "                            headers.dat from --headers, else where the window looks",
             RunExport);

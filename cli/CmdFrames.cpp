@@ -6,6 +6,7 @@
 #include "cli/Args.h"
 #include "cli/CancelOnSignal.h"
 #include "cli/Command.h"
+#include "cli/FrameChoice.h"
 #include "cli/OpenRecording.h"
 #include "recordings/FramesExport.h"
 
@@ -17,14 +18,15 @@ int RunFrames(const std::vector<std::string>& args) {
   bf::cli::ArgReader reader(kName, args);
   std::string input, folder, headers;
   bf::ExportRange range;
+  bf::cli::FrameChoice choice;
   while (!reader.Done() && !reader.Failed()) {
     const std::string a = reader.Take();
     if (a == "-d") {
       folder = reader.Value(a).value_or("");
     } else if (a == "--from") {
-      range.first = reader.Number(a).value_or(0);
+      choice.TakeFrom(reader, a);
     } else if (a == "--to") {
-      range.last = reader.Number(a);
+      choice.TakeTo(reader, a);
     } else if (a == "--headers") {
       headers = reader.Value(a).value_or("");
     } else if (input.empty() && !a.empty() && a[0] != '-') {
@@ -35,12 +37,23 @@ int RunFrames(const std::vector<std::string>& args) {
   }
   if (!reader.Failed() && input.empty()) reader.Fail("no recording FILE given");
   if (!reader.Failed() && folder.empty()) reader.Fail("no folder given (-d DIR)");
+  if (!reader.Failed()) reader.Fail(choice.OrderProblem());
   if (reader.Failed()) return reader.Report();
+  range = choice.NumberRange();
 
   bf::JpegHeaderTable table;
   if (!bf::cli::LoadHeaderTable(kName, headers, table)) return bf::cli::kExitFailure;
   bf::Recording recording;
   if (!bf::cli::OpenRecordingOrSay(kName, input, recording)) return bf::cli::kExitFailure;
+  if (choice.HasTime()) {
+    std::string why;
+    const std::optional<bf::ExportRange> stretch = choice.StretchRange(recording.Index(), why);
+    if (!stretch) {
+      std::fprintf(stderr, "bfk %s: %s\n", kName, why.c_str());
+      return bf::cli::kExitFailure;
+    }
+    range = *stretch;
+  }
 
   bf::ExportProgress progress;
   bf::cli::CancelOnSignal signals(progress.cancel);
@@ -67,10 +80,10 @@ int RunFrames(const std::vector<std::string>& args) {
 }  // namespace
 
 BFK_COMMAND(kName,
-            "frames FILE -d DIR [--from N] [--to M] [--headers FILE]\n"
+            "frames FILE -d DIR [--from A] [--to B] [--headers FILE]\n"
             "                            every frame as a JPEG still in DIR",
             RunFrames,
-            "Writes frames N..M (default: all) of the recording FILE into the folder DIR (made\n"
+            "Writes frames A..B (default: all) of the recording FILE into the folder DIR (made\n"
             "when missing), each as the JPEG still the player's \"Сохранить\" saves: the\n"
             "rebuilt picture followed by the frame's 16-byte header. The files are named by\n"
             "the frame's local time and index, e.g. 2026-12-06_14-03-05_000123.jpg; a file of\n"
@@ -79,4 +92,7 @@ BFK_COMMAND(kName,
             "written: a run that fails or is interrupted (Ctrl-C) leaves the files of DIR as\n"
             "they were, earlier stills included.\n"
             "headers.dat: --headers, else the window's \"InstallPath\", the current folder,\n"
-            "bfk's folder, the installed data folder.\n");
+            "bfk's folder, the installed data folder.\n"
+            "A and B are frame numbers or times as bfk cut takes them (local\n"
+            "\"YYYY-MM-DD HH:MM:SS\" or UTC \"YYYY-MM-DDTHH:MM:SSZ\"); times take the frames\n"
+            "whose camera time lies from A to B, which must stand together in the file.\n");

@@ -6,6 +6,7 @@
 #include "cli/Args.h"
 #include "cli/CmdVideoModule.h"
 #include "cli/Command.h"
+#include "cli/FrameChoice.h"
 #include "cli/OpenRecording.h"
 #include "host/ReplacingFileWriter.h"
 #include "recordings/VideoExportOptions.h"
@@ -17,6 +18,7 @@ constexpr const char* kName = "video";
 int RunVideo(const std::vector<std::string>& args) {
   bf::cli::ArgReader reader(kName, args);
   bf::VideoExportOptions options;
+  bf::cli::FrameChoice choice;
   std::string input, headers, pace;
   bool rateGiven = false;
   while (!reader.Done() && !reader.Failed()) {
@@ -24,9 +26,9 @@ int RunVideo(const std::vector<std::string>& args) {
     if (a == "-o") {
       options.output = reader.Value(a).value_or("");
     } else if (a == "--from") {
-      options.range.first = reader.Number(a).value_or(0);
+      choice.TakeFrom(reader, a);
     } else if (a == "--to") {
-      options.range.last = reader.Number(a);
+      choice.TakeTo(reader, a);
     } else if (a == "--pace") {
       pace = reader.Value(a).value_or("");
       if (pace == "recorded") {
@@ -60,7 +62,9 @@ int RunVideo(const std::vector<std::string>& args) {
       reader.Fail("-o: '" + options.output + "' does not end in .mkv, .avi or .mp4");
     }
   }
+  if (!reader.Failed()) reader.Fail(choice.OrderProblem());
   if (reader.Failed()) return reader.Report();
+  options.range = choice.NumberRange();
   if (!rateGiven) options.rate = bf::cli::PlayerFpsSetting();
   if (bf::IsSameFile(input, options.output)) {
     std::fprintf(stderr, "bfk video: the output %s is the recording itself\n",
@@ -78,6 +82,15 @@ int RunVideo(const std::vector<std::string>& args) {
   if (!bf::cli::LoadHeaderTable(kName, headers, table)) return bf::cli::kExitFailure;
   bf::Recording recording;
   if (!bf::cli::OpenRecordingOrSay(kName, input, recording)) return bf::cli::kExitFailure;
+  if (choice.HasTime()) {
+    std::string why;
+    const std::optional<bf::ExportRange> stretch = choice.StretchRange(recording.Index(), why);
+    if (!stretch) {
+      std::fprintf(stderr, "bfk %s: %s\n", kName, why.c_str());
+      return bf::cli::kExitFailure;
+    }
+    options.range = *stretch;
+  }
 
   // Ctrl+C leaves no half-written temporary beside the output: bfk's termination handlers
   // remove it.
@@ -99,11 +112,11 @@ int RunVideo(const std::vector<std::string>& args) {
 }  // namespace
 
 BFK_COMMAND(kName,
-            "video FILE -o OUT.mkv|OUT.avi|OUT.mp4|- [--from N] [--to M] [--pace recorded|FPS]\n"
+            "video FILE -o OUT.mkv|OUT.avi|OUT.mp4|- [--from A] [--to B] [--pace recorded|FPS]\n"
             "      [--rotate 0|90|180|270] [--headers FILE]\n"
             "                            a recording as a video",
             RunVideo,
-            "Writes frames N..M (default: all) of the recording FILE as a video. OUT.mkv and\n"
+            "Writes frames A..B (default: all) of the recording FILE as a video. OUT.mkv and\n"
             "OUT.avi hold the rebuilt JPEGs as a Motion JPEG stream, copied without\n"
             "re-encoding; OUT.mp4 holds H.264 (4:2:0), which phones and browsers play. \"-\"\n"
             "writes Matroska to standard output.\n"
@@ -118,4 +131,7 @@ BFK_COMMAND(kName,
             "\n"
             "A frame that cannot be rebuilt or decoded, or whose size differs from the first\n"
             "one, is skipped and counted. A recording that changes on disk while it is read\n"
-            "fails the export. The file appears only when the video is complete.\n");
+            "fails the export. The file appears only when the video is complete.\n"
+            "A and B are frame numbers or times as bfk cut takes them (local\n"
+            "\"YYYY-MM-DD HH:MM:SS\" or UTC \"YYYY-MM-DDTHH:MM:SSZ\"); times take the frames\n"
+            "whose camera time lies from A to B, which must stand together in the file.\n");

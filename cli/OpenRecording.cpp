@@ -21,7 +21,7 @@ bool IsEmptyFile(const std::string& path) {
 
 bool OpenRecordingOrSay(const std::string& command, const std::string& path, Recording& recording,
                         std::size_t frameLimit) {
-  switch (recording.Open(path, frameLimit)) {
+  switch (recording.Open(path, frameLimit, Recording::Pairing::JoinSecond)) {
     case Recording::OpenStatus::SystemError:
 #ifndef _WIN32
       // What the file reports for a FIFO, a device or a socket, which are never read.
@@ -44,6 +44,12 @@ bool OpenRecordingOrSay(const std::string& command, const std::string& path, Rec
       return false;
     case Recording::OpenStatus::Opened:
       break;
+  }
+  if (recording.IsJoined()) {
+    const std::string& other =
+        recording.FirstPath() == path ? recording.SecondPath() : recording.FirstPath();
+    std::fprintf(stderr, "bfk %s: joined with %s (the copy went round the end of the flash)\n",
+                 command.c_str(), other.c_str());
   }
   return true;
 }

@@ -95,6 +95,10 @@ QString ReviewWindow::StatusText() const {
   if (presenter_.MarkedStretch()) {
     text += QString::fromUtf8("   отмечено кадров: %1").arg(presenter_.MarkedFrames().size());
   }
+  if (const std::string other = presenter_.JoinedWith(); !other.empty()) {
+    text += QString::fromUtf8("   вместе с %1 (копия прошла через конец флеш-памяти)")
+                .arg(QFileInfo(QString::fromStdString(other)).fileName());
+  }
   return text;
 }
 

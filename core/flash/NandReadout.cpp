@@ -105,15 +105,6 @@ uint8_t nand::SectorHeaderCallback(void* context, uint8_t sector, uint8_t* heade
   }
 }
 
-std::string SecondFileName(const std::string& chosen) {
-  const std::size_t slash = chosen.find_last_of("/\\");
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t dot = chosen.rfind('.');
-  const std::string extension =
-      dot == std::string::npos || dot < nameStart ? "" : chosen.substr(dot + 1);
-  return chosen + "`." + extension;
-}
-
 void SaveNandFlash(CopyState& state) {
   // The copy phase has its own handling below; everything before it ends here on a failure.
   std::optional<FlashPointerReply> pointer;

@@ -5,6 +5,7 @@
 
 #include "flash/CopyOutput.h"
 #include "link/FTD2xx.h"
+#include "recordings/WrappedPair.h"
 
 namespace bf {
 
@@ -41,9 +42,5 @@ namespace nand {
 // every later call.
 uint8_t SectorHeaderCallback(void* context, uint8_t sector, uint8_t* header);
 }  // namespace nand
-
-// The chosen path, a grave accent, a full stop and the chosen file's extension (the text after
-// the last dot of its name).
-std::string SecondFileName(const std::string& chosen);
 
 }  // namespace bf

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "recordings/JoinedFile.h"
 #include "recordings/ReadOnlyFile.h"
 
 namespace bf {
@@ -44,9 +45,10 @@ class MemoryCandidates {
 // twenty times the plain read. So: where the scan jumps far, read only the header; where it
 // steps close (a damaged stretch, small records), read blocks that grow with every close
 // step up to 1 MiB, so a short stretch costs little and a long one runs at block speed.
+template <class File>
 class FileCandidates {
  public:
-  explicit FileCandidates(const ReadOnlyFile& file) : file_(file), size_(file.Size()) {}
+  explicit FileCandidates(const File& file) : file_(file), size_(file.Size()) {}
   uint64_t Size() const { return size_; }
 
   const uint8_t* At(uint64_t offset) {
@@ -87,7 +89,7 @@ class FileCandidates {
     return tail_.data();
   }
 
-  const ReadOnlyFile& file_;
+  const File& file_;
   uint64_t size_;
   uint64_t last_ = 0;
   std::vector<uint8_t> window_;
@@ -138,6 +140,11 @@ FrameIndex BuildFrameIndex(std::span<const uint8_t> file, std::size_t frameLimit
 }
 
 FrameIndex BuildFrameIndex(const ReadOnlyFile& file, std::size_t frameLimit) {
+  FileCandidates source(file);
+  return Scan(source, frameLimit);
+}
+
+FrameIndex BuildFrameIndex(const JoinedFile& file, std::size_t frameLimit) {
   FileCandidates source(file);
   return Scan(source, frameLimit);
 }

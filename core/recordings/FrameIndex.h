@@ -10,6 +10,7 @@
 namespace bf {
 
 class ReadOnlyFile;
+class JoinedFile;
 
 // One frame record of a recording: a copy of its header as stored, and the file offset of that
 // header (the payload follows at offset + 16). Offsets are 64-bit so recordings of any size
@@ -48,6 +49,8 @@ FrameIndex BuildFrameIndex(std::span<const uint8_t> file, std::size_t frameLimit
 // small records), so that a scan costs little more than one plain read of the file at worst.
 // A file that is shorter than when it was opened ends the scan where its bytes end.
 FrameIndex BuildFrameIndex(const ReadOnlyFile& file, std::size_t frameLimit = kAllFrames);
+// The same over two files read as one (a copy split by the end of the flash).
+FrameIndex BuildFrameIndex(const JoinedFile& file, std::size_t frameLimit = kAllFrames);
 
 // How many payload bytes of an entry a file of `fileSize` bytes holds: a last record whose
 // length runs past the end of the file has only the bytes present (possibly none).

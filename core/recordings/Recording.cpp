@@ -2,12 +2,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+
+#include "recordings/WrappedPair.h"
 
 namespace bf {
 
-Recording::OpenStatus Recording::Open(const std::string& path, std::size_t frameLimit) {
+Recording::OpenStatus Recording::Open(const std::string& path, std::size_t frameLimit,
+                                      Pairing pairing) {
   Close();
-  if (!file_.Open(path)) return OpenStatus::SystemError;
+  const std::optional<WrappedPair> pair =
+      pairing == Pairing::JoinSecond ? FindWrappedPair(path) : std::nullopt;
+  if (!(pair ? file_.Open(pair->first, pair->second) : file_.Open(path))) {
+    return OpenStatus::SystemError;
+  }
   index_ = BuildFrameIndex(file_, frameLimit);
   if (index_.empty()) {
     Close();
@@ -15,6 +23,10 @@ Recording::OpenStatus Recording::Open(const std::string& path, std::size_t frame
   }
   size_ = file_.Size();
   path_ = path;
+  if (pair) {
+    firstPath_ = pair->first;
+    secondPath_ = pair->second;
+  }
   return OpenStatus::Opened;
 }
 
@@ -22,6 +34,8 @@ void Recording::Close() {
   index_ = FrameIndex{};
   size_ = 0;
   path_.clear();
+  firstPath_.clear();
+  secondPath_.clear();
   file_.Close();
 }
 

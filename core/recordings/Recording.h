@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "recordings/FrameIndex.h"
-#include "recordings/ReadOnlyFile.h"
+#include "recordings/JoinedFile.h"
 
 namespace bf {
 
@@ -20,15 +20,28 @@ class Recording {
     NotRecording,  // no usable frame (does not start with a frame, or every frame dropped)
   };
 
+  // Whether a copy that went round the end of the flash is opened as the one recording it is.
+  enum class Pairing {
+    Alone,       // the named file on its own
+    JoinSecond,  // with the other file of its pair, when that one exists beside it
+  };
+
   // Opens and indexes the file. Anything but Opened leaves nothing open. With a frameLimit,
   // indexes only the first frameLimit frames (those are then exactly the first frames of the
-  // whole index; fewer means that is all the recording has).
-  OpenStatus Open(const std::string& path, std::size_t frameLimit = kAllFrames);
+  // whole index; fewer means that is all the recording has). Joined with its pair, the
+  // recording's offsets run from the start of the first file on into the second one, whichever
+  // of the two `path` names.
+  OpenStatus Open(const std::string& path, std::size_t frameLimit = kAllFrames,
+                  Pairing pairing = Pairing::Alone);
   void Close();
 
   bool IsOpen() const { return file_.IsOpen(); }
   // The name it was opened by (empty when none is open).
   const std::string& Path() const { return path_; }
+  // When joined: the first file of the pair and the second one; both empty otherwise.
+  const std::string& FirstPath() const { return firstPath_; }
+  const std::string& SecondPath() const { return secondPath_; }
+  bool IsJoined() const { return file_.IsJoined(); }
   const FrameIndex& Index() const { return index_; }
   std::size_t Count() const { return index_.size(); }
   // The file's size when it was opened.
@@ -48,8 +61,10 @@ class Recording {
   bool ReadPayload(std::size_t i, std::vector<uint8_t>& out) const;
 
  private:
-  ReadOnlyFile file_;
+  JoinedFile file_;
   std::string path_;
+  std::string firstPath_;
+  std::string secondPath_;
   FrameIndex index_;
   uint64_t size_ = 0;
 };

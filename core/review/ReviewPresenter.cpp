@@ -21,7 +21,8 @@ void ReviewPresenter::Tell(const std::string& text, MessageIcon icon) {
 
 bool ReviewPresenter::Open(const std::string& path) {
   recording_.Close();
-  const Recording::OpenStatus status = recording_.Open(path);
+  const Recording::OpenStatus status =
+      recording_.Open(path, kAllFrames, Recording::Pairing::JoinSecond);
   if (status != Recording::OpenStatus::Opened) {
     if (status == Recording::OpenStatus::SystemError) {
       Tell(FileErrorText(recording_.SystemError(), path), MessageIcon::Error);
@@ -62,6 +63,12 @@ bool ReviewPresenter::Open(const std::string& path) {
   position_ = 0;
   MoveTo(0);
   return true;
+}
+
+std::string ReviewPresenter::JoinedWith() const {
+  if (!recording_.IsJoined()) return {};
+  return recording_.FirstPath() == recording_.Path() ? recording_.SecondPath()
+                                                     : recording_.FirstPath();
 }
 
 std::size_t ReviewPresenter::Current() const {

@@ -52,8 +52,11 @@ class ReviewPresenter {
   ReviewPresenter(UserPrompts& prompts, ReviewView& view);
 
   // Opens the recording and shows its first frame in time order. On failure the window says why
-  // (the file error, or "Файл пустой") and nothing is open.
+  // (the file error, or "Файл пустой") and nothing is open. A copy that went round the end of
+  // the flash opens as one recording from either of its two files.
   bool Open(const std::string& path);
+  // The other file of such a pair when it was opened joined; empty otherwise.
+  std::string JoinedWith() const;
   bool IsOpen() const { return recording_.IsOpen(); }
   const Recording& GetRecording() const { return recording_; }
   const Timeline& GetTimeline() const { return timeline_; }

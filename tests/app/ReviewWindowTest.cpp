@@ -122,6 +122,29 @@ TEST_F(ReviewWindowTest, KeysMoveTheCurrentFrameAndSetTheMarks) {
   EXPECT_EQ(r.SaveStretchAction()->text(), QString::fromUtf8("Сохранить отрезок..."));
 }
 
+TEST_F(ReviewWindowTest, ACopySplitByTheEndOfTheFlashReviewsAsOneAndSaysSo) {
+  const std::string whole = WriteTimes(TempDir() / "w.bfk", {100, 101, 102, 103});
+  std::ifstream in(whole, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string first = (TempDir() / "split.bfk").string();
+  const std::string second = first + "`.bfk";
+  // Halfway through the file: inside the third picture of four equal records.
+  const std::size_t seam = bytes.size() / 2 + 100;
+  std::ofstream(first, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(seam));
+  std::ofstream(second, std::ios::binary)
+      .write(bytes.data() + seam, static_cast<std::streamsize>(bytes.size() - seam));
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(second));
+  EXPECT_EQ(r.Presenter().GetTimeline().Count(), 4u);
+  QTest::keyClick(&r, Qt::Key_Right);
+  QTest::keyClick(&r, Qt::Key_Right);
+  EXPECT_EQ(r.Presenter().Current(), 2u);
+  EXPECT_TRUE(r.Picture().HasPicture());
+  EXPECT_TRUE(r.StatusText().contains(
+      QString::fromUtf8("вместе с split.bfk (копия прошла через конец флеш-памяти)")))
+      << r.StatusText().toStdString();
+}
+
 TEST_F(ReviewWindowTest, TheTimelinePaintsFromTheIndexWithoutReadingTheFile) {
   const std::filesystem::path file = TempDir() / "t.bfk";
   const std::string path = WriteTimes(file, {1000, 1001, 1002, 1003, 1999});

@@ -83,7 +83,9 @@ TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
     const char* args;
     const char* says;
   } cases[] = {
-      {"video r.bfk -o out.mkv --from abc", "bfk video: --from: 'abc' is not a number"},
+      {"video r.bfk -o out.mkv --from abc",
+       "bfk video: --from: 'abc' is neither a frame number nor a time (\"YYYY-MM-DD HH:MM:SS\" "
+       "local or \"YYYY-MM-DDTHH:MM:SSZ\" UTC)"},
       {"export r.bfk --frame 4294967296 -o x.jpg",
        "bfk export: --frame: '4294967296' is out of range; the allowed range is 0 to 4294967295"},
       {"video r.bfk -o out.mkv --to 99999999999",

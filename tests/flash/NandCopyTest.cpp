@@ -1,11 +1,15 @@
 // The type 2 copy end to end: the range chooser and its callback, the boundary searches, the
 // chunking and the two files of a range past the end of the flash.
+#include <algorithm>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "CopyRig.h"
 #include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
 #include "recordings/FrameIndex.h"
+#include "recordings/Recording.h"
 
 namespace bf::test {
 namespace {
@@ -85,6 +89,52 @@ TEST(NandCopy, StartSector255AndEndSector0GoIntoTwoFiles) {
   EXPECT_SAME_BYTES(ReadFile(second), r.LinearBytes(0, end));
   EXPECT_EQ(BuildFrameIndex(ReadFile(second)).size(), 2u);
   for (const CopyChunk& c : r.log->Chunks()) EXPECT_EQ(c.fileIndex, c.start >= start ? 0u : 1u);
+}
+
+TEST(NandCopy, TheTwoFilesOfARangePastTheEndOpenAsOneRecording) {
+  // A camera that went round: its recordings run over the end of the flash into sector 0.
+  sim::SimOptions options = CopyRig::Options(CAMERA_NAND_PAGES);
+  options.prefillWrapped = true;
+  options.prefillFrames = 120;
+  CopyRig r(options);
+  r.chooser.range = {{255, 0}};
+  const std::string file = r.dir.File("round.bfk");
+  const CopySummary s = r.Run(file);
+  ASSERT_EQ(s.outcome, CopyOutcome::Completed);
+  const std::string second = SecondFileName(file);
+  std::vector<uint8_t> both = ReadFile(file);
+  const std::size_t seam = both.size();
+  const std::vector<uint8_t> tail = ReadFile(second);
+  both.insert(both.end(), tail.begin(), tail.end());
+  const FrameIndex whole = BuildFrameIndex(both);
+  const auto across = std::find_if(whole.begin(), whole.end(), [&](const FrameIndexEntry& e) {
+    return e.offset < seam && e.PayloadOffset() + PayloadLength(e.header) > seam;
+  });
+  ASSERT_NE(across, whole.end()) << "no frame runs over the end of the flash";
+
+  for (const std::string& name : {file, second}) {
+    SCOPED_TRACE(name);
+    Recording recording;
+    ASSERT_EQ(recording.Open(name, kAllFrames, Recording::Pairing::JoinSecond),
+              Recording::OpenStatus::Opened);
+    EXPECT_TRUE(recording.IsJoined());
+    ASSERT_EQ(recording.Count(), whole.size());
+    const auto i = static_cast<std::size_t>(across - whole.begin());
+    std::vector<uint8_t> payload;
+    ASSERT_TRUE(recording.ReadPayload(i, payload));
+    ASSERT_EQ(payload.size(), PayloadLength(across->header));
+    EXPECT_TRUE(std::equal(payload.begin(), payload.end(),
+                           both.begin() + static_cast<std::ptrdiff_t>(across->PayloadOffset())));
+    // The frame the end of the flash cut in two is a picture again.
+    EXPECT_EQ(payload[payload.size() - 2], 0xFF);
+    EXPECT_EQ(payload[payload.size() - 1], 0xD9);
+  }
+  Recording alone;
+  ASSERT_EQ(alone.Open(file), Recording::OpenStatus::Opened);
+  EXPECT_LT(alone.Count(), whole.size());
+  std::filesystem::remove(file);
+  EXPECT_EQ(alone.Open(second, kAllFrames, Recording::Pairing::JoinSecond),
+            Recording::OpenStatus::NotRecording);
 }
 
 TEST(NandCopy, SecondFileName) {

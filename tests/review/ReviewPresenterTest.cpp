@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,26 @@ TEST_F(ReviewPresenterTest, AFileThatIsNoRecordingSaysSoAndLeavesNothingOpen) {
   presenter_.Step(1);  // nothing open: nothing happens
   presenter_.End();
   EXPECT_TRUE(view_.shownTimes.empty());
+}
+
+TEST_F(ReviewPresenterTest, TheTwoFilesOfACopyPastTheEndOfTheFlashReviewAsOne) {
+  // Split 200 bytes into the third record's payload; the second file alone is no recording.
+  const std::vector<uint8_t> bytes = RecordingWithTimestamps({100, 101, 102, 103});
+  const std::size_t seam = 2 * 1016 + 16 + 200;
+  const std::string first = dir_.Write("c.bfk", std::span(bytes).first(seam));
+  const std::string second = dir_.Write("c.bfk`.bfk", std::span(bytes).subspan(seam));
+  ASSERT_TRUE(presenter_.Open(second));
+  EXPECT_EQ(presenter_.JoinedWith(), first);
+  EXPECT_EQ(presenter_.GetTimeline().Count(), 4u);
+  presenter_.Step(2);
+  ASSERT_EQ(view_.shownTimes.back(), 102u);
+  EXPECT_EQ(view_.payloadSizes.back(), 1000u);
+  ASSERT_TRUE(presenter_.Open(first));
+  EXPECT_EQ(presenter_.JoinedWith(), second);
+  EXPECT_EQ(presenter_.GetTimeline().Count(), 4u);
+  std::filesystem::remove(first);
+  EXPECT_FALSE(presenter_.Open(second));
+  EXPECT_EQ(prompts_.Texts(), std::vector<std::string>{"Файл пустой"});
 }
 
 TEST_F(ReviewPresenterTest, FrameStepsFollowCameraTimeNotFileOrder) {
