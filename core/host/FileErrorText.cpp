@@ -48,6 +48,8 @@ const char* Template(uint32_t code) {
   }
 }
 
+}  // namespace
+
 #ifdef _WIN32
 uint32_t ErrnoOfWin32(uint32_t code) {
   switch (code) {
@@ -72,8 +74,6 @@ uint32_t ErrnoOfWin32(uint32_t code) {
   }
 }
 #endif
-
-}  // namespace
 
 std::string FileErrorTextForSystemCode(uint32_t systemCode, const std::string& fileName) {
 #ifdef _WIN32

@@ -24,4 +24,10 @@ std::string FileErrorText(uint32_t systemError, const std::string& fileName);
 // code of GetLastError, which is first taken to the C runtime's errno.
 std::string FileErrorTextForSystemCode(uint32_t systemCode, const std::string& fileName);
 
+#ifdef _WIN32
+// The C runtime's errno for a Win32 error code of the file calls (GetLastError), 0 for a code
+// that has none of its own.
+uint32_t ErrnoOfWin32(uint32_t code);
+#endif
+
 }  // namespace bf

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "host/FileErrorText.h"
 #include "host/RandomToken.h"
 #include "host/ReplacingFileWriter.h"
 #include "host/TemporaryFileSlots.h"
@@ -34,27 +35,10 @@ uint32_t OpenErrno() {
   return Errno();
 }
 
-// The C runtime's errno for a Win32 error code of MoveFileEx.
+// The C runtime's errno for a Win32 error code of MoveFileEx; an I/O error for one that has none.
 uint32_t FromWin32(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-      return ENOENT;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      // A missing folder, or a file named as one: the name itself is wrong, as Windows
-      // programs say ("contains an incorrect path"), not a missing file.
-      return ENOTDIR;
-    case ERROR_ACCESS_DENIED:
-      return EACCES;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return EBUSY;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    default:
-      return EIO;
-  }
+  const uint32_t e = ErrnoOfWin32(code);
+  return e != 0 ? e : EIO;
 }
 
 // The temporary sits in the target's folder, which may be shared with other users: its name
