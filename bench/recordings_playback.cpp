@@ -19,7 +19,7 @@
 #include "host/UserPrompts.h"
 #include "recordings/Player.h"
 #include "recordings/ThreadPlaybackTimer.h"
-#include "recordings/VirtualPlaybackTimer.h"
+#include "sim/VirtualPlaybackTimer.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "cli/Command.h"
+#include "cli/WindowSettings.h"
 #include "frames/HeaderTableLocation.h"
-#include "host/IniSettingsStore.h"
 #include "recordings/FrameDecodes.h"
 #include "recordings/PlayerPanel.h"
 
@@ -59,13 +59,11 @@ std::optional<uint32_t> ArgReader::Number(const std::string& option) {
 std::string HeaderTablePathFor(const std::string& given) {
   std::string path = given;
   if (path.empty()) {
-    IniSettingsStore settings(WindowSettingsPath());
     const std::string folder =
-        HeaderTableFolder(settings.ReadString("", settings::kInstallPath, ""),
-                          RunningProgramFolder(), [](const std::string& p) {
-                            std::error_code ec;
-                            return std::filesystem::is_regular_file(p, ec);
-                          });
+        HeaderTableFolder(WindowInstallPath(), RunningProgramFolder(), [](const std::string& p) {
+          std::error_code ec;
+          return std::filesystem::is_regular_file(p, ec);
+        });
     path = HeaderTablePath(folder);
   }
   return path;
@@ -89,9 +87,7 @@ bool LoadHeaderTable(const std::string& command, const std::string& given, JpegH
 }
 
 uint32_t PlayerFpsSetting() {
-  IniSettingsStore settings(WindowSettingsPath());
-  const int fps =
-      settings.ReadInt(settings::kSection, settings::kPlayerFps, settings::kPlayerFpsDefault);
+  const int fps = WindowPlayerFps();
   return static_cast<uint32_t>(std::clamp(fps, kMinPlayerRate, kMaxPlayerRate));
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "frames/JpegHeaderTable.h"
+#include "host/SettingsIdentity.h"
 #include "host/TickSource.h"
 #include "host/Version.h"
 #include "link/BackendRegistry.h"
@@ -12,8 +13,8 @@
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/Icons.h"
 #include "recordings/ThreadPlaybackTimer.h"
+#include "settings/QtSettingsStore.h"
 #include "shell/BackendChoice.h"
-#include "shell/QtSettingsStore.h"
 #include "shell/QtTranslations.h"
 #include "shell/QtUserPrompts.h"
 #include "shell/StartupHeaderTable.h"
@@ -27,8 +28,8 @@ CBrindleFlashApp::CBrindleFlashApp(int& argc, char** argv) : app_(argc, argv) {
 }
 
 void CBrindleFlashApp::NameApplication() {
-  QCoreApplication::setOrganizationName(QStringLiteral("Kelvane"));
-  QCoreApplication::setApplicationName(QStringLiteral("BrindleFlash 1.1.3"));
+  QCoreApplication::setOrganizationName(QString::fromUtf8(kSettingsOrganization));
+  QCoreApplication::setApplicationName(QString::fromUtf8(kSettingsApplication));
   QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
 }
 

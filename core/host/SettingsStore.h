@@ -1,8 +1,5 @@
 #pragma once
-#include <map>
-#include <mutex>
 #include <string>
-#include <utility>
 
 namespace bf {
 
@@ -17,24 +14,6 @@ class SettingsStore {
                                  const std::string& defaultValue) = 0;
   virtual bool WriteString(const std::string& section, const std::string& name,
                            const std::string& value) = 0;
-};
-
-// In-memory store for tests and the command-line tool.
-class MemorySettingsStore final : public SettingsStore {
- public:
-  int ReadInt(const std::string& section, const std::string& name, int defaultValue) override;
-  bool WriteInt(const std::string& section, const std::string& name, int value) override;
-  std::string ReadString(const std::string& section, const std::string& name,
-                         const std::string& defaultValue) override;
-  bool WriteString(const std::string& section, const std::string& name,
-                   const std::string& value) override;
-  bool Has(const std::string& section, const std::string& name) const;
-
- private:
-  using Key = std::pair<std::string, std::string>;
-  mutable std::mutex mutex_;
-  std::map<Key, int> ints_;
-  std::map<Key, std::string> strings_;
 };
 
 // Names of the settings, as stored.

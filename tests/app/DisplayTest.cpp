@@ -13,6 +13,7 @@
 #include "frames/JpegEncoder.h"
 #include "frames/OverlayText.h"
 #include "picture/CBfkPlayer.h"
+#include "support/TimeZoneGuard.h"
 
 namespace bf::test {
 namespace {
@@ -38,8 +39,6 @@ std::vector<uint8_t> HalvesRgb() {
 class DisplayTest : public ::testing::Test {
  protected:
   DisplayTest() : table(GenerateHeaderTable({320, 240})), player(table) {
-    setenv("TZ", "UTC", 1);
-    tzset();
     player.resize(340, 280);
     player.SetOffset(0, 20);
     Render();  // consume the first-show erase
@@ -70,6 +69,7 @@ class DisplayTest : public ::testing::Test {
     return x;
   }
 
+  TimeZoneGuard utc{"UTC"};
   JpegHeaderTable table;
   CBfkPlayer player;
   FramePayloadEncoder encoder{{320, 240}};

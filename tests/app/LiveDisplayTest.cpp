@@ -6,6 +6,7 @@
 
 #include "MainWindowFixture.h"
 #include "frames/OverlayText.h"
+#include "support/TimeZoneGuard.h"
 
 namespace bf::test {
 namespace {
@@ -14,11 +15,9 @@ using namespace bf::ui;
 
 class LiveDisplay : public MainWindowTest {
  protected:
-  LiveDisplay() {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    options.frameRateIndex = 7;
-  }
+  LiveDisplay() { options.frameRateIndex = 7; }
+
+  TimeZoneGuard utc{"UTC"};
 
   // Runs the live view; `during` runs at each pump and returns true to press Stop.
   void RunLive(const std::function<bool()>& during) {

@@ -25,9 +25,10 @@
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
 #include "picture/CBfkPlayer.h"
-#include "recordings/VirtualPlaybackTimer.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualPlaybackTimer.h"
+#include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

@@ -6,7 +6,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "shell/QtSettingsStore.h"
+#include "settings/QtSettingsStore.h"
 
 namespace bf::ui {
 namespace {

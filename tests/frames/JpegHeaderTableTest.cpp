@@ -11,6 +11,7 @@
 #include "frames/HeaderGenerator.h"
 #include "frames/JpegHeaderTable.h"
 #include "frames/JpegInfo.h"
+#include "support/MemorySettingsStore.h"
 
 namespace bf {
 namespace {

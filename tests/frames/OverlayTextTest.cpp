@@ -5,7 +5,7 @@
 #include <string>
 
 #include "frames/OverlayText.h"
-#include "support/Environment.h"
+#include "support/TimeZoneGuard.h"
 
 namespace bf {
 namespace {
@@ -13,29 +13,8 @@ namespace {
 constexpr uint32_t k6Dec2026_140305Utc = 1796565785;
 
 // Pins the process time zone for one test and restores it afterwards.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* tz) {
-    if (const char* old = std::getenv("TZ")) saved_ = old, hadOld_ = true;
-    test::SetEnvironment("TZ", tz);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (hadOld_) {
-      test::SetEnvironment("TZ", saved_);
-    } else {
-      test::UnsetEnvironment("TZ");
-    }
-    tzset();
-  }
-
- private:
-  std::string saved_;
-  bool hadOld_ = false;
-};
-
 TEST(OverlayText, DescribesTheShownFrame) {
-  ScopedTimeZone tz("UTC");
+  test::TimeZoneGuard tz("UTC");
   EXPECT_EQ(BuildOverlayText(FrameHeader::Make(5000, k6Dec2026_140305Utc, 2, 0, 6, 1)),
             "06.12.26, 14:03:05 / 2q / COL / 4 fps / MD    ");
   EXPECT_EQ(BuildOverlayText(FrameHeader::Make(5000, k6Dec2026_140305Utc, 0, 0xFF, 0, 0xFE)),
@@ -45,7 +24,7 @@ TEST(OverlayText, DescribesTheShownFrame) {
 }
 
 TEST(OverlayText, EveryRateHasItsText) {
-  ScopedTimeZone tz("UTC");
+  test::TimeZoneGuard tz("UTC");
   const char* rates[] = {" 0,1 fps /", " 0,2 fps /", " 0,5 fps /", " 1 fps /",
                          " 2 fps /",   " 3 fps /",   " 4 fps /",   " Max fps /"};
   for (uint8_t r = 0; r < 8; ++r) {
@@ -56,19 +35,19 @@ TEST(OverlayText, EveryRateHasItsText) {
 
 TEST(OverlayText, UsesLocalTimeAndUnsignedStamps) {
   {
-    ScopedTimeZone tz("MSK-3");  // three hours east of UTC, no daylight saving
+    test::TimeZoneGuard tz("MSK-3");  // three hours east of UTC, no daylight saving
     EXPECT_EQ(
         BuildOverlayText(FrameHeader::Make(16, k6Dec2026_140305Utc, 2, 0, 6, 1)).substr(0, 20),
         "06.12.26, 17:03:05 /");
   }
-  ScopedTimeZone tz("UTC");
+  test::TimeZoneGuard tz("UTC");
   // A stamp above 2^31 is in 2106, not before 1970.
   EXPECT_EQ(BuildOverlayText(FrameHeader::Make(16, 0xFFFFFFFFu, 2, 0, 6, 1)).substr(0, 20),
             "07.02.06, 06:28:15 /");
 }
 
 TEST(OverlayText, OutOfTableValuesAddNothingForThatField) {
-  ScopedTimeZone tz("UTC");
+  test::TimeZoneGuard tz("UTC");
   EXPECT_EQ(BuildOverlayText(FrameHeader::Make(16, 0, 5, 0, 8, 1)),
             "01.01.70, 00:00:00 / COL / MD    ");
   EXPECT_EQ(BuildOverlayText(FrameHeader::Make(16, 0, 255, 3, 255, 0)),
@@ -76,7 +55,7 @@ TEST(OverlayText, OutOfTableValuesAddNothingForThatField) {
 }
 
 TEST(OverlayText, MotionDetectorPartIsSevenCharactersEitherWay) {
-  ScopedTimeZone tz("UTC");
+  test::TimeZoneGuard tz("UTC");
   const std::string on = BuildOverlayText(FrameHeader::Make(16, 0, 1, 0, 3, 0x01));
   const std::string off = BuildOverlayText(FrameHeader::Make(16, 0, 1, 0, 3, 0x80));
   ASSERT_EQ(on.size(), off.size());

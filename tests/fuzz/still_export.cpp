@@ -20,7 +20,7 @@
 #include "recordings/ExportFrame.h"
 #include "recordings/FrameIndex.h"
 #include "recordings/Player.h"
-#include "recordings/VirtualPlaybackTimer.h"
+#include "sim/VirtualPlaybackTimer.h"
 #include "tests/support/MissingFolderText.h"
 #include "tests/support/ScriptedPrompts.h"
 

@@ -2,6 +2,7 @@
 
 #include "host/SettingsStore.h"
 #include "host/TickSource.h"
+#include "support/MemorySettingsStore.h"
 
 namespace bf {
 

@@ -3,7 +3,7 @@
 
 #include "RecordingFixture.h"
 #include "recordings/Player.h"
-#include "recordings/VirtualPlaybackTimer.h"
+#include "sim/VirtualPlaybackTimer.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf {

@@ -8,7 +8,8 @@
 
 #include "RecordingFixture.h"
 #include "recordings/ExportFrame.h"
-#include "recordings/VirtualPlaybackTimer.h"
+#include "sim/VirtualPlaybackTimer.h"
+#include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
 #ifdef _WIN32

@@ -9,6 +9,7 @@
 
 #include "recordings/RecordingFixture.h"
 #include "review/ReviewPresenter.h"
+#include "support/MemorySettingsStore.h"
 #include "support/RunProgram.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TimeZoneGuard.h"

@@ -1,4 +1,4 @@
-#include "recordings/VirtualPlaybackTimer.h"
+#include "sim/VirtualPlaybackTimer.h"
 
 #include <algorithm>
 

@@ -1,13 +1,15 @@
-#include "shell/QtSettingsStore.h"
+#include "settings/QtSettingsStore.h"
 
 #include <QMetaType>
 #include <cstdint>
 
-namespace bf::ui {
+#include "host/SettingsIdentity.h"
+
+namespace bf {
 
 QtSettingsStore::QtSettingsStore()
-    : settings_(std::make_unique<QSettings>(QStringLiteral("Kelvane"),
-                                            QStringLiteral("BrindleFlash 1.1.3"))) {}
+    : settings_(std::make_unique<QSettings>(QString::fromUtf8(kSettingsOrganization),
+                                            QString::fromUtf8(kSettingsApplication))) {}
 
 QtSettingsStore::QtSettingsStore(const QString& iniPath)
     : settings_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
@@ -51,4 +53,4 @@ bool QtSettingsStore::Commit() {
   return settings_->status() == QSettings::NoError;
 }
 
-}  // namespace bf::ui
+}  // namespace bf

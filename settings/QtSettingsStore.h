@@ -5,12 +5,12 @@
 
 #include "host/SettingsStore.h"
 
-namespace bf::ui {
+namespace bf {
 
-// The per-user settings store on QSettings, organisation "Kelvane", application
-// "BrindleFlash 1.1.3" (on Windows: HKCU\Software\Kelvane\BrindleFlash 1.1.3). A section is a
-// group; the empty section is the application key itself. Integers are stored as integers,
-// strings as text; a missing or unreadable value reads as the default. GUI thread only.
+// The per-user settings store on QSettings (QtCore only), under the names of
+// host/SettingsIdentity.h. A section is a group; the empty section is the application key
+// itself. Integers are stored as integers, strings as text; a missing or unreadable value reads
+// as the default. The window's store (GUI thread only) and bfk's (its one thread).
 class QtSettingsStore final : public SettingsStore {
  public:
   QtSettingsStore();                                 // the user's native store
@@ -30,4 +30,4 @@ class QtSettingsStore final : public SettingsStore {
   std::unique_ptr<QSettings> settings_;
 };
 
-}  // namespace bf::ui
+}  // namespace bf
