@@ -108,6 +108,10 @@ TableLoadResult LoadJpegHeaderTableFromFile(const std::string& path, JpegHeaderT
   std::vector<uint8_t> bytes(JpegHeaderTable::kFileSize);
   std::size_t total = 0;
 #ifdef _WIN32
+  // The C runtime refuses a folder as access denied; the text names what it is, as elsewhere.
+  if (std::error_code ec; std::filesystem::is_directory(path, ec)) {
+    return {false, FileErrorText(EISDIR, path)};
+  }
   errno = 0;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return {false, FileErrorText(static_cast<uint32_t>(errno), path)};

@@ -217,7 +217,7 @@ TEST_F(FramesExportOverEarlier, EveryUnfinishedEndLeavesTheEarlierStills) {
   progress.cancel = false;
 
   // A write failure on the fifth still, after four have replaced nothing yet.
-  const std::string blocked = out + "/" + earlier[4];
+  const std::string blocked = (std::filesystem::path(out) / earlier[4]).string();
   std::filesystem::remove(blocked);
   std::filesystem::create_directories(blocked);
   const ExportOutcome failed = ExportFrames(recording, table, out, {}, progress);
@@ -243,8 +243,8 @@ TEST_F(FramesExport, TheRecordingIsNeverWrittenOverByAStill) {
   ASSERT_EQ(recording.Open(inside), Recording::OpenStatus::Opened);
   const ExportOutcome outcome = ExportFrames(recording, table, out, {}, progress);
   EXPECT_EQ(outcome.status, ExportOutcome::Status::Failed);
-  EXPECT_EQ(outcome.error,
-            "the still " + inside + " would replace the recording itself; nothing was written");
+  EXPECT_EQ(outcome.error, "the still " + (std::filesystem::path(out) / name).string() +
+                               " would replace the recording itself; nothing was written");
   EXPECT_EQ(test::ReadAll(inside), bytes);
   EXPECT_EQ(Stills(), (std::vector<std::string>{name}));
 }
