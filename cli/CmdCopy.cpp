@@ -251,7 +251,9 @@ int RunCopy(const std::vector<std::string>& args) {
   bf::CopySummary summary;
   {
     InterruptAsCancel interrupt;
-    bf::CopySession session(bf::CopyServices{link, prompts, host, chooser});
+    bf::CopyServices services{link, prompts, host, chooser};
+    services.readCameraClock = true;
+    bf::CopySession session(services);
     host.Attach(&session);
     runningSession.store(&session);
     // A Ctrl-C that came before the session was there stops it as soon as it is.

@@ -143,6 +143,9 @@ std::string CopyReport(const CopySummary& s) {
     }
   }
   if (s.files.empty()) out += "no file written\n";
+  if (!s.recordFile.empty()) out += "copy record: " + s.recordFile + "\n";
+  if (!s.recordFailure.empty())
+    out += "copy record not written: " + OnOneLine(s.recordFailure) + "\n";
   // A copy that did not complete never replaces what was there.
   for (const KeptFile& kept : s.keptFiles) {
     out += "left as it was: " + kept.chosen +

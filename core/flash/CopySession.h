@@ -131,6 +131,9 @@ struct CopySummary {
   std::vector<KeptFile> keptFiles;
   std::string failure;  // the failure's message, when the outcome is Failed
   int result = 0;       // the result the dialog closed with, 0 while open
+  // The copy record beside the (first) file kept, or why it could not be written.
+  std::string recordFile;
+  std::string recordFailure;
 
   // Every byte asked for arrived and went to disk: the only outcome worth an exit status 0.
   bool Complete() const {
@@ -146,6 +149,8 @@ struct CopyServices {
   RangeChooser& rangeChooser;            // the type 2 range dialog
   CopyProgressSink* progress = nullptr;  // optional
   CopyOutputFactory makeOutput = {};     // empty: files through the replacing writer
+  // Reads the camera's clock for the copy record before the flow's first command.
+  bool readCameraClock = false;
 };
 
 class CopyState;  // the flows' shared state (flash/CopyState.h)

@@ -135,6 +135,7 @@ void SaveNandFlash(CopyState& state) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;
     }
+    state.rangeAsked = {startSector, endSector};
     const auto chosen = ChooseSaveFile(state.prompts);
     if (!chosen) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
