@@ -101,6 +101,19 @@ std::string CopyRecordJson(const CopyRecord& r) {
            Number(static_cast<int64_t>(*r.cameraClock) - r.pcClock);
   }
   out += "},\n";
+  if (r.verify) {
+    out += "  \"verify\": {\"verified\": " +
+           std::string(r.unverifiedChunks.empty() && r.outcome == "complete" ? "true" : "false") +
+           ", \"reread_chunks\": " + Number(uint64_t{r.rereadChunks}) +
+           ", \"unverified_chunks\": [";
+    for (std::size_t i = 0; i < r.unverifiedChunks.size(); ++i) {
+      const CopyRecord::Unverified& u = r.unverifiedChunks[i];
+      const std::string name = u.file < r.files.size() ? r.files[u.file].name : std::string();
+      out += std::string(i == 0 ? "" : ", ") + "{\"file\": " + Quoted(name) +
+             ", \"offset\": " + Number(u.offset) + ", \"length\": " + Number(u.length) + "}";
+    }
+    out += "]},\n";
+  }
   out += "  \"files\": [";
   for (std::size_t i = 0; i < r.files.size(); ++i) {
     const RecordedFile& f = r.files[i];

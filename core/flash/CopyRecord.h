@@ -70,6 +70,15 @@ struct CopyRecord {
   // Read once before the copy's first command; empty when the camera did not answer it.
   std::optional<uint32_t> cameraClock;
   int64_t pcClock = 0;
+  // Verification (bfk copy --verify).
+  bool verify = false;
+  uint32_t rereadChunks = 0;
+  struct Unverified {
+    uint32_t file = 0;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+  };
+  std::vector<Unverified> unverifiedChunks;
 };
 
 // The frame facts of a file written: frames, their time span and damaged stretches.

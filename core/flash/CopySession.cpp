@@ -138,6 +138,9 @@ CopySummary CopySession::Summary() const {
   summary.result = s.result;
   summary.recordFile = s.recordFile;
   summary.recordFailure = s.recordFailure;
+  summary.rereadChunks = s.rereadChunks;
+  summary.unverifiedChunks = s.unverifiedChunks;
+  summary.verified = s.verify && s.outcome == CopyOutcome::Completed && s.unverifiedChunks.empty();
   return summary;
 }
 

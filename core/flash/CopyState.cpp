@@ -1,5 +1,6 @@
 #include "flash/CopyState.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <new>
@@ -31,7 +32,8 @@ CopyState::CopyState(const CopyServices& services)
                                      : CopyOutputFactory(MakeReplacingCopyOutput)),
       ticks(services.link.Ticks()),
       link(&services.link),
-      readCameraClock(services.readCameraClock) {}
+      readCameraClock(services.readCameraClock),
+      verify(services.verify) {}
 
 CopyState::~CopyState() = default;
 
@@ -53,6 +55,33 @@ void CopyState::ReadChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk) {
     shortChunks.fetch_add(1);
     throw FlashReplyError();
   }
+}
+
+void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
+                                   const std::function<void()>& request) {
+  request();
+  ReadChunk(chunkLink, chunk);
+  if (!verify) return;
+  constexpr int kMoreReads = 3;
+  std::vector<std::vector<uint8_t>> reads{{chunk.begin(), chunk.end()}};
+  std::vector<uint8_t> again(chunk.size());
+  for (int read = 0; read < 1 + kMoreReads; ++read) {
+    request();
+    ReadChunk(chunkLink, again);
+    for (const std::vector<uint8_t>& earlier : reads) {
+      if (earlier == again) {
+        std::copy(again.begin(), again.end(), chunk.begin());
+        return;
+      }
+    }
+    if (read == 0) ++rereadChunks;
+    reads.push_back(again);
+  }
+  std::copy(reads.front().begin(), reads.front().end(), chunk.begin());
+  // Written next, where the file's digest stands now.
+  const uint64_t offset = digests.empty() ? 0 : digests.back()->Size();
+  unverifiedChunks.push_back(
+      {static_cast<uint32_t>(digests.empty() ? 0 : digests.size() - 1), offset, chunk.size()});
 }
 
 void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex) {
@@ -148,6 +177,11 @@ void CopyState::WriteRecord() {
   record.endTime = WallClockSeconds();
   record.cameraClock = cameraClock;
   record.pcClock = pcClockAtStart;
+  record.verify = verify;
+  record.rereadChunks = rereadChunks;
+  for (const UnverifiedChunk& c : unverifiedChunks) {
+    record.unverifiedChunks.push_back({c.fileIndex, c.offset, c.length});
+  }
   const std::string path = CopyRecordPath(firstPath);
   if (const uint32_t error = WriteCopyRecord(path, record); error != 0) {
     // The recording itself is in place; the record's loss is said, not taken for the copy's.

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -128,6 +129,10 @@ class CopyState {
   std::vector<std::shared_ptr<FileDigest>> digests;
   std::string recordFile;
   std::string recordFailure;
+  // Verification: written by the copying thread, read once it has ended.
+  bool verify = false;
+  uint32_t rereadChunks = 0;  // chunks whose first two reads differed
+  std::vector<UnverifiedChunk> unverifiedChunks;
 
   // Posted calls hold a weak reference: they do nothing once the session is gone.
   std::shared_ptr<int> alive = std::make_shared<int>(0);
@@ -141,6 +146,12 @@ class CopyState {
   // short is counted in shortChunks first), or CopyStopped when StopAtOnce cut it off. The
   // copying thread.
   void ReadChunk(FTD2xx& link, std::span<uint8_t> chunk);
+  // request() sends the chunk's request, then its reply is read as ReadChunk does. With
+  // verification on the chunk is read twice; when the two differ it is read up to three more
+  // times and the first bytes that two reads agree on are kept. A chunk no two reads agree on
+  // keeps its first read and is listed in unverifiedChunks. The copying thread.
+  void ReadRequestedChunk(FTD2xx& link, std::span<uint8_t> chunk,
+                          const std::function<void()>& request);
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
 

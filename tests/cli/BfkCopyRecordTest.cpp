@@ -129,5 +129,36 @@ TEST_F(BfkCopyRecord, AFailedCopyStillLeavesItsRecord) {
   EXPECT_EQ(Shell(Bfk() + " info --check " + Quoted(out) + " >/dev/null 2>&1").exitCode, 0);
 }
 
+TEST_F(BfkCopyRecord, VerifyReadsAChunkAgainWhenABitFlipsInOneRead) {
+  const std::string camera = "sim:type=1,frames=200,damaged=0,speed=0,clock=1245067200";
+  const std::string clean = File("clean.bfk");
+  ASSERT_EQ(Shell(Bfk() + " copy -o " + Quoted(clean) + " --camera " + Quoted(camera) +
+                  " >/dev/null 2>&1")
+                .exitCode,
+            0);
+  // Without verification the flipped bit lands in the file.
+  const std::string flipped = File("flipped.bfk");
+  ASSERT_EQ(Shell(Bfk() + " copy -o " + Quoted(flipped) + " --camera " +
+                  Quoted(camera + ",fault=flip:20") + " >/dev/null 2>&1")
+                .exitCode,
+            0);
+  EXPECT_TRUE(ReadText(flipped) != ReadText(clean)) << "the fault hits a chunk's read";
+
+  const std::string verified = File("verified.bfk");
+  const ShellRun copy = Shell(Bfk() + " copy --verify -o " + Quoted(verified) + " --camera " +
+                              Quoted(camera + ",fault=flip:20") + " 2>&1");
+  EXPECT_EQ(copy.exitCode, 0) << copy.output;
+  EXPECT_TRUE(ReadText(verified) == ReadText(clean)) << "the two reads that agree are kept";
+  EXPECT_NE(copy.output.find("  verified: yes\n  chunks read again: 1\n"), std::string::npos)
+      << copy.output;
+  EXPECT_EQ(copy.output.find("reads never agreed"), std::string::npos) << copy.output;
+  const auto record = Json::Parse(ReadText(verified + ".json"));
+  ASSERT_TRUE(record.has_value());
+  EXPECT_TRUE((*record)["verify"]["verified"].boolean);
+  EXPECT_EQ((*record)["verify"]["reread_chunks"].number, 1);
+  EXPECT_TRUE((*record)["verify"]["unverified_chunks"].items.empty());
+  EXPECT_EQ(Shell(Bfk() + " info --check " + Quoted(verified) + " >/dev/null 2>&1").exitCode, 0);
+}
+
 }  // namespace
 }  // namespace bf::test
