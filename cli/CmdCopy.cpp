@@ -28,10 +28,12 @@
 namespace {
 
 constexpr const char* kUsage =
-    "copy -o FILE [--camera CAMERA] [--range START-END]\n"
+    "copy -o FILE [--camera CAMERA] [--range START-END] [--verify]\n"
     "                            copy the camera's flash into a recording file; CAMERA as in\n"
     "                            BRINDLEFLASH_CAMERA (its default); START-END: the 4 MiB\n"
-    "                            sectors (0-255) of a type 2 camera, asked for when omitted";
+    "                            sectors (0-255) of a type 2 camera, asked for when omitted;\n"
+    "                            --verify: every chunk read twice (exit 3 when some chunk's\n"
+    "                            reads never agreed)";
 
 struct SectorRange {
   uint8_t start = 0;
@@ -201,11 +203,14 @@ int RunCopy(const std::vector<std::string>& args) {
   std::string output;
   std::string camera = bf::BackendSelectionFromEnvironment();
   std::optional<SectorRange> range;
+  bool verify = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
     if ((a == "-o" || a == "--output") && hasValue) {
       output = args[++i];
+    } else if (a == "--verify") {
+      verify = true;
     } else if (a == "--camera" && hasValue) {
       camera = args[++i];
     } else if (a == "--range" && hasValue) {
@@ -251,7 +256,10 @@ int RunCopy(const std::vector<std::string>& args) {
   bf::CopySummary summary;
   {
     InterruptAsCancel interrupt;
-    bf::CopySession session(bf::CopyServices{link, prompts, host, chooser});
+    bf::CopyServices services{link, prompts, host, chooser};
+    services.readCameraClock = true;
+    services.verify = verify;
+    bf::CopySession session(services);
     host.Attach(&session);
     runningSession.store(&session);
     // A Ctrl-C that came before the session was there stops it as soon as it is.
@@ -271,9 +279,10 @@ int RunCopy(const std::vector<std::string>& args) {
   }
   // With the recording on standard output the report must not end up inside it.
   std::FILE* report = output == "-" ? stderr : stdout;
-  std::fputs(bf::cli::CopyReport(summary).c_str(), report);
+  std::fputs(bf::cli::CopyReport(summary, verify).c_str(), report);
   if (std::fflush(report) != 0) return 1;
-  return summary.Complete() ? 0 : 1;
+  if (!summary.Complete()) return 1;
+  return verify && !summary.verified ? 3 : 0;
 }
 
 }  // namespace

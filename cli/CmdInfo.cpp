@@ -2,12 +2,16 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/CopyRecordInfo.h"
 #include "cli/OpenRecording.h"
 #include "cli/TimelineReport.h"
+#include "flash/CopyRecord.h"
+#include "flash/CopyRecordCheck.h"
 #include "host/CalendarTime.h"
 #include "recordings/Recording.h"
 
@@ -58,12 +62,15 @@ void PrintText(const bf::Recording& recording) {
 int RunInfo(const std::vector<std::string>& args) {
   bool json = false;
   bool timeline = false;
+  bool check = false;
   std::string path;
   for (const std::string& a : args) {
     if (a == "--json") {
       json = true;
     } else if (a == "--timeline") {
       timeline = true;
+    } else if (a == "--check") {
+      check = true;
     } else if (path.empty() && !a.empty() && a[0] != '-') {
       path = a;
     } else {
@@ -72,9 +79,11 @@ int RunInfo(const std::vector<std::string>& args) {
     }
   }
   if (path.empty()) {
-    std::fprintf(stderr, "usage: bfk info [--json] [--timeline] FILE\n");
+    std::fprintf(stderr, "usage: bfk info [--json] [--timeline] [--check] FILE\n");
     return 2;
   }
+  // Needs no frame in the file: an unfinished copy's partial file is checked all the same.
+  if (check) return bf::cli::CheckAgainstCopyRecord(path);
   bf::Recording recording;
   if (!bf::cli::OpenRecordingOrSay("info", path, recording)) return 1;
   if (timeline) {
@@ -85,13 +94,27 @@ int RunInfo(const std::vector<std::string>& args) {
     PrintJson(recording);
   } else {
     PrintText(recording);
+    // A flash copy's record beside it: what the copy received, next to what the file holds.
+    std::string error;
+    if (std::filesystem::exists(bf::CopyRecordPath(path))) {
+      if (const auto record = bf::ReadCopyRecord(bf::CopyRecordPath(path), &error)) {
+        std::fputs(bf::cli::CopyRecordFacts(path, *record, recording).c_str(), stdout);
+      } else {
+        std::printf("copy record: %s %s\n", bf::CopyRecordPath(path).c_str(), error.c_str());
+      }
+    }
   }
   return 0;  // main checks that standard output took every line
 }
 
 }  // namespace
 
-BFK_COMMAND("info",
-            "info [--json] [--timeline] FILE   frame count, time span and frames of a recording; "
-            "with --timeline its recordings, gaps and damaged stretches",
-            RunInfo);
+BFK_COMMAND(
+    "info",
+    "info [--json] [--timeline] [--check] FILE\n"
+    "                            frame count, time span and frames of a recording; with\n"
+    "                            --timeline its recordings, gaps and damaged stretches;\n"
+    "                            with FILE.json (a copy's record) beside it, the record's\n"
+    "                            facts; --check: whether FILE still matches the record's\n"
+    "                            hashes (exit 1 when not, naming the first chunk that differs)",
+    RunInfo);

@@ -123,7 +123,7 @@ std::string OnOneLine(const std::string& text) {
 
 }  // namespace
 
-std::string CopyReport(const CopySummary& s) {
+std::string CopyReport(const CopySummary& s, bool verify) {
   std::string out = "copy report\n";
   out += Format("  camera type: %d\n", s.cameraType);
   out += std::string("  outcome: ") + OutcomeText(s.outcome) +
@@ -134,6 +134,16 @@ std::string CopyReport(const CopySummary& s) {
                 static_cast<unsigned long long>(s.bytesReceived));
   out += Format("  chunks: %u\n  short chunks: %u\n", s.chunks, s.shortChunks);
   out += std::string("  complete: ") + (s.Complete() ? "yes" : "no") + "\n";
+  if (verify) {
+    out += std::string("  verified: ") + (s.verified ? "yes" : "no") + "\n";
+    out += Format("  chunks read again: %u\n", s.rereadChunks);
+    for (const UnverifiedChunk& c : s.unverifiedChunks) {
+      const std::string file = c.fileIndex < s.files.size() ? s.files[c.fileIndex] : "?";
+      out += Format("  reads never agreed: %s at offset %llu, %llu bytes\n", file.c_str(),
+                    static_cast<unsigned long long>(c.offset),
+                    static_cast<unsigned long long>(c.length));
+    }
+  }
   for (const std::string& file : s.files) {
     ReportFile(file, out);
     for (const KeptFile& kept : s.keptFiles) {
@@ -143,6 +153,9 @@ std::string CopyReport(const CopySummary& s) {
     }
   }
   if (s.files.empty()) out += "no file written\n";
+  if (!s.recordFile.empty()) out += "copy record: " + s.recordFile + "\n";
+  if (!s.recordFailure.empty())
+    out += "copy record not written: " + OnOneLine(s.recordFailure) + "\n";
   // A copy that did not complete never replaces what was there.
   for (const KeptFile& kept : s.keptFiles) {
     out += "left as it was: " + kept.chosen +

@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build pkg-config g++ git ccache
   qt6-base-dev libgl-dev qt6-translations-l10n
   libftdi1-dev libjpeg62-turbo-dev libturbojpeg0-dev
+  libssl-dev  # SHA-256 (libcrypto) of copied recordings
   umockdev libumockdev-dev  # the emulated FTDI bridge of the usb tests and scripts/with-usb-bridge.sh
   libgtest-dev libgmock-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg dpkg-dev

@@ -27,6 +27,7 @@ struct ProgressDlgServices {
   RangeChooser& rangeChooser;
   CopyProgressSink* progress = nullptr;  // optional, for tests and reports
   CopyOutputFactory makeOutput = {};     // empty: the shared replacing writer
+  bool readCameraClock = false;          // for the copy record (see CopyServices)
 };
 
 // "Копирование...": the modal dialog that copies the camera's flash into a recording file, a

@@ -10,7 +10,9 @@ void CBrindleFlashDlg::OnFlashSave() {
   // The modal dialog keeps this window from sending anything while the copy runs; its result
   // is of no interest here, every outcome has been shown inside it.
   RangeDialogChooser rangeChooser;
-  CProgressDlg dialog(ProgressDlgServices{*link_, services_.prompts, rangeChooser}, this);
+  ProgressDlgServices services{*link_, services_.prompts, rangeChooser};
+  services.readCameraClock = true;
+  CProgressDlg dialog(services, this);
   dialog.exec();
 }
 

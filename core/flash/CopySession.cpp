@@ -1,20 +1,41 @@
 #include "flash/CopySession.h"
 
+#include "clock/CameraClock.h"
 #include "flash/CopyState.h"
 #include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
 #include "flash/PackedReadout.h"
 #include "flash/SectorReader.h"
 #include "flash/SectorReadout.h"
+#include "link/FTDException.h"
 
 namespace bf {
 
 namespace {
 
+// For the copy record, before the flow's first command: the camera's clock and the PC's, read
+// together. A camera that does not answer it still gets its copy; the record says so.
+void ReadClockForRecord(CopyState& state) {
+  state.pcClockAtStart = WallClockSeconds();
+  try {
+    uint32_t bytesRead = 0;
+    const uint32_t value = ReadCameraClock(state.Link(), &bytesRead);
+    if (bytesRead == 4) {
+      state.cameraClock = value;
+      return;
+    }
+  } catch (const FTDException&) {
+  }
+  // Part of a reply may still be on its way; it must not be taken for the camera type.
+  state.DropPendingReply();
+}
+
 // Step A: the camera type, then that type's flow.
 void StartReadout(CopyState& state) {
   state.running = 1;
   state.outcome = CopyOutcome::Running;
+  state.startTime = WallClockSeconds();
+  if (state.readCameraClock) ReadClockForRecord(state);
   uint8_t type = 0xFF;
   try {
     state.Link().WriteByte(CMD_GET_CAMERA_TYPE);
@@ -115,6 +136,11 @@ CopySummary CopySession::Summary() const {
   summary.keptFiles = s.keptFiles;
   summary.failure = s.failure;
   summary.result = s.result;
+  summary.recordFile = s.recordFile;
+  summary.recordFailure = s.recordFailure;
+  summary.rereadChunks = s.rereadChunks;
+  summary.unverifiedChunks = s.unverifiedChunks;
+  summary.verified = s.verify && s.outcome == CopyOutcome::Completed && s.unverifiedChunks.empty();
   return summary;
 }
 

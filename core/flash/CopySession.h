@@ -93,6 +93,13 @@ class CopyProgressSink {
   virtual void OnChunk(const CopyChunk& chunk) = 0;
 };
 
+// A chunk whose reads never agreed (copies with verification): where it is in which file.
+struct UnverifiedChunk {
+  uint32_t fileIndex = 0;  // as in CopySummary::files of a split copy: 0 the first
+  uint64_t offset = 0;     // in that file
+  uint64_t length = 0;
+};
+
 // How a session ended.
 enum class CopyOutcome {
   NotStarted,
@@ -131,6 +138,12 @@ struct CopySummary {
   std::vector<KeptFile> keptFiles;
   std::string failure;  // the failure's message, when the outcome is Failed
   int result = 0;       // the result the dialog closed with, 0 while open
+  // The copy record beside the (first) file kept, or why it could not be written.
+  std::string recordFile;
+  std::string recordFailure;
+  bool verified = false;      // every chunk read at least twice alike (verification only)
+  uint32_t rereadChunks = 0;  // chunks whose first two reads differed
+  std::vector<UnverifiedChunk> unverifiedChunks;
 
   // Every byte asked for arrived and went to disk: the only outcome worth an exit status 0.
   bool Complete() const {
@@ -146,6 +159,10 @@ struct CopyServices {
   RangeChooser& rangeChooser;            // the type 2 range dialog
   CopyProgressSink* progress = nullptr;  // optional
   CopyOutputFactory makeOutput = {};     // empty: files through the replacing writer
+  // Reads the camera's clock for the copy record before the flow's first command.
+  bool readCameraClock = false;
+  // Reads every chunk twice (see CopyState::ReadRequestedChunk).
+  bool verify = false;
 };
 
 class CopyState;  // the flows' shared state (flash/CopyState.h)

@@ -1,13 +1,24 @@
 #include "flash/CopyState.h"
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <new>
 
 #include "flash/FlashFailure.h"
+#include "flash/HashingCopyOutput.h"
 #include "flash/SectorReader.h"
 #include "host/FileErrorText.h"
+#include "host/Version.h"
 #include "link/FTDException.h"
 
 namespace bf {
+
+int64_t WallClockSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 CopyFileError::CopyFileError(uint32_t code, const std::string& path)
     : std::runtime_error(FileErrorText(code, path)), code_(code), path_(path) {}
@@ -20,7 +31,9 @@ CopyState::CopyState(const CopyServices& services)
       makeOutput(services.makeOutput ? services.makeOutput
                                      : CopyOutputFactory(MakeReplacingCopyOutput)),
       ticks(services.link.Ticks()),
-      link(&services.link) {}
+      link(&services.link),
+      readCameraClock(services.readCameraClock),
+      verify(services.verify) {}
 
 CopyState::~CopyState() = default;
 
@@ -44,6 +57,33 @@ void CopyState::ReadChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk) {
   }
 }
 
+void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
+                                   const std::function<void()>& request) {
+  request();
+  ReadChunk(chunkLink, chunk);
+  if (!verify) return;
+  constexpr int kMoreReads = 3;
+  std::vector<std::vector<uint8_t>> reads{{chunk.begin(), chunk.end()}};
+  std::vector<uint8_t> again(chunk.size());
+  for (int read = 0; read < 1 + kMoreReads; ++read) {
+    request();
+    ReadChunk(chunkLink, again);
+    for (const std::vector<uint8_t>& earlier : reads) {
+      if (earlier == again) {
+        std::copy(again.begin(), again.end(), chunk.begin());
+        return;
+      }
+    }
+    if (read == 0) ++rereadChunks;
+    reads.push_back(again);
+  }
+  std::copy(reads.front().begin(), reads.front().end(), chunk.begin());
+  // Written next, where the file's digest stands now.
+  const uint64_t offset = digests.empty() ? 0 : digests.back()->Size();
+  unverifiedChunks.push_back(
+      {static_cast<uint32_t>(digests.empty() ? 0 : digests.size() - 1), offset, chunk.size()});
+}
+
 void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex) {
   bytesAsked.fetch_add(asked);
   bytesReceived.fetch_add(received);
@@ -64,7 +104,9 @@ void CopyState::StopTimer() {
 }
 
 std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
-  std::unique_ptr<CopyOutput> file = makeOutput();
+  auto digest = std::make_shared<FileDigest>();
+  std::unique_ptr<CopyOutput> file = MakeHashingCopyOutput(makeOutput(), digest);
+  digests.push_back(digest);
   if (const uint32_t error = file->Open(path); error != 0) {
     prompts.ShowMessage(FileErrorText(error, path), "", kStandardReportIcon);
     failure = FileErrorText(error, path);
@@ -97,6 +139,59 @@ bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file, bool finishedCopy
   return false;
 }
 
+void CopyState::WriteRecord() {
+  CopyRecord record;
+  std::string firstPath;
+  for (const std::shared_ptr<FileDigest>& digest : digests) {
+    // Standard output cannot carry a record beside it.
+    if (digest->keptAs.empty() || digest->keptAs == "-") continue;
+    if (firstPath.empty()) firstPath = digest->keptAs;
+    RecordedFile file;
+    file.name = std::filesystem::path(digest->keptAs).filename().string();
+    file.size = digest->Size();
+    file.sha256 = digest->FinishHex();
+    file.chunks = digest->Chunks();
+    ReadFrameFacts(digest->keptAs, file);
+    record.files.push_back(std::move(file));
+  }
+  if (firstPath.empty()) return;
+  record.programVersion = kVersionText;
+  record.cameraType = cameraType;
+  if (pointerRead) {
+    record.flashPointer = pointerRead->pointer;
+    record.wrapFlag = pointerRead->wrapFlag;
+  }
+  if (rangeAsked) {
+    record.rangeStart = rangeAsked->first;
+    record.rangeEnd = rangeAsked->second;
+  }
+  record.outcome = outcome == CopyOutcome::Completed   ? "complete"
+                   : outcome == CopyOutcome::Cancelled ? "cancelled"
+                                                       : "failed";
+  if (outcome != CopyOutcome::Completed && outcome != CopyOutcome::Cancelled) {
+    record.failure = failure;
+  }
+  record.bytesAsked = bytesAsked.load();
+  record.bytesReceived = bytesReceived.load();
+  record.startTime = startTime;
+  record.endTime = WallClockSeconds();
+  record.cameraClock = cameraClock;
+  record.pcClock = pcClockAtStart;
+  record.verify = verify;
+  record.rereadChunks = rereadChunks;
+  for (const UnverifiedChunk& c : unverifiedChunks) {
+    record.unverifiedChunks.push_back({c.fileIndex, c.offset, c.length});
+  }
+  const std::string path = CopyRecordPath(firstPath);
+  if (const uint32_t error = WriteCopyRecord(path, record); error != 0) {
+    // The recording itself is in place; the record's loss is said, not taken for the copy's.
+    recordFailure = FileErrorText(error, path);
+    prompts.ShowMessage(recordFailure, "", kStandardReportIcon);
+    return;
+  }
+  recordFile = path;
+}
+
 std::string CopyState::KeptFilesText() const {
   std::string text;
   for (const KeptFile& kept : keptFiles) {
@@ -120,6 +215,8 @@ void CopyState::Close(int closeResult, CopyOutcome closeOutcome) {
   if (!CommitOutput(std::move(output), closeOutcome == CopyOutcome::Completed)) {
     closeOutcome = CopyOutcome::Failed;
   }
+  outcome = closeOutcome;
+  WriteRecord();
   const std::string kept = KeptFilesText();
   if (failureToShow) {
     prompts.ShowMessage(kept.empty() ? *failureToShow : *failureToShow + "\n\n" + kept, "",
@@ -221,6 +318,7 @@ FlashPointerReply ReadPointerAndWrap(FTD2xx& link, const CameraKind& kind) {
 
 std::optional<FlashPointerReply> QueryFlashPointer(CopyState& state) {
   const FlashPointerReply reply = ReadPointerAndWrap(state.Link(), *state.kind);
+  state.pointerRead = reply;
   if (IsFlashEmpty(*state.kind, reply.pointer, reply.wrapFlag)) {
     state.prompts.ShowMessage(kEmptyFlashText, "", MessageIcon::None);
     state.Close(kCopyResultCancel, CopyOutcome::FlashEmpty);

@@ -2,14 +2,17 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "flash/CameraKind.h"
+#include "flash/CopyRecord.h"
 #include "flash/CopySession.h"
 #include "flash/FlashReply.h"
 #include "host/RecordingFileType.h"
@@ -53,6 +56,12 @@ class FlashReadError : public std::runtime_error {
 class CopyStopped : public std::runtime_error {
  public:
   CopyStopped() : std::runtime_error("stopped") {}
+};
+
+// The pointer and wrap flag in the camera type's form, as read (see ReadPointerAndWrap).
+struct FlashPointerReply {
+  uint32_t pointer = 0;
+  uint8_t wrapFlag = 0;
 };
 
 // The flows' shared state: what the copy dialog holds in its fields. Owned by CopySession.
@@ -109,6 +118,22 @@ class CopyState {
   std::unique_ptr<SectorReader> reader;
   // A failure inside the range chooser's callback, kept for when the chooser returns.
   std::exception_ptr callbackFailure;
+  // For the copy record: what the camera said before the flow's first command, and after.
+  bool readCameraClock = false;
+  std::optional<uint32_t> cameraClock;  // empty when the clock read failed or was not made
+  int64_t pcClockAtStart = 0;
+  int64_t startTime = 0;
+  std::optional<FlashPointerReply> pointerRead;
+  std::optional<std::pair<uint8_t, uint8_t>> rangeAsked;
+  // One per file opened, fed by the copying thread; read once it has ended.
+  std::vector<std::shared_ptr<FileDigest>> digests;
+  std::string recordFile;
+  std::string recordFailure;
+  // Verification: written by the copying thread, read once it has ended.
+  bool verify = false;
+  uint32_t rereadChunks = 0;  // chunks whose first two reads differed
+  std::vector<UnverifiedChunk> unverifiedChunks;
+
   // Posted calls hold a weak reference: they do nothing once the session is gone.
   std::shared_ptr<int> alive = std::make_shared<int>(0);
 
@@ -121,6 +146,12 @@ class CopyState {
   // short is counted in shortChunks first), or CopyStopped when StopAtOnce cut it off. The
   // copying thread.
   void ReadChunk(FTD2xx& link, std::span<uint8_t> chunk);
+  // request() sends the chunk's request, then its reply is read as ReadChunk does. With
+  // verification on the chunk is read twice; when the two differ it is read up to three more
+  // times and the first bytes that two reads agree on are kept. A chunk no two reads agree on
+  // keeps its first read and is listed in unverifiedChunks. The copying thread.
+  void ReadRequestedChunk(FTD2xx& link, std::span<uint8_t> chunk,
+                          const std::function<void()>& request);
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
 
@@ -136,6 +167,9 @@ class CopyState {
   // failure held back and where an unfinished copy's bytes are, and asks the host to close the
   // dialog.
   void Close(int result, CopyOutcome outcome);
+  // Writes the record beside the first file kept (none when no file was kept). GUI thread,
+  // once the copy has ended.
+  void WriteRecord();
   // What an unfinished copy did with the files: empty when nothing was kept aside.
   std::string KeptFilesText() const;
 
@@ -153,6 +187,9 @@ class CopyState {
   std::string reportedFilePath;
 };
 
+// The PC's clock: seconds since 1970 UTC.
+int64_t WallClockSeconds();
+
 // Writes a chunk; a failure throws CopyFileError.
 void WriteChunk(CopyOutput& file, std::span<const uint8_t> bytes);
 
@@ -160,13 +197,8 @@ void WriteChunk(CopyOutput& file, std::span<const uint8_t> bytes);
 // filter, overwrite confirmation and no read-only check box. GUI thread.
 std::optional<std::string> ChooseSaveFile(UserPrompts& prompts);
 
-// The pointer and wrap flag in the camera type's form, each read as ReadReply does into a
-// zeroed buffer (a camera that does not answer gives zeros). Throws FTDException and
-// FlashReplyError.
-struct FlashPointerReply {
-  uint32_t pointer = 0;
-  uint8_t wrapFlag = 0;
-};
+// The pointer and wrap flag, each read as ReadReply does into a zeroed buffer (a camera that
+// does not answer gives zeros). Throws FTDException and FlashReplyError.
 FlashPointerReply ReadPointerAndWrap(FTD2xx& link, const CameraKind& kind);
 
 // Step B: the pointer and wrap flag; an empty flash ("Флеш-память камеры пуста") closes the

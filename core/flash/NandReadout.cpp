@@ -74,10 +74,11 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
     const auto length =
         static_cast<uint32_t>(std::min<uint64_t>({count - copied, kChunkBytes, last - cur + 1}));
     const auto chunkEnd = static_cast<uint32_t>(cur + length - 1);
-    SendReadRequest(link, kind, static_cast<uint32_t>(cur), chunkEnd);
     // Only a whole chunk goes on: after a short or overlong one every later byte would be
     // written at the wrong address.
-    state.ReadChunk(link, std::span(buffer.data(), length));
+    state.ReadRequestedChunk(link, std::span(buffer.data(), length), [&] {
+      SendReadRequest(link, kind, static_cast<uint32_t>(cur), chunkEnd);
+    });
     state.doneBytes.fetch_add(length);
     copied += length;
     WriteChunk(file, std::span(buffer.data(), length));
@@ -126,6 +127,7 @@ void SaveNandFlash(CopyState& state) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;
     }
+    state.rangeAsked = {startSector, endSector};
     const auto chosen = ChooseSaveFile(state.prompts);
     if (!chosen) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);

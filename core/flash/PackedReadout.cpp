@@ -37,10 +37,10 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
       chunkEnd = PackedPrevious(rangeEnd);
       tail = true;
     }
-    SendReadRequest(link, kind, cur, chunkEnd);
     // Only a whole chunk goes on: after a short or overlong one every later byte would be
     // written at the wrong address.
-    state.ReadChunk(link, std::span(buffer.data(), length));
+    state.ReadRequestedChunk(link, std::span(buffer.data(), length),
+                             [&] { SendReadRequest(link, kind, cur, chunkEnd); });
     state.doneBytes.fetch_add(length);
     WriteChunk(*state.output, std::span(buffer.data(), length));
     state.CountChunk(cur, length, length, 0);

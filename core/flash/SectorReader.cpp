@@ -53,11 +53,10 @@ void SectorReader::CopyZones() {
     while (state_.doneBytes.load() < target && state_.running.load() != 0) {
       const uint32_t next = b + kChunkSectors <= stop ? b + kChunkSectors : stop;
       const uint32_t length = (next - b) * kSectorSize;
-      RequestFlashRange(link, b, next);
       std::vector<uint8_t> chunk(length);
       // A chunk that came short or overlong ends the copy here, before it reaches the file:
       // its bytes, and every later one, would stand at the wrong sectors.
-      state_.ReadChunk(link, chunk);
+      state_.ReadRequestedChunk(link, chunk, [&] { RequestFlashRange(link, b, next); });
       WriteChunk(*output_, chunk);
       state_.doneBytes.fetch_add(length);
       state_.CountChunk(b, length, length, 0);

@@ -13,10 +13,12 @@
 
 #include "MainWindowFixture.h"
 #include "flash/CProgressDlg.h"
+#include "flash/CopyRecordCheck.h"
 #include "flash/CopyRig.h"
 #include "flash/FlashReply.h"
 #include "flash/RangeDialog.h"
 #include "flash/SectorGrid.h"
+#include "host/Sha256.h"
 #include "recordings/FrameIndex.h"
 #include "shell/DialogUnits.h"
 
@@ -433,6 +435,16 @@ TEST_F(MainWindowFlashSave, TheButtonCopiesTheCameraIntoARecording) {
   const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                    std::istreambuf_iterator<char>()};
   EXPECT_EQ(BuildFrameIndex(bytes).size(), 25u);
+  // Its record beside it, with the camera's clock read first.
+  std::string error;
+  const auto record = ReadCopyRecord(file + ".json", &error);
+  ASSERT_TRUE(record.has_value()) << error;
+  EXPECT_EQ((*record)["outcome"].text, "complete");
+  EXPECT_EQ((*record)["files"][0]["sha256"].text, Sha256Hex(bytes));
+  EXPECT_EQ((*record)["files"][0]["frames"].Unsigned(), 25u);
+  EXPECT_TRUE((*record)["clock"]["camera_read"].boolean);
+  EXPECT_TRUE((*record)["clock"]["camera_minus_pc_seconds"].Signed().has_value());
+  EXPECT_TRUE(CheckCopyRecord(file + ".json", *record).at(0).matches);
   // The window's link is back and working.
   EXPECT_EQ(window->Link().GetStatusCode(), ftstatus::kOk);
 }

@@ -274,7 +274,8 @@ class CopyRig {
     session.reset();
     prompts.saveFiles.clear();
     prompts.saveFiles.push_back(std::move(file));
-    CopyServices services{rig.link, prompts, *host, chooser, log.get(), makeOutput};
+    CopyServices services{rig.link,  prompts,    *host,          chooser,
+                          log.get(), makeOutput, readCameraClock};
     session = std::make_unique<CopySession>(services);
     return *session;
   }
@@ -297,6 +298,7 @@ class CopyRig {
   std::unique_ptr<TestCopyHost> host;
   std::unique_ptr<ChunkLog> log;
   CopyOutputFactory makeOutput;
+  bool readCameraClock = false;
   std::unique_ptr<CopySession> session;  // last: it borrows everything above
 
  private:
