@@ -293,7 +293,10 @@ inline FlowResult RunCopy(const FlowSetup& setup, FTD2xx& link) {
   }
   // The session is gone: only the files it reported may be left, no temporaries beside them.
   std::set<std::string> reported;
-  if (result.copy) reported.insert(result.copy->files.begin(), result.copy->files.end());
+  if (result.copy) {
+    reported.insert(result.copy->files.begin(), result.copy->files.end());
+    if (!result.copy->recordFile.empty()) reported.insert(result.copy->recordFile);
+  }
   for (const auto& entry : std::filesystem::directory_iterator(folder.path)) {
     Expect(result, reported.count(entry.path().string()) == 1,
            "a file the copy did not report was left behind: " + entry.path().filename().string());
