@@ -27,9 +27,14 @@ JsonValue RecordOf(const std::string& file) {
 }
 
 std::string Sha256Sum(const std::string& path) {
+#ifdef _WIN32
+  // No sha256sum under Wine: the system's own hash, which the standard's test vectors check.
+  return Sha256Hex(ReadFile(path));
+#else
   const ProgramRun run = RunShell("sha256sum '" + path + "'");
   EXPECT_EQ(run.exitCode, 0) << run.output;
   return run.output.substr(0, run.output.find(' '));
+#endif
 }
 
 // The entry's name, size and digest are the file's, and its chunks follow one another from

@@ -132,6 +132,7 @@ TEST(NandCopy, TheTwoFilesOfARangePastTheEndOpenAsOneRecording) {
   Recording alone;
   ASSERT_EQ(alone.Open(file), Recording::OpenStatus::Opened);
   EXPECT_LT(alone.Count(), whole.size());
+  alone.Close();  // Windows removes no file that is still open
   std::filesystem::remove(file);
   EXPECT_EQ(alone.Open(second, kAllFrames, Recording::Pairing::JoinSecond),
             Recording::OpenStatus::NotRecording);

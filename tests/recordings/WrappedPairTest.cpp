@@ -65,10 +65,12 @@ TEST(WrappedPair, ReadsRunOnAcrossTheSeam) {
   EXPECT_TRUE(std::equal(out.begin(), out.end(), copy.bytes.begin() + SplitCopy::kSeam - 40));
   // Past the end: what is there.
   EXPECT_EQ(file.ReadAt(copy.bytes.size() - 30, out), 30u);
+#ifndef _WIN32  // Windows cuts no file that is open
   // A first file cut short since it was opened: its bytes end there, and the second file's
   // bytes do not slide into the gap.
   std::filesystem::resize_file(copy.first, SplitCopy::kSeam - 20);
   EXPECT_EQ(file.ReadAt(SplitCopy::kSeam - 40, out), 20u);
+#endif
 
   JoinedFile missing;
   EXPECT_FALSE(missing.Open(copy.first, copy.dir.File("gone")));

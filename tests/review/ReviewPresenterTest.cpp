@@ -86,9 +86,11 @@ TEST_F(ReviewPresenterTest, TheTwoFilesOfACopyPastTheEndOfTheFlashReviewAsOne) {
   ASSERT_TRUE(presenter_.Open(first));
   EXPECT_EQ(presenter_.JoinedWith(), second);
   EXPECT_EQ(presenter_.GetTimeline().Count(), 4u);
+#ifndef _WIN32  // Windows removes no file the presenter still holds open
   std::filesystem::remove(first);
   EXPECT_FALSE(presenter_.Open(second));
   EXPECT_EQ(prompts_.Texts(), std::vector<std::string>{"Файл пустой"});
+#endif
 }
 
 TEST_F(ReviewPresenterTest, FrameStepsFollowCameraTimeNotFileOrder) {
