@@ -20,6 +20,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "CopyBenchHost.h"
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashAddress.h"
@@ -109,46 +110,6 @@ class TimedBackend final : public bf::D2xxBackend {
     return status;
   }
   std::shared_ptr<bf::D2xxBackend> inner_;
-};
-
-class BenchHost final : public bf::CopyDialogHost {
- public:
-  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
-  void StartTimer(uint32_t, uint32_t) override {}
-  void StopTimer(uint32_t) override {}
-  void ShowProgress(const bf::CopyDisplay&) override {}
-  void CloseDialog(int) override { closed = true; }
-  void* ParentWindow() override { return nullptr; }
-  void RunPosted() { posted_.RunAll(); }
-  void RunUntilClosed() {
-    while (!closed) {
-      posted_.Wait();
-      RunPosted();
-    }
-  }
-  bool closed = false;
-
- private:
-  bf::PostedCalls posted_;
-};
-
-class BenchPrompts final : public bf::UserPrompts {
- public:
-  BenchPrompts(std::string path, BenchHost& host) : path_(std::move(path)), host_(host) {}
-  bf::MessageAnswer ShowMessage(const std::string& text, const std::string&, bf::MessageIcon,
-                                bf::MessageButtons) override {
-    messages += text + "\n";
-    return bf::MessageAnswer::Ok;
-  }
-  std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return path_; }
-  std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
-  void PumpEvents() override { host_.RunPosted(); }
-  void SetBusyCursor(bool) override {}
-  std::string messages;
-
- private:
-  std::string path_;
-  BenchHost& host_;
 };
 
 // Sectors 0 to 31 of a type 2 camera: 128 MiB.
