@@ -1,4 +1,5 @@
 #include "cli/CopyReport.h"
+#include "cli/FormatLine.h"
 #include "host/CalendarTime.h"
 
 #include <algorithm>
@@ -14,12 +15,6 @@
 namespace bf::cli {
 
 namespace {
-
-std::string Format(const char* format, auto... values) {
-  char text[512];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
-}
 
 std::string UtcText(uint32_t timestamp) {
   const std::time_t t = static_cast<std::time_t>(timestamp);
@@ -79,32 +74,32 @@ void ReportFile(const std::string& path, std::string& out) {
       out += "  cannot be read: " + SystemErrorText(recording.SystemError()) + "\n";
       return;
     case Recording::OpenStatus::NotRecording:
-      out += Format("  size: %llu bytes\n  frames: 0 (no usable frame record)\n",
-                    static_cast<unsigned long long>(FileSize(path)));
+      out += FormatLine("  size: %llu bytes\n  frames: 0 (no usable frame record)\n",
+                        static_cast<unsigned long long>(FileSize(path)));
       return;
     case Recording::OpenStatus::Opened:
       break;
   }
   const FrameIndex& index = recording.Index();
-  out += Format("  size: %llu bytes\n  frames: %zu\n",
-                static_cast<unsigned long long>(recording.Size()), index.size());
+  out += FormatLine("  size: %llu bytes\n  frames: %zu\n",
+                    static_cast<unsigned long long>(recording.Size()), index.size());
   uint32_t first = index.front().header.Timestamp();
   uint32_t last = first;
   for (const FrameIndexEntry& e : index) {
     first = std::min(first, e.header.Timestamp());
     last = std::max(last, e.header.Timestamp());
   }
-  out +=
-      Format("  time span: %s .. %s UTC (%lld s)\n", UtcText(first).c_str(), UtcText(last).c_str(),
-             static_cast<long long>(last) - static_cast<long long>(first));
+  out += FormatLine("  time span: %s .. %s UTC (%lld s)\n", UtcText(first).c_str(),
+                    UtcText(last).c_str(),
+                    static_cast<long long>(last) - static_cast<long long>(first));
   const std::vector<DamagedStretch> damaged = FindDamagedStretches(index);
   uint64_t damagedBytes = 0;
   for (const DamagedStretch& s : damaged) damagedBytes += s.length;
-  out += Format("  damaged stretches: %zu (%llu bytes)\n", damaged.size(),
-                static_cast<unsigned long long>(damagedBytes));
+  out += FormatLine("  damaged stretches: %zu (%llu bytes)\n", damaged.size(),
+                    static_cast<unsigned long long>(damagedBytes));
   for (const DamagedStretch& s : damaged) {
-    out += Format("    at offset %llu, %llu bytes\n", static_cast<unsigned long long>(s.offset),
-                  static_cast<unsigned long long>(s.length));
+    out += FormatLine("    at offset %llu, %llu bytes\n", static_cast<unsigned long long>(s.offset),
+                      static_cast<unsigned long long>(s.length));
   }
 }
 
@@ -125,23 +120,23 @@ std::string OnOneLine(const std::string& text) {
 
 std::string CopyReport(const CopySummary& s, bool verify) {
   std::string out = "copy report\n";
-  out += Format("  camera type: %d\n", s.cameraType);
+  out += FormatLine("  camera type: %d\n", s.cameraType);
   out += std::string("  outcome: ") + OutcomeText(s.outcome) +
          (s.failure.empty() ? std::string() : ": " + OnOneLine(s.failure)) + "\n";
-  out += Format("  bytes expected: %u\n  bytes counted: %u\n", s.totalBytes, s.doneBytes);
-  out += Format("  bytes asked: %llu\n  bytes received: %llu\n",
-                static_cast<unsigned long long>(s.bytesAsked),
-                static_cast<unsigned long long>(s.bytesReceived));
-  out += Format("  chunks: %u\n  short chunks: %u\n", s.chunks, s.shortChunks);
+  out += FormatLine("  bytes expected: %u\n  bytes counted: %u\n", s.totalBytes, s.doneBytes);
+  out += FormatLine("  bytes asked: %llu\n  bytes received: %llu\n",
+                    static_cast<unsigned long long>(s.bytesAsked),
+                    static_cast<unsigned long long>(s.bytesReceived));
+  out += FormatLine("  chunks: %u\n  short chunks: %u\n", s.chunks, s.shortChunks);
   out += std::string("  complete: ") + (s.Complete() ? "yes" : "no") + "\n";
   if (verify) {
     out += std::string("  verified: ") + (s.verified ? "yes" : "no") + "\n";
-    out += Format("  chunks read again: %u\n", s.rereadChunks);
+    out += FormatLine("  chunks read again: %u\n", s.rereadChunks);
     for (const UnverifiedChunk& c : s.unverifiedChunks) {
       const std::string file = c.fileIndex < s.files.size() ? s.files[c.fileIndex] : "?";
-      out += Format("  reads never agreed: %s at offset %llu, %llu bytes\n", file.c_str(),
-                    static_cast<unsigned long long>(c.offset),
-                    static_cast<unsigned long long>(c.length));
+      out += FormatLine("  reads never agreed: %s at offset %llu, %llu bytes\n", file.c_str(),
+                        static_cast<unsigned long long>(c.offset),
+                        static_cast<unsigned long long>(c.length));
     }
   }
   for (const std::string& file : s.files) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/FormatLine.h"
 #include "clock/LocalTime.h"
 #include "review/DamagedStretches.h"
 #include "review/Recordings.h"
@@ -11,13 +12,6 @@
 namespace bf::cli {
 
 namespace {
-
-// Every line here is short: local times, counts and offsets.
-std::string Format(const char* format, auto... values) {
-  char text[512];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
-}
 
 std::string LocalText(uint32_t timestamp) {
   const std::optional<LocalDateTime> t = ToLocalTime(static_cast<UtcSeconds>(timestamp));
@@ -44,29 +38,30 @@ struct Review {
 
 std::string TimelineText(const FrameIndex& index) {
   const Review r(index);
-  std::string out = Format("frames: %zu\n", r.timeline.Count());
-  out += Format("time span: %s .. %s local time (%lld s)\n",
-                LocalText(r.timeline.FirstTime()).c_str(), LocalText(r.timeline.LastTime()).c_str(),
-                static_cast<long long>(r.timeline.LastTime()) - r.timeline.FirstTime());
-  out += Format("recordings: %zu\n", r.recordings.size());
-  out += Format("  %8s %8s  %-19s  %-19s %4s %4s\n", "frame", "frames", "start (local)",
-                "end (local)", "comp", "mode");
+  std::string out = FormatLine("frames: %zu\n", r.timeline.Count());
+  out += FormatLine("time span: %s .. %s local time (%lld s)\n",
+                    LocalText(r.timeline.FirstTime()).c_str(),
+                    LocalText(r.timeline.LastTime()).c_str(),
+                    static_cast<long long>(r.timeline.LastTime()) - r.timeline.FirstTime());
+  out += FormatLine("recordings: %zu\n", r.recordings.size());
+  out += FormatLine("  %8s %8s  %-19s  %-19s %4s %4s\n", "frame", "frames", "start (local)",
+                    "end (local)", "comp", "mode");
   for (const RecordingRun& run : r.recordings) {
-    out += Format("  %8zu %8zu  %-19s  %-19s %4u %4s\n", run.firstFrame, run.frames,
-                  LocalText(run.start).c_str(), LocalText(run.end).c_str(),
-                  unsigned{run.compression}, ModeText(run.monochrome));
+    out += FormatLine("  %8zu %8zu  %-19s  %-19s %4u %4s\n", run.firstFrame, run.frames,
+                      LocalText(run.start).c_str(), LocalText(run.end).c_str(),
+                      unsigned{run.compression}, ModeText(run.monochrome));
   }
-  out += Format("gaps: %zu\n", r.gaps.size());
+  out += FormatLine("gaps: %zu\n", r.gaps.size());
   for (const TimeGap& gap : r.gaps) {
-    out += Format("  from %s, %u s\n", LocalText(gap.start).c_str(), gap.Length());
+    out += FormatLine("  from %s, %u s\n", LocalText(gap.start).c_str(), gap.Length());
   }
   uint64_t damagedBytes = 0;
   for (const DamagedStretch& s : r.damaged) damagedBytes += s.length;
-  out += Format("damaged stretches: %zu (%llu bytes)\n", r.damaged.size(),
-                static_cast<unsigned long long>(damagedBytes));
+  out += FormatLine("damaged stretches: %zu (%llu bytes)\n", r.damaged.size(),
+                    static_cast<unsigned long long>(damagedBytes));
   for (const DamagedStretch& s : r.damaged) {
-    out += Format("  at offset %llu, %llu bytes\n", static_cast<unsigned long long>(s.offset),
-                  static_cast<unsigned long long>(s.length));
+    out += FormatLine("  at offset %llu, %llu bytes\n", static_cast<unsigned long long>(s.offset),
+                      static_cast<unsigned long long>(s.length));
   }
   return out;
 }
@@ -74,11 +69,11 @@ std::string TimelineText(const FrameIndex& index) {
 std::string TimelineJson(const FrameIndex& index) {
   const Review r(index);
   // Local times are digits, dashes, colons and spaces (or "?"): nothing to escape.
-  std::string out = Format("{\"frames\": %zu, \"start\": %u, \"end\": %u, \"recordings\": [",
-                           r.timeline.Count(), r.timeline.FirstTime(), r.timeline.LastTime());
+  std::string out = FormatLine("{\"frames\": %zu, \"start\": %u, \"end\": %u, \"recordings\": [",
+                               r.timeline.Count(), r.timeline.FirstTime(), r.timeline.LastTime());
   const char* separator = "";
   for (const RecordingRun& run : r.recordings) {
-    out += Format(
+    out += FormatLine(
         "%s{\"firstFrame\": %zu, \"frames\": %zu, \"start\": %u, \"end\": %u, \"startLocal\": "
         "\"%s\", \"endLocal\": \"%s\", \"compression\": %u, \"mode\": \"%s\"}",
         separator, run.firstFrame, run.frames, run.start, run.end, LocalText(run.start).c_str(),
@@ -88,16 +83,16 @@ std::string TimelineJson(const FrameIndex& index) {
   out += "], \"gaps\": [";
   separator = "";
   for (const TimeGap& gap : r.gaps) {
-    out += Format("%s{\"start\": %u, \"end\": %u, \"length\": %u, \"startLocal\": \"%s\"}",
-                  separator, gap.start, gap.end, gap.Length(), LocalText(gap.start).c_str());
+    out += FormatLine("%s{\"start\": %u, \"end\": %u, \"length\": %u, \"startLocal\": \"%s\"}",
+                      separator, gap.start, gap.end, gap.Length(), LocalText(gap.start).c_str());
     separator = ", ";
   }
   out += "], \"damaged\": [";
   separator = "";
   for (const DamagedStretch& s : r.damaged) {
-    out += Format("%s{\"offset\": %llu, \"length\": %llu}", separator,
-                  static_cast<unsigned long long>(s.offset),
-                  static_cast<unsigned long long>(s.length));
+    out += FormatLine("%s{\"offset\": %llu, \"length\": %llu}", separator,
+                      static_cast<unsigned long long>(s.offset),
+                      static_cast<unsigned long long>(s.length));
     separator = ", ";
   }
   out += "]}\n";
