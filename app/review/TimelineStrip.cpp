@@ -123,11 +123,16 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
   const int axisTop = barTop + barHeight;
   painter.setPen(palette().color(QPalette::WindowText));
   painter.drawLine(0, axisTop, width(), axisTop);
+  // A label that would run into the one before it (the first tick's date makes that one long)
+  // is left out; its tick stays.
+  double labelsEnd = -1e9;
   for (const AxisTick& tick : AxisTicks(window, width())) {
     const double x = XOf(tick.time);
     painter.drawLine(QPointF(x, axisTop), QPointF(x, axisTop + 4));
-    painter.drawText(QPointF(x + 2, axisTop + 3 + fontMetrics().ascent()),
-                     QString::fromStdString(tick.label));
+    if (x + 2 < labelsEnd) continue;
+    const QString label = QString::fromStdString(tick.label);
+    painter.drawText(QPointF(x + 2, axisTop + 3 + fontMetrics().ascent()), label);
+    labelsEnd = x + 2 + fontMetrics().horizontalAdvance(label) + fontMetrics().averageCharWidth();
   }
 
   // The current frame.
