@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "CopyBenchHost.h"
+#include "TimedBackend.h"
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashAddress.h"
@@ -34,12 +35,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr uint64_t kMiB = 1024 * 1024;
-
-double CpuSeconds(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // User and system CPU seconds of the whole process.
 std::pair<double, double> UserSystemSeconds() {
@@ -59,58 +54,6 @@ double RssAnonMiB() {
   }
   return -1;
 }
-
-// Sums the real time spent inside the camera's backend calls (the simulated camera's own work
-// and, at a link limit, its waiting).
-class TimedBackend final : public bf::D2xxBackend {
- public:
-  explicit TimedBackend(std::shared_ptr<bf::D2xxBackend> inner) : inner_(std::move(inner)) {}
-  Clock::duration inside{};
-  double insideCpu = 0;  // CPU seconds of the calling threads inside the backend
-
-  bf::FtStatus Open(uint32_t i, bf::FtHandle* h) override {
-    return Timed([&] { return inner_->Open(i, h); });
-  }
-  bf::FtStatus Close(bf::FtHandle h) override {
-    return Timed([&] { return inner_->Close(h); });
-  }
-  bf::FtStatus Read(bf::FtHandle h, void* b, uint32_t n, uint32_t* r) override {
-    return Timed([&] { return inner_->Read(h, b, n, r); });
-  }
-  bf::FtStatus Write(bf::FtHandle h, const void* b, uint32_t n, uint32_t* w) override {
-    return Timed([&] { return inner_->Write(h, b, n, w); });
-  }
-  bf::FtStatus ResetDevice(bf::FtHandle h) override {
-    return Timed([&] { return inner_->ResetDevice(h); });
-  }
-  bf::FtStatus Purge(bf::FtHandle h, uint32_t m) override {
-    return Timed([&] { return inner_->Purge(h, m); });
-  }
-  bf::FtStatus SetTimeouts(bf::FtHandle h, uint32_t r, uint32_t w) override {
-    return Timed([&] { return inner_->SetTimeouts(h, r, w); });
-  }
-  bf::FtStatus GetQueueStatus(bf::FtHandle h, uint32_t* r) override {
-    return Timed([&] { return inner_->GetQueueStatus(h, r); });
-  }
-  bf::FtStatus SetEventNotification(bf::FtHandle h, uint32_t m, void* p) override {
-    return inner_->SetEventNotification(h, m, p);
-  }
-  bf::FtStatus GetStatus(bf::FtHandle h, uint32_t* r, uint32_t* t, uint32_t* e) override {
-    return inner_->GetStatus(h, r, t, e);
-  }
-
- private:
-  template <class F>
-  bf::FtStatus Timed(F call) {
-    const auto t0 = Clock::now();
-    const double cpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const bf::FtStatus status = call();
-    inside += Clock::now() - t0;
-    insideCpu += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
-    return status;
-  }
-  std::shared_ptr<bf::D2xxBackend> inner_;
-};
 
 // Sectors 0 to 31 of a type 2 camera: 128 MiB.
 class FirstEighthChooser final : public bf::RangeChooser {
@@ -190,8 +133,7 @@ CopyResult CopyOnce(bf::CameraType type, uint64_t bytesPerSecond, uint32_t laten
     FirstEighthChooser chooser;
     MemorySampler sampler;
     const double idle = RssAnonMiB();
-    timed->inside = {};
-    timed->insideCpu = 0;
+    timed->ResetTimes();
     const auto t0 = Clock::now();
     const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double system0 = UserSystemSeconds().second;
@@ -202,9 +144,9 @@ CopyResult CopyOnce(bf::CameraType type, uint64_t bytesPerSecond, uint32_t laten
       result.summary = session.Summary();
     }
     result.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    result.backendSeconds = std::chrono::duration<double>(timed->inside).count();
+    result.backendSeconds = timed->InsideSeconds();
     result.cpuSeconds = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
-    result.backendCpuSeconds = timed->insideCpu;
+    result.backendCpuSeconds = timed->InsideCpuSeconds();
     result.systemSeconds = UserSystemSeconds().second - system0;
     result.rssGrowthMiB = std::max(sampler.Peak(), RssAnonMiB()) - idle;
     result.messages = prompts.messages;

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "CopyBenchHost.h"
+#include "TimedBackend.h"
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashAddress.h"
@@ -34,62 +35,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr uint64_t kMiB = 1024 * 1024;
-
-double CpuSeconds(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// Sums the CPU time the calling threads spend inside the camera (the chip's handler thread
-// over the bridge, the copy's threads without it).
-class TimedCamera final : public bf::D2xxBackend {
- public:
-  explicit TimedCamera(std::shared_ptr<bf::D2xxBackend> inner) : inner_(std::move(inner)) {}
-  double Cpu() const { return static_cast<double>(cpuNs_.load()) * 1e-9; }
-
-  bf::FtStatus Open(uint32_t i, bf::FtHandle* h) override {
-    return Timed([&] { return inner_->Open(i, h); });
-  }
-  bf::FtStatus Close(bf::FtHandle h) override {
-    return Timed([&] { return inner_->Close(h); });
-  }
-  bf::FtStatus Read(bf::FtHandle h, void* b, uint32_t n, uint32_t* r) override {
-    return Timed([&] { return inner_->Read(h, b, n, r); });
-  }
-  bf::FtStatus Write(bf::FtHandle h, const void* b, uint32_t n, uint32_t* w) override {
-    return Timed([&] { return inner_->Write(h, b, n, w); });
-  }
-  bf::FtStatus ResetDevice(bf::FtHandle h) override {
-    return Timed([&] { return inner_->ResetDevice(h); });
-  }
-  bf::FtStatus Purge(bf::FtHandle h, uint32_t m) override {
-    return Timed([&] { return inner_->Purge(h, m); });
-  }
-  bf::FtStatus SetTimeouts(bf::FtHandle h, uint32_t r, uint32_t w) override {
-    return Timed([&] { return inner_->SetTimeouts(h, r, w); });
-  }
-  bf::FtStatus GetQueueStatus(bf::FtHandle h, uint32_t* r) override {
-    return Timed([&] { return inner_->GetQueueStatus(h, r); });
-  }
-  bf::FtStatus SetEventNotification(bf::FtHandle h, uint32_t m, void* p) override {
-    return inner_->SetEventNotification(h, m, p);
-  }
-  bf::FtStatus GetStatus(bf::FtHandle h, uint32_t* r, uint32_t* t, uint32_t* e) override {
-    return inner_->GetStatus(h, r, t, e);
-  }
-
- private:
-  template <class F>
-  bf::FtStatus Timed(F call) {
-    const double cpu0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const bf::FtStatus status = call();
-    cpuNs_ += static_cast<int64_t>((CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0) * 1e9);
-    return status;
-  }
-  std::shared_ptr<bf::D2xxBackend> inner_;
-  std::atomic<int64_t> cpuNs_{0};
-};
 
 // Sectors 0 to 3 of a type 2 camera: 16 MiB.
 class FirstSectorsChooser final : public bf::RangeChooser {
@@ -125,7 +70,7 @@ std::shared_ptr<bf::sim::SimCamera> MakeCamera(bf::CameraType type, bf::TickSour
 
 // Copies through the backend and reports the counters; camera measures the camera's share.
 void CopyAndReport(benchmark::State& state, std::shared_ptr<bf::D2xxBackend> backend,
-                   const TimedCamera& camera, bf::TickSource& ticks) {
+                   const TimedBackend& camera, bf::TickSource& ticks) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("bf_bench_usb_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -140,7 +85,7 @@ void CopyAndReport(benchmark::State& state, std::shared_ptr<bf::D2xxBackend> bac
     BenchHost host;
     BenchPrompts prompts((dir / "copy.bfk").string(), host);
     FirstSectorsChooser chooser;
-    const double camera0 = camera.Cpu();
+    const double camera0 = camera.InsideCpuSeconds();
     const auto t0 = Clock::now();
     const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     {
@@ -151,7 +96,7 @@ void CopyAndReport(benchmark::State& state, std::shared_ptr<bf::D2xxBackend> bac
     }
     seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
-    cameraCpu = camera.Cpu() - camera0;
+    cameraCpu = camera.InsideCpuSeconds() - camera0;
     messages = prompts.messages;
   }
   std::filesystem::remove_all(dir);
@@ -177,7 +122,7 @@ void BM_UsbCopy(benchmark::State& state) {
   const auto type = static_cast<bf::CameraType>(state.range(0));
   for (auto _ : state) {
     bf::TickSource& ticks = bf::SystemTickSource::Instance();
-    TimedCamera camera(MakeCamera(type, ticks));
+    TimedBackend camera(MakeCamera(type, ticks));
     bf::sim::usb::UsbTestbed testbed;
     bf::sim::usb::ChipIdentity identity;
     identity.kind =
@@ -198,7 +143,7 @@ void BM_SimCopy(benchmark::State& state) {
   const auto type = static_cast<bf::CameraType>(state.range(0));
   for (auto _ : state) {
     bf::VirtualClock clock;
-    auto camera = std::make_shared<TimedCamera>(MakeCamera(type, clock));
+    auto camera = std::make_shared<TimedBackend>(MakeCamera(type, clock));
     CopyAndReport(state, camera, *camera, clock);
   }
 }
