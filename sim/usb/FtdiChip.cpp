@@ -113,7 +113,11 @@ std::optional<std::vector<uint8_t>> FtdiChip::Control(uint8_t requestType, uint8
         baudDivisor_ = value | (uint32_t{index} << 16);
         break;
       case kSioSetLatencyTimer:
-        latencyMs_ = static_cast<uint8_t>(value & 0xFF);
+        if (faults_.refuseLatencyTimer) {
+          answer.reset();
+        } else {
+          latencyMs_ = static_cast<uint8_t>(value & 0xFF);
+        }
         break;
       default:
         answer.reset();
@@ -134,11 +138,34 @@ std::optional<std::vector<uint8_t>> FtdiChip::Control(uint8_t requestType, uint8
   return answer;
 }
 
-bool FtdiChip::BulkOut(const uint8_t* data, size_t length) {
+void FtdiChip::SetFaults(const ChipFaults& faults) {
   std::lock_guard lock(mutex_);
+  faults_ = faults;
+}
+
+void FtdiChip::ClearHalt(uint8_t endpoint) {
+  std::lock_guard lock(mutex_);
+  if (endpoint == 0x81) inHalted_ = false;
+  if (endpoint == 0x02) outHalted_ = false;
+}
+
+bool FtdiChip::BulkOut(const uint8_t* data, size_t length, size_t* accepted, bool* stalled) {
+  std::lock_guard lock(mutex_);
+  *accepted = 0;
+  *stalled = false;
+  if (faults_.stallOutAfterBytes != 0 && bytesOut_ >= faults_.stallOutAfterBytes) {
+    faults_.stallOutAfterBytes = 0;
+    outHalted_ = true;
+  }
+  if (outHalted_) {
+    *stalled = true;
+    return false;
+  }
+  if (faults_.outAtMost != 0) length = std::min<size_t>(length, faults_.outAtMost);
   uint32_t written = 0;
   const FtStatus status = camera_.Write(handle_, data, static_cast<uint32_t>(length), &written);
   bytesOut_ += written;
+  *accepted = written;
   return status == ftstatus::kOk && written == length;
 }
 
@@ -148,40 +175,50 @@ uint32_t FtdiChip::CameraPending() {
   return pending;
 }
 
-std::optional<std::vector<uint8_t>> FtdiChip::BulkIn(
-    size_t capacity, std::chrono::steady_clock::time_point submitted) {
-  std::lock_guard lock(mutex_);
-  const size_t packet = identity_.PacketSize();
-  const size_t payload = packet - 2;
-  const size_t packets = std::max<size_t>(capacity / packet, 1);
-  const size_t pending = CameraPending();
-  const bool full = pending >= packets * payload;
-  const auto latency = std::chrono::milliseconds(std::max<uint8_t>(latencyMs_, 1));
-  if (!full && std::chrono::steady_clock::now() - submitted < latency) return std::nullopt;
-
-  std::vector<uint8_t> data(std::min(pending, packets * payload));
+void FtdiChip::AppendPacket(std::vector<uint8_t>& transfer, size_t n) {
+  transfer.push_back(kModemStatus0);
+  transfer.push_back(kModemStatus1);
+  const size_t at = transfer.size();
+  transfer.resize(at + n);
   uint32_t got = 0;
-  if (!data.empty() && camera_.Read(handle_, data.data(), static_cast<uint32_t>(data.size()),
-                                    &got) != ftstatus::kOk) {
+  if (n > 0 && camera_.Read(handle_, transfer.data() + at, static_cast<uint32_t>(n), &got) !=
+                   ftstatus::kOk) {
     got = 0;
   }
-  data.resize(got);
+  transfer.resize(at + got);
   bytesIn_ += got;
-  std::vector<uint8_t> out;
-  size_t taken = 0;
-  // Full packets first; the latency timer then sends what is left as one short packet (only
-  // the status bytes when nothing is left), which ends the transfer.
-  while (out.size() + packet <= std::max(capacity, packet)) {
-    const size_t n = std::min(payload, data.size() - taken);
-    out.push_back(kModemStatus0);
-    out.push_back(kModemStatus1);
-    out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(taken),
-               data.begin() + static_cast<std::ptrdiff_t>(taken + n));
-    taken += n;
-    if (n < payload) break;
-    if (taken == data.size() && full) break;
+}
+
+InState FtdiChip::BulkIn(size_t capacity, std::chrono::steady_clock::time_point now,
+                         std::vector<uint8_t>& transfer) {
+  std::lock_guard lock(mutex_);
+  if (faults_.stallInAfterBytes != 0 && bytesIn_ >= faults_.stallInAfterBytes) {
+    faults_.stallInAfterBytes = 0;
+    inHalted_ = true;
   }
-  return out;
+  if (inHalted_) return InState::Stalled;
+  const size_t packet = identity_.PacketSize();
+  const size_t payload = packet - 2;
+  // A transfer smaller than a packet still takes one (the host controller reports overflow).
+  const size_t room = std::max(capacity, packet);
+  size_t pending = CameraPending();
+  if (faults_.shortInEvery != 0 && transfer.empty() && pending > 0 &&
+      ++dataTransfers_ % faults_.shortInEvery == 0) {
+    AppendPacket(transfer, std::max<size_t>(1, std::min(pending, payload / 2)));
+    lastPacket_ = now;
+    return InState::Ended;
+  }
+  while (transfer.size() + packet <= room && pending >= payload) {
+    AppendPacket(transfer, payload);
+    pending -= payload;
+    lastPacket_ = now;
+  }
+  if (transfer.size() + packet > room) return InState::Ended;
+  const auto latency = std::chrono::milliseconds(std::max<uint8_t>(latencyMs_, 1));
+  if (now - lastPacket_ < latency) return InState::Waiting;
+  AppendPacket(transfer, pending);
+  lastPacket_ = now;
+  return InState::Ended;
 }
 
 std::vector<ControlRequest> FtdiChip::ControlLog() const {

@@ -29,6 +29,24 @@ struct ChipIdentity {
   std::vector<uint8_t> Descriptors() const;
 };
 
+// Faults of the chip or its cable, for the tests of what the host side makes of them.
+struct ChipFaults {
+  bool refuseLatencyTimer = false;  // the latency timer request stalls, as on some clones
+  // The bulk IN endpoint halts (stalls every transfer until the host clears the halt) once this
+  // many camera bytes have gone in; the bulk OUT endpoint once this many have gone out. 0: never.
+  // Each halts once.
+  uint64_t stallInAfterBytes = 0;
+  uint64_t stallOutAfterBytes = 0;
+  // Every N-th bulk IN transfer that carries data ends early with one short packet of half a
+  // packet's data, as when the latency timer runs out in the middle of a burst. 0: never.
+  uint32_t shortInEvery = 0;
+  // A bulk OUT transfer takes at most this many bytes and reports the count. 0: all of it.
+  uint32_t outAtMost = 0;
+};
+
+// What became of a bulk IN transfer.
+enum class InState { Waiting, Ended, Stalled };
+
 // One vendor or standard control request as the chip saw it.
 struct ControlRequest {
   uint8_t requestType = 0;
@@ -60,13 +78,19 @@ class FtdiChip {
   // stage of an IN request (at most length bytes; empty for OUT), or nullopt for a stall.
   std::optional<std::vector<uint8_t>> Control(uint8_t requestType, uint8_t request, uint16_t value,
                                               uint16_t index, uint16_t length);
-  // Bulk OUT: the bytes go to the camera. False when the camera refused them.
-  bool BulkOut(const uint8_t* data, size_t length);
-  // Bulk IN of a transfer of capacity bytes submitted at submitted: the packets the chip sends
-  // now, or nullopt while the transfer would still wait (neither full nor the latency timer run
-  // out).
-  std::optional<std::vector<uint8_t>> BulkIn(size_t capacity,
-                                             std::chrono::steady_clock::time_point submitted);
+  void SetFaults(const ChipFaults& faults);
+
+  // Bulk OUT: the bytes go to the camera; *accepted says how many it took (a halted endpoint
+  // takes none and stalls). False when the endpoint stalled or the camera refused the bytes.
+  bool BulkOut(const uint8_t* data, size_t length, size_t* accepted, bool* stalled);
+  // Bulk IN: adds to transfer (of capacity bytes) the packets the chip has sent by now. A
+  // packet goes out as soon as the camera has a packet's worth; a short one (only the status
+  // bytes when nothing waits) once the latency timer has run out since the chip's last
+  // packet, and a short packet ends the transfer, as a full transfer does.
+  InState BulkIn(size_t capacity, std::chrono::steady_clock::time_point now,
+                 std::vector<uint8_t>& transfer);
+  // The host cleared the halt of endpoint (0x81 or 0x02).
+  void ClearHalt(uint8_t endpoint);
 
   std::vector<ControlRequest> ControlLog() const;
   uint8_t LatencyMs() const;
@@ -76,6 +100,8 @@ class FtdiChip {
 
  private:
   uint32_t CameraPending();
+  // Appends one packet: the status bytes and up to n camera bytes.
+  void AppendPacket(std::vector<uint8_t>& transfer, size_t n);
   std::optional<std::vector<uint8_t>> StringDescriptor(uint8_t index, uint16_t length) const;
 
   mutable std::mutex mutex_;
@@ -87,6 +113,11 @@ class FtdiChip {
   uint32_t baudDivisor_ = 0;
   uint64_t bytesOut_ = 0;
   uint64_t bytesIn_ = 0;
+  ChipFaults faults_;
+  bool inHalted_ = false;
+  bool outHalted_ = false;
+  uint64_t dataTransfers_ = 0;  // bulk IN transfers that carried camera bytes
+  std::chrono::steady_clock::time_point lastPacket_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace bf::sim::usb

@@ -29,7 +29,6 @@ struct Urb {
   unsigned char type = 0;
   unsigned char endpoint = 0;
   int capacity = 0;
-  Clock::time_point submitted;
   bool done = false;  // control and bulk OUT finish at submission
   int status = 0;
   std::vector<uint8_t> answer;  // control IN data stage or bulk IN packets
@@ -131,7 +130,6 @@ bool UsbTestbed::Bridge::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
   urb.type = header.type;
   urb.endpoint = header.endpoint;
   urb.capacity = header.buffer_length;
-  urb.submitted = Clock::now();
   std::vector<uint8_t> content;
   if (header.buffer_length > 0) {
     UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
@@ -159,12 +157,13 @@ bool UsbTestbed::Bridge::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
     }
   } else if (urb.type == USBDEVFS_URB_TYPE_BULK && (urb.endpoint & 0x80) == 0) {
     urb.done = true;
-    if (chip->BulkOut(content.data(), content.size())) {
-      urb.actual = static_cast<int>(content.size());
-      CountBulk(content.size());
-    } else {
-      urb.status = -EPROTO;
+    size_t accepted = 0;
+    bool stalled = false;
+    if (!chip->BulkOut(content.data(), content.size(), &accepted, &stalled)) {
+      urb.status = stalled ? -EPIPE : -EPROTO;
     }
+    urb.actual = static_cast<int>(accepted);
+    CountBulk(accepted);
   } else if (urb.type != USBDEVFS_URB_TYPE_BULK || urb.endpoint != 0x81) {
     umockdev_ioctl_data_unref(urb.record);
     umockdev_ioctl_client_complete(client, -1, EINVAL);
@@ -185,15 +184,17 @@ bool UsbTestbed::Bridge::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* ar
     ready = std::move(finished.front());
     finished.pop_front();
   } else {
+    const Clock::time_point now = Clock::now();
     for (auto it = flying.begin(); it != flying.end(); ++it) {
       if (!it->done) {
-        std::optional<std::vector<uint8_t>> packets =
-            chip->BulkIn(static_cast<size_t>(it->capacity), it->submitted);
-        if (!packets) continue;
+        const size_t before = it->answer.size();
+        const InState state = chip->BulkIn(static_cast<size_t>(it->capacity), now, it->answer);
+        CountBulk(it->answer.size() - before);
+        it->actual = static_cast<int>(it->answer.size());
+        if (state == InState::Waiting) continue;
         it->done = true;
-        it->actual = static_cast<int>(packets->size());
-        it->answer = std::move(*packets);
-        CountBulk(it->answer.size());
+        // A stall ends the transfer with what its earlier packets brought.
+        if (state == InState::Stalled) it->status = -EPIPE;
       }
       ready = std::move(*it);
       flying.erase(it);
@@ -233,9 +234,8 @@ bool UsbTestbed::Bridge::Discard(UMockdevIoctlClient* client, UMockdevIoctlData*
   std::lock_guard lock(mutex);
   for (auto it = flying.begin(); it != flying.end(); ++it) {
     if (it->record->client_addr != address) continue;
-    it->status = -ENOENT;
-    it->actual = 0;
-    it->answer.clear();
+    // A cancelled transfer keeps the packets that had come in, as the host controller does.
+    if (!it->done) it->status = -ENOENT;
     finished.splice(finished.end(), flying, it);
     umockdev_ioctl_client_complete(client, 0, 0);
     return true;
@@ -269,11 +269,20 @@ bool UsbTestbed::Bridge::Handle(UMockdevIoctlClient* client) {
       umockdev_ioctl_client_complete(client, 0, 0);
       return true;
     }
+    case USBDEVFS_CLEAR_HALT: {
+      GError* error = nullptr;
+      UMockdevIoctlData* endpoint = umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), &error);
+      g_clear_error(&error);
+      unsigned value = 0;
+      if (endpoint != nullptr) std::memcpy(&value, endpoint->data, sizeof value);
+      chip->ClearHalt(static_cast<uint8_t>(value));
+      umockdev_ioctl_client_complete(client, 0, 0);
+      return true;
+    }
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_SETINTERFACE:
     case USBDEVFS_SETCONFIGURATION:
-    case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
     case USBDEVFS_RESET:
       umockdev_ioctl_client_complete(client, 0, 0);

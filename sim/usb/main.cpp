@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: bf-usb-bridge [--chip ft232r|ft232h] [--bridges N] [--serial SERIAL]\n"
     "                     [--camera KEY=VALUE,...] [--unplug-after-bytes N] [--plug-on-sigusr1]\n"
+    "                     [--fault FAULT,...]\n"
     "                     -- COMMAND [ARG...]\n"
     "  --chip     the emulated bridge: ft232r (full speed, 64-byte packets, the default) or\n"
     "             ft232h (high speed, 512-byte packets)\n"
@@ -40,6 +42,11 @@ constexpr const char* kUsage =
     "  --plug-on-sigusr1  the first bridge starts unplugged; each SIGUSR1 to bf-usb-bridge plugs\n"
     "             it in, or pulls it when it is in (it comes back as a new device, its camera\n"
     "             started afresh)\n"
+    "  --fault    faults of the first bridge: refuse-latency (the latency timer request stalls),\n"
+    "             stall-in-after=N, stall-out-after=N (the bulk IN or OUT endpoint halts once,\n"
+    "             after N bytes, until the host clears it), short-in-every=N (every N-th bulk IN\n"
+    "             transfer with data ends early, short), out-at-most=N (bulk OUT takes at most\n"
+    "             N bytes a transfer)\n"
     "With BF_USB_BRIDGE_SUMMARY set, each bridge's traffic is summed up on stderr at the end.\n";
 
 // "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
@@ -59,6 +66,37 @@ bool ParseCount(const char* text, unsigned long long* value) {
   return *text != '\0' && *end == '\0' && *text != '-';
 }
 
+// "stall-in-after=1000,refuse-latency" and the like; false with *error for anything else.
+bool ParseFaults(const std::string& text, bf::sim::usb::ChipFaults* faults, std::string* error) {
+  size_t at = 0;
+  while (at <= text.size()) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    const std::string item = text.substr(at, comma - at);
+    at = comma + 1;
+    const size_t equals = item.find('=');
+    const std::string key = item.substr(0, equals);
+    unsigned long long value = 0;
+    const bool counted = equals != std::string::npos &&
+                         ParseCount(item.c_str() + equals + 1, &value) && value > 0 &&
+                         value <= UINT32_MAX;
+    if (key == "refuse-latency" && equals == std::string::npos) {
+      faults->refuseLatencyTimer = true;
+    } else if (key == "stall-in-after" && counted) {
+      faults->stallInAfterBytes = value;
+    } else if (key == "stall-out-after" && counted) {
+      faults->stallOutAfterBytes = value;
+    } else if (key == "short-in-every" && counted) {
+      faults->shortInEvery = static_cast<uint32_t>(value);
+    } else if (key == "out-at-most" && counted) {
+      faults->outAtMost = static_cast<uint32_t>(value);
+    } else {
+      *error = "unknown fault or missing count: \"" + item + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
 // The command's process, for the signal handler: an interrupt or termination meant for the
 // whole run goes on to the command, and the bridge stays up until the command has ended.
 volatile sig_atomic_t childPid = 0;
@@ -74,6 +112,7 @@ int main(int argc, char** argv) {
   unsigned long long bridges = 1;
   unsigned long long unplugAfter = 0;
   bool plugOnSignal = false;
+  bf::sim::usb::ChipFaults faults;
   std::vector<std::string> cameraOptions;
   int i = 1;
   for (; i < argc; ++i) {
@@ -109,6 +148,12 @@ int main(int argc, char** argv) {
     } else if (a == "--unplug-after-bytes" && hasValue) {
       if (!ParseCount(argv[++i], &unplugAfter) || unplugAfter == 0) {
         std::fprintf(stderr, "bf-usb-bridge: --unplug-after-bytes takes a count above 0\n");
+        return 2;
+      }
+    } else if (a == "--fault" && hasValue) {
+      std::string error;
+      if (!ParseFaults(argv[++i], &faults, &error)) {
+        std::fprintf(stderr, "bf-usb-bridge: --fault: %s\n", error.c_str());
         return 2;
       }
     } else if (a == "--plug-on-sigusr1") {
@@ -159,7 +204,9 @@ int main(int argc, char** argv) {
       cameras.push_back(
           std::make_unique<bf::sim::SimCamera>(options[std::min(n, options.size() - 1)], ticks));
       identity.serial = NthSerial(firstSerial, n);
-      return testbed.Plug(identity, *cameras.back());
+      const size_t bridge = testbed.Plug(identity, *cameras.back());
+      if (n == 0) testbed.Chip(bridge).SetFaults(faults);
+      return bridge;
     };
     std::optional<size_t> first;
     if (!plugOnSignal) first = plugNth(0);
