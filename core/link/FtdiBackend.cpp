@@ -183,10 +183,10 @@ FtStatus FtdiBackend::Open(uint32_t deviceIndex, FtHandle* handle) {
     }
     return Fail(status, reason);
   }
-  if (ftdi_set_latency_timer(device->context.get(), kLatencyMs) < 0) {
-    return Fail(ftstatus::kIoError,
-                std::string("libftdi: ") + ftdi_get_error_string(device->context.get()));
-  }
+  // The latency timer only makes short replies come sooner; a chip that refuses the request
+  // (some clones stall it) keeps its own and works as well, only slower to answer. The vendor
+  // library's open does not touch the timer either.
+  ftdi_set_latency_timer(device->context.get(), kLatencyMs);
   device->context->usb_read_timeout = kPollTransferTimeoutMs;
   device->context->usb_write_timeout = 0;
   *handle = device.get();
@@ -205,16 +205,34 @@ FtStatus FtdiBackend::Close(FtHandle handle) {
 }
 
 FtStatus FtdiBackend::Poll(Device& device) {
+  ftdi_context* ftdi = device.context.get();
+  // libftdi calls the bridge's bulk IN endpoint out_ep (out of the chip).
+  const int endpoint = ftdi->out_ep;
+  const size_t packet = ftdi->max_packet_size > 2 ? ftdi->max_packet_size : 64;
   uint8_t chunk[kPollChunk];
   for (int i = 0; i < kPollChunksPerCall; ++i) {
-    const int n = ftdi_read_data(device.context.get(), chunk, kPollChunk);
-    if (n == LIBUSB_ERROR_TIMEOUT || n == 0) return ftstatus::kOk;
-    if (n < 0) {
-      return Fail(StatusFromLibusb(n, false),
-                  std::string("libftdi: ") + ftdi_get_error_string(device.context.get()));
+    int transferred = 0;
+    const int result =
+        libusb_bulk_transfer(ftdi->usb_dev, static_cast<unsigned char>(endpoint), chunk, kPollChunk,
+                             &transferred, kPollTransferTimeoutMs);
+    // Every packet starts with the chip's two modem-status bytes. A transfer that ran out of
+    // time or ended in a stall can still have brought whole packets, which are the camera's
+    // bytes like any others (libftdi's own read drops them).
+    for (size_t at = 0; at < static_cast<size_t>(std::max(transferred, 0)); at += packet) {
+      const size_t end = std::min(at + packet, static_cast<size_t>(transferred));
+      if (end > at + 2) device.rx.insert(device.rx.end(), chunk + at + 2, chunk + end);
     }
-    device.rx.insert(device.rx.end(), chunk, chunk + n);
-    if (n < kPollChunk) return ftstatus::kOk;
+    if (result == LIBUSB_ERROR_TIMEOUT) return ftstatus::kOk;
+    if (result == LIBUSB_ERROR_PIPE) {
+      // A halted endpoint stays halted until the host clears it; clearing it now lets the next
+      // call, or the reconnect sequence, talk to the chip again.
+      libusb_clear_halt(ftdi->usb_dev, static_cast<unsigned char>(endpoint));
+    }
+    if (result < 0) {
+      return Fail(StatusFromLibusb(result, false),
+                  std::string("libusb: bulk read: ") + libusb_error_name(result));
+    }
+    if (transferred < kPollChunk) return ftstatus::kOk;
   }
   return ftstatus::kOk;
 }
@@ -251,13 +269,28 @@ FtStatus FtdiBackend::Write(FtHandle handle, const void* buffer, uint32_t count,
   if (device == nullptr) return ftstatus::kInvalidHandle;
   if (count == 0) return ftstatus::kOk;
   if (buffer == nullptr) return ftstatus::kInvalidParameter;
-  const int n = ftdi_write_data(device->context.get(), static_cast<const unsigned char*>(buffer),
-                                static_cast<int>(std::min<uint32_t>(count, INT32_MAX)));
-  if (n < 0) {  // -1: a bulk transfer failed (unplugged, timed out); -666: device gone
-    return Fail(ftstatus::kIoError,
-                std::string("libftdi: ") + ftdi_get_error_string(device->context.get()));
+  ftdi_context* ftdi = device->context.get();
+  // libftdi calls the bridge's bulk OUT endpoint in_ep (into the chip). The chip may take a
+  // transfer in parts; what it has not taken goes again.
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  while (*written < count) {
+    const int part = static_cast<int>(std::min<uint32_t>(count - *written, 1u << 20));
+    int sent = 0;
+    const int result =
+        libusb_bulk_transfer(ftdi->usb_dev, static_cast<unsigned char>(ftdi->in_ep),
+                             const_cast<unsigned char*>(bytes + *written), part, &sent,
+                             static_cast<unsigned>(std::max(ftdi->usb_write_timeout, 0)));
+    *written += static_cast<uint32_t>(std::max(sent, 0));
+    if (result == LIBUSB_ERROR_PIPE) {
+      libusb_clear_halt(ftdi->usb_dev, static_cast<unsigned char>(ftdi->in_ep));
+    }
+    if (result < 0) {
+      return Fail(StatusFromLibusb(result, false),
+                  std::string("libusb: bulk write: ") + libusb_error_name(result));
+    }
+    // A chip that takes nothing and reports success would never finish.
+    if (sent <= 0) return Fail(ftstatus::kIoError, "libusb: bulk write: nothing taken");
   }
-  *written = static_cast<uint32_t>(n);
   return ftstatus::kOk;
 }
 
