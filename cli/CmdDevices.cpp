@@ -29,10 +29,12 @@ int RunDevices(const std::vector<std::string>& args) {
     return bf::cli::kExitDone;
   }
   for (const bf::FtdiDeviceInfo& d : devices) {
-    std::printf("ftdi:%u  serial %s  \"%s\" (0403:%04x)  bus %u port %s  %s%s\n", d.index,
+    const std::string state =
+        d.openable ? "can be opened" + (d.note.empty() ? std::string() : " (" + d.note + ")")
+                   : "cannot be opened: " + d.reason;
+    std::printf("ftdi:%u  serial %s  \"%s\" (0403:%04x)  bus %u port %s  %s\n", d.index,
                 d.serial.empty() ? "?" : d.serial.c_str(), d.description.c_str(), d.productId,
-                unsigned{d.bus}, d.portPath.c_str(),
-                d.openable ? "can be opened" : "cannot be opened: ", d.reason.c_str());
+                unsigned{d.bus}, d.portPath.c_str(), state.c_str());
   }
   return bf::cli::kExitDone;
 }

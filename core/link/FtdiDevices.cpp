@@ -23,13 +23,20 @@ std::vector<uint8_t> PortNumbers(libusb_device* dev) {
   return std::vector<uint8_t>(ports, ports + std::max(depth, 0));
 }
 
-std::string OpenFailure(libusb_device* dev) {
-  libusb_device_handle* probe = nullptr;
-  const int error = libusb_open(dev, &probe);
-  if (probe != nullptr) libusb_close(probe);
+struct HandleCloser {
+  void operator()(libusb_device_handle* handle) const { libusb_close(handle); }
+};
+
+// Why the bridge cannot be opened, empty when it can; *note tells what opening it will do, and
+// *reachable whether its strings can be read (the device node opens).
+std::string OpenFailure(libusb_device* dev, std::string* note, bool* reachable) {
+  libusb_device_handle* raw = nullptr;
+  const int error = libusb_open(dev, &raw);
+  std::unique_ptr<libusb_device_handle, HandleCloser> handle(raw);
+  *reachable = error == LIBUSB_SUCCESS;
   switch (error) {
     case LIBUSB_SUCCESS:
-      return {};
+      break;
     case LIBUSB_ERROR_ACCESS:
       return "no permission (see udev/99-brindleflash-ftdi.rules)";
     case LIBUSB_ERROR_NO_DEVICE:
@@ -37,6 +44,18 @@ std::string OpenFailure(libusb_device* dev) {
     default:
       return libusb_error_name(error);
   }
+  // The kernel's serial driver is detached when the program opens the bridge, as libftdi does;
+  // listing leaves it bound, so that a serial port in use stays.
+  if (libusb_kernel_driver_active(handle.get(), 0) == 1) {
+    *note = "the kernel's serial driver holds it now and is detached on opening";
+    return {};
+  }
+  // Claiming for a moment finds a program that holds the interface (a window or bfk already
+  // talking to the camera, or another tool); nothing is sent to the chip.
+  const int claimed = libusb_claim_interface(handle.get(), 0);
+  if (claimed == LIBUSB_ERROR_BUSY) return "in use by another program";
+  if (claimed == LIBUSB_SUCCESS) libusb_release_interface(handle.get(), 0);
+  return {};
 }
 
 }  // namespace
@@ -86,19 +105,21 @@ bool ListFtdiDevices(std::vector<FtdiDeviceInfo>* devices, std::string* error) {
     const std::vector<uint8_t> ports = PortNumbers(dev);
     for (size_t i = 0; i < ports.size(); ++i)
       info.portPath += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
-    info.reason = OpenFailure(dev);
-    if (info.reason.empty()) {
+    bool reachable = false;
+    info.reason = OpenFailure(dev, &info.note, &reachable);
+    if (reachable) {
       char manufacturer[128] = {};
       char description[128] = {};
       char serial[128] = {};
       if (ftdi_usb_get_strings2(context.get(), dev, manufacturer, sizeof manufacturer, description,
                                 sizeof description, serial, sizeof serial) < 0) {
-        info.reason = std::string("strings unreadable: ") + ftdi_get_error_string(context.get());
+        if (info.reason.empty())
+          info.reason = std::string("strings unreadable: ") + ftdi_get_error_string(context.get());
       } else {
         info.manufacturer = manufacturer;
         info.description = description;
         info.serial = serial;
-        info.openable = true;
+        info.openable = info.reason.empty();
       }
     }
     devices->push_back(std::move(info));

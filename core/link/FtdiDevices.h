@@ -21,6 +21,7 @@ struct FtdiDeviceInfo {
   std::string portPath;  // "1-2.3": bus, then the ports from the root hub
   bool openable = false;
   std::string reason;  // why it cannot be opened
+  std::string note;    // for a bridge that can be opened: what opening it will do
 };
 
 // Every FTDI bridge under the usual FTDI ids, in the order "ftdi:N" counts them. Reading the

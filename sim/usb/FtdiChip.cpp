@@ -149,6 +149,19 @@ void FtdiChip::ClearHalt(uint8_t endpoint) {
   if (endpoint == 0x02) outHalted_ = false;
 }
 
+std::string FtdiChip::BoundDriver() const {
+  std::lock_guard lock(mutex_);
+  if (!faults_.kernelDriver.empty()) return faults_.kernelDriver;
+  return faults_.claimedElsewhere ? "usbfs" : "";
+}
+
+bool FtdiChip::DetachKernelDriver() {
+  std::lock_guard lock(mutex_);
+  if (faults_.kernelDriver.empty()) return false;
+  faults_.kernelDriver.clear();
+  return true;
+}
+
 bool FtdiChip::BulkOut(const uint8_t* data, size_t length, size_t* accepted, bool* stalled) {
   std::lock_guard lock(mutex_);
   *accepted = 0;

@@ -29,7 +29,8 @@ struct ChipIdentity {
   std::vector<uint8_t> Descriptors() const;
 };
 
-// Faults of the chip or its cable, for the tests of what the host side makes of them.
+// Faults of the chip, its cable or the host around it, for the tests of what the program makes
+// of them.
 struct ChipFaults {
   bool refuseLatencyTimer = false;  // the latency timer request stalls, as on some clones
   // The bulk IN endpoint halts (stalls every transfer until the host clears the halt) once this
@@ -42,6 +43,11 @@ struct ChipFaults {
   uint32_t shortInEvery = 0;
   // A bulk OUT transfer takes at most this many bytes and reports the count. 0: all of it.
   uint32_t outAtMost = 0;
+  // Another program has claimed the interface: claiming it fails with EBUSY.
+  bool claimedElsewhere = false;
+  // A kernel driver (the name given, e.g. "ftdi_sio") is bound to the interface until the host
+  // detaches it; claiming fails with EBUSY meanwhile.
+  std::string kernelDriver;
 };
 
 // What became of a bulk IN transfer.
@@ -91,6 +97,11 @@ class FtdiChip {
                  std::vector<uint8_t>& transfer);
   // The host cleared the halt of endpoint (0x81 or 0x02).
   void ClearHalt(uint8_t endpoint);
+  // The driver bound to the interface as usbfs names it: empty for none, "usbfs" when another
+  // program has claimed it.
+  std::string BoundDriver() const;
+  // The host detaches the kernel driver; false when none is bound.
+  bool DetachKernelDriver();
 
   std::vector<ControlRequest> ControlLog() const;
   uint8_t LatencyMs() const;

@@ -280,16 +280,49 @@ bool UsbTestbed::Bridge::Handle(UMockdevIoctlClient* client) {
       return true;
     }
     case USBDEVFS_CLAIMINTERFACE:
+      if (!chip->BoundDriver().empty()) {
+        umockdev_ioctl_client_complete(client, -1, EBUSY);
+        return true;
+      }
+      umockdev_ioctl_client_complete(client, 0, 0);
+      return true;
+    case USBDEVFS_GETDRIVER: {
+      const std::string driver = chip->BoundDriver();
+      GError* error = nullptr;
+      UMockdevIoctlData* answer =
+          umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), &error);
+      g_clear_error(&error);
+      if (driver.empty() || answer == nullptr) {
+        umockdev_ioctl_client_complete(client, -1, ENODATA);
+        return true;
+      }
+      usbdevfs_getdriver named{};
+      std::memcpy(&named, answer->data, sizeof named);
+      std::snprintf(named.driver, sizeof named.driver, "%s", driver.c_str());
+      umockdev_ioctl_data_update(answer, 0, reinterpret_cast<guint8*>(&named), sizeof named);
+      umockdev_ioctl_client_complete(client, 0, 0);
+      return true;
+    }
+    case USBDEVFS_IOCTL: {
+      // Only the request to detach the kernel driver comes this way.
+      GError* error = nullptr;
+      UMockdevIoctlData* wrapped =
+          umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), &error);
+      g_clear_error(&error);
+      usbdevfs_ioctl call{};
+      if (wrapped != nullptr) std::memcpy(&call, wrapped->data, sizeof call);
+      const bool detached = wrapped != nullptr &&
+                            call.ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT) &&
+                            chip->DetachKernelDriver();
+      umockdev_ioctl_client_complete(client, detached ? 0 : -1, detached ? 0 : ENODATA);
+      return true;
+    }
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_SETINTERFACE:
     case USBDEVFS_SETCONFIGURATION:
     case USBDEVFS_RESETEP:
     case USBDEVFS_RESET:
       umockdev_ioctl_client_complete(client, 0, 0);
-      return true;
-    case USBDEVFS_GETDRIVER:
-    case USBDEVFS_IOCTL:  // no kernel driver is bound, so there is none to detach
-      umockdev_ioctl_client_complete(client, -1, ENODATA);
       return true;
     case USBDEVFS_SUBMITURB:
       return Submit(client, arg);

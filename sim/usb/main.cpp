@@ -46,7 +46,8 @@ constexpr const char* kUsage =
     "             stall-in-after=N, stall-out-after=N (the bulk IN or OUT endpoint halts once,\n"
     "             after N bytes, until the host clears it), short-in-every=N (every N-th bulk IN\n"
     "             transfer with data ends early, short), out-at-most=N (bulk OUT takes at most\n"
-    "             N bytes a transfer)\n"
+    "             N bytes a transfer), claimed (another program holds the interface),\n"
+    "             kernel-driver (the kernel's ftdi_sio is bound until detached)\n"
     "With BF_USB_BRIDGE_SUMMARY set, each bridge's traffic is summed up on stderr at the end.\n";
 
 // "BF000001" + 1 = "BF000002": the trailing digits count up, keeping their width.
@@ -81,6 +82,10 @@ bool ParseFaults(const std::string& text, bf::sim::usb::ChipFaults* faults, std:
                          value <= UINT32_MAX;
     if (key == "refuse-latency" && equals == std::string::npos) {
       faults->refuseLatencyTimer = true;
+    } else if (key == "claimed" && equals == std::string::npos) {
+      faults->claimedElsewhere = true;
+    } else if (key == "kernel-driver" && equals == std::string::npos) {
+      faults->kernelDriver = "ftdi_sio";
     } else if (key == "stall-in-after" && counted) {
       faults->stallInAfterBytes = value;
     } else if (key == "stall-out-after" && counted) {

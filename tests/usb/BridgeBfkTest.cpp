@@ -200,5 +200,35 @@ TEST_F(UsbBfk, DevicesListsTwoBridgesAndEachIsReachedByIndexOrSerial) {
   EXPECT_NE(missing.output.find("serial BF000043"), std::string::npos) << missing.output;
 }
 
+TEST_F(UsbBfk, DevicesSaysWhyABridgeCannotBeOpened) {
+  BF_REQUIRE_USB_TESTBED();
+  // Another program holds the first bridge: listed with its serial number and the reason, and
+  // opening it fails with the status text.
+  const std::string bfk = test::Bfk();
+  const auto claimed = RunScript(
+      "--bridges 2 --fault claimed --camera clock=1245067200",
+      bfk + " devices; " + bfk + " clock --camera ftdi:0; " + bfk + " clock --camera ftdi:1 --utc");
+  EXPECT_NE(claimed.output.find("ftdi:0  serial BF000001  \"FT232R USB UART\" (0403:6001)  bus 1 "
+                                "port 1-1  cannot be opened: in use by another program\n"),
+            std::string::npos)
+      << claimed.output;
+  EXPECT_NE(claimed.output.find("ftdi:1  serial BF000002  \"FT232R USB UART\" (0403:6001)  bus 1 "
+                                "port 1-2  can be opened\n"),
+            std::string::npos)
+      << claimed.output;
+  EXPECT_NE(claimed.output.find("camera not available: Устройство не открыто"), std::string::npos)
+      << claimed.output;
+  EXPECT_NE(claimed.output.find("2009-06-15 12:00:0"), std::string::npos) << claimed.output;
+
+  // The kernel's serial driver is bound: listing leaves it, opening detaches it and works.
+  const auto bound = RunScript("--fault kernel-driver --camera clock=1245067200",
+                               bfk + " devices; " + bfk + " clock --utc");
+  EXPECT_NE(bound.output.find("port 1-1  can be opened (the kernel's serial driver holds it now "
+                              "and is detached on opening)\n"),
+            std::string::npos)
+      << bound.output;
+  EXPECT_NE(bound.output.find("2009-06-15 12:00:0"), std::string::npos) << bound.output;
+}
+
 }  // namespace
 }  // namespace bf
