@@ -14,13 +14,10 @@ namespace bf {
 
 namespace {
 
-// The latency timer decides how soon the chip hands over a short reply (and how often it sends
-// an empty status packet, which is what ends an idle poll). 2 ms keeps command replies quick.
-constexpr unsigned char kLatencyMs = 2;
+// The latency timer (Tuning) decides how soon the chip hands over a short reply (and how often
+// it sends an empty status packet, which is what ends an idle poll).
 // Bound for one libusb bulk read inside a poll; the D2XX read timeout is enforced above it.
 constexpr int kPollTransferTimeoutMs = 50;
-constexpr int kPollChunk = 4096;
-constexpr auto kPollPause = std::chrono::milliseconds(1);
 // At most this many chunks per poll, so a device that never pauses cannot hold a call forever.
 constexpr int kPollChunksPerCall = 16;
 constexpr size_t kCompactBytes = 64 * 1024;
@@ -49,6 +46,8 @@ std::string SerialOf(ftdi_context* context, libusb_device* dev) {
 
 struct FtdiBackend::Device {
   std::unique_ptr<ftdi_context, ContextDeleter> context;
+  FtdiBackend::Tuning tuning;
+  std::vector<uint8_t> chunk;  // one bulk IN transfer
   // Received bytes not yet handed to Read: rx[head..end).
   std::vector<uint8_t> rx;
   size_t head = 0;
@@ -186,7 +185,9 @@ FtStatus FtdiBackend::Open(uint32_t deviceIndex, FtHandle* handle) {
   // The latency timer only makes short replies come sooner; a chip that refuses the request
   // (some clones stall it) keeps its own and works as well, only slower to answer. The vendor
   // library's open does not touch the timer either.
-  ftdi_set_latency_timer(device->context.get(), kLatencyMs);
+  ftdi_set_latency_timer(device->context.get(), tuning_.latencyMs);
+  device->tuning = tuning_;
+  device->chunk.resize(std::max<size_t>(tuning_.readChunk, 64));
   device->context->usb_read_timeout = kPollTransferTimeoutMs;
   device->context->usb_write_timeout = 0;
   *handle = device.get();
@@ -209,12 +210,12 @@ FtStatus FtdiBackend::Poll(Device& device) {
   // libftdi calls the bridge's bulk IN endpoint out_ep (out of the chip).
   const int endpoint = ftdi->out_ep;
   const size_t packet = ftdi->max_packet_size > 2 ? ftdi->max_packet_size : 64;
-  uint8_t chunk[kPollChunk];
+  uint8_t* chunk = device.chunk.data();
+  const int size = static_cast<int>(device.chunk.size());
   for (int i = 0; i < kPollChunksPerCall; ++i) {
     int transferred = 0;
-    const int result =
-        libusb_bulk_transfer(ftdi->usb_dev, static_cast<unsigned char>(endpoint), chunk, kPollChunk,
-                             &transferred, kPollTransferTimeoutMs);
+    const int result = libusb_bulk_transfer(ftdi->usb_dev, static_cast<unsigned char>(endpoint),
+                                            chunk, size, &transferred, kPollTransferTimeoutMs);
     // Every packet starts with the chip's two modem-status bytes. A transfer that ran out of
     // time or ended in a stall can still have brought whole packets, which are the camera's
     // bytes like any others (libftdi's own read drops them).
@@ -232,7 +233,7 @@ FtStatus FtdiBackend::Poll(Device& device) {
       return Fail(StatusFromLibusb(result, false),
                   std::string("libusb: bulk read: ") + libusb_error_name(result));
     }
-    if (transferred < kPollChunk) return ftstatus::kOk;
+    if (transferred < size) return ftstatus::kOk;
   }
   return ftstatus::kOk;
 }
@@ -257,7 +258,8 @@ FtStatus FtdiBackend::Read(FtHandle handle, void* buffer, uint32_t count, uint32
     const size_t before = device->Pending();
     const FtStatus status = Poll(*device);
     if (status != ftstatus::kOk) return status;
-    if (device->Pending() == before) std::this_thread::sleep_for(kPollPause);
+    if (device->Pending() == before && device->tuning.pollPauseUs != 0)
+      std::this_thread::sleep_for(std::chrono::microseconds(device->tuning.pollPauseUs));
   }
 }
 

@@ -36,6 +36,15 @@ class FtdiBackend final : public D2xxBackend {
                      uint32_t* eventStatus) override;
   std::string LastError() const override { return lastError_; }
 
+  // How the backend drives the chip. The defaults were chosen by measurement (bench/usb_copy).
+  struct Tuning {
+    uint8_t latencyMs = 2;        // the chip's latency timer, asked for on opening
+    uint32_t readChunk = 16384;   // bytes of one bulk IN transfer
+    uint32_t pollPauseUs = 1000;  // pause after a poll that brought nothing, while a read waits
+  };
+  // For devices opened from now on.
+  void SetTuning(const Tuning& tuning) { tuning_ = tuning; }
+
   // Maps a libusb error code to a D2XX status; opening is true for errors of the open step.
   static FtStatus StatusFromLibusb(int error, bool opening);
 
@@ -48,6 +57,7 @@ class FtdiBackend final : public D2xxBackend {
   FtStatus Fail(FtStatus status, std::string reason);
 
   FtdiSelection selection_;
+  Tuning tuning_;
   std::vector<std::unique_ptr<Device>> devices_;
   std::string lastError_;
 };

@@ -2,6 +2,7 @@
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <umockdev.h>
 
 #include <algorithm>
@@ -52,6 +53,7 @@ struct UsbTestbed::Bridge {
   std::atomic<bool> unplugged{false};
   std::atomic<uint64_t> unplugAfterBytes{0};  // 0: never
   std::atomic<uint64_t> bulkBytes{0};
+  std::atomic<int64_t> handlerCpuNs{0};
 
   std::mutex mutex;  // the URB lists
   std::list<Urb> flying;
@@ -89,8 +91,18 @@ struct UsbTestbed::Bridge {
 
 namespace {
 
+int64_t ThreadCpuNs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
+
 gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data) {
-  return static_cast<UsbTestbed::Bridge*>(data)->Handle(client) ? TRUE : FALSE;
+  auto* bridge = static_cast<UsbTestbed::Bridge*>(data);
+  const int64_t cpu0 = ThreadCpuNs();
+  const bool handled = bridge->Handle(client);
+  bridge->handlerCpuNs += ThreadCpuNs() - cpu0;
+  return handled ? TRUE : FALSE;
 }
 
 // Writes the result of a finished URB into the client's record and its buffer.
@@ -437,6 +449,12 @@ void UsbTestbed::Unplug(size_t bridge) {
   Bridge& b = *impl_->bridges.at(bridge);
   if (!b.unplugged.exchange(true))
     umockdev_testbed_remove_device(impl_->testbed, b.syspath.c_str());
+}
+
+double UsbTestbed::HandlerCpuSeconds() const {
+  int64_t ns = 0;
+  for (const auto& bridge : impl_->bridges) ns += bridge->handlerCpuNs.load();
+  return static_cast<double>(ns) * 1e-9;
 }
 
 void UsbTestbed::UnplugAfterBulkBytes(size_t bridge, uint64_t n) {

@@ -41,6 +41,10 @@ class UsbTestbed {
   // device then leaves the test bed from the handler thread.
   void UnplugAfterBulkBytes(size_t bridge, uint64_t n);
 
+  // CPU time the handler thread has spent answering the bridges' ioctls (the chips and the
+  // cameras behind them included), for the benchmarks to tell the emulation's cost apart.
+  double HandlerCpuSeconds() const;
+
   struct Bridge;
 
  private:
