@@ -215,7 +215,7 @@ InState FtdiChip::BulkIn(size_t capacity, std::chrono::steady_clock::time_point 
   // A transfer smaller than a packet still takes one (the host controller reports overflow).
   const size_t room = std::max(capacity, packet);
   size_t pending = CameraPending();
-  if (faults_.shortInEvery != 0 && transfer.empty() && pending > 0 &&
+  if (faults_.shortInEvery != 0 && transfer.empty() && pending >= payload &&
       ++dataTransfers_ % faults_.shortInEvery == 0) {
     AppendPacket(transfer, std::max<size_t>(1, std::min(pending, payload / 2)));
     lastPacket_ = now;

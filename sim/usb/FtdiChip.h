@@ -38,8 +38,9 @@ struct ChipFaults {
   // Each halts once.
   uint64_t stallInAfterBytes = 0;
   uint64_t stallOutAfterBytes = 0;
-  // Every N-th bulk IN transfer that carries data ends early with one short packet of half a
-  // packet's data, as when the latency timer runs out in the middle of a burst. 0: never.
+  // Every N-th bulk IN transfer that finds a packet's worth waiting ends early with one short
+  // packet of half a packet's data, as when the latency timer runs out in the middle of a burst.
+  // 0: never.
   uint32_t shortInEvery = 0;
   // A bulk OUT transfer takes at most this many bytes and reports the count. 0: all of it.
   uint32_t outAtMost = 0;
@@ -127,7 +128,7 @@ class FtdiChip {
   ChipFaults faults_;
   bool inHalted_ = false;
   bool outHalted_ = false;
-  uint64_t dataTransfers_ = 0;  // bulk IN transfers that carried camera bytes
+  uint64_t dataTransfers_ = 0;  // bulk IN transfers that found a packet's worth waiting
   std::chrono::steady_clock::time_point lastPacket_ = std::chrono::steady_clock::now();
 };
 

@@ -79,6 +79,23 @@ TEST(UsbChipFraming, PacketsCarryStatusBytesAndGoOutFullOrWhenTheLatencyRunsOut)
     transfer.clear();
     EXPECT_EQ(chip.BulkIn(2 * packet, at(50), transfer), InState::Ended);
     EXPECT_EQ(transfer.size(), 2 * packet);
+
+    // With every second transfer cut short, the second one with data waiting brings one packet
+    // of half a packet's data, and the bytes go on from there in the next.
+    sim::usb::ChipFaults faults;
+    faults.shortInEvery = 2;
+    chip.SetFaults(faults);
+    for (size_t i = 0; i < 2 * replies; ++i) {
+      ASSERT_TRUE(chip.BulkOut(&command, 1, &accepted, &stalled));
+    }
+    const uint64_t before = chip.BytesIn();
+    transfer.clear();
+    EXPECT_EQ(chip.BulkIn(2 * packet, at(51), transfer), InState::Ended);
+    EXPECT_EQ(transfer.size(), 2 * packet);
+    transfer.clear();
+    EXPECT_EQ(chip.BulkIn(2 * packet, at(51), transfer), InState::Ended);
+    EXPECT_EQ(transfer.size(), 2 + payload / 2);
+    EXPECT_EQ(chip.BytesIn() - before, 2 * payload + payload / 2);
   }
 }
 
