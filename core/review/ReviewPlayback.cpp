@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace bf {
 
@@ -53,6 +54,23 @@ int NextSpeedPercent(int percent, int direction) {
   if (direction > 0) return std::min(speed * 2, kFastestSpeedPercent);
   if (direction < 0) return std::max(speed / 2, kSlowestSpeedPercent);
   return speed;
+}
+
+int NextGapLimit(int seconds, int direction) {
+  static constexpr int kSteps[] = {1, 2, 5, 10, 30, 60, 300, 600, 1800, 3600};
+  if (direction > 0) {
+    for (int step : kSteps) {
+      if (step > seconds) return step;
+    }
+    return std::max(seconds, kSteps[std::size(kSteps) - 1]);
+  }
+  if (direction < 0) {
+    for (auto it = std::rbegin(kSteps); it != std::rend(kSteps); ++it) {
+      if (*it < seconds) return *it;
+    }
+    return std::min(seconds, kSteps[0]);
+  }
+  return seconds;
 }
 
 std::string SpeedText(int percent) {

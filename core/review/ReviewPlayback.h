@@ -39,6 +39,9 @@ inline constexpr const char* kReviewFixedRate = "Review fixed rate";
 // The speed factor halved or doubled (direction -1 or +1) within 25..6400 per cent, and its text
 // for the window ("¼×", "½×", "1×" ... "64×").
 int NextSpeedPercent(int percent, int direction);
+// The gap limit one step shorter or longer (direction -1 or +1) along 1, 2, 5, 10, 30 s, 1, 5,
+// 10, 30 min, 1 h; a value between steps goes to the next step that way.
+int NextGapLimit(int seconds, int direction);
 std::string SpeedText(int percent);
 
 // Milliseconds between showing the frame at sorted `position` and the one after it. At the

@@ -6,10 +6,14 @@
 #include <QLabel>
 #include <fstream>
 
+#include "../video/VideoFixture.h"
 #include "MainWindowFixture.h"
+#include "review/HoverThumbnail.h"
 #include "review/ReviewPicture.h"
 #include "review/ReviewWindow.h"
+#include "review/StretchExportView.h"
 #include "review/TimelineStrip.h"
+#include "support/TimeZoneGuard.h"
 
 namespace bf::test {
 namespace {
@@ -206,6 +210,154 @@ TEST_F(ReviewWindowTest, WheelZoomsAroundTheMouseAndAClickGoesToTheNearestFrame)
   QTest::mouseClick(&t, Qt::LeftButton, Qt::NoModifier,
                     QPoint(static_cast<int>(t.XOf(1'000'090)), 10));
   EXPECT_EQ(r.Presenter().Current(), 1u);
+}
+
+TEST_F(ReviewWindowTest, SpacePlaysOnTheTimerAtTheKeptSpeedAndStops) {
+  const std::string path = WriteTimes(TempDir() / "p.bfk", {100, 101, 102, 103, 104});
+  ReviewWindow r(
+      prompts, headers, [] { return Rotation::None; }, nullptr, &settings, &timer);
+  ASSERT_TRUE(r.Open(path));
+  r.show();
+  QTest::keyClick(&r, Qt::Key_Plus);  // 2x: half a second a frame
+  EXPECT_EQ(settings.ReadInt("Settings", "Review speed", 0), 200);
+  QTest::keyClick(&r, Qt::Key_BracketRight);
+  EXPECT_EQ(settings.ReadInt("Settings", "Review gap limit", 0), 30);
+  EXPECT_TRUE(r.StatusText().contains(QString::fromUtf8("перерывы длиннее 30 с пропускаются")))
+      << r.StatusText().toStdString();
+  QTest::keyClick(&r, Qt::Key_Space);
+  EXPECT_TRUE(r.Playback().Playing());
+  EXPECT_TRUE(r.StatusText().contains(QString::fromUtf8("воспроизведение 2×")))
+      << r.StatusText().toStdString();
+  // Each step fires on the timer and runs when the window's events are handled.
+  const auto run = [&](uint64_t ms) {
+    timer.RunFor(ms);
+    QCoreApplication::sendPostedEvents();
+  };
+  run(499);
+  EXPECT_EQ(r.Presenter().Position(), 0u);
+  run(1);
+  EXPECT_EQ(r.Presenter().Position(), 1u);
+  run(500);
+  EXPECT_EQ(r.Presenter().Position(), 2u);
+  QTest::keyClick(&r, Qt::Key_Space);
+  EXPECT_FALSE(r.Playback().Playing());
+  run(5000);
+  EXPECT_EQ(r.Presenter().Position(), 2u);
+
+  // P: the main player's fixed rate; kept for the next window.
+  settings.WriteInt("Settings", "Player fps", 4);
+  QTest::keyClick(&r, Qt::Key_P);
+  EXPECT_EQ(settings.ReadInt("Settings", "Review fixed rate", 0), 4);
+  ReviewWindow second(
+      prompts, headers, [] { return Rotation::None; }, nullptr, &settings, &timer);
+  EXPECT_EQ(second.Playback().Pace().fixedRate, 4);
+  EXPECT_EQ(second.Playback().Pace().speedPercent, 200);
+  QTest::keyClick(&r, Qt::Key_Space);
+  run(250);
+  EXPECT_EQ(r.Presenter().Position(), 3u);
+  run(250);
+  EXPECT_EQ(r.Presenter().Position(), 4u);
+  EXPECT_FALSE(r.Playback().Playing());  // the last frame ends playing
+}
+
+TEST_F(ReviewWindowTest, HoveringOverTheTimelineShowsTheFrameUnderTheMouseWithItsTime) {
+  TimeZoneGuard zone("UTC0");
+  // 2009-06-15 12:00:00 UTC and on; a gap of 100 s before the last frame.
+  const std::string path =
+      WriteTimes(TempDir() / "h.bfk", {1245067200, 1245067201, 1245067202, 1245067302});
+  ReviewWindow r(prompts, headers, [] { return Rotation::Cw90; });
+  ASSERT_TRUE(r.Open(path));
+  r.resize(800, 600);
+  r.show();
+  TimelineStrip& t = r.Timeline();
+  QTest::mouseMove(&t, QPoint(static_cast<int>(t.XOf(1245067201.5)), 20));
+  ASSERT_TRUE(r.Thumbnail().isVisible());
+  EXPECT_EQ(r.Thumbnail().Time(), QStringLiteral("2009-06-15 12:00:01"));
+  // Half of 320x240 (the smallest scale at least 160 wide), turned as the main window turns.
+  EXPECT_EQ(r.Thumbnail().Image().size(), QSize(120, 160));
+  EXPECT_EQ(r.Thumbnails().Decodes(), 1u);
+  // Inside the window, above the timeline.
+  EXPECT_LE(r.Thumbnail().geometry().bottom(), t.geometry().top());
+  EXPECT_GE(r.Thumbnail().x(), 0);
+
+  QTest::mouseMove(&t, QPoint(static_cast<int>(t.XOf(1245067201.7)), 20));
+  EXPECT_EQ(r.Thumbnails().Decodes(), 1u);  // the same frame: kept, not decoded again
+  QTest::mouseMove(&t, QPoint(static_cast<int>(t.XOf(1245067302.5)), 20));
+  EXPECT_TRUE(r.Thumbnail().isVisible());
+  EXPECT_EQ(r.Thumbnail().Time(), QStringLiteral("2009-06-15 12:01:42"));
+  // Over the gap: nothing to show but the gap's length.
+  QTest::mouseMove(&t, QPoint(static_cast<int>(t.XOf(1245067250)), 20));
+  EXPECT_FALSE(r.Thumbnail().isVisible());
+  QTest::mouseMove(&t, QPoint(static_cast<int>(t.XOf(1245067200.5)), 20));
+  EXPECT_TRUE(r.Thumbnail().isVisible());
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(&t, &leave);
+  EXPECT_FALSE(r.Thumbnail().isVisible());
+}
+
+TEST_F(ReviewWindowTest, TheMarkedStretchExportsAsVideoAndAsStills) {
+  const std::string path = WriteTimes(TempDir() / "e.bfk", {100, 101, 102, 103, 104, 105, 106});
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.show();
+  StretchExportView& exports = r.Exports();
+  // Nothing marked yet: the operator is told how.
+  ASSERT_NE(exports.FramesAction(), nullptr);
+  exports.FramesAction()->trigger();
+  ASSERT_FALSE(prompts.shown.empty());
+  EXPECT_EQ(prompts.shown.back().text, "Отметьте начало (I) и конец (O) отрезка.");
+  EXPECT_FALSE(exports.Presenter().Export().Busy());
+
+  QTest::keyClick(&r, Qt::Key_Right);
+  QTest::keyClick(&r, Qt::Key_I);
+  for (int i = 0; i < 3; ++i) QTest::keyClick(&r, Qt::Key_Right);
+  QTest::keyClick(&r, Qt::Key_O);  // frames 1..4
+
+  const std::filesystem::path stills = TempDir() / "stills";
+  prompts.folders.push_back(stills.string());
+  exports.FramesAction()->trigger();
+  ASSERT_TRUE(exports.Presenter().Export().Busy());
+  EXPECT_NE(exports.ProgressDialog(), nullptr);
+  exports.Presenter().Export().Wait();
+  exports.Presenter().Export().Poll();
+  EXPECT_EQ(exports.ProgressDialog(), nullptr);
+  EXPECT_EQ(prompts.shown.back().text, "Записано кадров: 4, пропущено: 0");
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(stills)) ++files;
+  EXPECT_EQ(files, 4u);
+
+#ifdef BF_HAVE_VIDEO
+  ASSERT_NE(exports.VideoAction(), nullptr);
+  EXPECT_EQ(exports.VideoAction()->text(), QString::fromUtf8("Экспорт отрезка в видео..."));
+  exports.BurnInAction()->setChecked(true);
+  const std::string video = (TempDir() / "stretch.mkv").string();
+  prompts.saveFiles.push_back(video);
+  exports.VideoAction()->trigger();
+  exports.Presenter().Export().Wait();
+  exports.Presenter().Export().Poll();
+  EXPECT_EQ(prompts.shown.back().text, "Записано кадров: 4, пропущено: 0");
+  auto probed = test::Probe(video);
+  EXPECT_EQ(probed["nb_read_frames"], "4");
+  // At the recorded pace: one frame a second.
+  EXPECT_EQ(test::PacketTimesMs(video), (std::vector<long>{0, 1000, 2000, 3000}));
+#endif
+}
+
+TEST_F(ReviewWindowTest, AStretchWhoseFramesStandApartInTheFileIsNotExported) {
+  // The clock was set back before the fourth frame: the stretch 101..103 takes frames 1, 2, 4.
+  const std::string path = WriteTimes(TempDir() / "b.bfk", {100, 101, 102, 50, 103});
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.Presenter().GoToTime(101);
+  r.Presenter().MarkIn();
+  r.Presenter().GoToTime(103);
+  r.Presenter().MarkOut();
+  ASSERT_EQ(r.Presenter().MarkedFrames(), (std::vector<std::size_t>{1, 2, 4}));
+  prompts.folders.push_back((TempDir() / "none").string());
+  r.Exports().FramesAction()->trigger();
+  EXPECT_FALSE(r.Exports().Presenter().Export().Busy());
+  EXPECT_EQ(prompts.folders.size(), 1u);  // not asked
+  EXPECT_NE(prompts.shown.back().text.find("не подряд"), std::string::npos);
 }
 
 }  // namespace

@@ -160,6 +160,12 @@ TEST(ReviewPaceTest, KeptInTheSettingsAndClampedWhenRead) {
   EXPECT_EQ(NextSpeedPercent(6400, 1), 6400);
   EXPECT_EQ(NextSpeedPercent(50, -1), 25);
   EXPECT_EQ(NextSpeedPercent(25, -1), 25);
+  EXPECT_EQ(NextGapLimit(10, 1), 30);
+  EXPECT_EQ(NextGapLimit(10, -1), 5);
+  EXPECT_EQ(NextGapLimit(7, -1), 5);
+  EXPECT_EQ(NextGapLimit(7, 1), 10);
+  EXPECT_EQ(NextGapLimit(1, -1), 1);
+  EXPECT_EQ(NextGapLimit(3600, 1), 3600);
   EXPECT_EQ(SpeedText(25), "¼×");
   EXPECT_EQ(SpeedText(50), "½×");
   EXPECT_EQ(SpeedText(6400), "64×");
