@@ -224,6 +224,9 @@ void ReviewWindow::keyPressEvent(QKeyEvent* event) {
       pace.fixedRate = 0;
       ChangePace(pace);
       break;
+    case Qt::Key_F:
+      picture_->Fit();
+      break;
     case Qt::Key_BracketLeft:
     case Qt::Key_BracketRight:
       pace.gapLimitSeconds =

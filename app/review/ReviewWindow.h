@@ -25,9 +25,10 @@ class StretchExportView;
 class TimelineStrip;
 
 // A review window: one recording of its own, looked at over camera time. The picture fills the
-// window with the overlay line above it, the timeline runs under it, a status line says where
-// the cursor and the marks are. Keys: Left/Right a frame, with Shift a second, PageUp/PageDown
-// the previous/next gap or recording start, Home/End, I and O the marks, Space plays and stops,
+// window with the overlay line above it (wheel and drag zoom and pan it, F fits it again), the
+// timeline runs under it, a status line says where the cursor and the marks are. Keys: Left/Right a
+// frame, with Shift a second, PageUp/PageDown the previous/next gap or recording start, Home/End, I
+// and O the marks, Space plays and stops,
 // + and - double and halve the speed, [ and ] shorten and lengthen the gaps skipped, P switches
 // between the recorded pace and the fixed rate of "Player fps" (the pace is kept in the settings);
 // the context menu has "Перейти к времени..." (Ctrl+G), "Сохранить отрезок..." (Ctrl+S, a recording

@@ -360,5 +360,46 @@ TEST_F(ReviewWindowTest, AStretchWhoseFramesStandApartInTheFileIsNotExported) {
   EXPECT_NE(prompts.shown.back().text.find("не подряд"), std::string::npos);
 }
 
+TEST_F(ReviewWindowTest, ThePictureZoomsAroundTheMousePansWhenDraggedAndFitsWithF) {
+  const std::string path = WriteTimes(TempDir() / "z.bfk", {100, 101});
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.resize(800, 600);
+  r.show();
+  ReviewPicture& p = r.Picture();
+  const QRect fitted = p.PictureRect();
+  ASSERT_FALSE(fitted.isEmpty());
+  const auto wheel = [&](QPointF at, int delta) {
+    QWheelEvent event(at, p.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&p, &event);
+  };
+  // Two notches in at a quarter of the picture: that spot stays under the mouse.
+  const QPointF at(fitted.left() + fitted.width() * 0.25, fitted.top() + fitted.height() * 0.25);
+  wheel(at, 240);
+  EXPECT_NEAR(p.Zoom(), 1.5625, 1e-9);
+  QRect zoomed = p.PictureRect();
+  EXPECT_NEAR(zoomed.width(), fitted.width() * 1.5625, 1.0);
+  EXPECT_NEAR(zoomed.left() + zoomed.width() * 0.25, at.x(), 1.0);
+  EXPECT_NEAR(zoomed.top() + zoomed.height() * 0.25, at.y(), 1.0);
+  // A drag moves it, but never so far that the fitted place shows an edge.
+  QTest::mousePress(&p, Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
+  QTest::mouseMove(&p, QPoint(380, 290));
+  QTest::mouseRelease(&p, Qt::LeftButton, Qt::NoModifier, QPoint(380, 290));
+  EXPECT_EQ(p.PictureRect().topLeft(), zoomed.topLeft() + QPoint(-20, -10));
+  QTest::mousePress(&p, Qt::LeftButton, Qt::NoModifier, QPoint(400, 300));
+  QTest::mouseMove(&p, QPoint(1400, 300));
+  QTest::mouseRelease(&p, Qt::LeftButton, Qt::NoModifier, QPoint(1400, 300));
+  EXPECT_EQ(p.PictureRect().left(), fitted.left());
+  // Zoom and pan stay for the next frame; F fits it again; zooming out stops at the fit.
+  QTest::keyClick(&r, Qt::Key_Right);
+  EXPECT_NEAR(p.Zoom(), 1.5625, 1e-9);
+  QTest::keyClick(&r, Qt::Key_F);
+  EXPECT_EQ(p.PictureRect(), fitted);
+  wheel(at, -360);
+  EXPECT_EQ(p.Zoom(), 1.0);
+  EXPECT_EQ(p.PictureRect(), fitted);
+}
+
 }  // namespace
 }  // namespace bf::test
