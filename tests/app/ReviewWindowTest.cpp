@@ -401,5 +401,29 @@ TEST_F(ReviewWindowTest, ThePictureZoomsAroundTheMousePansWhenDraggedAndFitsWith
   EXPECT_EQ(p.PictureRect(), fitted);
 }
 
+TEST_F(ReviewWindowTest, ClosingAPlayingWindowLeavesNoStepBehind) {
+  const std::string path = WriteTimes(TempDir() / "c.bfk", {100, 101, 102, 103});
+  auto* r = new ReviewWindow(
+      prompts, headers, [] { return Rotation::None; }, nullptr, &settings, &timer);
+  ASSERT_TRUE(r->Open(path));
+  r->show();
+  QTest::keyClick(r, Qt::Key_Space);
+  timer.RunFor(1000);  // the step is posted to the window, not yet run
+  EXPECT_EQ(timer.Pending(), 0u);
+  delete r;
+  QCoreApplication::sendPostedEvents();  // the posted step went with the window
+  timer.RunFor(10'000);
+  EXPECT_EQ(timer.Pending(), 0u);
+
+  // Stopped by closing before the step fires: nothing stays armed on the shared timer.
+  r = new ReviewWindow(
+      prompts, headers, [] { return Rotation::None; }, nullptr, &settings, &timer);
+  ASSERT_TRUE(r->Open(path));
+  r->Playback().Play();
+  EXPECT_EQ(timer.Pending(), 1u);
+  delete r;
+  EXPECT_EQ(timer.Pending(), 0u);
+}
+
 }  // namespace
 }  // namespace bf::test
