@@ -103,6 +103,7 @@ void ReviewPlayback::Play() {
   if (presenter_.Position() + 1 >= count) presenter_.Home();
   playing_ = true;
   ++run_;
+  longestWaitMs_ = timer_.GetDevCaps().value_or(TimerCaps{}).periodMax;
   dueMs_ = timer_.TimeMs();
   if (onPlayingChanged) onPlayingChanged(true);
   Arm(PlayDelayMs(presenter_.GetTimeline(), presenter_.Position(), pace_));
@@ -119,21 +120,31 @@ void ReviewPlayback::Stop() {
 
 void ReviewPlayback::Arm(uint32_t delayMs) {
   dueMs_ += delayMs;
+  ArmUntilDue();
+}
+
+void ReviewPlayback::ArmUntilDue() {
   // Unsigned difference read as signed: the timer's milliseconds wrap.
-  int32_t wait = static_cast<int32_t>(dueMs_ - timer_.TimeMs());
+  int64_t wait = static_cast<int32_t>(dueMs_ - timer_.TimeMs());
   if (wait < -kMaxLateMs) {
     dueMs_ = timer_.TimeMs();
     wait = 0;
   }
   const uint64_t run = run_;
-  armed_ = timer_.SetEvent(static_cast<uint32_t>(std::max(wait, 1)), 1,
-                           [this, run](TimerEventId) { post_([this, run] { Tick(run); }); });
+  const auto delay =
+      static_cast<uint32_t>(std::clamp<int64_t>(wait, 1, std::max<uint32_t>(longestWaitMs_, 1)));
+  armed_ =
+      timer_.SetEvent(delay, 1, [this, run](TimerEventId) { post_([this, run] { Tick(run); }); });
   if (armed_ == 0) Stop();
 }
 
 void ReviewPlayback::Tick(uint64_t run) {
   if (!playing_ || run != run_) return;
   armed_ = 0;
+  if (static_cast<int32_t>(dueMs_ - timer_.TimeMs()) > 0) {
+    ArmUntilDue();  // part of a wait longer than the timer takes at once
+    return;
+  }
   const std::size_t count = presenter_.GetTimeline().Count();
   if (presenter_.Position() + 1 >= count) {
     Stop();

@@ -78,6 +78,9 @@ class ReviewPlayback {
 
  private:
   void Arm(uint32_t delayMs);
+  // Arms the timer for the time left until the next frame is due, at most the longest delay
+  // the timer takes (a longer wait is made of several).
+  void ArmUntilDue();
   void Tick(uint64_t run);
 
   ReviewPresenter& presenter_;
@@ -87,7 +90,8 @@ class ReviewPlayback {
   bool playing_ = false;
   uint64_t run_ = 0;  // which run a step belongs to
   TimerEventId armed_ = 0;
-  uint32_t dueMs_ = 0;  // timer time the next frame is due, for an absolute schedule
+  uint32_t dueMs_ = 0;          // timer time the next frame is due, for an absolute schedule
+  uint32_t longestWaitMs_ = 0;  // the timer's longest single delay
 };
 
 }  // namespace bf

@@ -100,6 +100,21 @@ TEST_F(ReviewPlaybackTest, SpeedFactorDividesTheRecordedPaceAndFixedRateIgnoresI
   EXPECT_EQ(view_.Intervals(), (std::vector<uint64_t>{200, 200, 200}));
 }
 
+TEST_F(ReviewPlaybackTest, AWaitLongerThanTheTimerTakesAtOnceIsMadeOfSeveral) {
+  // A gap of 50 minutes kept (the limit is an hour), played at a quarter: 200 minutes, far
+  // more than the 1,000 s one timer event can wait.
+  Open({100, 3100, 3101});
+  ReviewPlayback playback(presenter_, timer_, Immediate());
+  playback.SetPace({.speedPercent = 25, .gapLimitSeconds = 3600, .fixedRate = 0});
+  playback.Play();
+  timer_.RunAll(100'000'000);
+  EXPECT_EQ(view_.times, (std::vector<uint32_t>{3100, 3101}));
+  EXPECT_EQ(view_.shownAt.front() - 1'000'000u, 12'000'000u);
+  EXPECT_EQ(view_.Intervals(), (std::vector<uint64_t>{4000}));
+  for (uint32_t delay : timer_.ArmedDelays()) EXPECT_LE(delay, 1'000'000u);
+  EXPECT_FALSE(playback.Playing());
+}
+
 TEST_F(ReviewPlaybackTest, TheFastestSpeedStillWaitsAtLeastAMillisecond) {
   std::vector<uint32_t> times(40, 100);  // 40 frames in one second: 25 ms apart, /64
   times.push_back(101);
