@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -79,6 +80,9 @@ ReviewWindow::ReviewWindow(UserPrompts& prompts, const JpegHeaderTable& table,
   exports_ = new StretchExportView(this, presenter_, prompts, table, [this] {
     return static_cast<uint32_t>(playback_->Pace().fixedRate);
   });
+  holdTimer_ = new QTimer(this);
+  holdTimer_->setInterval(0);
+  connect(holdTimer_, &QTimer::timeout, this, [this] { StepHeld(); });
   setContextMenuPolicy(Qt::ActionsContextMenu);
   setFocusPolicy(Qt::StrongFocus);
   resize(960, 720);
@@ -209,6 +213,25 @@ void ReviewWindow::ChangePace(const ReviewPace& pace) {
   status_->setText(StatusText());
 }
 
+void ReviewWindow::StepHeld() {
+  const std::size_t before = presenter_.Position();
+  presenter_.Step(heldDirection_);
+  // Painted now, so that every frame is seen, not only the last one before a paint.
+  picture_->repaint();
+  if (presenter_.Position() == before) {
+    holdTimer_->stop();  // the first or the last frame
+    heldDirection_ = 0;
+  }
+}
+
+void ReviewWindow::keyReleaseEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && !event->isAutoRepeat()) {
+    holdTimer_->stop();
+    heldDirection_ = 0;
+  }
+  QWidget::keyReleaseEvent(event);
+}
+
 void ReviewWindow::keyPressEvent(QKeyEvent* event) {
   const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
   ReviewPace pace = playback_->Pace();
@@ -243,11 +266,19 @@ void ReviewWindow::keyPressEvent(QKeyEvent* event) {
       ChangePace(pace);
       break;
     case Qt::Key_Left:
-      shift ? presenter_.StepSecond(-1) : presenter_.Step(-1);
+    case Qt::Key_Right: {
+      const int direction = event->key() == Qt::Key_Left ? -1 : 1;
+      if (shift) {
+        presenter_.StepSecond(direction);
+      } else if (!event->isAutoRepeat()) {
+        presenter_.Step(direction);
+      } else if (heldDirection_ != direction) {
+        // The keyboard's repeat says the key is held: from here on the timer steps.
+        heldDirection_ = direction;
+        holdTimer_->start();
+      }
       break;
-    case Qt::Key_Right:
-      shift ? presenter_.StepSecond(1) : presenter_.Step(1);
-      break;
+    }
     case Qt::Key_PageUp:
       presenter_.PreviousStop();
       break;

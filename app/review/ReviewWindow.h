@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class QTimer;
 
 namespace bf::ui {
 
@@ -58,6 +59,9 @@ class ReviewWindow final : public QWidget, private ReviewView {
   QAction* GoToTimeAction() const { return goToTime_; }
   QAction* SaveStretchAction() const { return saveStretch_; }
   StretchExportView& Exports() { return *exports_; }
+  // Left or Right held (the keyboard repeats it): the frames follow one another as fast as
+  // they are read, decoded and painted, not at the keyboard's repeat rate. 0: not held.
+  int HeldDirection() const { return heldDirection_; }
 
   // Opens a review window on `path`, or, when it is empty, on a recording chosen in the
   // review's open dialog. The window is shown; nullptr when nothing was opened.
@@ -68,12 +72,14 @@ class ReviewWindow final : public QWidget, private ReviewView {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 
  private:
   void ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) override;
   void TimelineChanged() override;
   void AskForTime();
   void ChangePace(const ReviewPace& pace);
+  void StepHeld();
   // The thumbnail of the frame nearest to the time under x of the timeline, over it; none
   // over a gap.
   void ShowThumbnailAt(double x);
@@ -92,6 +98,8 @@ class ReviewWindow final : public QWidget, private ReviewView {
   QAction* goToTime_ = nullptr;
   QAction* saveStretch_ = nullptr;
   StretchExportView* exports_ = nullptr;
+  QTimer* holdTimer_ = nullptr;  // 0 ms: one step each pass of the event loop
+  int heldDirection_ = 0;
 };
 
 }  // namespace bf::ui

@@ -425,5 +425,40 @@ TEST_F(ReviewWindowTest, ClosingAPlayingWindowLeavesNoStepBehind) {
   EXPECT_EQ(timer.Pending(), 0u);
 }
 
+TEST_F(ReviewWindowTest, HoldingRightStepsAsFastAsFramesAreShownUntilReleased) {
+  std::vector<uint32_t> times;
+  for (uint32_t t = 0; t < 40; ++t) times.push_back(1000 + t);
+  const std::string path = WriteTimes(TempDir() / "hold.bfk", times);
+  ReviewWindow r(prompts, headers, [] { return Rotation::None; });
+  ASSERT_TRUE(r.Open(path));
+  r.show();
+  const auto key = [&](QEvent::Type type, Qt::Key k, bool repeat) {
+    QKeyEvent event(type, k, Qt::NoModifier, QString(), repeat);
+    QApplication::sendEvent(&r, &event);
+  };
+  key(QEvent::KeyPress, Qt::Key_Right, false);
+  EXPECT_EQ(r.Presenter().Position(), 1u);
+  EXPECT_EQ(r.HeldDirection(), 0);
+  // The keyboard repeats: the window steps on its own, many frames per repeat.
+  key(QEvent::KeyRelease, Qt::Key_Right, true);
+  key(QEvent::KeyPress, Qt::Key_Right, true);
+  EXPECT_EQ(r.HeldDirection(), 1);
+  for (int k = 0; k < 5; ++k) QApplication::processEvents();
+  const std::size_t held = r.Presenter().Position();
+  EXPECT_GE(held, 3u);
+  key(QEvent::KeyRelease, Qt::Key_Right, true);
+  key(QEvent::KeyPress, Qt::Key_Right, true);  // a further repeat adds no step of its own
+  key(QEvent::KeyRelease, Qt::Key_Right, false);
+  EXPECT_EQ(r.HeldDirection(), 0);
+  const std::size_t released = r.Presenter().Position();
+  for (int k = 0; k < 5; ++k) QApplication::processEvents();
+  EXPECT_EQ(r.Presenter().Position(), released);
+  // Held Left runs back to the first frame and stops there.
+  key(QEvent::KeyPress, Qt::Key_Left, true);
+  for (int k = 0; k < 200 && r.HeldDirection() != 0; ++k) QApplication::processEvents();
+  EXPECT_EQ(r.Presenter().Position(), 0u);
+  EXPECT_EQ(r.HeldDirection(), 0);
+}
+
 }  // namespace
 }  // namespace bf::test
