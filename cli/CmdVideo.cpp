@@ -45,6 +45,8 @@ int RunVideo(const std::vector<std::string>& args) {
         reader.Fail("--rotate: " + std::to_string(*degrees) + " is not 0, 90, 180 or 270");
       }
       options.rotation = static_cast<int>(degrees.value_or(0));
+    } else if (a == "--burn-in") {
+      options.burnIn = true;
     } else if (a == "--headers") {
       headers = reader.Value(a).value_or("");
     } else if (input.empty() && !a.empty() && a[0] != '-') {
@@ -113,7 +115,7 @@ int RunVideo(const std::vector<std::string>& args) {
 
 BFK_COMMAND(kName,
             "video FILE -o OUT.mkv|OUT.avi|OUT.mp4|- [--from A] [--to B] [--pace recorded|FPS]\n"
-            "      [--rotate 0|90|180|270] [--headers FILE]\n"
+            "      [--rotate 0|90|180|270] [--burn-in] [--headers FILE]\n"
             "                            a recording as a video",
             RunVideo,
             "Writes frames A..B (default: all) of the recording FILE as a video. OUT.mkv and\n"
@@ -128,6 +130,9 @@ BFK_COMMAND(kName,
             "unset), read from ~/.config/Kelvane/BrindleFlash 1.1.3.conf.\n"
             "--rotate turns the pictures clockwise without re-encoding them (a lossless JPEG\n"
             "transform; edge blocks that are not whole are dropped).\n"
+            "--burn-in draws each frame's overlay line (local date and time, compression,\n"
+            "colour mode, frame rate, motion detector) into the top of its picture; the\n"
+            "Motion JPEG pictures are then encoded again instead of copied.\n"
             "\n"
             "A frame that cannot be rebuilt or decoded, or whose size differs from the first\n"
             "one, is skipped and counted. A recording that changes on disk while it is read\n"

@@ -17,7 +17,7 @@ void CBrindleFlashDlg::SetUpReviewEntry() {
   connect(review, &QAction::triggered, this, [this] {
     ReviewWindow::OpenFor(
         panel_->RecordingPath(), services_.prompts, services_.settings, services_.headers,
-        [this] { return player_->GetRotation(); }, this);
+        [this] { return player_->GetRotation(); }, this, &services_.timer);
   });
   addAction(review);
 }

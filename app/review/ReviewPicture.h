@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "frames/FrameHeader.h"
@@ -11,7 +12,9 @@ namespace bf::ui {
 
 // The review window's picture: the overlay line of the frame on top, and under it the frame's
 // picture, turned by the rotation given with it, scaled to fill the rest with its aspect kept.
-// GUI thread only.
+// The wheel zooms in and out around the mouse (never below that fit), dragging pans a zoomed
+// picture (which always covers the fitted one's place); Fit goes back. Zoom and pan stay from frame
+// to frame. GUI thread only.
 class ReviewPicture final : public QWidget {
   Q_OBJECT
 
@@ -27,16 +30,32 @@ class ReviewPicture final : public QWidget {
   QString OverlayLine() const;
   // Where the picture is drawn in the widget.
   QRect PictureRect() const;
+  // How many times the fitted size the picture is shown (1: fitted).
+  double Zoom() const { return zoom_; }
+  void Fit();
 
   QSize sizeHint() const override { return {640, 480}; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   const JpegHeaderTable& table_;
   FrameHeader shown_;
+  // The picture fitted into the area under the overlay line (empty without a picture).
+  QRectF FittedRect() const;
+  // The drawn rectangle for a zoom and a pan.
+  QRectF ShownRect(double zoom, QPointF pan) const;
+  QPointF ClampedPan(double zoom, QPointF pan) const;
+
   CPicture picture_;
+  double zoom_ = 1.0;
+  QPointF pan_;  // of the zoomed picture's centre from the fitted one's, in pixels
+  std::optional<QPointF> dragFrom_;
 };
 
 }  // namespace bf::ui

@@ -4,20 +4,49 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "clock/LocalTime.h"
+#include "recordings/ThreadPlaybackTimer.h"
 #include "review/GoToTimeDialog.h"
+#include "review/HoverThumbnail.h"
 #include "review/ReviewPicture.h"
+#include "review/StretchExportView.h"
 #include "review/TimelineStrip.h"
 
 namespace bf::ui {
 
+namespace {
+
+// Thumbnails are decoded at the smallest scale at least this wide; a 640x480 frame gives 160.
+constexpr int kThumbnailWidth = 160;
+// 160x120 RGB is 57,600 bytes: 256 of them stay under 15 MiB.
+constexpr std::size_t kThumbnailsKept = 256;
+
+}  // namespace
+
 ReviewWindow::ReviewWindow(UserPrompts& prompts, const JpegHeaderTable& table,
-                           std::function<Rotation()> rotation, QWidget* parent)
+                           std::function<Rotation()> rotation, QWidget* parent,
+                           SettingsStore* settings, PlaybackTimer* timer)
     : QWidget(parent, Qt::Window),
       prompts_(prompts),
       rotation_(std::move(rotation)),
-      presenter_(prompts, static_cast<ReviewView&>(*this)) {
+      settings_(settings),
+      presenter_(prompts, static_cast<ReviewView&>(*this)),
+      thumbnails_(presenter_.GetRecording(), table, kThumbnailWidth, kThumbnailsKept) {
+  if (timer == nullptr) {
+    ownTimer_ = std::make_unique<ThreadPlaybackTimer>();
+    timer = ownTimer_.get();
+  }
+  // Steps arrive on the timer's thread; they run here, and are dropped once the window is gone.
+  playback_ =
+      std::make_unique<ReviewPlayback>(presenter_, *timer, [this](std::function<void()> step) {
+        QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+      });
+  if (settings_ != nullptr) playback_->SetPace(ReadReviewPace(*settings_));
+  playback_->onPlayingChanged = [this](bool) { status_->setText(StatusText()); };
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QString::fromUtf8("Обзор записи"));
   picture_ = new ReviewPicture(table, this);
@@ -30,6 +59,9 @@ ReviewWindow::ReviewWindow(UserPrompts& prompts, const JpegHeaderTable& table,
   layout->addWidget(picture_, 1);
   layout->addWidget(timeline_);
   layout->addWidget(status_);
+  thumbnail_ = new HoverThumbnail(this);
+  connect(timeline_, &TimelineStrip::Hovered, this, [this](double x) { ShowThumbnailAt(x); });
+  connect(timeline_, &TimelineStrip::HoverLeft, thumbnail_, &QWidget::hide);
 
   goToTime_ = new QAction(QString::fromUtf8(kGoToTimeMenuText), this);
   goToTime_->setObjectName(QStringLiteral("goToTimeAction"));
@@ -43,14 +75,30 @@ ReviewWindow::ReviewWindow(UserPrompts& prompts, const JpegHeaderTable& table,
   saveStretch_->setShortcutContext(Qt::WindowShortcut);
   connect(saveStretch_, &QAction::triggered, this, [this] { presenter_.SaveStretch(); });
   addAction(saveStretch_);
+  // A video of the stretch is paced as the window plays: by the recorded times or at the
+  // fixed rate.
+  exports_ = new StretchExportView(this, presenter_, prompts, table, [this] {
+    return static_cast<uint32_t>(playback_->Pace().fixedRate);
+  });
+  holdTimer_ = new QTimer(this);
+  holdTimer_->setInterval(0);
+  connect(holdTimer_, &QTimer::timeout, this, [this] { StepHeld(); });
   setContextMenuPolicy(Qt::ActionsContextMenu);
   setFocusPolicy(Qt::StrongFocus);
   resize(960, 720);
 }
 
-ReviewWindow::~ReviewWindow() = default;
+ReviewWindow::~ReviewWindow() {
+  // The playback goes first: it waits for a step the timer may be running now. A running
+  // export is cancelled and waited for.
+  playback_.reset();
+  delete exports_;
+}
 
 bool ReviewWindow::Open(const std::string& path) {
+  playback_->Stop();
+  thumbnail_->hide();
+  thumbnails_.Clear();
   if (!presenter_.Open(path)) return false;
   setWindowTitle(QString::fromUtf8("Обзор записи — ") +
                  QFileInfo(QString::fromStdString(path)).fileName());
@@ -59,14 +107,15 @@ bool ReviewWindow::Open(const std::string& path) {
 
 ReviewWindow* ReviewWindow::OpenFor(const std::string& path, UserPrompts& prompts,
                                     SettingsStore& settings, const JpegHeaderTable& table,
-                                    std::function<Rotation()> rotation, QWidget* parent) {
+                                    std::function<Rotation()> rotation, QWidget* parent,
+                                    PlaybackTimer* timer) {
   std::string chosen = path;
   if (chosen.empty()) {
     const std::optional<std::string> picked = ChooseReviewRecording(prompts, settings);
     if (!picked) return nullptr;
     chosen = *picked;
   }
-  auto* window = new ReviewWindow(prompts, table, std::move(rotation), parent);
+  auto* window = new ReviewWindow(prompts, table, std::move(rotation), parent, &settings, timer);
   if (!window->Open(chosen)) {
     delete window;
     return nullptr;
@@ -95,6 +144,16 @@ QString ReviewWindow::StatusText() const {
   if (presenter_.MarkedStretch()) {
     text += QString::fromUtf8("   отмечено кадров: %1").arg(presenter_.MarkedFrames().size());
   }
+  const ReviewPace& pace = playback_->Pace();
+  const QString paceText = pace.fixedRate > 0
+                               ? QString::fromUtf8("%1 к/с").arg(pace.fixedRate)
+                               : QString::fromStdString(SpeedText(pace.speedPercent));
+  text += playback_->Playing() ? QString::fromUtf8("   воспроизведение %1").arg(paceText)
+                               : QString::fromUtf8("   скорость %1").arg(paceText);
+  if (pace.fixedRate == 0) {
+    text += QString::fromUtf8(", перерывы длиннее %1 пропускаются")
+                .arg(GapLengthText(static_cast<uint32_t>(pace.gapLimitSeconds)));
+  }
   if (const std::string other = presenter_.JoinedWith(); !other.empty()) {
     text += QString::fromUtf8("   вместе с %1 (копия прошла через конец флеш-памяти)")
                 .arg(QFileInfo(QString::fromStdString(other)).fileName());
@@ -117,15 +176,109 @@ void ReviewWindow::AskForTime() {
   }
 }
 
+void ReviewWindow::ShowThumbnailAt(double x) {
+  // A frame stamped with second s is drawn over [s, s + 1): the mouse anywhere there means it.
+  const std::optional<std::size_t> frame =
+      presenter_.IsOpen() && !timeline_->GapTextAt(x)
+          ? presenter_.GetTimeline().Nearest(timeline_->TimeAt(x) - 0.5)
+          : std::nullopt;
+  if (!frame) {
+    thumbnail_->hide();
+    return;
+  }
+  QImage image;
+  if (const std::shared_ptr<const RgbPicture> picture = thumbnails_.Get(*frame)) {
+    // The cache keeps the pixels; the image is a copy that lives on its own.
+    image = QImage(picture->rgb.data(), picture->width, picture->height, picture->width * 3,
+                   QImage::Format_RGB888)
+                .copy()
+                .transformed(QTransform().rotate(
+                    90.0 * static_cast<int>(rotation_ ? rotation_() : Rotation::None)));
+  }
+  const uint32_t time = presenter_.GetRecording().Index()[*frame].header.Timestamp();
+  const std::optional<LocalDateTime> local = ToLocalTime(static_cast<UtcSeconds>(time));
+  thumbnail_->Set(image, local ? QString::fromStdString(FormatDateTime(*local)) : QString());
+  // Above the timeline, centred on the mouse, inside the window.
+  const QPoint at = timeline_->mapTo(this, QPoint(static_cast<int>(x), 0));
+  const int left =
+      std::clamp(at.x() - thumbnail_->width() / 2, 0, std::max(0, width() - thumbnail_->width()));
+  thumbnail_->move(left, std::max(0, at.y() - thumbnail_->height() - 2));
+  thumbnail_->show();
+  thumbnail_->raise();
+}
+
+void ReviewWindow::ChangePace(const ReviewPace& pace) {
+  playback_->SetPace(pace);
+  if (settings_ != nullptr) WriteReviewPace(*settings_, pace);
+  status_->setText(StatusText());
+}
+
+void ReviewWindow::StepHeld() {
+  const std::size_t before = presenter_.Position();
+  presenter_.Step(heldDirection_);
+  // Painted now, so that every frame is seen, not only the last one before a paint.
+  picture_->repaint();
+  if (presenter_.Position() == before) {
+    holdTimer_->stop();  // the first or the last frame
+    heldDirection_ = 0;
+  }
+}
+
+void ReviewWindow::keyReleaseEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && !event->isAutoRepeat()) {
+    holdTimer_->stop();
+    heldDirection_ = 0;
+  }
+  QWidget::keyReleaseEvent(event);
+}
+
 void ReviewWindow::keyPressEvent(QKeyEvent* event) {
   const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+  ReviewPace pace = playback_->Pace();
   switch (event->key()) {
+    case Qt::Key_Space:
+      playback_->Toggle();
+      break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+    case Qt::Key_Minus:
+      pace.speedPercent =
+          NextSpeedPercent(pace.speedPercent, event->key() == Qt::Key_Minus ? -1 : 1);
+      pace.fixedRate = 0;
+      ChangePace(pace);
+      break;
+    case Qt::Key_F:
+      picture_->Fit();
+      break;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BracketRight:
+      pace.gapLimitSeconds =
+          NextGapLimit(pace.gapLimitSeconds, event->key() == Qt::Key_BracketLeft ? -1 : 1);
+      ChangePace(pace);
+      break;
+    case Qt::Key_P:
+      // The fixed rate is the main player's "Player fps".
+      pace.fixedRate = pace.fixedRate > 0 || settings_ == nullptr
+                           ? 0
+                           : std::clamp(settings_->ReadInt(settings::kSection, settings::kPlayerFps,
+                                                           settings::kPlayerFpsDefault),
+                                        1, kFastestFixedRate);
+      ChangePace(pace);
+      break;
     case Qt::Key_Left:
-      shift ? presenter_.StepSecond(-1) : presenter_.Step(-1);
+    case Qt::Key_Right: {
+      const int direction = event->key() == Qt::Key_Left ? -1 : 1;
+      if (shift) {
+        presenter_.StepSecond(direction);
+      } else if (!event->isAutoRepeat()) {
+        presenter_.Step(direction);
+      } else if (heldDirection_ != direction) {
+        // The keyboard's repeat says the key is held: from here on the timer steps.
+        heldDirection_ = direction;
+        holdTimer_->start();
+      }
       break;
-    case Qt::Key_Right:
-      shift ? presenter_.StepSecond(1) : presenter_.Step(1);
-      break;
+    }
     case Qt::Key_PageUp:
       presenter_.PreviousStop();
       break;

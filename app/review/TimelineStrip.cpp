@@ -156,9 +156,13 @@ void TimelineStrip::mousePressEvent(QMouseEvent* event) {
 }
 
 void TimelineStrip::mouseMoveEvent(QMouseEvent* event) {
-  if (!pressX_) return;
   const double x = event->position().x();
+  if (!pressX_) {
+    emit Hovered(x);
+    return;
+  }
   if (!dragged_ && std::abs(x - *pressX_) < kClickSlop) return;
+  if (!dragged_) emit HoverLeft();
   dragged_ = true;
   // The time under the mouse stays under it.
   presenter_.PanBy(TimeAt(lastX_) - TimeAt(x));
@@ -167,9 +171,15 @@ void TimelineStrip::mouseMoveEvent(QMouseEvent* event) {
 
 void TimelineStrip::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !pressX_) return;
-  if (!dragged_) presenter_.GoToTime(TimeAt(event->position().x()));
+  // A frame stamped with second s is drawn over [s, s + 1): a click there means that frame.
+  if (!dragged_) presenter_.GoToTime(TimeAt(event->position().x()) - 0.5);
   pressX_.reset();
   dragged_ = false;
+}
+
+void TimelineStrip::leaveEvent(QEvent* event) {
+  emit HoverLeft();
+  QWidget::leaveEvent(event);
 }
 
 bool TimelineStrip::event(QEvent* event) {

@@ -10,7 +10,8 @@ namespace bf::ui {
 // density bar, gaps left empty (their length in a tooltip), damaged stretches and recording
 // starts marked, the marked stretch shaded, the current frame as a cursor, and an axis of
 // local-time ticks. Wheel zooms around the mouse, dragging pans, a click goes to the nearest
-// frame. It draws from the presenter's frame index views only, never from the file.
+// frame; hovering reports where the mouse is (for a thumbnail). It draws from the presenter's
+// frame index views only, never from the file.
 // GUI thread only.
 class TimelineStrip final : public QWidget {
   Q_OBJECT
@@ -26,6 +27,11 @@ class TimelineStrip final : public QWidget {
 
   QSize sizeHint() const override { return {640, 96}; }
 
+ signals:
+  // The mouse rests at x with no button held; HoverLeft when it leaves or a drag begins.
+  void Hovered(double x);
+  void HoverLeft();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
@@ -33,6 +39,7 @@ class TimelineStrip final : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   bool event(QEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   ReviewPresenter& presenter_;

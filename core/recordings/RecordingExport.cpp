@@ -29,8 +29,7 @@ RecordingExport::~RecordingExport() {
   Wait();
 }
 
-bool RecordingExport::StartVideo(const std::string& recordingPath, uint32_t rate) {
-  if (!videoWriter_) return false;
+bool RecordingExport::Ready(const std::string& recordingPath) {
   if (recordingPath.empty()) {
     prompts_.ShowMessage(kNoRecordingToExportText, "", MessageIcon::None);
     return false;
@@ -39,6 +38,10 @@ bool RecordingExport::StartVideo(const std::string& recordingPath, uint32_t rate
     prompts_.ShowMessage(kExportBusyText, "", MessageIcon::None);
     return false;
   }
+  return true;
+}
+
+std::optional<std::string> RecordingExport::ChooseVideoOutput(const std::string& recordingPath) {
   FileDialogRequest request;
   request.filter = kVideoFilter;
   request.defaultExtension = "mkv";
@@ -46,47 +49,56 @@ bool RecordingExport::StartVideo(const std::string& recordingPath, uint32_t rate
   request.hideReadOnly = true;
   request.initialDirectory = lastFolder_;
   const std::optional<std::string> chosen = prompts_.ChooseSaveFile(request);
-  if (!chosen || chosen->empty()) return false;
+  if (!chosen || chosen->empty()) return std::nullopt;
   const std::string output = WithDefaultExtension(*chosen, "mkv");
   lastFolder_ = FolderOfChosenFile(output);
   if (IsSameFile(output, recordingPath)) {
     prompts_.ShowMessage(FileErrorText(EACCES, output), "", MessageIcon::Error);
-    return false;
+    return std::nullopt;
   }
-  return Start(recordingPath, kExportVideoTitle,
-               [this, output, rate](const Recording& recording, ExportProgress& progress) {
-                 return videoWriter_(recording, table_, output, rate, progress);
-               });
+  return output;
+}
+
+std::optional<std::string> RecordingExport::ChooseFramesFolder() {
+  const std::optional<std::string> folder = prompts_.ChooseFolder(lastFolder_);
+  if (!folder || folder->empty()) return std::nullopt;
+  lastFolder_ = *folder;
+  return folder;
+}
+
+bool RecordingExport::StartVideo(const std::string& recordingPath, uint32_t rate) {
+  if (!videoWriter_ || !Ready(recordingPath)) return false;
+  const std::optional<std::string> output = ChooseVideoOutput(recordingPath);
+  if (!output) return false;
+  return StartJob(
+      recordingPath, kExportVideoTitle,
+      [this, output = *output, rate](const Recording& recording, ExportProgress& progress) {
+        return videoWriter_(recording, table_, output, rate, progress);
+      });
 }
 
 bool RecordingExport::StartFrames(const std::string& recordingPath) {
-  if (recordingPath.empty()) {
-    prompts_.ShowMessage(kNoRecordingToExportText, "", MessageIcon::None);
-    return false;
-  }
-  if (Busy()) {
-    prompts_.ShowMessage(kExportBusyText, "", MessageIcon::None);
-    return false;
-  }
-  const std::optional<std::string> folder = prompts_.ChooseFolder(lastFolder_);
-  if (!folder || folder->empty()) return false;
-  lastFolder_ = *folder;
-  return Start(recordingPath, kExportFramesTitle,
-               [this, dir = *folder](const Recording& recording, ExportProgress& progress) {
-                 return ExportFrames(recording, table_, dir, {}, progress);
-               });
+  if (!Ready(recordingPath)) return false;
+  const std::optional<std::string> folder = ChooseFramesFolder();
+  if (!folder) return false;
+  return StartJob(recordingPath, kExportFramesTitle,
+                  [this, dir = *folder](const Recording& recording, ExportProgress& progress) {
+                    return ExportFrames(recording, table_, dir, {}, progress);
+                  });
 }
 
-bool RecordingExport::Start(const std::string& recordingPath, const std::string& title, Job job) {
+bool RecordingExport::StartJob(const std::string& recordingPath, const std::string& title, Job job,
+                               Recording::Pairing pairing) {
+  if (Busy()) return false;
   title_ = title;
   progress_ = std::make_unique<ExportProgress>();
   finished_ = false;
   outcome_ = {};
   view_.ShowProgress(title_, 0, 0);
-  worker_ = std::jthread([this, recordingPath, job = std::move(job)] {
+  worker_ = std::jthread([this, recordingPath, pairing, job = std::move(job)] {
     Recording recording;
     ExportOutcome outcome;
-    switch (recording.Open(recordingPath)) {
+    switch (recording.Open(recordingPath, kAllFrames, pairing)) {
       case Recording::OpenStatus::Opened:
         outcome = job(recording, *progress_);
         break;

@@ -61,6 +61,19 @@ class RecordingExport {
   bool StartVideo(const std::string& recordingPath, uint32_t rate);
   bool StartFrames(const std::string& recordingPath);
 
+  // The pieces of those two, for exports of a part of a recording. Ready: false, after telling
+  // the operator, when no recording is open (empty path) or an export runs. ChooseVideoOutput:
+  // the save dialog for a video, the name given ".mkv" when it has no extension; nothing when
+  // cancelled or when it names the recording itself (told). ChooseFramesFolder: the folder
+  // dialog. StartJob runs `job` on the worker over a recording of its own, opened from the path
+  // (with the other file of a pair when asked), under the progress dialog titled `title`.
+  using Job = std::function<ExportOutcome(const Recording&, ExportProgress&)>;
+  bool Ready(const std::string& recordingPath);
+  std::optional<std::string> ChooseVideoOutput(const std::string& recordingPath);
+  std::optional<std::string> ChooseFramesFolder();
+  bool StartJob(const std::string& recordingPath, const std::string& title, Job job,
+                Recording::Pairing pairing = Recording::Pairing::Alone);
+
   bool Busy() const { return worker_.joinable(); }
   // Updates the progress dialog; when the worker has finished, joins it, closes the dialog and
   // tells the operator the result.
@@ -72,9 +85,6 @@ class RecordingExport {
   void Wait();
 
  private:
-  using Job = std::function<ExportOutcome(const Recording&, ExportProgress&)>;
-  bool Start(const std::string& recordingPath, const std::string& title, Job job);
-
   UserPrompts& prompts_;
   ExportProgressView& view_;
   const JpegHeaderTable& table_;

@@ -26,6 +26,10 @@ struct VideoExportOptions {
   // otherwise this fixed rate in frames per second (1..1000).
   uint32_t rate = 10;
   int rotation = 0;  // clockwise: 0, 90, 180 or 270
+  // Each frame's overlay line (its local time and camera settings, as the window shows it
+  // above the picture) drawn into the top of the picture; Motion JPEG frames are then encoded
+  // again at their own compression level's quality.
+  bool burnIn = false;
   // H.264 only: encoder threads, 0 = as many as the encoder likes.
   int encoderThreads = 0;
 };

@@ -226,7 +226,7 @@ std::vector<std::size_t> ReviewPresenter::MarkedFrames() const {
 
 bool ReviewPresenter::SaveStretch() {
   if (MarkedFrames().empty()) {
-    Tell("Отметьте начало (I) и конец (O) отрезка.", MessageIcon::Information);
+    Tell(kMarkStretchText, MessageIcon::Information);
     return false;
   }
   FileDialogRequest request;

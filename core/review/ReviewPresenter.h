@@ -23,6 +23,7 @@ namespace bf {
 inline constexpr const char* kReviewMenuText = "Обзор записи...";
 inline constexpr const char* kGoToTimeMenuText = "Перейти к времени...";
 inline constexpr const char* kSaveStretchMenuText = "Сохранить отрезок...";
+inline constexpr const char* kMarkStretchText = "Отметьте начало (I) и конец (O) отрезка.";
 
 // What the review presenter asks of its window. GUI thread.
 class ReviewView {

@@ -14,11 +14,13 @@ struct TjFree {
 
 }  // namespace
 
-TurboJpeg::TurboJpeg() : decompressor_(tjInitDecompress()), transformer_(tjInitTransform()) {}
+TurboJpeg::TurboJpeg()
+    : decompressor_(tjInitDecompress()), transformer_(tjInitTransform()), compressor_(nullptr) {}
 
 TurboJpeg::~TurboJpeg() {
   if (decompressor_ != nullptr) tjDestroy(decompressor_);
   if (transformer_ != nullptr) tjDestroy(transformer_);
+  if (compressor_ != nullptr) tjDestroy(compressor_);
 }
 
 bool TurboJpeg::Probe(std::span<const uint8_t> jpeg, JpegLayout& out) {
@@ -81,6 +83,27 @@ bool TurboJpeg::Decode(std::span<const uint8_t> jpeg, YuvPicture& out) {
       tjDecompressToYUVPlanes(decompressor_, jpeg.data(), static_cast<unsigned long>(jpeg.size()),
                               planes, l.width, strides, l.height, 0);
   return rc == 0 || tjGetErrorCode(decompressor_) == TJERR_WARNING;
+}
+
+bool TurboJpeg::Encode(const YuvPicture& picture, int quality, std::vector<uint8_t>& out) {
+  // Made on first use: an export that only copies pictures never needs it.
+  if (compressor_ == nullptr) compressor_ = tjInitCompress();
+  if (compressor_ == nullptr || picture.planeCount < 1) return false;
+  const JpegLayout& l = picture.layout;
+  const unsigned char* planes[3] = {};
+  int strides[3] = {};
+  for (int p = 0; p < picture.planeCount; ++p) {
+    planes[p] = picture.planes[p].data();
+    strides[p] = picture.widths[p];
+  }
+  unsigned char* raw = nullptr;
+  unsigned long size = 0;
+  const int rc = tjCompressFromYUVPlanes(compressor_, planes, l.width, strides, l.height,
+                                         l.subsampling, &raw, &size, quality, 0);
+  const std::unique_ptr<unsigned char, TjFree> owned(raw);
+  if (rc != 0 || raw == nullptr || size == 0) return false;
+  out.assign(raw, raw + size);
+  return true;
 }
 
 }  // namespace bf::video

@@ -22,7 +22,8 @@ struct YuvPicture {
 };
 
 // The JPEG tools of libjpeg-turbo that the video export needs: header probe, lossless rotation
-// by quarter turns (in the DCT domain, so no generation loss) and decoding to planar YCbCr.
+// by quarter turns (in the DCT domain, so no generation loss), decoding to planar YCbCr and
+// encoding from it (for pictures drawn on).
 // One handle of each kind per object; one thread at a time.
 class TurboJpeg {
  public:
@@ -38,10 +39,14 @@ class TurboJpeg {
   bool Rotate(std::span<const uint8_t> jpeg, int degrees, std::vector<uint8_t>& out);
   // Full decode; false when the data does not decode.
   bool Decode(std::span<const uint8_t> jpeg, YuvPicture& out);
+  // A picture as Decode gives it, encoded again in its own layout at the libjpeg quality
+  // (1..100); false on failure.
+  bool Encode(const YuvPicture& picture, int quality, std::vector<uint8_t>& out);
 
  private:
   void* decompressor_;  // tjhandle
   void* transformer_;   // tjhandle
+  void* compressor_;    // tjhandle
 };
 
 }  // namespace bf::video

@@ -8,9 +8,12 @@ extern "C" {
 #include <mutex>
 #include <span>
 
+#include "frames/JpegEncoder.h"
+#include "frames/OverlayText.h"
 #include "frames/RebuildJpeg.h"
 #include "recordings/FrameDecodes.h"
 #include "recordings/Pacing.h"
+#include "recordings/video/BurnIn.h"
 #include "recordings/video/TurboJpeg.h"
 #include "recordings/video/VideoPacing.h"
 #include "recordings/video/VideoWriter.h"
@@ -68,7 +71,9 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
   video::TurboJpeg jpeg;
   std::vector<uint8_t> turned;
   video::YuvPicture picture;
+  std::vector<uint8_t> burnt;
   const bool encode = options.container == VideoContainer::Mp4;
+  const bool decode = encode || options.burnIn;
   int64_t timeMs = 0;            // end of the current frame's slot
   int64_t originMs = 0;          // start of the first written frame's slot
   std::vector<uint8_t> payload;  // reused: one allocation for the whole export
@@ -111,7 +116,19 @@ ExportOutcome ExportVideo(const Recording& recording, const JpegHeaderTable& tab
     if (usable && exporter.Started()) {
       usable = layout.width == exporter.Layout().width && layout.height == exporter.Layout().height;
     }
-    if (usable && encode) usable = jpeg.Decode(data, picture);
+    if (usable && decode) usable = jpeg.Decode(data, picture);
+    if (usable && options.burnIn) {
+      const FrameHeader& header = recording.Index()[i].header;
+      video::BurnInText(picture, BuildOverlayText(header));
+      if (!encode) {
+        if (!jpeg.Encode(picture, QualityForCompression(header.Compression()), burnt)) {
+          outcome.error = "frame " + std::to_string(i) + " could not be encoded again";
+          outcome.written = 0;
+          return outcome;
+        }
+        data = burnt;
+      }
+    }
     if (!usable) {
       ++outcome.skipped;
       progress.FrameDone();
