@@ -108,22 +108,3 @@ void RecordingExportView::CloseProgress() {
 }
 
 }  // namespace bf::ui
-
-#include "mainwindow/CBrindleFlashDlg.h"
-#include "recordings/PlayerPanel.h"
-
-namespace bf::ui {
-
-// The exports take the recording the player group opened and its pacing choice.
-void CBrindleFlashDlg::SetUpExportEntries() {
-  exportView_ = new RecordingExportView(
-      this, services_.prompts, services_.headers,
-      RecordingExportView::Source{[this] { return panel_->RecordingPath(); },
-                                  [this]() -> uint32_t {
-                                    if (panel_->LikeOriginalSelected()) return 0;
-                                    return static_cast<uint32_t>(
-                                        std::clamp(panel_->Rate(), kMinPlayerRate, kMaxPlayerRate));
-                                  }});
-}
-
-}  // namespace bf::ui
