@@ -1,8 +1,8 @@
 #include "mainwindow/RecordingExportView.h"
 
 #include <QAction>
+#include <QMetaObject>
 #include <QProgressDialog>
-#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <climits>
@@ -14,8 +14,6 @@
 namespace bf::ui {
 
 namespace {
-
-constexpr int kPollMs = 100;
 
 RecordingExport::VideoWriter MakeVideoWriter() {
 #ifdef BF_HAVE_VIDEO
@@ -45,42 +43,32 @@ RecordingExportView::RecordingExportView(QWidget* window, UserPrompts& prompts,
     : QObject(window),
       window_(window),
       source_(std::move(source)),
-      timer_(new QTimer(this)),
-      presenter_(std::make_unique<RecordingExport>(prompts, static_cast<ExportProgressView&>(*this),
-                                                   table, MakeVideoWriter())) {
+      presenter_(std::make_unique<RecordingExport>(
+          prompts, static_cast<ExportProgressView&>(*this), table, MakeVideoWriter(),
+          [this](std::function<void()> call) {
+            // Queued to this object: dropped if it is gone before the call's turn.
+            QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+          })) {
   if (presenter_->VideoAvailable()) {
     videoAction_ = new QAction(QString::fromUtf8(kExportVideoMenuText), window);
     videoAction_->setObjectName(QStringLiteral("exportVideoAction"));
-    connect(videoAction_, &QAction::triggered, this, [this] {
-      if (presenter_->StartVideo(source_.recordingPath(), source_.rate())) StartPolling();
-    });
+    connect(videoAction_, &QAction::triggered, this,
+            [this] { presenter_->StartVideo(source_.recordingPath(), source_.rate()); });
     window->addAction(videoAction_);
   }
   framesAction_ = new QAction(QString::fromUtf8(kExportFramesMenuText), window);
   framesAction_->setObjectName(QStringLiteral("exportFramesAction"));
-  connect(framesAction_, &QAction::triggered, this, [this] {
-    if (presenter_->StartFrames(source_.recordingPath())) StartPolling();
-  });
+  connect(framesAction_, &QAction::triggered, this,
+          [this] { presenter_->StartFrames(source_.recordingPath()); });
   window->addAction(framesAction_);
-
-  timer_->setInterval(kPollMs);
-  connect(timer_, &QTimer::timeout, this, [this] {
-    presenter_->Poll();
-    if (!presenter_->Busy()) timer_->stop();
-  });
 }
 
 RecordingExportView::~RecordingExportView() {
-  timer_->stop();
   presenter_.reset();  // cancels and waits for a running export
 }
 
 QProgressDialog* RecordingExportView::ProgressDialog() const {
   return dialog_.data();
-}
-
-void RecordingExportView::StartPolling() {
-  timer_->start();
 }
 
 void RecordingExportView::ShowProgress(const std::string& title, uint32_t done, uint32_t total) {

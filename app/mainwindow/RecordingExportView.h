@@ -9,15 +9,14 @@
 
 class QAction;
 class QProgressDialog;
-class QTimer;
 class QWidget;
 
 namespace bf::ui {
 
 // The context-menu entries "Экспорт видео..." and "Экспорт кадров..." of the main window and
 // the progress dialog of a running export, over the RecordingExport presenter. The dialog is
-// not modal: the player keeps working while the export runs. A timer polls the presenter.
-// GUI thread only.
+// not modal: the player keeps working while the export runs. The presenter's worker queues its
+// progress and its end to this object's thread. GUI thread only.
 class RecordingExportView final : public QObject, private ExportProgressView {
   Q_OBJECT
 
@@ -38,14 +37,12 @@ class RecordingExportView final : public QObject, private ExportProgressView {
  private:
   void ShowProgress(const std::string& title, uint32_t done, uint32_t total) override;
   void CloseProgress() override;
-  void StartPolling();
 
   QWidget* window_;
   Source source_;
   QAction* videoAction_ = nullptr;
   QAction* framesAction_ = nullptr;
   QPointer<QProgressDialog> dialog_;
-  QTimer* timer_ = nullptr;
   std::unique_ptr<RecordingExport> presenter_;
 };
 
