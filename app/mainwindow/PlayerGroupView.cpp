@@ -7,6 +7,8 @@
 #include <QSlider>
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
+#include <utility>
 
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
@@ -105,8 +107,11 @@ void PlayerGroupView::SetUp() {
   panel_->LoadSettings();
   // The other-rate mode tells the player its rate now.
   if (!panel_->LikeOriginalSelected()) panel_->OnOtherRateSelected();
-  for (QPushButton* button : {w_.begin, w_.previous, w_.play, w_.stop, w_.next, w_.end}) {
-    const ControlRow* row = FindControlRow(button->objectName().toInt());
+  const std::pair<QPushButton*, int> iconButtons[] = {
+      {w_.begin, IDC_BEGIN}, {w_.previous, IDC_PREVIOUS}, {w_.play, IDC_PLAY},
+      {w_.stop, IDC_STOP},   {w_.next, IDC_NEXT},         {w_.end, IDC_END}};
+  for (const auto& [button, id] : iconButtons) {
+    const ControlRow* row = FindControlRow(id);
     button->setIcon(LoadAppIcon(row->icon));
     button->setText(QString());
     button->setToolTip(QString::fromUtf8(row->caption));
