@@ -112,7 +112,7 @@ void CBrindleFlashDlg::SetChecked(int id, bool checked) {
 
 void CBrindleFlashDlg::OnInitDialog() {
   // 1. Controls attached; fields to controls.
-  SetUpLists();
+  widgets_.FillLists();
   WriteControls();
 
   // 2. About in the system menu where there is one; the application icon.
@@ -121,7 +121,7 @@ void CBrindleFlashDlg::OnInitDialog() {
 
   // 3. to 7. Sliders; the player group's slider, rate ("Player fps"), playback mode ("Like
   // original"), rate spin and button icons; autonomous off.
-  SetUpSliders();
+  widgets_.SetUpSliders();
   playerGroup_->SetUp();
   WriteControls();
   live_.autonomousFlag = 0;
@@ -140,30 +140,6 @@ void CBrindleFlashDlg::OnInitDialog() {
 
   // 11. Camera status handshake.
   RunHandshake();
-}
-
-void CBrindleFlashDlg::SetUpLists() {
-  widgets_.frameRate->clear();
-  for (const char* text : kFrameRateTexts) widgets_.frameRate->addItem(QString::fromUtf8(text));
-  widgets_.colour->clear();
-  for (const char* text : kColourTexts) widgets_.colour->addItem(QString::fromUtf8(text));
-}
-
-void CBrindleFlashDlg::SetUpSliders() {
-  QSlider* compression = widgets_.compression;
-  compression->setTickPosition(QSlider::TicksRight);
-  compression->setInvertedAppearance(true);  // the top end is 0, best compression
-  compression->setInvertedControls(true);
-  compression->setTickInterval(1);
-  compression->setSingleStep(1);
-  compression->setPageStep(1);
-  compression->setRange(0, 4);
-  QSlider* sensitivity = widgets_.sensitivity;
-  sensitivity->setTickPosition(QSlider::TicksBelow);
-  sensitivity->setTickInterval(1);
-  sensitivity->setSingleStep(1);
-  sensitivity->setPageStep(1);
-  sensitivity->setRange(0, 5);
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {

@@ -106,8 +106,6 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   void ConnectHandlers();
   void ConnectCameraSettings();
   void ConnectServiceButtons();
-  void SetUpSliders();
-  void SetUpLists();
 
   // By id, for the handlers that do not use the typed members yet.
   QAbstractButton* Button(int id) const;

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "link/CameraCommands.h"
 #include "mainwindow/ControlIds.h"
 #include "shell/ControlBuilder.h"
 
@@ -47,6 +48,28 @@ MainWindowWidgets MainWindowWidgets::Find(const std::map<int, QWidget*>& control
   Take(controls, IDC_TEST, w.test);
   Take(controls, IDC_FLASH_POINTER, w.flashPointer);
   return w;
+}
+
+void MainWindowWidgets::FillLists() {
+  frameRate->clear();
+  for (const char* text : kFrameRateTexts) frameRate->addItem(QString::fromUtf8(text));
+  colour->clear();
+  for (const char* text : kColourTexts) colour->addItem(QString::fromUtf8(text));
+}
+
+void MainWindowWidgets::SetUpSliders() {
+  compression->setTickPosition(QSlider::TicksRight);
+  compression->setInvertedAppearance(true);  // the top end is 0, best compression
+  compression->setInvertedControls(true);
+  compression->setTickInterval(1);
+  compression->setSingleStep(1);
+  compression->setPageStep(1);
+  compression->setRange(0, 4);
+  sensitivity->setTickPosition(QSlider::TicksBelow);
+  sensitivity->setTickInterval(1);
+  sensitivity->setSingleStep(1);
+  sensitivity->setPageStep(1);
+  sensitivity->setRange(0, 5);
 }
 
 std::array<QWidget*, 16> MainWindowWidgets::CameraControls() const {

@@ -41,6 +41,11 @@ struct MainWindowWidgets {
   // another kind.
   static MainWindowWidgets Find(const std::map<int, QWidget*>& controls);
 
+  // The items of the frame-rate and colour lists; the ranges, steps and ticks of the
+  // compression and sensitivity sliders.
+  void FillLists();
+  void SetUpSliders();
+
   // Switched by EnableCameraControls, besides the sensitivity slider.
   std::array<QWidget*, 16> CameraControls() const;
   // Locked while the live view runs: the jobs that must not talk to the camera or replace the

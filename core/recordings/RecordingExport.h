@@ -80,7 +80,7 @@ class RecordingExport {
   struct Run {
     ExportProgress progress;
     std::atomic<bool> progressQueued{false};
-    ExportOutcome outcome;  // written by the worker before finished
+    ExportOutcome outcome;  // written by the worker before it posts the end
     std::atomic<bool> finished{false};
   };
   bool Start(const std::string& recordingPath, const std::string& title, Job job);
