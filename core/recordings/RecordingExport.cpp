@@ -85,8 +85,8 @@ bool RecordingExport::Start(const std::string& recordingPath, const std::string&
   title_ = title;
   run_ = std::make_shared<Run>();
   view_.ShowProgress(title_, 0, 0);
-  // The worker keeps its own share of the run; the calls it posts hold only a weak one, so
-  // that they find nothing once the presenter (which joins the worker) is gone.
+  // The worker keeps its own share of the run; the calls it posts hold only a weak one: once
+  // the presenter (which joins the worker) is gone, nobody holds the run and they do nothing.
   worker_ = std::jthread([this, run = run_, recordingPath, job = std::move(job)] {
     run->progress.afterFrame = [this, weak = std::weak_ptr<Run>(run)](uint32_t) {
       if (const std::shared_ptr<Run> r = weak.lock()) PostProgress(r);
@@ -106,7 +106,9 @@ bool RecordingExport::Start(const std::string& recordingPath, const std::string&
     }
     run->outcome = std::move(outcome);
     // Posted before the flag goes up, so that whoever waited for the flag finds the end queued.
-    post_([this, posted = std::weak_ptr<Run>(run)] { Finish(posted); });
+    post_([this, posted = std::weak_ptr<Run>(run)] {
+      if (const std::shared_ptr<Run> alive = posted.lock()) Finish(alive);
+    });
     run->finished.store(true, std::memory_order_release);
     run->finished.notify_all();
   });
@@ -116,19 +118,19 @@ bool RecordingExport::Start(const std::string& recordingPath, const std::string&
 // Worker thread: touches only the run and the post function, which never change meanwhile.
 void RecordingExport::PostProgress(const std::shared_ptr<Run>& run) {
   if (run->progressQueued.exchange(true)) return;
-  post_([this, posted = std::weak_ptr<Run>(run)] { ShowProgress(posted); });
+  post_([this, posted = std::weak_ptr<Run>(run)] {
+    if (const std::shared_ptr<Run> alive = posted.lock()) ShowProgress(alive);
+  });
 }
 
-void RecordingExport::ShowProgress(const std::weak_ptr<Run>& posted) {
-  const std::shared_ptr<Run> run = posted.lock();
-  if (!run || run != run_) return;
+void RecordingExport::ShowProgress(const std::shared_ptr<Run>& run) {
+  if (run != run_) return;
   run->progressQueued = false;
   view_.ShowProgress(title_, run->progress.done.load(), run->progress.total.load());
 }
 
-void RecordingExport::Finish(const std::weak_ptr<Run>& posted) {
-  const std::shared_ptr<Run> run = posted.lock();
-  if (!run || run != run_ || !worker_.joinable()) return;
+void RecordingExport::Finish(const std::shared_ptr<Run>& run) {
+  if (run != run_ || !worker_.joinable()) return;
   worker_.join();
   view_.CloseProgress();
   const ExportOutcome& outcome = run->outcome;

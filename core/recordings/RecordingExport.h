@@ -85,8 +85,9 @@ class RecordingExport {
   };
   bool Start(const std::string& recordingPath, const std::string& title, Job job);
   void PostProgress(const std::shared_ptr<Run>& run);
-  void ShowProgress(const std::weak_ptr<Run>& posted);
-  void Finish(const std::weak_ptr<Run>& posted);
+  // The posted calls, run on the owner's thread while the run (and so the presenter) lives.
+  void ShowProgress(const std::shared_ptr<Run>& run);
+  void Finish(const std::shared_ptr<Run>& run);
 
   UserPrompts& prompts_;
   ExportProgressView& view_;
