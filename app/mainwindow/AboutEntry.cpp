@@ -1,8 +1,10 @@
 // The way to the About box: the window's system menu where the platform has one (Windows),
 // and everywhere the window's context menu and F1.
-#include <QAction>
+#include "mainwindow/AboutEntry.h"
 
-#include "mainwindow/CBrindleFlashDlg.h"
+#include <QAction>
+#include <QWidget>
+
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/Icons.h"
 #include "shell/CAboutDlg.h"
@@ -19,19 +21,19 @@ namespace {
 
 }  // namespace
 
-void CBrindleFlashDlg::SetUpAboutEntry() {
-  auto* about = new QAction(QString::fromUtf8(kAboutMenuText), this);
+void AddAboutEntry(QWidget& window) {
+  auto* about = new QAction(QString::fromUtf8(kAboutMenuText), &window);
   about->setObjectName(QStringLiteral("aboutAction"));
   about->setShortcut(QKeySequence(Qt::Key_F1));
   about->setShortcutContext(Qt::WindowShortcut);
-  connect(about, &QAction::triggered, this, [this] { ShowAboutBox(); });
-  addAction(about);
-  setContextMenuPolicy(Qt::ActionsContextMenu);
+  QObject::connect(about, &QAction::triggered, &window, [&window] { ShowAboutBox(&window); });
+  window.addAction(about);
+  window.setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void CBrindleFlashDlg::AddAboutToSystemMenu() {
+void AddAboutToSystemMenu([[maybe_unused]] QWidget& window) {
 #ifdef _WIN32
-  HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+  HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(window.winId()), FALSE);
   if (menu != nullptr) {
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, kAboutCommand, L"&About BrindleFlash02...");
@@ -40,19 +42,14 @@ void CBrindleFlashDlg::AddAboutToSystemMenu() {
 }
 
 #ifdef _WIN32
-bool CBrindleFlashDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+bool IsAboutCommand(const void* message) {
   const MSG* msg = static_cast<const MSG*>(message);
-  if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kAboutCommand) {
-    ShowAboutBox();
-    *result = 0;
-    return true;
-  }
-  return QDialog::nativeEvent(eventType, message, result);
+  return msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kAboutCommand;
 }
 #endif
 
-void CBrindleFlashDlg::ShowAboutBox() {
-  CAboutDlg about(this);
+void ShowAboutBox(QWidget* parent) {
+  CAboutDlg about(parent);
   about.setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
   about.exec();
 }

@@ -1,43 +1,28 @@
 #include "mainwindow/CBrindleFlashDlg.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "live/LiveCapture.h"
+#include "mainwindow/AboutEntry.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
 #include "mainwindow/Icons.h"
-#include "mainwindow/PlayerDisplay.h"
+#include "mainwindow/PlayerGroupView.h"
+#include "mainwindow/RecordingExportView.h"
+#include "mainwindow/ReviewEntry.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"
 #include "shell/ControlBuilder.h"
-#include "shell/UpDownControl.h"
 
 namespace bf::ui {
 namespace {
-
-// Controls switched by EnableCameraControls, besides the sensitivity slider.
-constexpr int kCameraControls[] = {
-    IDC_START_STOP,  IDC_AUTONOMOUS,  IDC_FRAME_RATE,   IDC_COLOUR,
-    IDC_COMPRESSION, IDC_DETECTOR_ON, IDC_DETECTOR_OFF, IDC_SET_CLOCK,
-    IDC_FLASH_SAVE,  IDC_FLASH_ERASE, IDC_LEDS_OFF,     IDC_EXT_RECORDING,
-    IDC_ROTATE_0,    IDC_ROTATE_90,   IDC_ROTATE_180,   IDC_ROTATE_270};
-
-// Controls switched by EnablePlayerControls, besides the rate spin.
-constexpr int kPlayerControls[] = {IDC_BEGIN,      IDC_PREVIOUS, IDC_NEXT,     IDC_END,
-                                   IDC_PLAY,       IDC_STOP,     IDC_POSITION, IDC_LIKE_ORIGINAL,
-                                   IDC_OTHER_RATE, IDC_EXPORT};
-
-// Locked while the live view runs: the jobs that must not talk to the camera or replace the
-// picture meanwhile.
-constexpr int kLiveLockedControls[] = {IDC_SET_CLOCK,   IDC_FLASH_SAVE, IDC_OPEN,
-                                       IDC_FLASH_ERASE, IDC_ROTATE_0,   IDC_ROTATE_90,
-                                       IDC_ROTATE_180,  IDC_ROTATE_270};
 
 // The Start/Stop button's captions for the two states of the live view.
 constexpr const char* kStartCaption = "Старт";
@@ -50,11 +35,13 @@ CBrindleFlashDlg::CBrindleFlashDlg(MainWindowServices services, QWidget* parent)
       services_(std::move(services)),
       link_(std::make_unique<FTDClass>(services_.backend, services_.ticks)) {
   BuildWindow();
-  display_ = std::make_unique<PlayerDisplay>(
-      *player_, this, [this](uint32_t position) { panel_->OnPlayerPosition(position); });
-  recordingPlayer_ = std::make_unique<Player>(*display_, services_.timer, services_.prompts);
-  panel_ = std::make_unique<PlayerPanel>(*recordingPlayer_, static_cast<PlayerPanelView&>(*this),
-                                         services_.prompts, services_.settings);
+  playerGroup_ = std::make_unique<PlayerGroupView>(
+      this, controls_, *player_,
+      PlayerGroupView::Services{services_.prompts, services_.settings, services_.timer,
+                                services_.headers},
+      PlayerGroupView::WindowHooks{[this](bool on) { EnableCameraControls(on); },
+                                   [this] { return link_->GetStatusCode() == ftstatus::kOk; }});
+  recordingPlayer_ = &playerGroup_->RecordingPlayer();
   liveCapture_ = std::make_unique<LiveCapture>(*link_, static_cast<LiveViewHost&>(*this),
                                                services_.prompts, services_.ticks);
   ConnectHandlers();
@@ -76,17 +63,32 @@ void CBrindleFlashDlg::BuildWindow() {
                               player_ = player;
                               return player;
                             });
+  widgets_ = MainWindowWidgets::Find(controls_);
   setFixedSize(DialogXToPixels(kDialogWidthDlu, units), DialogYToPixels(kDialogHeightDlu, units));
 }
 
 void CBrindleFlashDlg::ConnectHandlers() {
   ConnectCameraSettings();
   ConnectServiceButtons();
-  ConnectPlayerGroup();
-  connect(Button(IDOK_EXIT), &QAbstractButton::clicked, this, [this] { OnOK(); });
-  SetUpExportEntries();
-  SetUpReviewEntry();
-  SetUpAboutEntry();
+  connect(widgets_.exit, &QPushButton::clicked, this, [this] { OnOK(); });
+  // The exports take the recording the player group opened and its pacing choice.
+  PlayerPanel& panel = playerGroup_->Panel();
+  exportView_ = new RecordingExportView(
+      this, services_.prompts, services_.headers,
+      RecordingExportView::Source{[&panel] { return panel.RecordingPath(); },
+                                  [&panel] { return panel.ExportRate(); }});
+  AddReviewEntry(*this, services_.prompts, services_.settings, services_.headers, services_.timer,
+                 ReviewSource{[&panel] { return panel.RecordingPath(); },
+                              [this] { return player_->GetRotation(); }});
+  AddAboutEntry(*this);
+}
+
+Player& CBrindleFlashDlg::RecordingPlayer() {
+  return playerGroup_->RecordingPlayer();
+}
+
+PlayerPanel& CBrindleFlashDlg::Panel() {
+  return playerGroup_->Panel();
 }
 
 QWidget* CBrindleFlashDlg::Control(int id) const {
@@ -110,73 +112,30 @@ void CBrindleFlashDlg::SetChecked(int id, bool checked) {
 
 void CBrindleFlashDlg::OnInitDialog() {
   // 1. Controls attached; fields to controls.
-  List(IDC_FRAME_RATE)->clear();
-  for (const char* text : kFrameRateTexts) List(IDC_FRAME_RATE)->addItem(QString::fromUtf8(text));
-  List(IDC_COLOUR)->clear();
-  for (const char* text : kColourTexts) List(IDC_COLOUR)->addItem(QString::fromUtf8(text));
+  widgets_.FillLists();
   WriteControls();
 
   // 2. About in the system menu where there is one; the application icon.
-  AddAboutToSystemMenu();
+  AddAboutToSystemMenu(*this);
   setWindowIcon(LoadAppIcon(IDR_MAINFRAME));
 
-  // 3. Sliders.
-  QSlider* position = Slider(IDC_POSITION);
-  position->setTickPosition(QSlider::TicksBothSides);
-  position->setTickInterval(1);
-  position->setSingleStep(1);
-  position->setRange(0, 1);
-  QSlider* compression = Slider(IDC_COMPRESSION);
-  compression->setTickPosition(QSlider::TicksRight);
-  compression->setInvertedAppearance(true);  // the top end is 0, best compression
-  compression->setInvertedControls(true);
-  compression->setTickInterval(1);
-  compression->setSingleStep(1);
-  compression->setPageStep(1);
-  compression->setRange(0, 4);
-  QSlider* sensitivity = Slider(IDC_SENSITIVITY);
-  sensitivity->setTickPosition(QSlider::TicksBelow);
-  sensitivity->setTickInterval(1);
-  sensitivity->setSingleStep(1);
-  sensitivity->setPageStep(1);
-  sensitivity->setRange(0, 5);
-
-  // 4. Player rate ("Player fps").
-  panel_->LoadSettings();
+  // 3. to 7. Sliders; the player group's slider, rate ("Player fps"), playback mode ("Like
+  // original"), rate spin and button icons; autonomous off.
+  widgets_.SetUpSliders();
+  playerGroup_->SetUp();
   WriteControls();
-
-  // 5. Playback mode ("Like original"); the other-rate mode tells the player its rate now.
-  if (panel_->LikeOriginalSelected()) {
-    SetChecked(IDC_LIKE_ORIGINAL, true);
-  } else {
-    panel_->OnOtherRateSelected();
-    SetChecked(IDC_OTHER_RATE, true);
-  }
-
-  // 6. Rate spin.
-  auto* spin = ControlAs<UpDownControl>(IDC_RATE_SPIN);
-  spin->setRange(kMinPlayerRate, kMaxPlayerRate);
-  spin->setPosition(panel_->Rate());
-
-  // 7. Autonomous off; the player buttons get their icons.
   live_.autonomousFlag = 0;
-  for (int id : {IDC_BEGIN, IDC_PREVIOUS, IDC_PLAY, IDC_STOP, IDC_NEXT, IDC_END}) {
-    QAbstractButton* button = Button(id);
-    button->setIcon(LoadAppIcon(FindControlRow(id)->icon));
-    button->setText(QString());
-    button->setToolTip(QString::fromUtf8(FindControlRow(id)->caption));
-  }
 
   // 8. Both groups off until a camera or a recording is there.
   EnableCameraControls(false);
-  EnablePlayerControls(false);
+  playerGroup_->Panel().EnableControls(false);
 
   // 9. A recording named on the command line.
-  panel_->LoadRecording(services_.commandLine);
+  playerGroup_->Panel().LoadRecording(services_.commandLine);
 
   // 10. Picture placement and rotation.
   player_->SetOffset(0, 20);
-  SetChecked(IDC_ROTATE_0, true);
+  widgets_.rotation[0]->setChecked(true);
   player_->SetRotation(Rotation::None);
 
   // 11. Camera status handshake.
@@ -184,19 +143,18 @@ void CBrindleFlashDlg::OnInitDialog() {
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
-  Slider(IDC_COMPRESSION)->setValue(status.Compression());
+  widgets_.compression->setValue(status.Compression());
   colourIndex_ = status.Colour() ? 1 : 0;
   frameRateIndex_ = status.FrameRateIndex();
-  if (status.MotionDetectorOn()) {
-    live_.frameTimeout = kFrameTimeoutUnlimited;
-    SetChecked(IDC_DETECTOR_ON, true);
-    SetChecked(IDC_DETECTOR_OFF, false);
-    Slider(IDC_SENSITIVITY)->setValue(0);
+  const bool detectorOn = status.MotionDetectorOn();
+  live_.frameTimeout = detectorOn ? kFrameTimeoutUnlimited : kFrameTimeoutDetectorOff;
+  // The checked radio first: in their exclusive group that clears the other one.
+  (detectorOn ? widgets_.detectorOn : widgets_.detectorOff)->setChecked(true);
+  (detectorOn ? widgets_.detectorOff : widgets_.detectorOn)->setChecked(false);
+  if (detectorOn) {
+    widgets_.sensitivity->setValue(0);
   } else {
-    live_.frameTimeout = kFrameTimeoutDetectorOff;
-    SetChecked(IDC_DETECTOR_OFF, true);
-    SetChecked(IDC_DETECTOR_ON, false);
-    Control(IDC_SENSITIVITY)->setEnabled(false);
+    widgets_.sensitivity->setEnabled(false);
   }
   ledsOffFlag_ = 0;
   extRecordingFlag_ = 0;
@@ -204,55 +162,49 @@ void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
 }
 
 void CBrindleFlashDlg::ReadControls() {
-  frameRateIndex_ = List(IDC_FRAME_RATE)->currentIndex();
-  colourIndex_ = List(IDC_COLOUR)->currentIndex();
-  live_.autonomousFlag = Button(IDC_AUTONOMOUS)->isChecked() ? 1 : 0;
-  live_.streamingFlag = Button(IDC_START_STOP)->isChecked() ? 1 : 0;
-  // The rate edit is always disabled: the rate lives in the panel and reaches the edit only
-  // through ShowRate.
-  ledsOffFlag_ = Button(IDC_LEDS_OFF)->isChecked() ? 1 : 0;
-  extRecordingFlag_ = Button(IDC_EXT_RECORDING)->isChecked() ? 1 : 0;
+  frameRateIndex_ = widgets_.frameRate->currentIndex();
+  colourIndex_ = widgets_.colour->currentIndex();
+  live_.autonomousFlag = widgets_.autonomous->isChecked() ? 1 : 0;
+  live_.streamingFlag = widgets_.startStop->isChecked() ? 1 : 0;
+  // The player rate is not among these: the player group holds it and only shows it.
+  ledsOffFlag_ = widgets_.ledsOff->isChecked() ? 1 : 0;
+  extRecordingFlag_ = widgets_.extRecording->isChecked() ? 1 : 0;
 }
 
 void CBrindleFlashDlg::WriteControls() {
   // A list index outside the items (a status byte beyond the table) shows no selection.
-  List(IDC_FRAME_RATE)
-      ->setCurrentIndex(frameRateIndex_ < List(IDC_FRAME_RATE)->count() ? frameRateIndex_ : -1);
-  List(IDC_COLOUR)->setCurrentIndex(colourIndex_ < List(IDC_COLOUR)->count() ? colourIndex_ : -1);
-  SetChecked(IDC_AUTONOMOUS, live_.autonomousFlag != 0);
-  SetChecked(IDC_START_STOP, live_.streamingFlag != 0);
-  ShowRate(panel_->Rate());
-  SetChecked(IDC_LEDS_OFF, ledsOffFlag_ != 0);
-  SetChecked(IDC_EXT_RECORDING, extRecordingFlag_ != 0);
+  QComboBox* frameRate = widgets_.frameRate;
+  frameRate->setCurrentIndex(frameRateIndex_ < frameRate->count() ? frameRateIndex_ : -1);
+  QComboBox* colour = widgets_.colour;
+  colour->setCurrentIndex(colourIndex_ < colour->count() ? colourIndex_ : -1);
+  widgets_.autonomous->setChecked(live_.autonomousFlag != 0);
+  widgets_.startStop->setChecked(live_.streamingFlag != 0);
+  widgets_.ledsOff->setChecked(ledsOffFlag_ != 0);
+  widgets_.extRecording->setChecked(extRecordingFlag_ != 0);
 }
 
 void CBrindleFlashDlg::EnableCameraControls(bool on) {
   cameraControlsOn_ = on;
-  for (int id : kCameraControls) Control(id)->setEnabled(on);
-  Control(IDC_SENSITIVITY)->setEnabled(on && live_.frameTimeout == kFrameTimeoutUnlimited);
-}
-
-void CBrindleFlashDlg::EnablePlayerControls(bool on) {
-  for (int id : kPlayerControls) Control(id)->setEnabled(on);
-  Control(IDC_RATE_SPIN)->setEnabled(on && !panel_->LikeOriginalSelected());
+  for (QWidget* control : widgets_.CameraControls()) control->setEnabled(on);
+  widgets_.sensitivity->setEnabled(on && live_.frameTimeout == kFrameTimeoutUnlimited);
 }
 
 std::string CBrindleFlashDlg::StartStopCaption() const {
-  return Button(IDC_START_STOP)->text().toStdString();
+  return widgets_.startStop->text().toStdString();
 }
 
 LiveViewState CBrindleFlashDlg::ButtonState() {
-  // The caption decides: anything but "Старт" sends the stop command.
-  return StartStopCaption() == kStartCaption ? LiveViewState::Off : LiveViewState::Running;
+  return liveViewState_;
 }
 
 void CBrindleFlashDlg::SetButtonState(LiveViewState state) {
-  Button(IDC_START_STOP)
-      ->setText(QString::fromUtf8(state == LiveViewState::Off ? kStartCaption : kStopCaption));
+  liveViewState_ = state;
+  widgets_.startStop->setText(
+      QString::fromUtf8(state == LiveViewState::Off ? kStartCaption : kStopCaption));
 }
 
 void CBrindleFlashDlg::EnableLiveLockedControls(bool on) {
-  for (int id : kLiveLockedControls) Control(id)->setEnabled(on);
+  for (QWidget* control : widgets_.LiveLockedControls()) control->setEnabled(on);
 }
 
 bool CBrindleFlashDlg::ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) {
@@ -263,10 +215,19 @@ void CBrindleFlashDlg::ClearDisplay() {
   recordingPlayer_->ClearDisplay();
 }
 
+#ifdef _WIN32
+bool CBrindleFlashDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (IsAboutCommand(message)) {
+    ShowAboutBox(this);
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
+
 void CBrindleFlashDlg::InvalidatePictureArea() {
-  // From the client origin to the player's size plus 30 pixels, background erased.
-  player_->EraseOnNextPaint();
-  update(QRect(0, 0, player_->width() + 30, player_->height() + 30));
+  playerGroup_->InvalidatePictureArea();
 }
 
 void CBrindleFlashDlg::StopStreamForClose() {
@@ -293,7 +254,7 @@ void CBrindleFlashDlg::OnOK() {
   StopStreamForClose();
   recordingPlayer_->StopPlayback();
   ClearDisplay();
-  if (!panel_->SaveSettings()) {
+  if (!playerGroup_->Panel().SaveSettings()) {
     // The window closes all the same; the operator learns that the choice will not be there.
     services_.prompts.ShowMessage(kSettingsNotSavedText, "", MessageIcon::Warning);
   }

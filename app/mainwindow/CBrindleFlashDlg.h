@@ -5,21 +5,14 @@
 #include <memory>
 #include <string>
 
-#include "frames/JpegHeaderTable.h"
-#include "host/SettingsStore.h"
-#include "host/TickSource.h"
-#include "host/UserPrompts.h"
 #include "link/CameraCommands.h"
-#include "link/D2xxBackend.h"
 #include "link/PlugWatch.h"
 #include "live/LiveViewHost.h"
-#include "mainwindow/QuietTimer.h"
-#include "recordings/PlaybackTimer.h"
-#include "recordings/PlayerPanel.h"
+#include "mainwindow/MainWindowServices.h"
+#include "mainwindow/MainWindowWidgets.h"
 
 class QAbstractButton;
 class QComboBox;
-class QLineEdit;
 class QSlider;
 class QTimer;
 
@@ -28,34 +21,23 @@ class CBfkPlayer;
 class FTDClass;
 class LiveCapture;
 class Player;
+class PlayerPanel;
 }  // namespace bf
 
 namespace bf::ui {
 
+class PlayerGroupView;
 class RecordingExportView;
-class UpDownControl;
 
-// What the main window is built on. Everything is borrowed except the backend, which the
-// window's link shares.
-struct MainWindowServices {
-  UserPrompts& prompts;
-  SettingsStore& settings;
-  std::shared_ptr<D2xxBackend> backend;
-  TickSource& ticks;
-  const JpegHeaderTable& headers;  // filled before the window exists
-  PlaybackTimer& timer;            // paces playback; outlives the window
-  std::string commandLine;         // recording to open at start-up; empty: none
-  QuietTimerFactory quietTimers;   // for the sliders' end of a key move; empty: real timers
-};
-
-// The main window: every control of the template, the settings fields and their transfer to
-// and from the controls, the two control groups, the camera-settings handlers, the hidden
-// service buttons, the player group and closing. It owns the device link and the player
-// window, and hosts the live view (LiveViewHost).
+// The main window: every control of the template, the camera settings fields and their
+// transfer to and from the controls, the camera control group, the camera-settings handlers,
+// the hidden service buttons and closing. It owns the device link, the picture window and the
+// player group (PlayerGroupView), and hosts the live view (LiveViewHost). Its handlers reach
+// the controls through typed members taken once from the control table.
 //
 // Threads: everything here runs on the GUI thread, including the handlers that the live loop's
 // event pump runs nested inside a Start click.
-class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPanelView {
+class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   Q_OBJECT
 
  public:
@@ -75,15 +57,15 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   // One tick of that watch; the window's timer calls it, tests call it directly.
   void OnPlugPoll();
 
-  // The control with this id (1 for "Выход"), or nullptr.
+  // The control with this id (1 for "Выход"), or nullptr: for tests, which address the
+  // controls as the operator sees them.
   QWidget* Control(int id) const;
   template <class W>
   W* ControlAs(int id) const {
     return qobject_cast<W*>(Control(id));
   }
 
-  void EnableCameraControls(bool on) override;
-  void EnablePlayerControls(bool on) override;
+  void EnableCameraControls(bool on);
   // Puts a valid status on the controls; the camera controls are enabled by the caller once
   // the handshake has ended well.
   void ApplyCameraStatus(const CameraStatus& status);
@@ -103,13 +85,10 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   std::string StartStopCaption() const;
 
   CBfkPlayer& PlayerWindow() { return *player_; }
-  Player& RecordingPlayer() { return *recordingPlayer_; }
-  PlayerPanel& Panel() { return *panel_; }
+  Player& RecordingPlayer();
+  PlayerPanel& Panel();
   FTDClass& Link() { return *link_; }
   RecordingExportView& ExportView() { return *exportView_; }
-
-  // Opens the About box (system menu on Windows, context menu, F1).
-  void ShowAboutBox();
 
  public slots:
   // The close box and Escape: closes without saving anything. A live view running at that
@@ -127,12 +106,8 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void ConnectHandlers();
   void ConnectCameraSettings();
   void ConnectServiceButtons();
-  void ConnectPlayerGroup();
-  void SetUpAboutEntry();
-  void SetUpExportEntries();
-  void SetUpReviewEntry();
-  void AddAboutToSystemMenu();
 
+  // By id, for the handlers that do not use the typed members yet.
   QAbstractButton* Button(int id) const;
   QSlider* Slider(int id) const;
   QComboBox* List(int id) const;
@@ -158,12 +133,6 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void OnReconnect();
   void OnAllData();
   void OnTestCommand();
-  // PlayerPanelView: the player group's controls.
-  void SetSliderRange(uint32_t maxPosition, uint32_t pageSize) override;
-  void SetSliderPosition(uint32_t position) override;
-  void ShowRate(int rate) override;
-  void EnableRateSpin(bool on) override;
-  bool LinkStatusOk() override;
   // Closing with "Выход" or Enter.
   void OnOK();
   // Stops a running, non-autonomous stream for closing; link failures are ignored.
@@ -180,10 +149,11 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   MainWindowServices services_;
   std::unique_ptr<FTDClass> link_;
   std::map<int, QWidget*> controls_;
+  MainWindowWidgets widgets_;
   CBfkPlayer* player_ = nullptr;  // child widget in place of control 1001
-  std::unique_ptr<FrameDisplay> display_;
-  std::unique_ptr<Player> recordingPlayer_;
-  std::unique_ptr<PlayerPanel> panel_;  // holds the player rate and the recorded-rate flag
+  // A member, not a child object: the player inside goes before the picture window it draws on.
+  std::unique_ptr<PlayerGroupView> playerGroup_;
+  Player* recordingPlayer_ = nullptr;  // the player group's player
   std::unique_ptr<LiveCapture> liveCapture_;
   RecordingExportView* exportView_ = nullptr;  // child object: context-menu exports
 
@@ -193,6 +163,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   int ledsOffFlag_ = 0;
   int extRecordingFlag_ = 0;
   LiveState live_;
+  LiveViewState liveViewState_ = LiveViewState::Off;  // what the Start/Stop button offers
   bool cameraControlsOn_ = false;
   bool handshakeRunning_ = false;
   std::unique_ptr<PlugWatch> plugWatch_;  // null: plugging is not watched

@@ -1,11 +1,7 @@
 #include "mainwindow/RecordingExportView.h"
 
 #include <QAction>
-#include <QProgressDialog>
-#include <QTimer>
 #include <QWidget>
-#include <algorithm>
-#include <climits>
 
 #ifdef BF_HAVE_VIDEO
 #include "recordings/video/VideoExport.h"
@@ -14,8 +10,6 @@
 namespace bf::ui {
 
 namespace {
-
-constexpr int kPollMs = 100;
 
 RecordingExport::VideoWriter MakeVideoWriter() {
 #ifdef BF_HAVE_VIDEO
@@ -43,87 +37,26 @@ RecordingExport::VideoWriter MakeVideoWriter() {
 RecordingExportView::RecordingExportView(QWidget* window, UserPrompts& prompts,
                                          const JpegHeaderTable& table, Source source)
     : QObject(window),
-      window_(window),
       source_(std::move(source)),
-      timer_(new QTimer(this)),
-      presenter_(std::make_unique<RecordingExport>(prompts, static_cast<ExportProgressView&>(*this),
-                                                   table, MakeVideoWriter())) {
+      progress_(window, [this] { presenter_->Cancel(); }),
+      presenter_(std::make_unique<RecordingExport>(prompts, progress_, table, MakeVideoWriter(),
+                                                   PostQueuedTo(*this))) {
   if (presenter_->VideoAvailable()) {
     videoAction_ = new QAction(QString::fromUtf8(kExportVideoMenuText), window);
     videoAction_->setObjectName(QStringLiteral("exportVideoAction"));
-    connect(videoAction_, &QAction::triggered, this, [this] {
-      if (presenter_->StartVideo(source_.recordingPath(), source_.rate())) StartPolling();
-    });
+    connect(videoAction_, &QAction::triggered, this,
+            [this] { presenter_->StartVideo(source_.recordingPath(), source_.rate()); });
     window->addAction(videoAction_);
   }
   framesAction_ = new QAction(QString::fromUtf8(kExportFramesMenuText), window);
   framesAction_->setObjectName(QStringLiteral("exportFramesAction"));
-  connect(framesAction_, &QAction::triggered, this, [this] {
-    if (presenter_->StartFrames(source_.recordingPath())) StartPolling();
-  });
+  connect(framesAction_, &QAction::triggered, this,
+          [this] { presenter_->StartFrames(source_.recordingPath()); });
   window->addAction(framesAction_);
-
-  timer_->setInterval(kPollMs);
-  connect(timer_, &QTimer::timeout, this, [this] {
-    presenter_->Poll();
-    if (!presenter_->Busy()) timer_->stop();
-  });
 }
 
 RecordingExportView::~RecordingExportView() {
-  timer_->stop();
   presenter_.reset();  // cancels and waits for a running export
-}
-
-QProgressDialog* RecordingExportView::ProgressDialog() const {
-  return dialog_.data();
-}
-
-void RecordingExportView::StartPolling() {
-  timer_->start();
-}
-
-void RecordingExportView::ShowProgress(const std::string& title, uint32_t done, uint32_t total) {
-  if (!dialog_) {
-    dialog_ = new QProgressDialog(window_);
-    dialog_->setObjectName(QStringLiteral("exportProgress"));
-    dialog_->setWindowModality(Qt::NonModal);
-    dialog_->setAutoClose(false);
-    dialog_->setAutoReset(false);
-    dialog_->setMinimumDuration(0);
-    dialog_->setCancelButtonText(QStringLiteral("Отмена"));
-    connect(dialog_, &QProgressDialog::canceled, this, [this] { presenter_->Cancel(); });
-  }
-  dialog_->setWindowTitle(QString::fromStdString(title));
-  dialog_->setMaximum(static_cast<int>(std::min<uint32_t>(total, INT32_MAX)));
-  dialog_->setValue(static_cast<int>(std::min<uint32_t>(done, INT32_MAX)));
-  dialog_->setLabelText(total == 0 ? QString()
-                                   : QStringLiteral("Кадр %1 из %2").arg(done).arg(total));
-  dialog_->show();
-}
-
-void RecordingExportView::CloseProgress() {
-  if (dialog_) dialog_->deleteLater();
-  dialog_.clear();
-}
-
-}  // namespace bf::ui
-
-#include "mainwindow/CBrindleFlashDlg.h"
-#include "recordings/PlayerPanel.h"
-
-namespace bf::ui {
-
-// The exports take the recording the player group opened and its pacing choice.
-void CBrindleFlashDlg::SetUpExportEntries() {
-  exportView_ = new RecordingExportView(
-      this, services_.prompts, services_.headers,
-      RecordingExportView::Source{[this] { return panel_->RecordingPath(); },
-                                  [this]() -> uint32_t {
-                                    if (panel_->LikeOriginalSelected()) return 0;
-                                    return static_cast<uint32_t>(
-                                        std::clamp(panel_->Rate(), kMinPlayerRate, kMaxPlayerRate));
-                                  }});
 }
 
 }  // namespace bf::ui

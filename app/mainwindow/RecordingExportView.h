@@ -1,24 +1,23 @@
 #pragma once
 #include <QObject>
-#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "recordings/RecordingExport.h"
+#include "shell/ExportProgressDialog.h"
 
 class QAction;
 class QProgressDialog;
-class QTimer;
 class QWidget;
 
 namespace bf::ui {
 
 // The context-menu entries "Экспорт видео..." and "Экспорт кадров..." of the main window and
 // the progress dialog of a running export, over the RecordingExport presenter. The dialog is
-// not modal: the player keeps working while the export runs. A timer polls the presenter.
-// GUI thread only.
-class RecordingExportView final : public QObject, private ExportProgressView {
+// not modal: the player keeps working while the export runs. The presenter's worker queues its
+// progress and its end to this object's thread. GUI thread only.
+class RecordingExportView final : public QObject {
   Q_OBJECT
 
  public:
@@ -33,19 +32,14 @@ class RecordingExportView final : public QObject, private ExportProgressView {
   QAction* VideoAction() const { return videoAction_; }
   QAction* FramesAction() const { return framesAction_; }
   RecordingExport& Presenter() { return *presenter_; }
-  QProgressDialog* ProgressDialog() const;  // the open progress dialog, or nullptr
+  // The open progress dialog, or nullptr.
+  QProgressDialog* ProgressDialog() const { return progress_.Dialog(); }
 
  private:
-  void ShowProgress(const std::string& title, uint32_t done, uint32_t total) override;
-  void CloseProgress() override;
-  void StartPolling();
-
-  QWidget* window_;
   Source source_;
   QAction* videoAction_ = nullptr;
   QAction* framesAction_ = nullptr;
-  QPointer<QProgressDialog> dialog_;
-  QTimer* timer_ = nullptr;
+  ExportProgressDialog progress_;
   std::unique_ptr<RecordingExport> presenter_;
 };
 

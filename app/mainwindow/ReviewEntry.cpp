@@ -1,25 +1,25 @@
-// "Обзор записи..." (Ctrl+R) in the main window's context menu: a review window on the recording
-// the player group has open, or on one chosen in the review's own open dialog.
-#include <QAction>
+#include "mainwindow/ReviewEntry.h"
 
-#include "mainwindow/CBrindleFlashDlg.h"
-#include "picture/CBfkPlayer.h"
-#include "recordings/PlayerPanel.h"
+#include <QAction>
+#include <QWidget>
+
+#include "review/ReviewPresenter.h"
 #include "review/ReviewWindow.h"
 
 namespace bf::ui {
 
-void CBrindleFlashDlg::SetUpReviewEntry() {
-  auto* review = new QAction(QString::fromUtf8(kReviewMenuText), this);
+void AddReviewEntry(QWidget& window, UserPrompts& prompts, SettingsStore& settings,
+                    const JpegHeaderTable& headers, PlaybackTimer& timer, ReviewSource source) {
+  auto* review = new QAction(QString::fromUtf8(kReviewMenuText), &window);
   review->setObjectName(QStringLiteral("reviewAction"));
   review->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
   review->setShortcutContext(Qt::WindowShortcut);
-  connect(review, &QAction::triggered, this, [this] {
-    ReviewWindow::OpenFor(
-        panel_->RecordingPath(), services_.prompts, services_.settings, services_.headers,
-        [this] { return player_->GetRotation(); }, this, &services_.timer);
-  });
-  addAction(review);
+  QObject::connect(review, &QAction::triggered, &window,
+                   [&window, &prompts, &settings, &headers, &timer, source = std::move(source)] {
+                     ReviewWindow::OpenFor(source.recordingPath(), prompts, settings, headers,
+                                           source.rotation, &window, &timer);
+                   });
+  window.addAction(review);
 }
 
 }  // namespace bf::ui

@@ -1,13 +1,12 @@
 #pragma once
 #include <QObject>
-#include <QPointer>
 #include <memory>
 
 #include "review/StretchExport.h"
+#include "shell/ExportProgressDialog.h"
 
 class QAction;
 class QProgressDialog;
-class QTimer;
 class QWidget;
 
 namespace bf::ui {
@@ -15,9 +14,9 @@ namespace bf::ui {
 // The review window's exports of its marked stretch: "Экспорт отрезка в видео..." (when the
 // build has the video export), "Экспорт отрезка в кадры..." and the checkable
 // "Впечатать строку кадра в видео", added to the window's context menu; a non-modal progress
-// dialog with "Отмена" while the worker runs, polled by a timer. Closing the window cancels and
-// waits. GUI thread only.
-class StretchExportView final : public QObject, private ExportProgressView {
+// dialog with "Отмена" while the worker runs, which queues its progress and end to this object.
+// Closing the window cancels and waits. GUI thread only.
+class StretchExportView final : public QObject {
   Q_OBJECT
 
  public:
@@ -30,16 +29,11 @@ class StretchExportView final : public QObject, private ExportProgressView {
   QAction* VideoAction() const { return videoAction_; }
   QAction* FramesAction() const { return framesAction_; }
   QAction* BurnInAction() const { return burnInAction_; }
-  QProgressDialog* ProgressDialog() const;
+  QProgressDialog* ProgressDialog() const { return progress_.Dialog(); }
 
  private:
-  void ShowProgress(const std::string& title, uint32_t done, uint32_t total) override;
-  void CloseProgress() override;
-
-  QWidget* window_;
   std::function<uint32_t()> rate_;
-  QTimer* timer_;
-  QPointer<QProgressDialog> dialog_;
+  ExportProgressDialog progress_;
   QAction* videoAction_ = nullptr;
   QAction* framesAction_ = nullptr;
   QAction* burnInAction_ = nullptr;

@@ -16,6 +16,21 @@
 namespace bf::ui {
 namespace {
 
+QPushButton* MakeButton(ControlKind kind, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  if (kind == ControlKind::PushLikeCheck) {
+    // A check box at heart: Enter on it still goes to the default button.
+    button->setCheckable(true);
+    button->setAutoDefault(false);
+  } else {
+    // A push button with the focus takes Enter for itself (auto-default); otherwise Enter
+    // presses the default button.
+    button->setAutoDefault(true);
+    if (kind == ControlKind::DefaultButton) button->setDefault(true);
+  }
+  return button;
+}
+
 QWidget* MakeWidget(const ControlRow& control, QWidget* parent,
                     const std::function<QWidget*(const ControlRow&)>& makeFrame) {
   const QString caption = QString::fromUtf8(control.caption);
@@ -32,21 +47,9 @@ QWidget* MakeWidget(const ControlRow& control, QWidget* parent,
     }
     case ControlKind::PushButton:
     case ControlKind::DefaultButton:
-    case ControlKind::IconButton: {
-      // A push button with the focus takes Enter for itself (auto-default); otherwise Enter
-      // presses the default button.
-      auto* button = new QPushButton(caption, parent);
-      button->setAutoDefault(true);
-      if (control.kind == ControlKind::DefaultButton) button->setDefault(true);
-      return button;
-    }
-    case ControlKind::PushLikeCheck: {
-      // A check box at heart: Enter on it still goes to the default button.
-      auto* button = new QPushButton(caption, parent);
-      button->setCheckable(true);
-      button->setAutoDefault(false);
-      return button;
-    }
+    case ControlKind::IconButton:
+    case ControlKind::PushLikeCheck:
+      return MakeButton(control.kind, caption, parent);
     case ControlKind::CheckBox:
       return new QCheckBox(caption, parent);
     case ControlKind::RadioButton: {

@@ -2,8 +2,9 @@
 #include <QWidget>
 #include <functional>
 #include <map>
-
 #include <span>
+#include <stdexcept>
+#include <string>
 
 #include "shell/ControlRow.h"
 #include "shell/DialogUnits.h"
@@ -19,5 +20,17 @@ namespace bf::ui {
 std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlRow> table,
                                       DialogBaseUnits units,
                                       const std::function<QWidget*(const ControlRow&)>& makeFrame);
+
+// The control with this id as the kind the window expects. The window's table and its code must
+// agree: a missing control or one of another kind is a programming error and throws
+// std::logic_error.
+template <class W>
+W* TakeControl(const std::map<int, QWidget*>& controls, int id) {
+  const auto it = controls.find(id);
+  W* widget = it == controls.end() ? nullptr : qobject_cast<W*>(it->second);
+  if (widget == nullptr)
+    throw std::logic_error("no control " + std::to_string(id) + " of that kind");
+  return widget;
+}
 
 }  // namespace bf::ui

@@ -35,8 +35,8 @@ class LiveViewHost {
   // autonomousFlag from its check box) / copy the fields back into the controls.
   virtual void ReadControls() = 0;
   virtual void WriteControls() = 0;
-  // The state the Start/Stop button shows (read back from the button, so the caption is the
-  // one truth) and the state to show.
+  // The state the Start/Stop button shows (the last one set; its caption follows it) and the
+  // state to show.
   virtual LiveViewState ButtonState() = 0;
   virtual void SetButtonState(LiveViewState state) = 0;
   // "Установить время...", "Сохранить на диск...", "Открыть...", "Стереть" and the four

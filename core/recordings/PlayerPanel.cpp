@@ -18,17 +18,37 @@ PlayerPanel::PlayerPanel(Player& player, PlayerPanelView& view, UserPrompts& pro
 }
 
 void PlayerPanel::LoadSettings() {
-  rate_ = settings_.ReadInt(settings::kSection, settings::kPlayerFps, settings::kPlayerFpsDefault);
-  likeOriginal_ = settings_.ReadInt(settings::kSection, settings::kLikeOriginal,
-                                    settings::kLikeOriginalDefault) != 0;
-  view_.ShowRate(rate_);
-  view_.EnableRateSpin(!likeOriginal_);
+  state_.rate =
+      settings_.ReadInt(settings::kSection, settings::kPlayerFps, settings::kPlayerFpsDefault);
+  state_.likeOriginal = settings_.ReadInt(settings::kSection, settings::kLikeOriginal,
+                                          settings::kLikeOriginalDefault) != 0;
+  Show();
+}
+
+uint32_t PlayerPanel::ExportRate() const {
+  if (state_.likeOriginal) return 0;
+  return static_cast<uint32_t>(std::clamp(state_.rate, kMinPlayerRate, kMaxPlayerRate));
+}
+
+void PlayerPanel::EnableControls(bool on) {
+  state_.controlsOn = on;
+  Show();
+}
+
+void PlayerPanel::Show() {
+  view_.ShowPlayerGroup(state_);
+}
+
+void PlayerPanel::SetSliderPosition(uint32_t position) {
+  // Out-of-range positions clamp to the ends, as the classic trackbar does.
+  state_.sliderPosition = std::min(position, state_.sliderMax);
+  Show();
 }
 
 bool PlayerPanel::SaveSettings() {
-  const bool rateSaved = settings_.WriteInt(settings::kSection, settings::kPlayerFps, rate_);
+  const bool rateSaved = settings_.WriteInt(settings::kSection, settings::kPlayerFps, state_.rate);
   const bool modeSaved =
-      settings_.WriteInt(settings::kSection, settings::kLikeOriginal, likeOriginal_ ? 1 : 0);
+      settings_.WriteInt(settings::kSection, settings::kLikeOriginal, state_.likeOriginal ? 1 : 0);
   return rateSaved && modeSaved;
 }
 
@@ -40,9 +60,11 @@ uint32_t PlayerPanel::LoadRecording(const std::string& path) {
     prompts_.ShowMessage(kEmptyFileText, "", MessageIcon::None);
     return 0;
   }
-  view_.EnablePlayerControls(true);
-  view_.SetSliderRange(count - 1, count / 20);
-  view_.SetSliderPosition(0);
+  state_.controlsOn = true;
+  state_.sliderMax = count - 1;
+  state_.sliderPage = count / 20;
+  state_.sliderPosition = 0;
+  Show();
   return count;
 }
 
@@ -61,12 +83,13 @@ void PlayerPanel::ChooseRecording() {
 void PlayerPanel::OnPlay() {
   player_.ClearDisplay();
   view_.InvalidatePictureArea();
-  const int clamped = std::clamp(rate_, kMinPlayerRate, kMaxPlayerRate);
-  if (clamped != rate_) {
-    rate_ = clamped;
-    view_.ShowRate(rate_);
+  const int clamped = std::clamp(state_.rate, kMinPlayerRate, kMaxPlayerRate);
+  if (clamped != state_.rate) {
+    state_.rate = clamped;
+    Show();
   }
-  const uint32_t started = player_.StartPlayback(likeOriginal_ ? 0u : static_cast<uint32_t>(rate_));
+  const uint32_t started =
+      player_.StartPlayback(state_.likeOriginal ? 0u : static_cast<uint32_t>(state_.rate));
   if (started != 0) view_.EnableCameraControls(false);
   TellIfFileChanged();
 }
@@ -81,7 +104,7 @@ void PlayerPanel::OnStoppedForOpen() {
 }
 
 void PlayerPanel::OnBegin() {
-  view_.SetSliderPosition(0);
+  SetSliderPosition(0);
   player_.NavigateTo(0, NAV_ABSOLUTE);
   TellIfFileChanged();
 }
@@ -90,59 +113,60 @@ void PlayerPanel::OnBegin() {
 // original's slider did by clamping -1 to its minimum.
 void PlayerPanel::OnEnd() {
   const uint32_t i = player_.NavigateTo(0, NAV_FROM_END);
-  if (i != kNoFrame) view_.SetSliderPosition(i);
+  if (i != kNoFrame) SetSliderPosition(i);
   TellIfFileChanged();
 }
 
 void PlayerPanel::OnPrevious() {
   const uint32_t i = player_.NavigateTo(kNoFrame, NAV_RELATIVE);
-  if (i != kNoFrame) view_.SetSliderPosition(i);
+  if (i != kNoFrame) SetSliderPosition(i);
   TellIfFileChanged();
 }
 
 void PlayerPanel::OnNext() {
   const uint32_t i = player_.NavigateTo(1, NAV_RELATIVE);
-  if (i != kNoFrame) view_.SetSliderPosition(i);
+  if (i != kNoFrame) SetSliderPosition(i);
   TellIfFileChanged();
 }
 
 void PlayerPanel::OnSliderMoved(uint32_t sliderPosition) {
+  // The thumb is where the operator put it, whether or not a frame is there.
+  SetSliderPosition(sliderPosition);
   player_.NavigateTo(sliderPosition, NAV_ABSOLUTE);
   TellIfFileChanged();
 }
 
 void PlayerPanel::OnPlayerPosition(uint32_t position) {
   if (position >= player_.Count() && view_.LinkStatusOk()) view_.EnableCameraControls(true);
-  view_.SetSliderPosition(position);
+  SetSliderPosition(position);
   TellIfFileChanged();
 }
 
 void PlayerPanel::OnLikeOriginalSelected() {
-  likeOriginal_ = true;
+  state_.likeOriginal = true;
   ModeStep();
 }
 
 void PlayerPanel::OnOtherRateSelected() {
-  likeOriginal_ = false;
+  state_.likeOriginal = false;
   ModeStep();
 }
 
 void PlayerPanel::ModeStep() {
-  if (likeOriginal_) {
+  if (state_.likeOriginal) {
     player_.SetRate(0);
-    view_.EnableRateSpin(false);
   } else {
     // The rate message carries 1..20; a stored rate outside that would switch nothing.
-    player_.SetRate(static_cast<uint32_t>(std::clamp(rate_, kMinPlayerRate, kMaxPlayerRate)));
-    view_.EnableRateSpin(true);
+    player_.SetRate(static_cast<uint32_t>(std::clamp(state_.rate, kMinPlayerRate, kMaxPlayerRate)));
   }
+  Show();
 }
 
 void PlayerPanel::OnRateSpinEnd(int spinPosition) {
-  if (likeOriginal_) return;
-  rate_ = spinPosition;
-  view_.ShowRate(rate_);
-  player_.SetRate(static_cast<uint32_t>(std::clamp(rate_, kMinPlayerRate, kMaxPlayerRate)));
+  if (state_.likeOriginal) return;
+  state_.rate = spinPosition;
+  Show();
+  player_.SetRate(static_cast<uint32_t>(std::clamp(state_.rate, kMinPlayerRate, kMaxPlayerRate)));
 }
 
 void PlayerPanel::OnExport(const JpegHeaderTable& table) {

@@ -8,6 +8,7 @@
 #include "host/SettingsStore.h"
 #include "host/UserPrompts.h"
 #include "recordings/Player.h"
+#include "recordings/PlayerGroupState.h"
 
 namespace bf {
 
@@ -22,28 +23,27 @@ inline constexpr int kMaxPlayerRate = 20;
 // as stored in the "Path" setting.
 std::string FolderOfChosenFile(const std::string& fullPath);
 
-// The main window's controls of the player group, as the panel logic needs them. Implemented by
-// the main window; every call on the GUI thread.
+// The rest of the main window, as the player group's presenter sees it. Implemented by the
+// window; every call on the GUI thread.
 class PlayerPanelView {
  public:
   virtual ~PlayerPanelView() = default;
-  virtual void EnablePlayerControls(bool on) = 0;
+  // Draws the player group as the state says; called after every change of it.
+  virtual void ShowPlayerGroup(const PlayerGroupState& state) = 0;
   virtual void EnableCameraControls(bool on) = 0;
-  // Position slider: range 0..maxPosition (redrawn) with the given page size.
-  virtual void SetSliderRange(uint32_t maxPosition, uint32_t pageSize) = 0;
-  virtual void SetSliderPosition(uint32_t position) = 0;
-  virtual void ShowRate(int rate) = 0;       // the rate edit
-  virtual void EnableRateSpin(bool on) = 0;  // the spin next to it
   virtual bool LinkStatusOk() = 0;           // the device link's last status is 0
   virtual void InvalidatePictureArea() = 0;  // erase the picture area and overlay strip
 };
 
-// The handlers of the main window's player group over the player: what each button, the slider,
-// the mode radio buttons, the rate spin and the position message do. Holds the dialog's rate
-// and mode values. After every handler that reads frames it tells, once per recording, when the
-// file changed on disk under the player (kRecordingChangedText), and applies the Stop button's
-// effects when that ended a run. GUI thread only; the position message arrives here queued from the
-// timer thread (FrameDisplay::PostPosition).
+// The player group's presenter: what each button, the slider, the mode radio buttons, the rate
+// spin and the position message do to the player, and the group's state (PlayerGroupState),
+// which it owns and hands to the view after every change. After every handler that reads frames
+// it tells, once per recording, when the file changed on disk under the player
+// (kRecordingChangedText), and applies the Stop button's effects when that ended a run. Free of
+// any toolkit, so a terminal front end can drive it as the window does.
+//
+// Threads: GUI thread only; the position message arrives here queued from the timer thread
+// (FrameDisplay::PostPosition).
 class PlayerPanel {
  public:
   PlayerPanel(Player& player, PlayerPanelView& view, UserPrompts& prompts, SettingsStore& settings);
@@ -52,8 +52,14 @@ class PlayerPanel {
   // SaveSettings is false when the store refused either value.
   void LoadSettings();
   bool SaveSettings();
-  int Rate() const { return rate_; }
-  bool LikeOriginalSelected() const { return likeOriginal_; }
+  const PlayerGroupState& State() const { return state_; }
+  int Rate() const { return state_.rate; }
+  bool LikeOriginalSelected() const { return state_.likeOriginal; }
+  // The frame times the exports take from the group: 0 as recorded ("Как в оригинале"), else
+  // the player rate within 1..20.
+  uint32_t ExportRate() const;
+  // EnablePlayerControls of the main window: the group's controls on or off.
+  void EnableControls(bool on);
   // The recording the last LoadRecording opened; empty when it failed or none was opened.
   const std::string& RecordingPath() const { return recordingPath_; }
 
@@ -84,13 +90,14 @@ class PlayerPanel {
  private:
   void ModeStep();
   void TellIfFileChanged();
+  void SetSliderPosition(uint32_t position);
+  void Show();
 
   Player& player_;
   PlayerPanelView& view_;
   UserPrompts& prompts_;
   SettingsStore& settings_;
-  int rate_ = settings::kPlayerFpsDefault;
-  bool likeOriginal_ = settings::kLikeOriginalDefault != 0;
+  PlayerGroupState state_;
   std::string recordingPath_;
 };
 

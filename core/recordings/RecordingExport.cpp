@@ -21,8 +21,12 @@ std::string ExportDoneText(const ExportOutcome& outcome) {
 }
 
 RecordingExport::RecordingExport(UserPrompts& prompts, ExportProgressView& view,
-                                 const JpegHeaderTable& table, VideoWriter videoWriter)
-    : prompts_(prompts), view_(view), table_(table), videoWriter_(std::move(videoWriter)) {}
+                                 const JpegHeaderTable& table, VideoWriter videoWriter, Post post)
+    : prompts_(prompts),
+      view_(view),
+      table_(table),
+      videoWriter_(std::move(videoWriter)),
+      post_(std::move(post)) {}
 
 RecordingExport::~RecordingExport() {
   Cancel();
@@ -91,16 +95,19 @@ bool RecordingExport::StartJob(const std::string& recordingPath, const std::stri
                                Recording::Pairing pairing) {
   if (Busy()) return false;
   title_ = title;
-  progress_ = std::make_unique<ExportProgress>();
-  finished_ = false;
-  outcome_ = {};
+  run_ = std::make_shared<Run>();
   view_.ShowProgress(title_, 0, 0);
-  worker_ = std::jthread([this, recordingPath, pairing, job = std::move(job)] {
+  // The worker keeps its own share of the run; the calls it posts hold only a weak one: once
+  // the presenter (which joins the worker) is gone, nobody holds the run and they do nothing.
+  worker_ = std::jthread([this, run = run_, recordingPath, pairing, job = std::move(job)] {
+    run->progress.afterFrame = [this, weak = std::weak_ptr<Run>(run)](uint32_t) {
+      if (const std::shared_ptr<Run> r = weak.lock()) PostProgress(r);
+    };
     Recording recording;
     ExportOutcome outcome;
     switch (recording.Open(recordingPath, kAllFrames, pairing)) {
       case Recording::OpenStatus::Opened:
-        outcome = job(recording, *progress_);
+        outcome = job(recording, run->progress);
         break;
       case Recording::OpenStatus::SystemError:
         outcome.error = FileErrorTextForSystemCode(recording.SystemError(), recordingPath);
@@ -109,43 +116,58 @@ bool RecordingExport::StartJob(const std::string& recordingPath, const std::stri
         outcome.error = kEmptyFileText;
         break;
     }
-    outcome_ = std::move(outcome);
-    finished_.store(true, std::memory_order_release);
-    finished_.notify_all();
+    run->outcome = std::move(outcome);
+    // Posted before the flag goes up, so that whoever waited for the flag finds the end queued.
+    post_([this, posted = std::weak_ptr<Run>(run)] {
+      if (const std::shared_ptr<Run> alive = posted.lock()) Finish(alive);
+    });
+    run->finished.store(true, std::memory_order_release);
+    run->finished.notify_all();
   });
   return true;
 }
 
-void RecordingExport::Poll() {
-  if (!Busy()) return;
-  if (!finished_.load(std::memory_order_acquire)) {
-    view_.ShowProgress(title_, progress_->done.load(), progress_->total.load());
-    return;
-  }
+// Worker thread: touches only the run and the post function, which never change meanwhile.
+void RecordingExport::PostProgress(const std::shared_ptr<Run>& run) {
+  if (run->progressQueued.exchange(true)) return;
+  post_([this, posted = std::weak_ptr<Run>(run)] {
+    if (const std::shared_ptr<Run> alive = posted.lock()) ShowProgress(alive);
+  });
+}
+
+void RecordingExport::ShowProgress(const std::shared_ptr<Run>& run) {
+  if (run != run_) return;
+  run->progressQueued = false;
+  view_.ShowProgress(title_, run->progress.done.load(), run->progress.total.load());
+}
+
+void RecordingExport::Finish(const std::shared_ptr<Run>& run) {
+  if (run != run_ || !worker_.joinable()) return;
   worker_.join();
   view_.CloseProgress();
-  switch (outcome_.status) {
+  const ExportOutcome& outcome = run->outcome;
+  switch (outcome.status) {
     case ExportOutcome::Status::Done:
-      prompts_.ShowMessage(ExportDoneText(outcome_), "", MessageIcon::Information);
+      prompts_.ShowMessage(ExportDoneText(outcome), "", MessageIcon::Information);
       break;
     case ExportOutcome::Status::Cancelled:
       prompts_.ShowMessage(kExportCancelledText, "", MessageIcon::None);
       break;
     case ExportOutcome::Status::Failed:
-      prompts_.ShowMessage(outcome_.error, "", MessageIcon::Error);
+      prompts_.ShowMessage(outcome.error, "", MessageIcon::Error);
       break;
   }
 }
 
 void RecordingExport::Cancel() {
-  if (!progress_) return;
-  progress_->cancel = true;
-  progress_->cancel.notify_all();
+  if (!run_) return;
+  run_->progress.cancel = true;
+  run_->progress.cancel.notify_all();
 }
 
 void RecordingExport::Wait() {
-  if (!worker_.joinable()) return;
-  while (!finished_.load(std::memory_order_acquire)) finished_.wait(false);
+  if (!worker_.joinable() || !run_) return;
+  while (!run_->finished.load(std::memory_order_acquire)) run_->finished.wait(false);
 }
 
 }  // namespace bf

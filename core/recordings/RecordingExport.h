@@ -34,13 +34,15 @@ class ExportProgressView {
 };
 
 // The window's "Экспорт видео..." and "Экспорт кадров..." for the open recording: asks for the
-// file or folder, runs the export on a worker thread and reports the end.
+// file or folder, runs the export on a worker thread and reports its progress and its end.
 //
-// Threads: every public member on the GUI thread. The worker opens a recording of its own
-// from the path (so the player keeps playing, and may even open another recording, meanwhile)
-// and shares only the ExportProgress atomics and the finished flag with the GUI thread; the
-// outcome is written before the flag is raised and read only after it was seen. The view polls
-// (Poll) while an export runs, e.g. from a timer. The destructor cancels and joins.
+// Threads: every public member on the owner's thread (the GUI thread). The worker opens a
+// recording of its own from the path (so the player keeps playing, and may even open another
+// recording, meanwhile) and hands its progress and its outcome to the owner's thread through
+// `post`: the window queues the call to its event loop, a terminal front end or a test to a
+// PostedCalls queue. At most one progress call is queued at a time. Cancel reaches the worker
+// through an atomic. A posted call that runs after the presenter is gone does nothing. The
+// destructor cancels and joins.
 class RecordingExport {
  public:
   // Writes one video of the recording to `output` (the video export, injected so that this
@@ -49,8 +51,11 @@ class RecordingExport {
       std::function<ExportOutcome(const Recording&, const JpegHeaderTable&,
                                   const std::string& output, uint32_t rate, ExportProgress&)>;
 
+  // Runs a call later on the owner's thread; callable from any thread, never waits for the call.
+  using Post = std::function<void(std::function<void()>)>;
+
   RecordingExport(UserPrompts& prompts, ExportProgressView& view, const JpegHeaderTable& table,
-                  VideoWriter videoWriter);
+                  VideoWriter videoWriter, Post post);
   ~RecordingExport();
   RecordingExport(const RecordingExport&) = delete;
   RecordingExport& operator=(const RecordingExport&) = delete;
@@ -74,26 +79,35 @@ class RecordingExport {
   bool StartJob(const std::string& recordingPath, const std::string& title, Job job,
                 Recording::Pairing pairing = Recording::Pairing::Alone);
 
+  // From a start until the posted end has been handled.
   bool Busy() const { return worker_.joinable(); }
-  // Updates the progress dialog; when the worker has finished, joins it, closes the dialog and
-  // tells the operator the result.
-  void Poll();
   // The progress dialog's Cancel.
   void Cancel();
-  // Blocks until the worker has finished (it still needs a Poll to report). For tests and for
-  // closing the window.
+  // Blocks until the worker has finished and posted its end, which is reported when that call
+  // runs. For tests.
   void Wait();
 
  private:
+  // One export: what the worker and the calls it posts share.
+  struct Run {
+    ExportProgress progress;
+    std::atomic<bool> progressQueued{false};
+    ExportOutcome outcome;  // written by the worker before it posts the end
+    std::atomic<bool> finished{false};
+  };
+  void PostProgress(const std::shared_ptr<Run>& run);
+  // The posted calls, run on the owner's thread while the run (and so the presenter) lives.
+  void ShowProgress(const std::shared_ptr<Run>& run);
+  void Finish(const std::shared_ptr<Run>& run);
+
   UserPrompts& prompts_;
   ExportProgressView& view_;
   const JpegHeaderTable& table_;
   VideoWriter videoWriter_;
+  Post post_;
   std::string title_;
   std::string lastFolder_;
-  std::unique_ptr<ExportProgress> progress_;
-  ExportOutcome outcome_;  // written by the worker before finished_
-  std::atomic<bool> finished_{false};
+  std::shared_ptr<Run> run_;  // the export under way, or the last one
   std::jthread worker_;
 };
 

@@ -6,12 +6,12 @@ namespace bf {
 
 StretchExport::StretchExport(ReviewPresenter& presenter, UserPrompts& prompts,
                              ExportProgressView& view, const JpegHeaderTable& table,
-                             VideoWriter videoWriter)
+                             VideoWriter videoWriter, RecordingExport::Post post)
     : presenter_(presenter),
       prompts_(prompts),
       table_(table),
       videoWriter_(std::move(videoWriter)),
-      export_(prompts, view, table, {}) {}
+      export_(prompts, view, table, {}, std::move(post)) {}
 
 std::optional<ExportRange> StretchExport::MarkedRange() {
   const std::vector<std::size_t> frames = presenter_.MarkedFrames();

@@ -23,7 +23,8 @@ inline constexpr const char* kStretchNotTogetherText =
 // opens the recording afresh, joined with its pair as the review is. The marked frames must
 // stand together in the file (a clock set back can put frames of the stretch apart); the
 // export takes them from the first to the last.
-// GUI thread, like the presenter; Export() gives the running export for Poll, Cancel, Wait.
+// GUI thread, like the presenter; Export() gives the running export for Cancel and Wait;
+// its progress and end come through `post`, as RecordingExport's do.
 class StretchExport {
  public:
   // The video export, injected so that this builds without the video libraries; empty when the
@@ -32,7 +33,7 @@ class StretchExport {
                                                   const VideoExportOptions&, ExportProgress&)>;
 
   StretchExport(ReviewPresenter& presenter, UserPrompts& prompts, ExportProgressView& view,
-                const JpegHeaderTable& table, VideoWriter videoWriter);
+                const JpegHeaderTable& table, VideoWriter videoWriter, RecordingExport::Post post);
 
   bool VideoAvailable() const { return static_cast<bool>(videoWriter_); }
   // rate: 0 paces the video by the recorded times, else frames per second. burnIn: each

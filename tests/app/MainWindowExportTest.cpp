@@ -20,10 +20,10 @@ QAction* Action(QWidget* window, const char* name) {
   return nullptr;
 }
 
-// What the view's timer does once the worker is done.
+// Waits for the worker, then lets the event loop run what it queued: its progress and its end.
 void FinishExport(RecordingExportView& view) {
   view.Presenter().Wait();
-  view.Presenter().Poll();
+  QCoreApplication::processEvents();
 }
 
 std::string ProbeFrames(const std::string& path) {

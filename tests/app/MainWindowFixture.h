@@ -25,6 +25,8 @@
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
 #include "picture/CBfkPlayer.h"
+#include "recordings/Player.h"
+#include "recordings/PlayerPanel.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
 #include "sim/VirtualPlaybackTimer.h"

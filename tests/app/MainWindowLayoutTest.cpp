@@ -6,11 +6,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <stdexcept>
+#include <vector>
 
 #include "MainWindowFixture.h"
 #include "mainwindow/ControlTable.h"
 #include "mainwindow/Icons.h"
+#include "mainwindow/MainWindowWidgets.h"
 #include "picture/CBfkPlayer.h"
+#include "shell/ControlBuilder.h"
 #include "shell/DialogUnits.h"
 #include "shell/UpDownControl.h"
 
@@ -104,6 +108,30 @@ TEST_F(MainWindowTest, ControlKindsAndFixedStates) {
   EXPECT_FALSE(window->windowIcon().isNull());
 }
 
+// The window takes its typed controls from the built table once; a table that lacks one, or
+// gives it another kind, stops the window from being built instead of leaving a null pointer.
+TEST(TypedControls, AMissingOrMistypedControlIsRefused) {
+  QWidget parent;
+  const std::vector<ControlRow> rows(MainWindowControls().begin(), MainWindowControls().end());
+  const auto build = [&parent](const std::vector<ControlRow>& table) {
+    return BuildControls(&parent, table, MeasureBaseUnits(parent.font()),
+                         [&parent](const ControlRow&) { return new QWidget(&parent); });
+  };
+  EXPECT_NO_THROW(MainWindowWidgets::Find(build(rows)));
+
+  std::vector<ControlRow> without;
+  for (const ControlRow& row : rows) {
+    if (row.id != IDC_SENSITIVITY) without.push_back(row);
+  }
+  EXPECT_THROW(MainWindowWidgets::Find(build(without)), std::logic_error);
+
+  std::vector<ControlRow> mistyped = rows;
+  for (ControlRow& row : mistyped) {
+    if (row.id == IDC_START_STOP) row.kind = ControlKind::CheckBox;
+  }
+  EXPECT_THROW(MainWindowWidgets::Find(build(mistyped)), std::logic_error);
+}
+
 TEST_F(MainWindowTest, AboutIsInTheContextMenuAndOnF1) {
   Start();
   auto* about = window->findChild<QAction*>("aboutAction");
@@ -134,6 +162,7 @@ TEST(Icons, EveryResourceIconIsDrawnAndDistinct) {
 
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/Icons.h"
+#include "mainwindow/MainWindowWidgets.h"
 
 namespace bf::ui {
 namespace {

@@ -44,6 +44,26 @@ TEST_F(MainWindowTest, NavigationButtonsMoveSliderAndPicture) {
   EXPECT_EQ(window->RecordingPlayer().Position(), 1u);
 }
 
+// The group is drawn from its presenter's state after every handler: a thumb the operator moved
+// stays where it is when something else in the group changes.
+TEST_F(MainWindowTest, SliderMovedByTheOperatorStaysThroughOtherChanges) {
+  Start(WriteRecording(7));
+  Click(IDC_END);
+  QTest::keyClick(S(IDC_POSITION), Qt::Key_Left);
+  QTest::keyClick(S(IDC_POSITION), Qt::Key_Left);
+  ASSERT_EQ(window->RecordingPlayer().Position(), 4u);
+  Click(IDC_OTHER_RATE);
+  EXPECT_EQ(S(IDC_POSITION)->value(), 4);
+  EXPECT_TRUE(B(IDC_OTHER_RATE)->isChecked());
+  EXPECT_FALSE(B(IDC_LIKE_ORIGINAL)->isChecked());
+  EXPECT_TRUE(W(IDC_RATE_SPIN)->isEnabled());
+  Click(IDC_LIKE_ORIGINAL);
+  EXPECT_EQ(S(IDC_POSITION)->value(), 4);
+  EXPECT_TRUE(B(IDC_LIKE_ORIGINAL)->isChecked());
+  EXPECT_FALSE(B(IDC_OTHER_RATE)->isChecked());
+  EXPECT_FALSE(W(IDC_RATE_SPIN)->isEnabled());
+}
+
 TEST_F(MainWindowTest, StoredRatesOutsideTheRangeAreClampedWhenPlayPressed) {
   for (const auto& [stored, clamped] : {std::pair{0, 1}, std::pair{25, 20}}) {
     SCOPED_TRACE(stored);

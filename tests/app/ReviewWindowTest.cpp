@@ -319,7 +319,7 @@ TEST_F(ReviewWindowTest, TheMarkedStretchExportsAsVideoAndAsStills) {
   ASSERT_TRUE(exports.Presenter().Export().Busy());
   EXPECT_NE(exports.ProgressDialog(), nullptr);
   exports.Presenter().Export().Wait();
-  exports.Presenter().Export().Poll();
+  QCoreApplication::processEvents();  // the end, queued by the worker
   EXPECT_EQ(exports.ProgressDialog(), nullptr);
   EXPECT_EQ(prompts.shown.back().text, "Записано кадров: 4, пропущено: 0");
   std::size_t files = 0;
@@ -334,7 +334,7 @@ TEST_F(ReviewWindowTest, TheMarkedStretchExportsAsVideoAndAsStills) {
   prompts.saveFiles.push_back(video);
   exports.VideoAction()->trigger();
   exports.Presenter().Export().Wait();
-  exports.Presenter().Export().Poll();
+  QCoreApplication::processEvents();  // the end, queued by the worker
   EXPECT_EQ(prompts.shown.back().text, "Записано кадров: 4, пропущено: 0");
   auto probed = test::Probe(video);
   EXPECT_EQ(probed["nb_read_frames"], "4");

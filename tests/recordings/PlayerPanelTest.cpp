@@ -21,25 +21,13 @@ namespace {
 
 class FakePanelView final : public PlayerPanelView {
  public:
-  bool playerControls = false;
+  PlayerGroupState group;  // as last shown
   bool cameraControls = true;
-  uint32_t sliderMax = 0;
-  uint32_t sliderPage = 0;
-  uint32_t slider = 0;
-  int rateShown = -1;
-  bool spinEnabled = false;
   bool linkOk = true;
   int invalidations = 0;
 
-  void EnablePlayerControls(bool on) override { playerControls = on; }
+  void ShowPlayerGroup(const PlayerGroupState& state) override { group = state; }
   void EnableCameraControls(bool on) override { cameraControls = on; }
-  void SetSliderRange(uint32_t maxPosition, uint32_t pageSize) override {
-    sliderMax = maxPosition;
-    sliderPage = pageSize;
-  }
-  void SetSliderPosition(uint32_t position) override { slider = position; }
-  void ShowRate(int rate) override { rateShown = rate; }
-  void EnableRateSpin(bool on) override { spinEnabled = on; }
   bool LinkStatusOk() override { return linkOk; }
   void InvalidatePictureArea() override { ++invalidations; }
 };
@@ -91,10 +79,10 @@ class PlayerGroup : public ::testing::Test {
 TEST_F(PlayerGroup, LoadSetsUpTheSliderAndShowsNothingYet) {
   std::vector<uint32_t> stamps(45, 7);
   EXPECT_EQ(panel.LoadRecording(Write("a.bfk", stamps)), 45u);
-  EXPECT_TRUE(view.playerControls);
-  EXPECT_EQ(view.sliderMax, 44u);
-  EXPECT_EQ(view.sliderPage, 2u);
-  EXPECT_EQ(view.slider, 0u);
+  EXPECT_TRUE(view.group.controlsOn);
+  EXPECT_EQ(view.group.sliderMax, 44u);
+  EXPECT_EQ(view.group.sliderPage, 2u);
+  EXPECT_EQ(view.group.sliderPosition, 0u);
   EXPECT_TRUE(display.shown.empty());
   EXPECT_TRUE(prompts.shown.empty());
 
@@ -108,7 +96,7 @@ TEST_F(PlayerGroup, UnusableFilesSayTheFileIsEmpty) {
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, "Файл пустой");
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::None);
-  EXPECT_FALSE(view.playerControls);
+  EXPECT_FALSE(view.group.controlsOn);
 
   // A zero-length file holds nothing to read: the system error box, then "Файл пустой".
   prompts.shown.clear();
@@ -151,7 +139,9 @@ TEST_F(PlayerGroup, LikeOriginalRunToTheEndGivesTheCameraControlsBack) {
   EXPECT_EQ(display.clears, 1);
   EXPECT_EQ(view.invalidations, 1);
   RunAll();
-  EXPECT_EQ(view.slider, 5u);
+  // The run ends one past the last frame; the thumb stops at the end of its range 0..4.
+  EXPECT_EQ(player.Position(), 5u);
+  EXPECT_EQ(view.group.sliderPosition, 4u);
   EXPECT_TRUE(view.cameraControls);
 }
 
@@ -175,9 +165,9 @@ TEST_F(PlayerGroup, PlayerFpsOutsideTheRangeIsClampedWhenPlayIsPressed) {
   settings.WriteInt("Settings", "Player fps", 0);
   settings.WriteInt("Settings", "Like original", 0);
   panel.LoadSettings();
-  EXPECT_TRUE(view.spinEnabled);
+  EXPECT_TRUE(view.group.RateSpinEnabled());
   panel.OnPlay();
-  EXPECT_EQ(view.rateShown, 1);
+  EXPECT_EQ(view.group.rate, 1);
   EXPECT_EQ(player.FrameDelay(), 1000u);
   panel.OnStop();
 
@@ -185,7 +175,7 @@ TEST_F(PlayerGroup, PlayerFpsOutsideTheRangeIsClampedWhenPlayIsPressed) {
   panel.LoadSettings();
   panel.OnBegin();
   panel.OnPlay();
-  EXPECT_EQ(view.rateShown, 20);
+  EXPECT_EQ(view.group.rate, 20);
   EXPECT_EQ(player.FrameDelay(), 50u);
   panel.SaveSettings();
   EXPECT_EQ(settings.ReadInt("Settings", "Player fps", -1), 20);
@@ -203,7 +193,7 @@ TEST_F(PlayerGroup, PlayAfterTheEndClearsThePictureAndStartsNothing) {
   EXPECT_FALSE(player.IsPlaying());
   EXPECT_TRUE(view.cameraControls);
   panel.OnEnd();
-  EXPECT_EQ(view.slider, 1u);
+  EXPECT_EQ(view.group.sliderPosition, 1u);
   panel.OnPlay();
   EXPECT_TRUE(player.IsPlaying());
 }
@@ -211,18 +201,18 @@ TEST_F(PlayerGroup, PlayAfterTheEndClearsThePictureAndStartsNothing) {
 TEST_F(PlayerGroup, NavigationButtonsMoveTheSliderOnlyToFramesThatExist) {
   panel.LoadRecording(Write("a.bfk", {1, 2, 3, 4, 5, 6, 7}));
   panel.OnEnd();
-  EXPECT_EQ(view.slider, 6u);
+  EXPECT_EQ(view.group.sliderPosition, 6u);
   EXPECT_EQ(display.shown.back().header.Timestamp(), 7u);
   panel.OnNext();
-  EXPECT_EQ(view.slider, 6u);
+  EXPECT_EQ(view.group.sliderPosition, 6u);
   panel.OnPrevious();
-  EXPECT_EQ(view.slider, 5u);
+  EXPECT_EQ(view.group.sliderPosition, 5u);
   panel.OnSliderMoved(2);
   EXPECT_EQ(player.Position(), 2u);
   panel.OnBegin();
-  EXPECT_EQ(view.slider, 0u);
+  EXPECT_EQ(view.group.sliderPosition, 0u);
   panel.OnPrevious();
-  EXPECT_EQ(view.slider, 0u);
+  EXPECT_EQ(view.group.sliderPosition, 0u);
   EXPECT_EQ(player.Position(), 0u);
 }
 
@@ -234,18 +224,56 @@ TEST_F(PlayerGroup, ModeButtonsAndSpinDriveTheRateMessage) {
   panel.OnRateSpinEnd(4);  // ignored while "Как в оригинале" is selected
   EXPECT_TRUE(player.LikeOriginal());
   panel.OnOtherRateSelected();
-  EXPECT_TRUE(view.spinEnabled);
+  EXPECT_TRUE(view.group.RateSpinEnabled());
   EXPECT_FALSE(player.LikeOriginal());
   EXPECT_EQ(player.GroupSize(), 10u);
   panel.OnRateSpinEnd(4);
-  EXPECT_EQ(view.rateShown, 4);
+  EXPECT_EQ(view.group.rate, 4);
   EXPECT_EQ(player.GroupSize(), 4u);
   RunFor(125);  // the pending event keeps its delay; the next step uses the new rate
   EXPECT_EQ(player.FrameDelay(), 250u);
   panel.OnLikeOriginalSelected();
-  EXPECT_FALSE(view.spinEnabled);
+  EXPECT_FALSE(view.group.RateSpinEnabled());
   EXPECT_TRUE(player.LikeOriginal());
   EXPECT_EQ(player.GroupSize(), 4u);
+}
+
+// The group's state is everything the window draws, so it must follow each handler on its own:
+// nothing is read back from the controls.
+TEST_F(PlayerGroup, StateHoldsWhatTheGroupShows) {
+  settings.WriteInt("Settings", "Player fps", 0);
+  settings.WriteInt("Settings", "Like original", 0);
+  panel.LoadSettings();
+  EXPECT_EQ(view.group.rate, 0);
+  EXPECT_FALSE(view.group.likeOriginal);
+  EXPECT_FALSE(view.group.RateSpinEnabled());  // no recording yet
+  EXPECT_EQ(view.group.sliderMax, 1u);
+
+  ASSERT_EQ(panel.LoadRecording(Write("a.bfk", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})), 10u);
+  EXPECT_TRUE(view.group.RateSpinEnabled());
+  // The thumb stays where the operator dragged it, frame or no frame there.
+  panel.OnSliderMoved(7);
+  EXPECT_EQ(view.group.sliderPosition, 7u);
+  EXPECT_EQ(player.Position(), 7u);
+  // Positions past the range put the thumb at its end.
+  panel.OnPlayerPosition(40);
+  EXPECT_EQ(view.group.sliderPosition, 9u);
+  EXPECT_EQ(panel.ExportRate(), 1u);  // the stored 0, within 1..20
+  panel.OnRateSpinEnd(3);
+  EXPECT_EQ(view.group.rate, 3);
+  EXPECT_EQ(panel.ExportRate(), 3u);
+  panel.OnLikeOriginalSelected();
+  EXPECT_FALSE(view.group.RateSpinEnabled());
+  EXPECT_EQ(panel.ExportRate(), 0u);
+  EXPECT_EQ(view.group, panel.State());
+
+  // A file that fails to open leaves the group as it stood.
+  const PlayerGroupState before = view.group;
+  EXPECT_EQ(panel.LoadRecording(dir.Write("ff.bfk", std::vector<uint8_t>(64, 0xFF))), 0u);
+  EXPECT_EQ(view.group, before);
+  panel.EnableControls(false);
+  EXPECT_FALSE(view.group.controlsOn);
+  EXPECT_FALSE(view.group.RateSpinEnabled());
 }
 
 TEST_F(PlayerGroup, OpeningDuringARunAppliesTheStopEffects) {
@@ -255,7 +283,7 @@ TEST_F(PlayerGroup, OpeningDuringARunAppliesTheStopEffects) {
   panel.LoadRecording(Write("b.bfk", {5, 6}));
   EXPECT_FALSE(player.IsPlaying());
   EXPECT_TRUE(view.cameraControls);
-  EXPECT_EQ(view.sliderMax, 1u);
+  EXPECT_EQ(view.group.sliderMax, 1u);
 }
 
 // Another program cutting the open recording short, or writing over it, while the player
@@ -328,12 +356,12 @@ TEST_F(RecordingChangedOnDisk, CutWhilePlayingStopsTheRunAndTellsOnce) {
   EXPECT_TRUE(view.cameraControls);
   EXPECT_EQ(display.Stamps(), (std::vector<uint32_t>{1, 2, 3}));
   EXPECT_EQ(display.clears, 2);  // Play's own clear, then nothing for the missing frame
-  EXPECT_EQ(view.slider, 4u);
+  EXPECT_EQ(view.group.sliderPosition, 4u);
   EXPECT_EQ(ChangeMessages(), 1);
 
   // Stepping over the cut shows nothing there and the intact frames as before.
   panel.OnEnd();
-  EXPECT_EQ(view.slider, 7u);
+  EXPECT_EQ(view.group.sliderPosition, 7u);
   EXPECT_EQ(display.clears, 3);
   panel.OnBegin();
   EXPECT_EQ(display.shown.back().header.Timestamp(), 1u);

@@ -6,6 +6,7 @@
 
 #include "RecordingFixture.h"
 #include "frames/HeaderGenerator.h"
+#include "host/PostedCalls.h"
 #include "recordings/RecordingExport.h"
 #include "support/ScriptedPrompts.h"
 
@@ -28,10 +29,10 @@ class RecordingExportTest : public ::testing::Test {
   RecordingExportTest() : table(GenerateHeaderTable({320, 240})) {
     path = dir.Write("r.bfk", test::PictureRecordingWithTimestamps({1, 2, 3, 4}));
   }
-  // Waits for the worker and lets the presenter report, as the view's timer would.
+  // Waits for the worker and runs what it posted, as the window's event loop would.
   void Finish() {
     presenter->Wait();
-    presenter->Poll();
+    posted.RunAll();
   }
 
   test::TempDir dir;
@@ -40,6 +41,7 @@ class RecordingExportTest : public ::testing::Test {
   test::ScriptedPrompts prompts;
   FakeProgressView view;
   std::atomic<uint32_t> videoRate{99};
+  PostedCalls posted;
   std::unique_ptr<RecordingExport> presenter = std::make_unique<RecordingExport>(
       prompts, view, table,
       [this](const Recording& recording, const JpegHeaderTable&, const std::string& output,
@@ -52,7 +54,8 @@ class RecordingExportTest : public ::testing::Test {
         outcome.status = ExportOutcome::Status::Cancelled;
         (void)output;
         return outcome;
-      });
+      },
+      [this](std::function<void()> call) { posted.Post(std::move(call)); });
 };
 
 TEST_F(RecordingExportTest, FramesGoToTheChosenFolderAndTheEndIsReported) {
@@ -60,8 +63,16 @@ TEST_F(RecordingExportTest, FramesGoToTheChosenFolderAndTheEndIsReported) {
   prompts.folders.push_back(folder);
   ASSERT_TRUE(presenter->StartFrames(path));
   EXPECT_TRUE(presenter->Busy());
-  Finish();
+  presenter->Wait();
+  // The worker is done, but its end reaches the operator only through the queue.
+  EXPECT_TRUE(presenter->Busy());
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(view.closed, 0);
+  posted.RunAll();
   EXPECT_FALSE(presenter->Busy());
+  // One progress call was queued while the frames went out (never more than one waits), and
+  // it shows where the worker stands when it runs.
+  EXPECT_EQ(view.done, (std::vector<uint32_t>{0, 4}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 4);
   EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{"Записано кадров: 4, пропущено: 0"}));
   EXPECT_EQ(prompts.shown.back().icon, MessageIcon::Information);
@@ -89,7 +100,7 @@ TEST_F(RecordingExportTest, VideoRunsOnTheWorkerUntilCancelledAndOneExportAtATim
   prompts.folders.push_back(dir.File("stills"));
   EXPECT_FALSE(presenter->StartFrames(path));
   EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{kExportBusyText}));
-  presenter->Poll();  // still running: only the progress is updated
+  EXPECT_EQ(posted.RunAll(), 0u);  // still running: nothing to report
   EXPECT_TRUE(presenter->Busy());
   presenter->Cancel();
   Finish();
@@ -108,6 +119,16 @@ TEST_F(RecordingExportTest, TheRecordingAsItsOwnOutputIsRefusedAndAFailureIsShow
   Finish();
   EXPECT_EQ(prompts.shown.back().icon, MessageIcon::Error);
   EXPECT_EQ(prompts.shown.back().text, dir.File("gone.bfk") + " was not found.");
+}
+
+TEST_F(RecordingExportTest, CallsPostedForAPresenterThatIsGoneDoNothing) {
+  prompts.folders.push_back(dir.File("stills"));
+  ASSERT_TRUE(presenter->StartFrames(path));
+  presenter->Wait();
+  presenter.reset();
+  EXPECT_EQ(posted.RunAll(), 2u);  // one progress, the end
+  EXPECT_TRUE(prompts.shown.empty());
+  EXPECT_EQ(view.closed, 0);
 }
 
 TEST_F(RecordingExportTest, DestroyingThePresenterCancelsAndWaits) {
