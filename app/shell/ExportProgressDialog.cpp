@@ -20,6 +20,10 @@ ExportProgressDialog::~ExportProgressDialog() {
   }
 }
 
+QProgressDialog* ExportProgressDialog::Dialog() const {
+  return dialog_.data();
+}
+
 void ExportProgressDialog::ShowProgress(const std::string& title, uint32_t done, uint32_t total) {
   if (!dialog_) {
     dialog_ = new QProgressDialog(parent_);

@@ -21,7 +21,7 @@ class ExportProgressDialog final : public ExportProgressView {
   ExportProgressDialog(const ExportProgressDialog&) = delete;
   ExportProgressDialog& operator=(const ExportProgressDialog&) = delete;
 
-  QProgressDialog* Dialog() const { return dialog_.data(); }
+  QProgressDialog* Dialog() const;  // the open dialog, or nullptr
 
   void ShowProgress(const std::string& title, uint32_t done, uint32_t total) override;
   void CloseProgress() override;
