@@ -44,6 +44,8 @@ const char* OutcomeText(CopyOutcome outcome) {
       return "declined";
     case CopyOutcome::NoFrame:
       return "no frame at the range boundary";
+    case CopyOutcome::Refused:
+      return "refused";
   }
   return "?";
 }

@@ -101,6 +101,10 @@ std::string CopyRecordJson(const CopyRecord& r) {
            Number(static_cast<int64_t>(*r.cameraClock) - r.pcClock);
   }
   out += "},\n";
+  if (r.resumedBytes > 0) {
+    out += "  \"resumed\": {\"from\": " + Quoted(r.resumedFrom) +
+           ", \"bytes\": " + Number(r.resumedBytes) + "},\n";
+  }
   if (r.verify) {
     out += "  \"verify\": {\"verified\": " +
            std::string(r.unverifiedChunks.empty() && r.outcome == "complete" ? "true" : "false") +

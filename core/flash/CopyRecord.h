@@ -70,6 +70,9 @@ struct CopyRecord {
   // Read once before the copy's first command; empty when the camera did not answer it.
   std::optional<uint32_t> cameraClock;
   int64_t pcClock = 0;
+  // A continued copy: the bytes taken from the unfinished copy, and its (first) file's name.
+  uint64_t resumedBytes = 0;
+  std::string resumedFrom;
   // Verification (bfk copy --verify).
   bool verify = false;
   uint32_t rereadChunks = 0;

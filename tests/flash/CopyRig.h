@@ -276,6 +276,8 @@ class CopyRig {
     prompts.saveFiles.push_back(std::move(file));
     CopyServices services{rig.link,  prompts,    *host,           chooser,
                           log.get(), makeOutput, readCameraClock, verify};
+    services.plan = plan ? &*plan : nullptr;
+    services.offerResume = offerResume;
     session = std::make_unique<CopySession>(services);
     return *session;
   }
@@ -300,6 +302,8 @@ class CopyRig {
   CopyOutputFactory makeOutput;
   bool readCameraClock = false;
   bool verify = false;
+  std::optional<CopyPlan> plan;  // repeats a record's copy
+  bool offerResume = false;
   std::unique_ptr<CopySession> session;  // last: it borrows everything above
 
  private:
