@@ -146,9 +146,9 @@ CopySummary CopySession::Summary() const {
   if (s.plan && s.plan->mode == CopyPlanMode::Verify) {
     // Read to the end of the range, or of an unfinished copy's last file; every file of the
     // record compared to its end and nothing found different.
-    bool matches = s.outcome == CopyOutcome::Completed ||
-                   (s.outcome == CopyOutcome::Cancelled && s.comparedToFileEnd);
-    matches = matches && s.compared.size() >= s.plan->files.size();
+    summary.comparedWhole = s.outcome == CopyOutcome::Completed ||
+                            (s.outcome == CopyOutcome::Cancelled && s.comparedToFileEnd);
+    bool matches = summary.comparedWhole && s.compared.size() >= s.plan->files.size();
     for (const auto& c : s.compared) {
       matches = matches && c->exists && c->differingBytes == 0 && c->compared == c->fileSize;
     }

@@ -155,6 +155,7 @@ struct CopySummary {
   // A comparison with the flash (CopyPlanMode::Verify): one entry per file of the record, and
   // whether every byte of every file is what the flash gives now.
   std::vector<ComparedFile> compared;
+  bool comparedWhole = false;  // read to the range's end, or an unfinished copy's
   bool copyMatches = false;
 
   // Every byte asked for arrived and went to disk: the only outcome worth an exit status 0.
