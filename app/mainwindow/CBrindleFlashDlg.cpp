@@ -86,6 +86,7 @@ void CBrindleFlashDlg::ConnectHandlers() {
   connect(Button(IDOK_EXIT), &QAbstractButton::clicked, this, [this] { OnOK(); });
   SetUpExportEntries();
   SetUpReviewEntry();
+  SetUpVerifyCopyEntry();
   SetUpAboutEntry();
 }
 

@@ -131,6 +131,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void SetUpAboutEntry();
   void SetUpExportEntries();
   void SetUpReviewEntry();
+  void SetUpVerifyCopyEntry();
   void AddAboutToSystemMenu();
 
   QAbstractButton* Button(int id) const;
@@ -152,6 +153,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   void OnStartStop();
   void OnSetClock();
   void OnFlashSave();
+  void OnVerifyCopy();
   void OnFlashErase();
   // Hidden service buttons.
   void OnReadRx();
