@@ -10,13 +10,6 @@
 
 namespace bf {
 
-void FileDigest::Add(std::span<const uint8_t> chunk) {
-  if (chunk.empty()) return;
-  whole_.Update(chunk);
-  chunks_.push_back({size_, chunk.size(), Sha256Hex(chunk)});
-  size_ += chunk.size();
-}
-
 void ReadFrameFacts(const std::string& path, RecordedFile& file) {
   Recording recording;
   if (recording.Open(path) != Recording::OpenStatus::Opened) return;
