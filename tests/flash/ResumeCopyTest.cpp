@@ -7,6 +7,7 @@
 #include "CopyRig.h"
 #include "flash/CopyRecordCheck.h"
 #include "flash/CopyResume.h"
+#include "flash/NandReadout.h"
 #include "host/JsonValue.h"
 #include "link/CameraCommands.h"
 
@@ -100,6 +101,41 @@ TEST_P(ResumedCopy, ABreakAtEveryChunkBoundaryResumesToTheUnbrokenFile) {
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, ResumedCopy,
                          ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
+
+TEST(ResumeCopy, ASplitRangeResumesInEitherFile) {
+  CopyRig r(CAMERA_NAND_PAGES);
+  r.WriteFrames(255 * uint64_t{kNandSectorBytes} + 100, 2);
+  r.WriteFrames(0, 2);
+  const uint32_t end = kNandSectorBytes - 1 - 1000;
+  r.WriteFiller(end - 1, 1, 0xFF);
+  r.WriteFiller(end, 1, 0xD9);
+  r.SetPointer(9 * kNandSectorBytes, true);
+  r.chooser.range = {{255, 0}};
+  const std::vector<uint8_t> first =
+      r.LinearBytes(255 * uint64_t{kNandSectorBytes} + 100, kNandLastByte);
+  const std::vector<uint8_t> second = r.LinearBytes(0, end);
+  const std::size_t firstChunks = (first.size() + 524'288) / 524'289;
+  // A break in the first file, and one in the second.
+  for (const std::size_t k : {std::size_t{3}, firstChunks + 2}) {
+    SCOPED_TRACE(k);
+    const std::string file = r.dir.File("split" + std::to_string(k) + ".bfk");
+    ASSERT_EQ(BreakAfterChunk(r, file, k).outcome, CopyOutcome::Failed);
+    r.chooser.range.reset();  // the record's range is used
+    const CopySummary s = Resume(r, file);
+    r.chooser.range = {{255, 0}};
+    ASSERT_TRUE(s.Complete()) << s.failure;
+    ASSERT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.resumedBytes, k < firstChunks ? k * 524'289 : first.size() + 2 * 524'289);
+    EXPECT_SAME_BYTES(ReadFile(file), first);
+    EXPECT_SAME_BYTES(ReadFile(SecondFileName(file)), second);
+    const JsonValue record = RecordOf(file);
+    EXPECT_EQ(record["outcome"].text, "complete");
+    ASSERT_EQ(record["files"].items.size(), 2u);
+    for (const auto& check : CheckCopyRecord(file + ".json", record)) {
+      EXPECT_TRUE(check.matches) << check.path << ": " << check.problem;
+    }
+  }
+}
 
 TEST(ResumeCopy, AnUnfinishedCopyBesideAnOldFileGoesOnIntoTheChosenName) {
   CopyRig r(CAMERA_PACKED_PAGES);
