@@ -18,6 +18,7 @@
 #include "cli/Command.h"
 #include "cli/CopyConsole.h"
 #include "cli/CopyReport.h"
+#include "flash/CopyResume.h"
 #include "flash/SectorRangeModel.h"
 #include "frames/OverlayText.h"
 #include "host/TickSource.h"
@@ -28,12 +29,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "copy -o FILE [--camera CAMERA] [--range START-END] [--verify]\n"
+    "copy -o FILE [--camera CAMERA] [--range START-END] [--verify] [--resume]\n"
     "                            copy the camera's flash into a recording file; CAMERA as in\n"
     "                            BRINDLEFLASH_CAMERA (its default); START-END: the 4 MiB\n"
     "                            sectors (0-255) of a type 2 camera, asked for when omitted;\n"
     "                            --verify: every chunk read twice (exit 3 when some chunk's\n"
-    "                            reads never agreed)";
+    "                            reads never agreed); --resume: go on with the unfinished\n"
+    "                            copy in FILE (or beside it in FILE's .partial name) after\n"
+    "                            its last whole chunk, when the camera's flash is as it was";
 
 struct SectorRange {
   uint8_t start = 0;
@@ -204,6 +207,7 @@ int RunCopy(const std::vector<std::string>& args) {
   std::string camera = bf::BackendSelectionFromEnvironment();
   std::optional<SectorRange> range;
   bool verify = false;
+  bool resume = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -211,6 +215,8 @@ int RunCopy(const std::vector<std::string>& args) {
       output = args[++i];
     } else if (a == "--verify") {
       verify = true;
+    } else if (a == "--resume") {
+      resume = true;
     } else if (a == "--camera" && hasValue) {
       camera = args[++i];
     } else if (a == "--range" && hasValue) {
@@ -229,6 +235,22 @@ int RunCopy(const std::vector<std::string>& args) {
   if (output.empty()) {
     std::fprintf(stderr, "usage: bfk %s\n", kUsage);
     return 2;
+  }
+
+  std::optional<bf::CopyPlan> plan;
+  if (resume) {
+    if (range) {
+      std::fprintf(stderr,
+                   "bfk copy: --resume copies the range of the unfinished copy; leave out "
+                   "--range\n");
+      return 2;
+    }
+    std::string refusal;
+    plan = bf::FindResumableCopy(output, &refusal);
+    if (!plan) {
+      std::fprintf(stderr, "bfk copy: cannot resume: %s\n", refusal.c_str());
+      return 1;
+    }
   }
 
   bf::TickSource& ticks = bf::SystemTickSource::Instance();
@@ -259,6 +281,7 @@ int RunCopy(const std::vector<std::string>& args) {
     bf::CopyServices services{link, prompts, host, chooser};
     services.readCameraClock = true;
     services.verify = verify;
+    services.plan = plan ? &*plan : nullptr;
     bf::CopySession session(services);
     host.Attach(&session);
     runningSession.store(&session);

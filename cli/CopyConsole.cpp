@@ -93,7 +93,7 @@ void ConsoleCopyHost::RunUntilClosed() {
 MessageAnswer ConsolePrompts::ShowMessage(const std::string& text, const std::string&, MessageIcon,
                                           MessageButtons buttons) {
   host_.EndProgressLine();
-  std::fprintf(stderr, "bfk copy: %s\n", text.c_str());
+  std::fprintf(stderr, "%s: %s\n", command_.c_str(), text.c_str());
   return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
 }
 

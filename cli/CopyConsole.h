@@ -70,8 +70,9 @@ std::string ProgressLine(const CopyDisplay& display);
 // PumpEvents runs the host's pending work.
 class ConsolePrompts final : public UserPrompts {
  public:
-  ConsolePrompts(std::string outputPath, ConsoleCopyHost& host)
-      : outputPath_(std::move(outputPath)), host_(host) {}
+  // command: the name the messages start with ("bfk copy").
+  ConsolePrompts(std::string outputPath, ConsoleCopyHost& host, std::string command = "bfk copy")
+      : outputPath_(std::move(outputPath)), host_(host), command_(std::move(command)) {}
 
   MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override;
@@ -83,6 +84,7 @@ class ConsolePrompts final : public UserPrompts {
  private:
   std::string outputPath_;
   ConsoleCopyHost& host_;
+  std::string command_;
 };
 
 }  // namespace bf::cli

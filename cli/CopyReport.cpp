@@ -44,6 +44,8 @@ const char* OutcomeText(CopyOutcome outcome) {
       return "declined";
     case CopyOutcome::NoFrame:
       return "no frame at the range boundary";
+    case CopyOutcome::Refused:
+      return "refused";
   }
   return "?";
 }
@@ -129,6 +131,10 @@ std::string CopyReport(const CopySummary& s, bool verify) {
                     static_cast<unsigned long long>(s.bytesReceived));
   out += FormatLine("  chunks: %u\n  short chunks: %u\n", s.chunks, s.shortChunks);
   out += std::string("  complete: ") + (s.Complete() ? "yes" : "no") + "\n";
+  if (s.resumedBytes > 0) {
+    out += FormatLine("  resumed: %llu bytes taken from %s\n",
+                      static_cast<unsigned long long>(s.resumedBytes), s.resumedFrom.c_str());
+  }
   if (verify) {
     out += std::string("  verified: ") + (s.verified ? "yes" : "no") + "\n";
     out += FormatLine("  chunks read again: %u\n", s.rereadChunks);

@@ -80,7 +80,20 @@ void CameraModel::Reply(std::vector<uint8_t> bytes) {
 void CameraModel::ReplyFlash(uint64_t address, uint64_t count) {
   if (mute_) return;
   count -= std::min<uint64_t>(count, dropReplyBytes_);
-  output_.PushFlash(*flash_, address, count, replyReadyMs_);
+  const std::optional<uint64_t> unstable = options_.unstableByte;
+  if (!unstable || *unstable < address || *unstable - address >= count) {
+    output_.PushFlash(*flash_, address, count, replyReadyMs_);
+    return;
+  }
+  // Up to the unstable byte, the byte with this read's bit flipped, then the rest: no two of
+  // eight reads in a row bring it alike.
+  const uint64_t before = *unstable - address;
+  output_.PushFlash(*flash_, address, before, replyReadyMs_);
+  uint8_t byte = 0;
+  flash_->ReadPhysical(*unstable, &byte, 1);
+  byte = static_cast<uint8_t>(byte ^ (1u << (unstableReads_++ % 8)));
+  output_.PushBytes({byte}, replyReadyMs_);
+  output_.PushFlash(*flash_, *unstable + 1, count - before - 1, replyReadyMs_);
 }
 
 void CameraModel::Receive(const uint8_t* data, std::size_t n, uint64_t nowMs) {

@@ -97,7 +97,8 @@ class CameraModel {
   uint32_t dropReplyBytes_ = 0;
   uint32_t garbageBeforeFrame_ = 0;
   uint32_t garbageBytes_ = 0;
-  uint64_t replyReadyMs_ = 0;  // when the reply of the command being executed may be read
+  uint32_t unstableReads_ = 0;  // replies that brought the unstable byte so far
+  uint64_t replyReadyMs_ = 0;   // when the reply of the command being executed may be read
 };
 
 }  // namespace bf::sim

@@ -155,6 +155,13 @@ const std::map<std::string, Setter>& Setters() {
        }},
       {"latency_us",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.latencyUs); }},
+      {"unstable",
+       [](const std::string& v, SimOptions& o) {
+         uint64_t address = 0;
+         if (!ParseNumber(v, &address)) return false;
+         o.unstableByte = address;
+         return true;
+       }},
       {"drop",
        [](const std::string& v, SimOptions& o) { return ParseNumber(v, &o.dropReplyBytes); }},
       {"fault",

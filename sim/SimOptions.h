@@ -68,6 +68,9 @@ struct SimOptions {
   CallFault fault = CallFault::None;
   uint64_t faultCall = 0;         // call number, or calls after faultAfterCommand
   uint8_t faultAfterCommand = 0;  // nonzero: count from the first command with this code
+  // A flash byte that never reads the same: every reply that holds this physical byte address
+  // (as SimCamera::FlashBytes counts it) brings it with another bit flipped.
+  std::optional<uint64_t> unstableByte;
 
   static SimOptions Demo();
 };

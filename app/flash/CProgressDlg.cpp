@@ -51,9 +51,12 @@ CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
   auto* cancel = static_cast<QPushButton*>(controls_.at(IDC_PROGRESS_CANCEL));
   connect(cancel, &QPushButton::clicked, this, &CProgressDlg::OnCancel);
 
-  session_ = std::make_unique<CopySession>(CopyServices{
-      services.link, services.prompts, static_cast<CopyDialogHost&>(*this), services.rangeChooser,
-      services.progress, services.makeOutput, services.readCameraClock});
+  CopyServices copy{services.link,           services.prompts,  static_cast<CopyDialogHost&>(*this),
+                    services.rangeChooser,   services.progress, services.makeOutput,
+                    services.readCameraClock};
+  copy.plan = services.plan;
+  copy.offerResume = services.offerResume;
+  session_ = std::make_unique<CopySession>(copy);
 }
 
 CProgressDlg::~CProgressDlg() {

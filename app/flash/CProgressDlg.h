@@ -28,6 +28,8 @@ struct ProgressDlgServices {
   CopyProgressSink* progress = nullptr;  // optional, for tests and reports
   CopyOutputFactory makeOutput = {};     // empty: the shared replacing writer
   bool readCameraClock = false;          // for the copy record (see CopyServices)
+  const CopyPlan* plan = nullptr;        // a comparison or a resume (see CopyServices)
+  bool offerResume = false;              // ask to go on with an unfinished copy (idem)
 };
 
 // "Копирование...": the modal dialog that copies the camera's flash into a recording file, a

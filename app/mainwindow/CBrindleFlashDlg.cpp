@@ -80,6 +80,7 @@ void CBrindleFlashDlg::ConnectHandlers() {
   AddReviewEntry(*this, services_.prompts, services_.settings, services_.headers, services_.timer,
                  ReviewSource{[&panel] { return panel.RecordingPath(); },
                               [this] { return player_->GetRotation(); }});
+  SetUpVerifyCopyEntry();
   AddAboutEntry(*this);
 }
 

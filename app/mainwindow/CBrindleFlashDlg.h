@@ -106,6 +106,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   void ConnectHandlers();
   void ConnectCameraSettings();
   void ConnectServiceButtons();
+  void SetUpVerifyCopyEntry();
 
   // By id, for the handlers that do not use the typed members yet.
   QAbstractButton* Button(int id) const;
@@ -127,6 +128,7 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   void OnStartStop();
   void OnSetClock();
   void OnFlashSave();
+  void OnVerifyCopy();
   void OnFlashErase();
   // Hidden service buttons.
   void OnReadRx();

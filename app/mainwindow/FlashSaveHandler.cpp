@@ -12,6 +12,8 @@ void CBrindleFlashDlg::OnFlashSave() {
   RangeDialogChooser rangeChooser;
   ProgressDlgServices services{*link_, services_.prompts, rangeChooser};
   services.readCameraClock = true;
+  // A file holding an unfinished copy of this very flash may be continued instead.
+  services.offerResume = true;
   CProgressDlg dialog(services, this);
   dialog.exec();
 }

@@ -10,13 +10,6 @@
 
 namespace bf {
 
-void FileDigest::Add(std::span<const uint8_t> chunk) {
-  if (chunk.empty()) return;
-  whole_.Update(chunk);
-  chunks_.push_back({size_, chunk.size(), Sha256Hex(chunk)});
-  size_ += chunk.size();
-}
-
 void ReadFrameFacts(const std::string& path, RecordedFile& file) {
   Recording recording;
   if (recording.Open(path) != Recording::OpenStatus::Opened) return;
@@ -101,6 +94,10 @@ std::string CopyRecordJson(const CopyRecord& r) {
            Number(static_cast<int64_t>(*r.cameraClock) - r.pcClock);
   }
   out += "},\n";
+  if (r.resumedBytes > 0) {
+    out += "  \"resumed\": {\"from\": " + Quoted(r.resumedFrom) +
+           ", \"bytes\": " + Number(r.resumedBytes) + "},\n";
+  }
   if (r.verify) {
     out += "  \"verify\": {\"verified\": " +
            std::string(r.unverifiedChunks.empty() && r.outcome == "complete" ? "true" : "false") +

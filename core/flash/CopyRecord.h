@@ -5,40 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "host/Sha256.h"
+#include "flash/FileDigest.h"
 #include "review/DamagedStretches.h"
 
 namespace bf {
 
 // The copy record: a small JSON file beside a copied recording ("NAME.bfk.json") that says
 // where its bytes came from and lets anyone check later that they are still the ones received.
-
-// One whole chunk as it went to the file.
-struct ChunkDigest {
-  uint64_t offset = 0;
-  uint64_t length = 0;
-  std::string sha256;
-};
-
-// The digests of one output file, fed with every chunk as it is written (the file is never
-// read back for them). Fed by the copying thread; read on the GUI thread once that has ended.
-class FileDigest {
- public:
-  void Add(std::span<const uint8_t> chunk);
-  // The file's digest; call once, when the file is complete.
-  std::string FinishHex() { return whole_.FinishHex(); }
-  uint64_t Size() const { return size_; }
-  const std::vector<ChunkDigest>& Chunks() const { return chunks_; }
-
-  // The name the bytes are under once the file is in place; empty while it is not (or when
-  // nothing was kept).
-  std::string keptAs;
-
- private:
-  Sha256 whole_;
-  uint64_t size_ = 0;
-  std::vector<ChunkDigest> chunks_;
-};
 
 struct RecordedFile {
   std::string name;  // the file's name, without its folder (the record lies beside it)
@@ -70,6 +43,9 @@ struct CopyRecord {
   // Read once before the copy's first command; empty when the camera did not answer it.
   std::optional<uint32_t> cameraClock;
   int64_t pcClock = 0;
+  // A continued copy: the bytes taken from the unfinished copy, and its (first) file's name.
+  uint64_t resumedBytes = 0;
+  std::string resumedFrom;
   // Verification (bfk copy --verify).
   bool verify = false;
   uint32_t rereadChunks = 0;

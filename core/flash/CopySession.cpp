@@ -140,6 +140,20 @@ CopySummary CopySession::Summary() const {
   summary.recordFailure = s.recordFailure;
   summary.rereadChunks = s.rereadChunks;
   summary.unverifiedChunks = s.unverifiedChunks;
+  summary.resumedBytes = s.resumedBytes;
+  if (s.resumedBytes > 0) summary.resumedFrom = s.plan->files.front().path;
+  for (const auto& c : s.compared) summary.compared.push_back(*c);
+  if (s.plan && s.plan->mode == CopyPlanMode::Verify) {
+    // Read to the end of the range, or of an unfinished copy's last file; every file of the
+    // record compared to its end and nothing found different.
+    summary.comparedWhole = s.outcome == CopyOutcome::Completed ||
+                            (s.outcome == CopyOutcome::Cancelled && s.comparedToFileEnd);
+    bool matches = summary.comparedWhole && s.compared.size() >= s.plan->files.size();
+    for (const auto& c : s.compared) {
+      matches = matches && c->exists && c->differingBytes == 0 && c->compared == c->fileSize;
+    }
+    summary.copyMatches = matches;
+  }
   summary.verified = s.verify && s.outcome == CopyOutcome::Completed && s.unverifiedChunks.empty();
   return summary;
 }

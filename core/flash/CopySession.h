@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "flash/CopyOutput.h"
+#include "flash/CopyPlan.h"
+#include "flash/CopyVerify.h"
 #include "flash/RangeChooser.h"
 #include "host/UserPrompts.h"
 #include "link/FTD2xx.h"
@@ -112,6 +114,8 @@ enum class CopyOutcome {
   FlashEmpty,  // "Флеш-память камеры пуста"
   Declined,    // the person declined the range or the file
   NoFrame,     // no frame after the write pointer, or a range boundary without a frame
+  Refused,     // a verify or resume whose record no longer fits the camera's type, pointer or
+               // wrap flag (failure holds the text shown)
 };
 
 // An existing file that a copy which did not complete left as it was, and the file beside it
@@ -144,6 +148,15 @@ struct CopySummary {
   bool verified = false;      // every chunk read at least twice alike (verification only)
   uint32_t rereadChunks = 0;  // chunks whose first two reads differed
   std::vector<UnverifiedChunk> unverifiedChunks;
+  // A continued copy: the bytes taken from the unfinished copy instead of the camera, and the
+  // file they came from.
+  uint64_t resumedBytes = 0;
+  std::string resumedFrom;
+  // A comparison with the flash (CopyPlanMode::Verify): one entry per file of the record, and
+  // whether every byte of every file is what the flash gives now.
+  std::vector<ComparedFile> compared;
+  bool comparedWhole = false;  // read to the range's end, or an unfinished copy's
+  bool copyMatches = false;
 
   // Every byte asked for arrived and went to disk: the only outcome worth an exit status 0.
   bool Complete() const {
@@ -163,6 +176,12 @@ struct CopyServices {
   bool readCameraClock = false;
   // Reads every chunk twice (see CopyState::ReadRequestedChunk).
   bool verify = false;
+  // Repeats the copy a record describes instead of asking for a range and a file: compares the
+  // file with the flash, or goes on with an unfinished copy. Copied by the session.
+  const CopyPlan* plan = nullptr;
+  // When the file chosen in the save dialog holds an unfinished copy of the same flash, asks
+  // whether to go on with it (the window's "Сохранить на диск...").
+  bool offerResume = false;
 };
 
 class CopyState;  // the flows' shared state (flash/CopyState.h)

@@ -33,7 +33,13 @@ CopyState::CopyState(const CopyServices& services)
       ticks(services.link.Ticks()),
       link(&services.link),
       readCameraClock(services.readCameraClock),
-      verify(services.verify) {}
+      verify(services.verify),
+      offerResume(services.offerResume) {
+  if (services.plan != nullptr) {
+    plan = *services.plan;
+    if (plan->mode == CopyPlanMode::Resume) resumeSource = std::make_unique<ResumeSource>(*plan);
+  }
+}
 
 CopyState::~CopyState() = default;
 
@@ -59,6 +65,17 @@ void CopyState::ReadChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk) {
 
 void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
                                    const std::function<void()>& request) {
+  if (resumeSource && !digests.empty()) {
+    // The chunk goes to the file where the file's digest stands now.
+    const auto fileIndex = static_cast<uint32_t>(digests.size() - 1);
+    const uint64_t offset = digests.back()->Size();
+    if (resumeSource->Covers(fileIndex, offset, chunk.size())) {
+      // Received whole before the break: taken from the unfinished copy, not asked again.
+      resumeSource->Read(fileIndex, offset, chunk);
+      resumedBytes += chunk.size();
+      return;
+    }
+  }
   request();
   ReadChunk(chunkLink, chunk);
   if (!verify) return;
@@ -90,6 +107,14 @@ void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, ui
   chunks.fetch_add(1);
   if (received < asked) shortChunks.fetch_add(1);
   if (progress != nullptr) progress->OnChunk({start, asked, received, fileIndex});
+  // Comparing an unfinished copy: once its last file has been read again to its end, the rest
+  // of the range was never in it.
+  if (plan && plan->mode == CopyPlanMode::Verify && !plan->recordComplete &&
+      fileIndex + 1 >= plan->files.size() && fileIndex < compared.size() &&
+      compared[fileIndex]->compared >= compared[fileIndex]->fileSize) {
+    comparedToFileEnd = true;
+    running.store(0);
+  }
 }
 
 void CopyState::StartTimer(uint32_t id) {
@@ -103,14 +128,53 @@ void CopyState::StopTimer() {
   timerId.reset();
 }
 
+std::optional<std::string> CopyState::ChooseCopyFile() {
+  if (plan) {
+    return plan->mode == CopyPlanMode::Resume ? plan->outputPath : plan->files.front().path;
+  }
+  std::optional<std::string> path = ChooseSaveFile(prompts);
+  if (!path || !offerResume || !pointerRead) return path;
+  std::optional<CopyPlan> found = FindResumableCopy(*path, nullptr);
+  // Only the very flash range the unfinished copy read can be continued.
+  if (!found || found->range != rangeAsked ||
+      !CameraStateDifference(*found, cameraType, pointerRead->pointer, pointerRead->wrapFlag)
+           .empty()) {
+    return path;
+  }
+  if (prompts.ShowMessage(ResumeQuestion(*found), "", MessageIcon::Question,
+                          MessageButtons::YesNo) == MessageAnswer::Yes) {
+    plan = std::move(found);
+    resumeSource = std::make_unique<ResumeSource>(*plan);
+  }
+  return path;
+}
+
 std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
   auto digest = std::make_shared<FileDigest>();
-  std::unique_ptr<CopyOutput> file = MakeHashingCopyOutput(makeOutput(), digest);
+  std::unique_ptr<CopyOutput> inner;
+  if (plan && plan->mode == CopyPlanMode::Verify) {
+    // The record's own files, in its order, whatever names the flow would give them.
+    auto comparison = std::make_shared<ComparedFile>();
+    comparison->fileIndex = static_cast<uint32_t>(compared.size());
+    comparison->exists = compared.size() < plan->files.size();
+    comparison->path = comparison->exists ? plan->files[compared.size()].path : path;
+    compared.push_back(comparison);
+    inner = MakeComparingCopyOutput(comparison);
+  } else {
+    inner = makeOutput();
+  }
+  std::unique_ptr<CopyOutput> file = MakeHashingCopyOutput(std::move(inner), digest);
   digests.push_back(digest);
   if (const uint32_t error = file->Open(path); error != 0) {
     prompts.ShowMessage(FileErrorText(error, path), "", kStandardReportIcon);
     failure = FileErrorText(error, path);
     return nullptr;
+  }
+  // An unfinished copy whose last file holds nothing: there is nothing to read for it.
+  if (plan && plan->mode == CopyPlanMode::Verify && !plan->recordComplete &&
+      compared.size() == plan->files.size() && compared.back()->fileSize == 0) {
+    comparedToFileEnd = true;
+    running.store(0);
   }
   return file;
 }
@@ -140,6 +204,8 @@ bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file, bool finishedCopy
 }
 
 void CopyState::WriteRecord() {
+  // A comparison leaves the record of the copy it checked as it is.
+  if (plan && plan->mode == CopyPlanMode::Verify) return;
   CopyRecord record;
   std::string firstPath;
   for (const std::shared_ptr<FileDigest>& digest : digests) {
@@ -177,6 +243,10 @@ void CopyState::WriteRecord() {
   record.endTime = WallClockSeconds();
   record.cameraClock = cameraClock;
   record.pcClock = pcClockAtStart;
+  if (resumedBytes > 0) {
+    record.resumedBytes = resumedBytes;
+    record.resumedFrom = std::filesystem::path(plan->files.front().path).filename().string();
+  }
   record.verify = verify;
   record.rereadChunks = rereadChunks;
   for (const UnverifiedChunk& c : unverifiedChunks) {
@@ -190,6 +260,19 @@ void CopyState::WriteRecord() {
     return;
   }
   recordFile = path;
+}
+
+void CopyState::DropResumedCopy() {
+  if (!plan || plan->mode != CopyPlanMode::Resume || resumedBytes == 0) return;
+  // The unfinished copy's bytes are all in the complete file now; an unfinished copy left beside
+  // it would only be offered for resuming again. A file the copy replaced is not touched.
+  std::error_code ec;
+  for (const PlannedFile& f : plan->files) {
+    if (std::find(files.begin(), files.end(), f.path) == files.end()) {
+      std::filesystem::remove(f.path, ec);
+    }
+  }
+  if (plan->recordPath != recordFile) std::filesystem::remove(plan->recordPath, ec);
 }
 
 std::string CopyState::KeptFilesText() const {
@@ -217,6 +300,7 @@ void CopyState::Close(int closeResult, CopyOutcome closeOutcome) {
   }
   outcome = closeOutcome;
   WriteRecord();
+  if (outcome == CopyOutcome::Completed) DropResumedCopy();
   const std::string kept = KeptFilesText();
   if (failureToShow) {
     prompts.ShowMessage(kept.empty() ? *failureToShow : *failureToShow + "\n\n" + kept, "",
@@ -319,6 +403,18 @@ FlashPointerReply ReadPointerAndWrap(FTD2xx& link, const CameraKind& kind) {
 std::optional<FlashPointerReply> QueryFlashPointer(CopyState& state) {
   const FlashPointerReply reply = ReadPointerAndWrap(state.Link(), *state.kind);
   state.pointerRead = reply;
+  if (state.plan) {
+    const std::string changed =
+        CameraStateDifference(*state.plan, state.cameraType, reply.pointer, reply.wrapFlag);
+    if (!changed.empty()) {
+      state.failure = FillPlaceholder(
+          state.plan->mode == CopyPlanMode::Verify ? kVerifyRefusedText : kResumeRefusedText,
+          changed);
+      state.prompts.ShowMessage(state.failure, "", MessageIcon::Error);
+      state.Close(kCopyResultCancel, CopyOutcome::Refused);
+      return std::nullopt;
+    }
+  }
   if (IsFlashEmpty(*state.kind, reply.pointer, reply.wrapFlag)) {
     state.prompts.ShowMessage(kEmptyFlashText, "", MessageIcon::None);
     state.Close(kCopyResultCancel, CopyOutcome::FlashEmpty);

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "flash/CameraKind.h"
+#include "flash/CopyPlan.h"
 #include "flash/CopyRecord.h"
+#include "flash/CopyResume.h"
 #include "flash/CopySession.h"
 #include "flash/FlashReply.h"
 #include "host/RecordingFileType.h"
@@ -133,6 +135,16 @@ class CopyState {
   bool verify = false;
   uint32_t rereadChunks = 0;  // chunks whose first two reads differed
   std::vector<UnverifiedChunk> unverifiedChunks;
+  // A copy that repeats a record's (CopyServices::plan, or the resume the person accepted).
+  std::optional<CopyPlan> plan;
+  bool offerResume = false;
+  // Resume: where the whole chunks already copied come from. Used by the copying thread.
+  std::unique_ptr<ResumeSource> resumeSource;
+  uint64_t resumedBytes = 0;  // written by the copying thread, read once it has ended
+  // Verify: what each file's comparison found, one per file opened.
+  std::vector<std::shared_ptr<ComparedFile>> compared;
+  // Verify of an unfinished copy: the flash was read as far as the file goes, and no further.
+  bool comparedToFileEnd = false;
 
   // Posted calls hold a weak reference: they do nothing once the session is gone.
   std::shared_ptr<int> alive = std::make_shared<int>(0);
@@ -157,6 +169,10 @@ class CopyState {
 
   void StartTimer(uint32_t id);
   void StopTimer();
+  // The file of the copy: the plan's, or the one chosen in the save dialog (then, with
+  // offerResume, the person may choose to go on with an unfinished copy it holds). Nothing when
+  // the person declined. GUI thread.
+  std::optional<std::string> ChooseCopyFile();
   // Opens a new output file; a failure is shown at once (file error text) and gives nothing.
   std::unique_ptr<CopyOutput> OpenOutput(const std::string& path);
   // Puts a file in place with what it holds: under its name when the copy finished, else as
@@ -170,6 +186,9 @@ class CopyState {
   // Writes the record beside the first file kept (none when no file was kept). GUI thread,
   // once the copy has ended.
   void WriteRecord();
+  // After a continued copy completed: removes the unfinished copy's files and record it went on
+  // from, unless they are the ones just written.
+  void DropResumedCopy();
   // What an unfinished copy did with the files: empty when nothing was kept aside.
   std::string KeptFilesText() const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "flash/CameraKind.h"
@@ -119,16 +120,23 @@ void SaveNandFlash(CopyState& state) {
     if (!pointer) return;
     const uint8_t wrapByte = IsWrapped(pointer->wrapFlag) ? 1 : 0;
     const uint8_t pointerSector = NandSectorOf(pointer->pointer);
-    const uint8_t confirmed = state.rangeChooser.ChooseRange(pointerSector, wrapByte, &startSector,
-                                                             &endSector, state.host.ParentWindow(),
-                                                             &state, nand::SectorHeaderCallback);
+    uint8_t confirmed = 0;
+    if (state.plan && state.plan->range) {
+      // Repeating a record's copy: its range, not the person's choice.
+      std::tie(startSector, endSector) = *state.plan->range;
+      confirmed = 1;
+    } else {
+      confirmed = state.rangeChooser.ChooseRange(pointerSector, wrapByte, &startSector, &endSector,
+                                                 state.host.ParentWindow(), &state,
+                                                 nand::SectorHeaderCallback);
+    }
     if (state.callbackFailure) std::rethrow_exception(state.callbackFailure);
     if (confirmed == 0) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;
     }
     state.rangeAsked = {startSector, endSector};
-    const auto chosen = ChooseSaveFile(state.prompts);
+    const auto chosen = state.ChooseCopyFile();
     if (!chosen) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;

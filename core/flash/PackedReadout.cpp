@@ -85,7 +85,7 @@ void SavePackedFlash(CopyState& state) {
   try {
     const auto pointer = QueryFlashPointer(state);
     if (!pointer) return;
-    const auto path = ChooseSaveFile(state.prompts);
+    const auto path = state.ChooseCopyFile();
     if (!path) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;

@@ -26,7 +26,7 @@ void SaveSectorFlash(CopyState& state) {
   try {
     const auto pointer = QueryFlashPointer(state);
     if (!pointer) return;
-    const auto path = ChooseSaveFile(state.prompts);
+    const auto path = state.ChooseCopyFile();
     if (!path) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;

@@ -160,5 +160,25 @@ TEST_F(BfkCopyRecord, VerifyReadsAChunkAgainWhenABitFlipsInOneRead) {
   EXPECT_EQ(Shell(Bfk() + " info --check " + Quoted(verified) + " >/dev/null 2>&1").exitCode, 0);
 }
 
+TEST_F(BfkCopyRecord, VerifyListsAChunkWhoseReadsNeverAgreeAndExitsWith3) {
+  const std::string out = File("unstable.bfk");
+  // Byte 600,000 lies in the second chunk of 524,289 bytes; it reads differently every time.
+  const ShellRun copy = Shell(
+      Bfk() + " copy --verify -o " + Quoted(out) + " --camera " +
+      Quoted("sim:type=1,frames=200,damaged=0,speed=0,clock=1245067200,unstable=600000") + " 2>&1");
+  EXPECT_EQ(copy.exitCode, 3) << copy.output;
+  EXPECT_NE(copy.output.find("  complete: yes\n  verified: no\n  chunks read again: 1\n"
+                             "  reads never agreed: " +
+                             out + " at offset 524289, 524289 bytes\n"),
+            std::string::npos)
+      << copy.output;
+  const auto record = Json::Parse(ReadText(out + ".json"));
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ((*record)["outcome"].text, "complete");
+  EXPECT_FALSE((*record)["verify"]["verified"].boolean);
+  ASSERT_EQ((*record)["verify"]["unverified_chunks"].items.size(), 1u);
+  EXPECT_EQ((*record)["verify"]["unverified_chunks"][0]["offset"].number, 524289);
+}
+
 }  // namespace
 }  // namespace bf::test

@@ -274,8 +274,10 @@ class CopyRig {
     session.reset();
     prompts.saveFiles.clear();
     prompts.saveFiles.push_back(std::move(file));
-    CopyServices services{rig.link,  prompts,    *host,          chooser,
-                          log.get(), makeOutput, readCameraClock};
+    CopyServices services{rig.link,  prompts,    *host,           chooser,
+                          log.get(), makeOutput, readCameraClock, verify};
+    services.plan = plan ? &*plan : nullptr;
+    services.offerResume = offerResume;
     session = std::make_unique<CopySession>(services);
     return *session;
   }
@@ -299,6 +301,9 @@ class CopyRig {
   std::unique_ptr<ChunkLog> log;
   CopyOutputFactory makeOutput;
   bool readCameraClock = false;
+  bool verify = false;
+  std::optional<CopyPlan> plan;  // repeats a record's copy
+  bool offerResume = false;
   std::unique_ptr<CopySession> session;  // last: it borrows everything above
 
  private:
@@ -308,6 +313,9 @@ class CopyRig {
 
 // One small copy per camera type, its flash laid out the same way every time: the fault
 // sweeps over this layout and the copy matrix count their calls from it.
+// Type 2 copies from its first frame (address 1,000) up to and including the pointer.
+inline constexpr uint64_t kSmallNandFirst = 1'000;
+inline constexpr uint64_t kSmallNandLast = kNandSectorBytes + 1'200'000;
 inline void PrepareSmallCopy(CopyRig& r, CameraType type) {
   switch (type) {
     case CAMERA_SECTORS:
@@ -319,12 +327,41 @@ inline void PrepareSmallCopy(CopyRig& r, CameraType type) {
       r.SetPointer(MakePackedAddress(600, 7), false);
       break;
     case CAMERA_NAND_PAGES:
-      r.WriteFrames(1'000, 3);
-      r.SetPointer(kNandSectorBytes + 1'200'000, false);
+      r.WriteFrames(kSmallNandFirst, 3);
+      r.SetPointer(static_cast<uint32_t>(kSmallNandLast), false);
       r.chooser.look = {0, 1};
       r.chooser.range = {{0, 1}};
       break;
   }
+}
+
+// What an unbroken copy of PrepareSmallCopy's layout holds, and where byte 0 of it lies in the
+// flash (as SimCamera::FlashBytes counts addresses).
+inline uint64_t SmallCopyFlashStart(CameraType type) {
+  switch (type) {
+    case CAMERA_SECTORS:
+      return uint64_t{kFirstDataSector} * kSectorSize;
+    case CAMERA_PACKED_PAGES:
+      return 0;
+    case CAMERA_NAND_PAGES:
+      return kSmallNandFirst;
+  }
+  return 0;
+}
+inline std::vector<uint8_t> SmallCopyBytes(CopyRig& r, CameraType type) {
+  switch (type) {
+    case CAMERA_SECTORS:
+      return r.SectorBytes(192, 192 + 300);
+    case CAMERA_PACKED_PAGES:
+      return r.LinearBytes(0, PackedToLinear(MakePackedAddress(600, 7)) - 1);
+    case CAMERA_NAND_PAGES:
+      return r.LinearBytes(kSmallNandFirst, kSmallNandLast);
+  }
+  return {};
+}
+// The length of every whole chunk but the last of that type's copy.
+inline uint64_t CopyChunkBytes(CameraType type) {
+  return type == CAMERA_SECTORS ? 124 * kSectorSize : 524'289;
 }
 
 }  // namespace bf::test

@@ -1,0 +1,65 @@
+#include "flash/FileDigest.h"
+
+namespace bf {
+
+FileDigest::~FileDigest() {
+  if (worker_.joinable()) {
+    worker_.request_stop();
+    changed_.notify_all();
+    worker_.join();
+  }
+}
+
+void FileDigest::Add(std::span<const uint8_t> chunk) {
+  if (chunk.empty()) return;
+  std::vector<uint8_t> copy(chunk.begin(), chunk.end());
+  {
+    std::unique_lock lock(mutex_);
+    if (!worker_.joinable()) worker_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+    // A hashing that falls behind holds the copy back rather than fill the memory.
+    changed_.wait(lock, [this] { return queue_.size() < kQueuedChunks; });
+    queue_.push_back(std::move(copy));
+  }
+  size_ += chunk.size();
+  changed_.notify_all();
+}
+
+void FileDigest::Run(std::stop_token stop) {
+  for (;;) {
+    std::vector<uint8_t> chunk;
+    {
+      std::unique_lock lock(mutex_);
+      if (!changed_.wait(lock, stop, [this] { return !queue_.empty(); })) return;
+      chunk = std::move(queue_.front());
+      queue_.pop_front();
+      hashing_ = true;
+    }
+    changed_.notify_all();
+    whole_.Update(chunk);
+    ChunkDigest digest{hashedSize_, chunk.size(), Sha256Hex(chunk)};
+    {
+      std::lock_guard lock(mutex_);
+      chunks_.push_back(std::move(digest));
+      hashedSize_ += chunk.size();
+      hashing_ = false;
+    }
+    changed_.notify_all();
+  }
+}
+
+void FileDigest::WaitUntilHashed() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return queue_.empty() && !hashing_; });
+}
+
+std::string FileDigest::FinishHex() {
+  WaitUntilHashed();
+  return whole_.FinishHex();
+}
+
+const std::vector<ChunkDigest>& FileDigest::Chunks() {
+  WaitUntilHashed();
+  return chunks_;
+}
+
+}  // namespace bf

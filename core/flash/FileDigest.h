@@ -1,0 +1,64 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/Sha256.h"
+
+namespace bf {
+
+// One whole chunk as it went to the file.
+struct ChunkDigest {
+  uint64_t offset = 0;
+  uint64_t length = 0;
+  std::string sha256;
+};
+
+// The digests of one output file, fed with every chunk as it is written (the file is never
+// read back for them). The hashing runs on a thread of its own, so that the copy sends its next
+// request while the last chunk is still being hashed; at most kQueuedChunks wait for it.
+//
+// Threads: Add and Size on the copying thread; FinishHex, Chunks and keptAs on the GUI thread
+// once that has ended (they wait for the hashing to catch up).
+class FileDigest {
+ public:
+  FileDigest() = default;
+  ~FileDigest();
+  FileDigest(const FileDigest&) = delete;
+  FileDigest& operator=(const FileDigest&) = delete;
+
+  void Add(std::span<const uint8_t> chunk);
+  // The file's digest; call once, when the file is complete.
+  std::string FinishHex();
+  // Bytes added so far (hashed or not yet).
+  uint64_t Size() const { return size_.load(); }
+  const std::vector<ChunkDigest>& Chunks();
+
+  // The name the bytes are under once the file is in place; empty while it is not (or when
+  // nothing was kept).
+  std::string keptAs;
+
+ private:
+  static constexpr std::size_t kQueuedChunks = 8;
+  void Run(std::stop_token stop);
+  void WaitUntilHashed();
+
+  std::atomic<uint64_t> size_{0};
+  std::mutex mutex_;
+  std::condition_variable_any changed_;
+  std::deque<std::vector<uint8_t>> queue_;
+  bool hashing_ = false;  // the worker holds a chunk taken from the queue
+  // Touched by the worker only while it runs, read by the others once it has caught up.
+  Sha256 whole_;
+  uint64_t hashedSize_ = 0;
+  std::vector<ChunkDigest> chunks_;
+  std::jthread worker_;  // last: started on the first chunk, stopped and joined first
+};
+
+}  // namespace bf
