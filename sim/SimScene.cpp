@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "frames/BitmapFont.h"
 #include "host/CalendarTime.h"
-#include "sim/BitmapFont.h"
 
 namespace bf::sim {
 
@@ -75,7 +75,7 @@ void SimScene::DrawDisc(int cx, int cy, int r, const uint8_t rgb[3]) {
 
 void SimScene::DrawText(int x, int y, int scale, const std::string& text, const uint8_t rgb[3]) {
   for (char c : text) {
-    const auto glyph = Glyph(c);
+    const Glyph glyph = GlyphOf(c);
     for (int row = 0; row < kGlyphHeight; ++row) {
       for (int col = 0; col < kGlyphWidth; ++col) {
         if ((glyph[static_cast<std::size_t>(row)] >> (kGlyphWidth - 1 - col) & 1) != 0) {

@@ -1,39 +1,24 @@
 // bfk copy leaves its record beside the recording; bfk info shows it and checks the file
 // against it.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "BfkRun.h"
 #include "cli/MiniJson.h"
 #include "flash/CopyRecordCheck.h"
+#include "support/TestFolder.h"
 
 namespace bf::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class BfkCopyRecord : public ::testing::Test {
+class BfkCopyRecord : public FolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_record_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
-  fs::path dir_;
+  BfkCopyRecord() : FolderTest("bf_record_") {}
 };
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 constexpr const char* kCamera = "frames=40,recordings=3,damaged=1,speed=0,clock=1245067200";
 

@@ -16,10 +16,9 @@
 #include <vector>
 
 #include "flash/FlashAddress.h"
-#include "host/TickSource.h"
 #include "recordings/FrameIndex.h"
-#include "sim/SimCamera.h"
-#include "sim/SimOptions.h"
+#include "support/SimFlash.h"
+#include "support/TestFolder.h"
 
 extern char** environ;
 
@@ -28,24 +27,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  const std::string text = ReadText(path);
+  const std::string text = test::ReadText(path);
   return {text.begin(), text.end()};
 }
 
-class BfkCopy : public ::testing::Test {
+class BfkCopy : public test::FolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_copy_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  BfkCopy() : FolderTest("bf_copy_") {}
 
   struct Run {
     int status = -1;
@@ -85,27 +74,14 @@ class BfkCopy : public ::testing::Test {
     Run run;
     int status = 0;
     if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    run.out = ReadText(dir_ / "stdout");
-    run.err = ReadText(dir_ / "stderr");
+    run.out = test::ReadText(dir_ / "stdout");
+    run.err = test::ReadText(dir_ / "stderr");
     return run;
   }
   Run Bfk(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
     return Wait(Start(args, extraEnv));
   }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
-
-  fs::path dir_;
 };
-
-// The same camera bfk gets from the camera selection, in this process, to compare with.
-std::vector<uint8_t> FlashOf(const std::string& options, uint64_t address, uint64_t count) {
-  std::string error;
-  const auto parsed = sim::ParseSimOptions(options, sim::SimOptions::Demo(), &error);
-  EXPECT_TRUE(parsed.has_value()) << error;
-  VirtualClock clock;
-  sim::SimCamera camera(*parsed, clock);
-  return camera.FlashBytes(address, count);
-}
 
 constexpr const char* kFixed = "frames=40,damaged=0,speed=0,clock=1245067200";
 
@@ -126,7 +102,7 @@ TEST_F(BfkCopy, EveryCameraTypeGivesItsFlashBytesAndAReport) {
     EXPECT_EQ(run.status, 0) << run.err << run.out;
     const auto bytes = ReadBytes(out);
     ASSERT_FALSE(bytes.empty());
-    EXPECT_EQ(bytes, FlashOf(options, c.firstAddress, bytes.size()));
+    EXPECT_EQ(bytes, test::SimFlashBytes(options, c.firstAddress, bytes.size()));
     EXPECT_EQ(BuildFrameIndex(bytes).size(), 40u);
     EXPECT_NE(run.out.find("camera type: " + std::to_string(c.type)), std::string::npos);
     EXPECT_NE(run.out.find("outcome: completed"), std::string::npos) << run.out;
@@ -146,7 +122,7 @@ TEST_F(BfkCopy, ToStandardOutputTheRecordingComesAloneAndTheReportGoesToStandard
   EXPECT_EQ(run.status, 0) << run.err;
   const std::vector<uint8_t> bytes(run.out.begin(), run.out.end());
   ASSERT_FALSE(bytes.empty());
-  EXPECT_EQ(bytes, FlashOf(options, 0, bytes.size()));
+  EXPECT_EQ(bytes, test::SimFlashBytes(options, 0, bytes.size()));
   EXPECT_EQ(run.out.find("copy report"), std::string::npos);
   EXPECT_EQ(BuildFrameIndex(bytes).size(), 40u);
   EXPECT_NE(run.err.find("outcome: completed"), std::string::npos) << run.err;
@@ -262,7 +238,7 @@ TEST_F(BfkCopy, AnUnfinishedCopyLeavesAnExistingFileAndNamesWhereItsChunksWent) 
   Run run = Bfk({"copy", "-o", out, "--camera",
                  "sim:type=1,frames=200,damaged=0,speed=0,silent_after_bytes=700000"});
   EXPECT_EQ(run.status, 1) << run.out;
-  EXPECT_EQ(ReadText(out), old);
+  EXPECT_EQ(test::ReadText(out), old);
   EXPECT_EQ(fs::file_size(partial), 524'289u) << "the one whole chunk";
   EXPECT_NE(run.out.find("outcome: failed"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("file: " + partial + "\n"), std::string::npos) << run.out;
@@ -280,7 +256,7 @@ TEST_F(BfkCopy, AnUnfinishedCopyLeavesAnExistingFileAndNamesWhereItsChunksWent) 
   fs::remove(partial);
   run = Bfk({"copy", "-o", out, "--range", "0-1", "--camera", std::string("sim:type=2,") + kFixed});
   EXPECT_EQ(run.status, 1) << run.out;
-  EXPECT_EQ(ReadText(out), old);
+  EXPECT_EQ(test::ReadText(out), old);
   EXPECT_FALSE(fs::exists(partial));
   EXPECT_NE(run.out.find("no file written\nleft as it was: " + out + " (nothing received)\n"),
             std::string::npos)
@@ -313,8 +289,8 @@ TEST_F(BfkCopy, ASecondCtrlCStopsAtOnceOnASlowLink) {
   kill(pid, SIGINT);
   // Said at once, not after the chunk under way.
   ASSERT_TRUE(waitFor([&] {
-    return ReadText(dir_ / "stderr").find("Ctrl-C again") != std::string::npos;
-  })) << ReadText(dir_ / "stderr");
+    return test::ReadText(dir_ / "stderr").find("Ctrl-C again") != std::string::npos;
+  })) << test::ReadText(dir_ / "stderr");
   kill(pid, SIGINT);
   int status = 0;
   const bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; });
@@ -325,14 +301,14 @@ TEST_F(BfkCopy, ASecondCtrlCStopsAtOnceOnASlowLink) {
   ASSERT_TRUE(ended) << "the second Ctrl-C did not end the copy";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
-  const std::string report = ReadText(dir_ / "stdout");
-  const std::string err = ReadText(dir_ / "stderr");
+  const std::string report = test::ReadText(dir_ / "stdout");
+  const std::string err = test::ReadText(dir_ / "stderr");
   EXPECT_NE(report.find("outcome: cancelled\n"), std::string::npos) << report;
   EXPECT_NE(report.find("chunks: 0\n"), std::string::npos) << report;
   EXPECT_NE(report.find("left as it was: " + out + " (nothing received)"), std::string::npos)
       << report;
   EXPECT_NE(err.find("stopping now"), std::string::npos) << err;
-  EXPECT_EQ(ReadText(out), old);
+  EXPECT_EQ(test::ReadText(out), old);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3)
       << "slow.bfk, stdout and stderr only";
 }

@@ -5,10 +5,8 @@
 // status text; two bridges are listed by bfk devices.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,9 +14,8 @@
 
 #include "cli/BfkRun.h"
 #include "flash/FlashAddress.h"
-#include "host/TickSource.h"
-#include "sim/SimCamera.h"
-#include "sim/SimOptions.h"
+#include "support/SimFlash.h"
+#include "support/TestFolder.h"
 #include "usb/UsbRig.h"
 
 namespace bf {
@@ -26,18 +23,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The trace apart from timing: without its times, and with a read that ran out of time
 // joined to the read of the rest that follows it (how a long reply splits over reads depends
 // on how fast the bytes come).
 std::string Untimed(const fs::path& path) {
   const std::regex time(R"("t": [0-9]+, )");
   const std::regex read(R"(\{"op": "read", "status": 0, "asked": ([0-9]+), "got": ([0-9]+), (.*))");
-  std::istringstream lines(ReadText(path));
+  std::istringstream lines(test::ReadText(path));
   std::vector<std::string> out;
   uint64_t pendingAsked = 0;  // the read before was short by this much
   uint64_t pendingGot = 0;
@@ -74,25 +66,9 @@ std::string Untimed(const fs::path& path) {
   return text;
 }
 
-std::vector<uint8_t> FlashOf(const std::string& options, uint64_t address, uint64_t count) {
-  std::string error;
-  const auto parsed = sim::ParseSimOptions(options, sim::SimOptions::Demo(), &error);
-  EXPECT_TRUE(parsed.has_value()) << error;
-  VirtualClock clock;
-  sim::SimCamera camera(*parsed, clock);
-  return camera.FlashBytes(address, count);
-}
-
-class UsbBfk : public ::testing::Test {
+class UsbBfk : public test::FolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_usb_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  UsbBfk() : FolderTest("bf_usb_") {}
 
   // bfk ARGS on the camera the environment gives (none: "ftdi"), optionally inside the test
   // bed of bf-usb-bridge BRIDGE_ARGS; both outputs together.
@@ -110,8 +86,6 @@ class UsbBfk : public ::testing::Test {
                        test::Quoted(BF_USB_BRIDGE_PATH) + " " + bridgeArgs + " -- sh -c " +
                        test::Quoted(script) + " </dev/null 2>&1");
   }
-
-  fs::path dir_;
 };
 
 constexpr const char* kFixed = "frames=40,damaged=0,speed=0,clock=1245067200";
@@ -139,10 +113,10 @@ TEST_F(UsbBfk, CopiesGiveTheFlashAndTheSameTraceAsTheSimulatedCamera) {
             "copy -o " + test::Quoted(sim + ".bfk") + " --camera sim:" + options + c.extra);
     EXPECT_EQ(inProcess.exitCode, 0) << inProcess.output;
 
-    const std::string bytes = ReadText(usb + ".bfk");
+    const std::string bytes = test::ReadText(usb + ".bfk");
     ASSERT_FALSE(bytes.empty());
-    EXPECT_EQ(bytes, ReadText(sim + ".bfk"));
-    const auto flash = FlashOf(options, c.firstAddress, bytes.size());
+    EXPECT_EQ(bytes, test::ReadText(sim + ".bfk"));
+    const auto flash = test::SimFlashBytes(options, c.firstAddress, bytes.size());
     EXPECT_TRUE(std::vector<uint8_t>(bytes.begin(), bytes.end()) == flash);
     const std::string trace = Untimed(usb + ".trace");
     EXPECT_NE(trace.find("\"op\": \"read\""), std::string::npos);

@@ -5,38 +5,22 @@
 // chunks the report counts, as they are in the flash.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "cli/BfkRun.h"
 #include "flash/FlashAddress.h"
-#include "host/TickSource.h"
-#include "sim/SimCamera.h"
-#include "sim/SimOptions.h"
+#include "support/SimFlash.h"
+#include "support/TestFolder.h"
 #include "usb/UsbRig.h"
 
 namespace bf {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string FlashOf(const std::string& options, uint64_t address, uint64_t count) {
-  std::string error;
-  const auto parsed = sim::ParseSimOptions(options, sim::SimOptions::Demo(), &error);
-  EXPECT_TRUE(parsed.has_value()) << error;
-  VirtualClock clock;
-  sim::SimCamera camera(*parsed, clock);
-  const std::vector<uint8_t> bytes = camera.FlashBytes(address, count);
+  const std::vector<uint8_t> bytes = test::SimFlashBytes(options, address, count);
   return {bytes.begin(), bytes.end()};
 }
 
@@ -66,15 +50,9 @@ std::string Options(const CameraCase& c, const char* speed = "0") {
   return "type=" + std::to_string(c.type) + ",frames=40,damaged=0,clock=1245067200,speed=" + speed;
 }
 
-class UsbBfkFault : public ::testing::Test {
+class UsbBfkFault : public test::FolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_usbfault_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  UsbBfkFault() : FolderTest("bf_usbfault_") {}
 
   // bfk copy into FILE inside the test bed of bf-usb-bridge BRIDGE_ARGS.
   test::ShellRun Copy(const std::string& bridgeArgs, const std::string& file,
@@ -83,8 +61,6 @@ class UsbBfkFault : public ::testing::Test {
                        test::Quoted(BF_USB_BRIDGE_PATH) + " " + bridgeArgs + " -- " + test::Bfk() +
                        " copy -o " + test::Quoted(file) + extra + " </dev/null 2>&1");
   }
-
-  fs::path dir_;
 };
 
 TEST_F(UsbBfkFault, ShortTransfersPartWritesAndAPacedLinkGiveTheFlash) {
@@ -102,11 +78,11 @@ TEST_F(UsbBfkFault, ShortTransfersPartWritesAndAPacedLinkGiveTheFlash) {
       if (std::string(way.name) == "paced" && c.type != 1) continue;  // one is enough, and slow
       SCOPED_TRACE(std::string(way.name) + " type " + std::to_string(c.type));
       const std::string options = Options(c, way.speed);
-      const std::string file = (dir_ / (std::string(way.name) + ".bfk")).string();
+      const std::string file = File(std::string(way.name) + ".bfk");
       const auto run = Copy(std::string(way.bridge) + " --camera " + options, file, c.extra);
       EXPECT_EQ(run.exitCode, 0) << run.output;
       EXPECT_NE(run.output.find("complete: yes"), std::string::npos) << run.output;
-      const std::string bytes = ReadText(file);
+      const std::string bytes = test::ReadText(file);
       ASSERT_FALSE(bytes.empty());
       EXPECT_TRUE(bytes == FlashOf(options, c.firstAddress, bytes.size()))
           << "the copy differs from the flash";
@@ -121,14 +97,14 @@ TEST_F(UsbBfkFault, AHaltOrAnUnplugMidCopyKeepsExactlyTheWholeChunksReported) {
     for (const CameraCase& c : kCases) {
       SCOPED_TRACE(std::string(fault) + " type " + std::to_string(c.type));
       const std::string options = Options(c);
-      const std::string file = (dir_ / ("cut" + std::to_string(c.type) + ".bfk")).string();
+      const std::string file = File("cut" + std::to_string(c.type) + ".bfk");
       const auto run =
           Copy(fault + std::to_string(c.bytes * 2 / 3) + " --camera " + options, file, c.extra);
       EXPECT_EQ(run.exitCode, 1) << run.output;
       EXPECT_NE(run.output.find("outcome: failed: Ошибка ввода/вывода"), std::string::npos)
           << run.output;
       EXPECT_NE(run.output.find("complete: no"), std::string::npos) << run.output;
-      const std::string bytes = ReadText(file);
+      const std::string bytes = test::ReadText(file);
       EXPECT_EQ(bytes.size(), Field(run.output, "bytes received")) << run.output;
       // The sector camera reads in chunks, the others in one: only the first keeps some.
       if (c.type == 0) {

@@ -40,10 +40,26 @@ struct UsbLiveView {
   LiveCapture capture;
 };
 
+// Starts the live view, which a fault then ends: with the status text shown once and the
+// button back to off.
+void StartAndExpectEndedByIoError(UsbLiveView& view) {
+  view.Start();
+  EXPECT_FALSE(view.host.headers.empty());
+  ASSERT_EQ(view.prompts.shown.size(), 1u);
+  EXPECT_EQ(view.prompts.shown[0].text, "Ошибка ввода/вывода");
+  EXPECT_EQ(view.host.buttonState, LiveViewState::Off);
+}
+
+const ChipKind kChips[] = {ChipKind::FT232R, ChipKind::FT232H};
+
+const char* ChipName(ChipKind kind) {
+  return kind == ChipKind::FT232R ? "FT232R" : "FT232H";
+}
+
 TEST(UsbBridgeFault, AHaltedEndpointFailsOneExchangeAndTheLinkWorksAgain) {
   BF_REQUIRE_USB_TESTBED();
-  for (const ChipKind kind : {ChipKind::FT232R, ChipKind::FT232H}) {
-    SCOPED_TRACE(kind == ChipKind::FT232R ? "FT232R" : "FT232H");
+  for (const ChipKind kind : kChips) {
+    SCOPED_TRACE(ChipName(kind));
     // Bulk IN halts in the middle of the live view.
     UsbRig rig(Streaming(), kind);
     rig.link->Open(0);
@@ -51,11 +67,7 @@ TEST(UsbBridgeFault, AHaltedEndpointFailsOneExchangeAndTheLinkWorksAgain) {
     faults.stallInAfterBytes = 20000;
     rig.testbed.Chip(rig.bridge).SetFaults(faults);
     UsbLiveView view(rig);
-    view.Start();
-    EXPECT_FALSE(view.host.headers.empty());
-    ASSERT_EQ(view.prompts.shown.size(), 1u);
-    EXPECT_EQ(view.prompts.shown[0].text, "Ошибка ввода/вывода");
-    EXPECT_EQ(view.host.buttonState, LiveViewState::Off);
+    ASSERT_NO_FATAL_FAILURE(StartAndExpectEndedByIoError(view));
     EXPECT_EQ(rig.link->GetStatusCode(), ftstatus::kIoError);
     // The reconnect button's sequence and a new handshake find the camera again.
     rig.link->Purge(kPurgeRx | kPurgeTx);
@@ -123,17 +135,13 @@ TEST(UsbBridgeFault, AChipThatRefusesTheLatencyTimerIsOpenedAndAnswers) {
 
 TEST(UsbBridgeFault, ABridgePulledDuringTheLiveViewIsReportedOnce) {
   BF_REQUIRE_USB_TESTBED();
-  for (const ChipKind kind : {ChipKind::FT232R, ChipKind::FT232H}) {
-    SCOPED_TRACE(kind == ChipKind::FT232R ? "FT232R" : "FT232H");
+  for (const ChipKind kind : kChips) {
+    SCOPED_TRACE(ChipName(kind));
     UsbRig rig(Streaming(), kind);
     rig.link->Open(0);
     rig.testbed.UnplugAfterBulkBytes(rig.bridge, 30000);
     UsbLiveView view(rig);
-    view.Start();
-    EXPECT_FALSE(view.host.headers.empty());
-    ASSERT_EQ(view.prompts.shown.size(), 1u);
-    EXPECT_EQ(view.prompts.shown[0].text, "Ошибка ввода/вывода");
-    EXPECT_EQ(view.host.buttonState, LiveViewState::Off);
+    ASSERT_NO_FATAL_FAILURE(StartAndExpectEndedByIoError(view));
     EXPECT_TRUE(view.host.lockedEnabled);
   }
 }

@@ -4,26 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../recordings/RecordingFixture.h"
-#include "VideoFixture.h"
+#include "ExportFixture.h"
 #include "frames/OverlayText.h"
 #include "recordings/video/BurnIn.h"
-#include "recordings/video/VideoExport.h"
 #include "support/TimeZoneGuard.h"
 
 namespace bf {
 namespace {
 
-class BurnIn : public ::testing::Test {
+class BurnIn : public test::VideoExportFixture {
  protected:
-  ExportOutcome Export(const std::string& name, VideoExportOptions options) {
-    Recording recording;
-    EXPECT_EQ(recording.Open(dir.Write("r.bfk", camera.Bytes())), Recording::OpenStatus::Opened);
-    options.output = dir.File(name);
-    options.container = *ContainerForPath(name);
-    ExportProgress progress;
-    return ExportVideo(recording, camera.Table(), options, progress);
-  }
   // The luma of the video's frame `n` (from 0), 320x240. Every frame is converted at once: a
   // change of pixel format (a black-and-white frame) restarts ffmpeg's frame count in filters.
   std::vector<uint8_t> Luma(const std::string& name, int n) {
@@ -40,8 +30,6 @@ class BurnIn : public ::testing::Test {
   }
 
   test::TimeZoneGuard zone{"UTC0"};
-  test::TempDir dir;
-  test::CameraRecording camera;
 };
 
 double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int rowFrom,

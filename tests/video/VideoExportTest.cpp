@@ -4,28 +4,15 @@
 #include <filesystem>
 #include <numeric>
 
-#include "../recordings/RecordingFixture.h"
-#include "VideoFixture.h"
+#include "ExportFixture.h"
 #include "host/ReplacingFileWriter.h"
-#include "recordings/video/VideoExport.h"
 #include "support/MissingFolderText.h"
 
 namespace bf {
 namespace {
 
-class VideoExport : public ::testing::Test {
+class VideoExport : public test::VideoExportFixture {
  protected:
-  Recording Open() {
-    Recording r;
-    EXPECT_EQ(r.Open(dir.Write("r.bfk", camera.Bytes())), Recording::OpenStatus::Opened);
-    return r;
-  }
-  ExportOutcome Export(const std::string& name, VideoExportOptions options = {}) {
-    Recording recording = Open();
-    options.output = dir.File(name);
-    options.container = *ContainerForPath(name);
-    return ExportVideo(recording, camera.Table(), options, progress);
-  }
   std::vector<std::string> FilesInDir() const {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
@@ -34,10 +21,6 @@ class VideoExport : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  test::TempDir dir;
-  test::CameraRecording camera;
-  ExportProgress progress;
 };
 
 TEST(VideoContainer, ComesFromTheExtension) {
