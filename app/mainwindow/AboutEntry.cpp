@@ -4,8 +4,8 @@
 
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
-#include "mainwindow/Icons.h"
 #include "shell/CAboutDlg.h"
+#include "shell/Icons.h"
 
 #ifdef _WIN32
 #include <windows.h>

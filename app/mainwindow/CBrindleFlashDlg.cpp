@@ -11,11 +11,11 @@
 #include "live/LiveCapture.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
-#include "mainwindow/Icons.h"
 #include "mainwindow/PlayerDisplay.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"
 #include "shell/ControlBuilder.h"
+#include "shell/Icons.h"
 #include "shell/UpDownControl.h"
 
 namespace bf::ui {

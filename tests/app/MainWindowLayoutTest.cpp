@@ -9,9 +9,9 @@
 
 #include "MainWindowFixture.h"
 #include "mainwindow/ControlTable.h"
-#include "mainwindow/Icons.h"
 #include "picture/CBfkPlayer.h"
 #include "shell/DialogUnits.h"
+#include "shell/Icons.h"
 #include "shell/UpDownControl.h"
 
 namespace bf::test {
@@ -133,7 +133,7 @@ TEST(Icons, EveryResourceIconIsDrawnAndDistinct) {
 #include <QImage>
 
 #include "mainwindow/ControlIds.h"
-#include "mainwindow/Icons.h"
+#include "shell/Icons.h"
 
 namespace bf::ui {
 namespace {

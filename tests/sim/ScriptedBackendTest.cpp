@@ -10,13 +10,13 @@
 
 #include "SimRig.h"
 #include "flash/FlashAddress.h"
+#include "fuzz/CameraRepliesFlows.h"
 #include "link/BackendRegistry.h"
 #include "link/FTDException.h"
 #include "sim/AllDrivers.h"
 #include "sim/FrameMaker.h"
 #include "sim/ScriptRecorder.h"
 #include "sim/ScriptedBackend.h"
-#include "tests/fuzz/CameraRepliesFlows.h"
 
 namespace bf::sim {
 namespace {
