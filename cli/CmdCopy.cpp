@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/CameraLink.h"
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/CopyConsole.h"
 #include "cli/CopyReport.h"
 #include "flash/SectorRangeModel.h"
@@ -199,37 +201,36 @@ class InterruptAsCancel {
 #endif
 };
 
-int RunCopy(const std::vector<std::string>& args) {
+struct CopyOptions {
   std::string output;
-  std::string camera = bf::BackendSelectionFromEnvironment();
-  std::optional<SectorRange> range;
+  std::string camera;
+  std::string rangeText;
   bool verify = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if ((a == "-o" || a == "--output") && hasValue) {
-      output = args[++i];
-    } else if (a == "--verify") {
-      verify = true;
-    } else if (a == "--camera" && hasValue) {
-      camera = args[++i];
-    } else if (a == "--range" && hasValue) {
-      range = ParseRange(args[++i]);
-      if (!range) {
-        std::fprintf(stderr, "bfk copy: --range wants START-END with sectors 0-255, not \"%s\"\n",
-                     args[i].c_str());
-        return 2;
-      }
-    } else {
-      std::fprintf(stderr, "bfk copy: unexpected argument '%s'\nusage: bfk %s\n", a.c_str(),
-                   kUsage);
-      return 2;
-    }
+};
+
+void DeclareCopy(bf::cli::CommandLine& line, CopyOptions& o) {
+  line.Value("-o,--output", o.output);
+  bf::cli::DeclareCameraOption(line, o.camera);
+  line.Value("--range", o.rangeText);
+  line.Flag("--verify", o.verify);
+}
+
+int RunCopy(const std::vector<std::string>& args) {
+  CopyOptions o;
+  bf::cli::CommandLine line("copy");
+  DeclareCopy(line, o);
+  std::optional<SectorRange> range;
+  if (line.Parse(args)) bf::cli::CheckCameraOption(line, o.camera);
+  if (!line.Failed() && line.Given("--range")) {
+    range = ParseRange(o.rangeText);
+    if (!range)
+      line.Fail("--range wants START-END with sectors 0-255, not \"" + o.rangeText + "\"");
   }
-  if (output.empty()) {
-    std::fprintf(stderr, "usage: bfk %s\n", kUsage);
-    return 2;
-  }
+  if (!line.Failed() && o.output.empty()) line.Fail("missing -o FILE");
+  if (line.Failed()) return line.Report();
+  const std::string& output = o.output;
+  const std::string& camera = o.camera;
+  const bool verify = o.verify;
 
   bf::TickSource& ticks = bf::SystemTickSource::Instance();
   std::string error;
@@ -280,9 +281,9 @@ int RunCopy(const std::vector<std::string>& args) {
   // With the recording on standard output the report must not end up inside it.
   std::FILE* report = output == "-" ? stderr : stdout;
   std::fputs(bf::cli::CopyReport(summary, verify).c_str(), report);
-  if (std::fflush(report) != 0) return 1;
-  if (!summary.Complete()) return 1;
-  return verify && !summary.verified ? 3 : 0;
+  if (std::fflush(report) != 0) return bf::cli::kExitFailure;
+  if (!summary.Complete()) return bf::cli::kExitFailure;
+  return verify && !summary.verified ? bf::cli::kExitNotVerified : bf::cli::kExitDone;
 }
 
 }  // namespace
