@@ -20,6 +20,7 @@
 #include "cli/CommandLine.h"
 #include "cli/CopyConsole.h"
 #include "cli/CopyReport.h"
+#include "cli/TerminalPrompts.h"
 #include "flash/SectorRangeModel.h"
 #include "frames/OverlayText.h"
 #include "host/TickSource.h"
@@ -252,7 +253,11 @@ int RunCopy(const std::vector<std::string>& args) {
   }
 
   bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
-  bf::cli::ConsolePrompts prompts(output, host);
+  // Told where to write: nothing to confirm.
+  bf::cli::TerminalPrompts prompts("bfk copy");
+  prompts.SaveTo(output);
+  prompts.SetWaitWork([&host] { host.RunPending(); });
+  prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
   ConsoleRangeChooser chooser(range, host);
   bf::CopySummary summary;
   {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/RunProgram.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -144,15 +145,12 @@ TEST(BfkTool, EveryCommandRefusesStrayOptionsAndMissingValuesAlike) {
 
 // Options take their value also as --name=value, and the last of a repeated option counts.
 TEST(BfkTool, OptionsTakeTheirValueJoinedAndTheLastOneCounts) {
-  const std::string dir =
-      (std::filesystem::temp_directory_path() / ("bfk-joined-" + std::to_string(::getpid())))
-          .string();
-  std::filesystem::create_directories(dir);
+  const bf::test::TempFolder folder;
+  const std::string dir = folder.Path().string();
   const BfkRun sample = Bfk("sample --frames=5 --frames 3 -o '" + dir + "/s.bfk' --recordings=1");
   EXPECT_EQ(sample.exitCode, 0) << sample.err;
   const BfkRun info = Bfk("info '" + dir + "/s.bfk'");
   EXPECT_NE(info.out.find("frames: 3\n"), std::string::npos) << info.out;
-  std::filesystem::remove_all(dir);
 }
 
 // The libraries the dynamic loader brought in while bfk ran these arguments, as it reports them.
@@ -161,9 +159,8 @@ std::string LoadedLibraries(const std::string& args) {
 }
 
 TEST(BfkTool, OnlyTheVideoCommandLoadsTheVideoLibraries) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("bfk-libs-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const bf::test::TempFolder folder;
+  const std::filesystem::path& dir = folder.Path();
   const std::string rec = (dir / "s.bfk").string();
   ASSERT_EQ(Bfk("sample -o " + rec + " --frames 3 --recordings 1").exitCode, 0);
   for (const std::string& args : std::vector<std::string>{"--version", "help", "info " + rec}) {
@@ -177,13 +174,11 @@ TEST(BfkTool, OnlyTheVideoCommandLoadsTheVideoLibraries) {
   EXPECT_NE(LoadedLibraries("video " + rec + " -o " + (dir / "v.mkv").string()).find("libavcodec"),
             std::string::npos);
 #endif
-  std::filesystem::remove_all(dir);
 }
 
 TEST(BfkTool, VideoAndFramesFromASampleRecording) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("bfk-tool-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const bf::test::TempFolder folder;
+  const std::filesystem::path& dir = folder.Path();
   const std::string rec = (dir / "s.bfk").string();
   ASSERT_EQ(Bfk("sample -o " + rec + " --frames 6 --recordings 1").exitCode, 0);
 
@@ -224,7 +219,6 @@ TEST(BfkTool, VideoAndFramesFromASampleRecording) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "2 frames written to " + (dir / "stills").string() + ", 0 skipped\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "stills"), {}), 2);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

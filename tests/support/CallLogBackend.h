@@ -1,6 +1,7 @@
 #pragma once
 // A D2XX backend wrapper that passes every call on and logs what crossed it: the kind of each
-// call and the bytes of each successful write, so tests can say exactly what went to the camera.
+// call, the bytes of each successful write and the mask of each purge, so tests can say exactly
+// what went to the camera.
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@ class CallLogBackend final : public D2xxBackend {
 
   std::vector<std::string> calls;            // "open", "read", "write", "purge", ...
   std::vector<std::vector<uint8_t>> writes;  // bytes of each successful write, in order
+  std::vector<uint32_t> purges;              // mask of each purge, in order
 
   // Log entries from a mark on (taken as calls.size() / writes.size()).
   std::vector<std::string> CallsSince(std::size_t mark) const {
@@ -23,6 +25,21 @@ class CallLogBackend final : public D2xxBackend {
   }
   std::vector<std::vector<uint8_t>> WritesSince(std::size_t mark) const {
     return {writes.begin() + static_cast<std::ptrdiff_t>(mark), writes.end()};
+  }
+  // Every byte written from a write mark on, flattened.
+  std::vector<uint8_t> BytesSince(std::size_t mark) const {
+    std::vector<uint8_t> all;
+    for (std::size_t i = mark; i < writes.size(); ++i) {
+      all.insert(all.end(), writes[i].begin(), writes[i].end());
+    }
+    return all;
+  }
+  // Whether a write from the mark on began with this command code.
+  bool Sent(uint8_t code, std::size_t mark = 0) const {
+    for (std::size_t i = mark; i < writes.size(); ++i) {
+      if (!writes[i].empty() && writes[i][0] == code) return true;
+    }
+    return false;
   }
 
   FtStatus Open(uint32_t index, FtHandle* handle) override {
@@ -52,6 +69,7 @@ class CallLogBackend final : public D2xxBackend {
   }
   FtStatus Purge(FtHandle h, uint32_t mask) override {
     calls.push_back("purge");
+    purges.push_back(mask);
     return inner_->Purge(h, mask);
   }
   FtStatus SetTimeouts(FtHandle h, uint32_t r, uint32_t w) override {
