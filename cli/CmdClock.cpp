@@ -7,8 +7,10 @@
 
 #include "cli/CameraLink.h"
 #include "cli/Command.h"
+#include "cli/TerminalPrompts.h"
 #include "clock/CameraClock.h"
 #include "clock/LocalTime.h"
+#include "clock/SetClockFlow.h"
 
 namespace {
 
@@ -107,11 +109,16 @@ int RunClock(const std::vector<std::string>& args) {
   std::optional<bf::cli::CameraLink> camera =
       bf::cli::OpenCameraLink(selection, bf::SystemTickSource::Instance(), "clock");
   if (!camera) return bf::cli::kExitFailure;
+  if (newValue) {
+    // The window's "Установить время..." flow, the chosen time given up front: the camera's
+    // clock is read first, and a camera that does not answer whole gets no time written.
+    bf::cli::TerminalPrompts prompts("bfk clock");
+    bf::RunSetClockFlow(*camera->link, prompts,
+                        [&](bf::UtcSeconds) { return std::optional<bf::UtcSeconds>(*newValue); });
+    if (prompts.ShowedError()) return bf::cli::kExitFailure;
+    std::printf("camera clock set\n");
+  }
   try {
-    if (newValue) {
-      bf::WriteCameraClock(*camera->link, *newValue);
-      std::printf("camera clock set\n");
-    }
     // Read back also after setting: the camera does not acknowledge the new time.
     uint32_t count = 0;
     const uint32_t value = bf::ReadCameraClock(*camera->link, &count);
@@ -124,7 +131,7 @@ int RunClock(const std::vector<std::string>& args) {
     std::fprintf(stderr, "bfk clock: %s\n", e.GetText());
     return bf::cli::kExitFailure;
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 ? bf::cli::kExitDone : bf::cli::kExitFailure;
 }
 
 }  // namespace
