@@ -10,6 +10,7 @@
 #include "BfkRun.h"
 #include "cli/MiniJson.h"
 #include "flash/CopyRecordCheck.h"
+#include "support/TempFolder.h"
 
 namespace bf::test {
 namespace {
@@ -18,16 +19,10 @@ namespace fs = std::filesystem;
 
 class BfkCopyRecord : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_record_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  const bf::test::TempFolder folder_{"bf-record"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 std::string ReadText(const std::string& path) {

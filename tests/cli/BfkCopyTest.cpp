@@ -20,6 +20,7 @@
 #include "recordings/FrameIndex.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "support/TempFolder.h"
 
 extern char** environ;
 
@@ -39,14 +40,6 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 
 class BfkCopy : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_copy_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   struct Run {
     int status = -1;
     std::string out;
@@ -94,7 +87,8 @@ class BfkCopy : public ::testing::Test {
   }
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  const bf::test::TempFolder folder_{"bf-copy"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 // The same camera bfk gets from the camera selection, in this process, to compare with.

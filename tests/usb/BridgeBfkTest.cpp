@@ -19,6 +19,7 @@
 #include "host/TickSource.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "support/TempFolder.h"
 #include "usb/UsbRig.h"
 
 namespace bf {
@@ -85,13 +86,6 @@ std::vector<uint8_t> FlashOf(const std::string& options, uint64_t address, uint6
 
 class UsbBfk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("bf_usb_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
   // bfk ARGS on the camera the environment gives (none: "ftdi"), optionally inside the test
@@ -111,7 +105,8 @@ class UsbBfk : public ::testing::Test {
                        test::Quoted(script) + " </dev/null 2>&1");
   }
 
-  fs::path dir_;
+  const test::TempFolder folder_{"bf-usb"};
+  const fs::path& dir_ = folder_.Path();
 };
 
 constexpr const char* kFixed = "frames=40,damaged=0,speed=0,clock=1245067200";
