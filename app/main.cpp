@@ -1,5 +1,5 @@
 // BrindleFlash: the camera tool's window. Everything lives in the application object.
-#include "shell/CBrindleFlashApp.h"
+#include "application/CBrindleFlashApp.h"
 
 int main(int argc, char** argv) {
   bf::ui::CBrindleFlashApp app(argc, argv);

@@ -26,7 +26,7 @@
 #include "picture/JpegDecoder.h"
 #include "sim/FrameMaker.h"
 #include "sim/SimCamera.h"
-#include "tests/support/ButtonLiveHost.h"
+#include "support/ButtonLiveHost.h"
 
 namespace {
 

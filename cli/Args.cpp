@@ -40,22 +40,6 @@ std::string NotANumber(const std::string& option, const std::string& text) {
   return option + ": '" + text + "' is not a number";
 }
 
-std::optional<std::string> ArgReader::Value(const std::string& option) {
-  if (Done()) {
-    Fail(option + " needs a value");
-    return std::nullopt;
-  }
-  return Take();
-}
-
-std::optional<uint32_t> ArgReader::Number(const std::string& option) {
-  const std::optional<std::string> text = Value(option);
-  if (!text) return std::nullopt;
-  const std::optional<uint32_t> n = ParseUnsigned(*text);
-  if (!n) Fail(NotANumber(option, *text));
-  return n;
-}
-
 std::string HeaderTablePathFor(const std::string& given) {
   std::string path = given;
   if (path.empty()) {

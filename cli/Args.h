@@ -17,32 +17,6 @@ int UsageError(const std::string& command, const std::string& message);
 std::optional<uint32_t> ParseUnsigned(const std::string& text);
 std::string NotANumber(const std::string& option, const std::string& text);
 
-// Walks a command's arguments: options with a value, flags, and plain operands.
-class ArgReader {
- public:
-  ArgReader(std::string command, const std::vector<std::string>& args)
-      : command_(std::move(command)), args_(args) {}
-  bool Done() const { return i_ >= args_.size(); }
-  const std::string& Peek() const { return args_[i_]; }
-  // The next argument, which the caller has recognised.
-  const std::string& Take() { return args_[i_++]; }
-  // The value of the option just taken; nothing when it is missing (the error is recorded).
-  std::optional<std::string> Value(const std::string& option);
-  std::optional<uint32_t> Number(const std::string& option);
-  void Fail(const std::string& message) {
-    if (error_.empty()) error_ = message;
-  }
-  bool Failed() const { return !error_.empty(); }
-  // Reports the first problem as a usage error (exit code 2).
-  int Report() const { return UsageError(command_, error_); }
-
- private:
-  std::string command_;
-  const std::vector<std::string>& args_;
-  std::size_t i_ = 0;
-  std::string error_;
-};
-
 // Loads headers.dat: the file given with --headers, else where the window looks (its
 // "InstallPath" setting, the current directory, bfk's own folder, the installed data folder).
 // On failure prints "bfk COMMAND: reason" and returns false.

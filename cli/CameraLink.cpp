@@ -7,25 +7,17 @@
 
 namespace bf::cli {
 
-bool TakeCameraOption(std::vector<std::string>& args, std::string* camera, const char* command) {
-  *camera = BackendSelectionFromEnvironment();
-  std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--camera") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) {
-        std::fprintf(stderr, "bfk %s: --camera needs a backend, e.g. --camera sim\n", command);
-        return false;
-      }
-      *camera = args[++i];
-    } else if (a.rfind("--camera=", 0) == 0) {
-      *camera = a.substr(9);
-    } else {
-      rest.push_back(a);
-    }
-  }
-  args = std::move(rest);
-  return true;
+namespace {
+constexpr const char* kCameraMissing = "--camera needs a backend, e.g. --camera sim";
+}  // namespace
+
+void DeclareCameraOption(CommandLine& line, std::string& camera) {
+  camera = BackendSelectionFromEnvironment();
+  line.Value("--camera", camera, kCameraMissing);
+}
+
+void CheckCameraOption(CommandLine& line, const std::string& camera) {
+  if (camera.empty()) line.Fail(kCameraMissing);
 }
 
 std::optional<CameraLink> OpenCameraLink(const std::string& selection, TickSource& ticks,

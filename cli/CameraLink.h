@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandLine.h"
 #include "host/TickSource.h"
 #include "link/D2xxBackend.h"
 #include "link/FTD2xx.h"
@@ -16,10 +17,11 @@ struct CameraLink {
   std::unique_ptr<FTDClass> link;
 };
 
-// Takes "--camera CAMERA" or "--camera=CAMERA" out of args (the backend selection as
-// BRINDLEFLASH_CAMERA takes it: "ftdi", "d2xx", "sim:key=value,..."). Without it the
-// environment's choice, or "ftdi". False, with a message on stderr, for "--camera" without CAMERA.
-bool TakeCameraOption(std::vector<std::string>& args, std::string* camera, const char* command);
+// Declares "--camera CAMERA" (the backend selection as BRINDLEFLASH_CAMERA takes it: "ftdi",
+// "d2xx", "sim:key=value,..."); `camera` starts as the environment's choice, or "ftdi".
+void DeclareCameraOption(CommandLine& line, std::string& camera);
+// After parsing: a --camera without a backend fails the command line.
+void CheckCameraOption(CommandLine& line, const std::string& camera);
 
 // Opens device 0 of the backend the selection names and resets it, as the window does at start-up;
 // no camera settings are sent. Nothing, with the reason on stderr, when that fails.

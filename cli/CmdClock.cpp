@@ -7,8 +7,10 @@
 
 #include "cli/CameraLink.h"
 #include "cli/Command.h"
+#include "cli/TerminalPrompts.h"
 #include "clock/CameraClock.h"
 #include "clock/LocalTime.h"
+#include "clock/SetClockFlow.h"
 
 namespace {
 
@@ -76,56 +78,60 @@ void PrintClock(const char* what, uint32_t value) {
   std::printf("raw value: %u\n", value);
 }
 
-int RunClock(const std::vector<std::string>& argv) {
-  std::vector<std::string> args = argv;
+struct ClockOptions {
   std::string selection;
-  if (!bf::cli::TakeCameraOption(args, &selection, "clock")) return 2;
+  std::string setText;
   bool utc = false;
-  std::optional<std::string> setText;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--utc") {
-      utc = true;
-    } else if (a == "--set" && i + 1 < args.size()) {
-      setText = args[++i];
-    } else if (a.rfind("--set=", 0) == 0) {
-      setText = a.substr(6);
-    } else {
-      std::fprintf(stderr, "bfk clock: unexpected argument '%s'\nusage: bfk %s\n", a.c_str(),
-                   kUsage);
-      return 2;
-    }
-  }
+};
+
+void DeclareClock(bf::cli::CommandLine& line, ClockOptions& o) {
+  bf::cli::DeclareCameraOption(line, o.selection);
+  line.Value("--set", o.setText);
+  line.Flag("--utc", o.utc);
+}
+
+int RunClock(const std::vector<std::string>& args) {
+  ClockOptions o;
+  bf::cli::CommandLine line("clock");
+  DeclareClock(line, o);
+  if (line.Parse(args)) bf::cli::CheckCameraOption(line, o.selection);
+  if (line.Failed()) return line.Report();
+  const std::string& selection = o.selection;
   std::optional<uint32_t> newValue;
-  if (setText) {
+  if (line.Given("--set")) {
     std::string error;
-    newValue = ParseSetTime(*setText, utc, &error);
+    newValue = ParseSetTime(o.setText, o.utc, &error);
     if (!newValue) {
       std::fprintf(stderr, "bfk clock: %s\n", error.c_str());
-      return 2;
+      return bf::cli::kExitUsage;
     }
   }
   std::optional<bf::cli::CameraLink> camera =
       bf::cli::OpenCameraLink(selection, bf::SystemTickSource::Instance(), "clock");
-  if (!camera) return 1;
+  if (!camera) return bf::cli::kExitFailure;
+  if (newValue) {
+    // The window's "Установить время..." flow, the chosen time given up front: the camera's
+    // clock is read first, and a camera that does not answer whole gets no time written.
+    bf::cli::TerminalPrompts prompts("bfk clock");
+    bf::RunSetClockFlow(*camera->link, prompts,
+                        [&](bf::UtcSeconds) { return std::optional<bf::UtcSeconds>(*newValue); });
+    if (prompts.ShowedError()) return bf::cli::kExitFailure;
+    std::printf("camera clock set\n");
+  }
   try {
-    if (newValue) {
-      bf::WriteCameraClock(*camera->link, *newValue);
-      std::printf("camera clock set\n");
-    }
     // Read back also after setting: the camera does not acknowledge the new time.
     uint32_t count = 0;
     const uint32_t value = bf::ReadCameraClock(*camera->link, &count);
     if (count < 4) {
       std::fprintf(stderr, "bfk clock: the camera answered with %u of 4 bytes\n", count);
-      return 1;
+      return bf::cli::kExitFailure;
     }
     PrintClock("camera clock", value);
   } catch (const bf::FTDException& e) {
     std::fprintf(stderr, "bfk clock: %s\n", e.GetText());
-    return 1;
+    return bf::cli::kExitFailure;
   }
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 ? bf::cli::kExitDone : bf::cli::kExitFailure;
 }
 
 }  // namespace

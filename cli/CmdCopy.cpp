@@ -15,10 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/CameraLink.h"
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/CopyConsole.h"
 #include "cli/CopyReport.h"
 #include "flash/CopyResume.h"
+#include "cli/TerminalPrompts.h"
 #include "flash/SectorRangeModel.h"
 #include "frames/OverlayText.h"
 #include "host/TickSource.h"
@@ -202,40 +205,39 @@ class InterruptAsCancel {
 #endif
 };
 
-int RunCopy(const std::vector<std::string>& args) {
+struct CopyOptions {
   std::string output;
-  std::string camera = bf::BackendSelectionFromEnvironment();
-  std::optional<SectorRange> range;
+  std::string camera;
+  std::string rangeText;
   bool verify = false;
   bool resume = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if ((a == "-o" || a == "--output") && hasValue) {
-      output = args[++i];
-    } else if (a == "--verify") {
-      verify = true;
-    } else if (a == "--resume") {
-      resume = true;
-    } else if (a == "--camera" && hasValue) {
-      camera = args[++i];
-    } else if (a == "--range" && hasValue) {
-      range = ParseRange(args[++i]);
-      if (!range) {
-        std::fprintf(stderr, "bfk copy: --range wants START-END with sectors 0-255, not \"%s\"\n",
-                     args[i].c_str());
-        return 2;
-      }
-    } else {
-      std::fprintf(stderr, "bfk copy: unexpected argument '%s'\nusage: bfk %s\n", a.c_str(),
-                   kUsage);
-      return 2;
-    }
+};
+
+void DeclareCopy(bf::cli::CommandLine& line, CopyOptions& o) {
+  line.Value("-o,--output", o.output);
+  bf::cli::DeclareCameraOption(line, o.camera);
+  line.Value("--range", o.rangeText);
+  line.Flag("--verify", o.verify);
+  line.Flag("--resume", o.resume);
+}
+
+int RunCopy(const std::vector<std::string>& args) {
+  CopyOptions o;
+  bf::cli::CommandLine line("copy");
+  DeclareCopy(line, o);
+  std::optional<SectorRange> range;
+  if (line.Parse(args)) bf::cli::CheckCameraOption(line, o.camera);
+  if (!line.Failed() && line.Given("--range")) {
+    range = ParseRange(o.rangeText);
+    if (!range)
+      line.Fail("--range wants START-END with sectors 0-255, not \"" + o.rangeText + "\"");
   }
-  if (output.empty()) {
-    std::fprintf(stderr, "usage: bfk %s\n", kUsage);
-    return 2;
-  }
+  if (!line.Failed() && o.output.empty()) line.Fail("missing -o FILE");
+  if (line.Failed()) return line.Report();
+  const std::string& output = o.output;
+  const std::string& camera = o.camera;
+  const bool verify = o.verify;
+  const bool resume = o.resume;
 
   std::optional<bf::CopyPlan> plan;
   if (resume) {
@@ -243,13 +245,13 @@ int RunCopy(const std::vector<std::string>& args) {
       std::fprintf(stderr,
                    "bfk copy: --resume copies the range of the unfinished copy; leave out "
                    "--range\n");
-      return 2;
+      return bf::cli::kExitUsage;
     }
     std::string refusal;
     plan = bf::FindResumableCopy(output, &refusal);
     if (!plan) {
       std::fprintf(stderr, "bfk copy: cannot resume: %s\n", refusal.c_str());
-      return 1;
+      return bf::cli::kExitFailure;
     }
   }
 
@@ -273,7 +275,11 @@ int RunCopy(const std::vector<std::string>& args) {
   }
 
   bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
-  bf::cli::ConsolePrompts prompts(output, host);
+  // Told where to write: nothing to confirm.
+  bf::cli::TerminalPrompts prompts("bfk copy");
+  prompts.SaveTo(output);
+  prompts.SetWaitWork([&host] { host.RunPending(); });
+  prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
   ConsoleRangeChooser chooser(range, host);
   bf::CopySummary summary;
   {
@@ -303,9 +309,9 @@ int RunCopy(const std::vector<std::string>& args) {
   // With the recording on standard output the report must not end up inside it.
   std::FILE* report = output == "-" ? stderr : stdout;
   std::fputs(bf::cli::CopyReport(summary, verify).c_str(), report);
-  if (std::fflush(report) != 0) return 1;
-  if (!summary.Complete()) return 1;
-  return verify && !summary.verified ? 3 : 0;
+  if (std::fflush(report) != 0) return bf::cli::kExitFailure;
+  if (!summary.Complete()) return bf::cli::kExitFailure;
+  return verify && !summary.verified ? bf::cli::kExitNotVerified : bf::cli::kExitDone;
 }
 
 }  // namespace

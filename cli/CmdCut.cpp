@@ -6,6 +6,7 @@
 
 #include "cli/Args.h"
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/OpenRecording.h"
 #include "cli/StretchBound.h"
 #include "host/FileErrorText.h"
@@ -22,28 +23,31 @@ int Failed(uint32_t error, const std::string& output) {
   return bf::cli::kExitFailure;
 }
 
-int RunCut(const std::vector<std::string>& args) {
-  bf::cli::ArgReader reader("cut", args);
+struct CutOptions {
   std::string input, output, fromText, toText;
-  while (!reader.Done() && !reader.Failed()) {
-    const std::string& a = reader.Take();
-    if (a == "-o") {
-      output = reader.Value(a).value_or("");
-    } else if (a == "--from") {
-      fromText = reader.Value(a).value_or("");
-    } else if (a == "--to") {
-      toText = reader.Value(a).value_or("");
-    } else if (input.empty() && !a.empty() && a[0] != '-') {
-      input = a;
-    } else {
-      reader.Fail("unexpected argument '" + a + "'");
-    }
-  }
-  if (!reader.Failed() && input.empty()) reader.Fail("missing the recording FILE");
-  if (!reader.Failed() && output.empty()) reader.Fail("missing -o OUT.bfk");
-  if (!reader.Failed() && fromText.empty()) reader.Fail("missing --from");
-  if (!reader.Failed() && toText.empty()) reader.Fail("missing --to");
-  if (reader.Failed()) return reader.Report();
+};
+
+void DeclareCut(bf::cli::CommandLine& line, CutOptions& o) {
+  line.Operand("FILE", o.input);
+  line.Value("-o", o.output);
+  line.Value("--from", o.fromText);
+  line.Value("--to", o.toText);
+}
+
+int RunCut(const std::vector<std::string>& args) {
+  CutOptions o;
+  bf::cli::CommandLine line("cut");
+  DeclareCut(line, o);
+  line.Parse(args);
+  const std::string& input = o.input;
+  const std::string& output = o.output;
+  const std::string& fromText = o.fromText;
+  const std::string& toText = o.toText;
+  if (!line.Failed() && input.empty()) line.Fail("missing the recording FILE");
+  if (!line.Failed() && output.empty()) line.Fail("missing -o OUT.bfk");
+  if (!line.Failed() && fromText.empty()) line.Fail("missing --from");
+  if (!line.Failed() && toText.empty()) line.Fail("missing --to");
+  if (line.Failed()) return line.Report();
 
   std::string why;
   const std::optional<StretchBound> from = bf::cli::ParseStretchBound(fromText, why);

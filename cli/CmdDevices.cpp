@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "link/FtdiDevices.h"
 
 namespace {
@@ -14,10 +15,9 @@ constexpr const char* kUsage =
     "                            whether each can be opened";
 
 int RunDevices(const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    std::fprintf(stderr, "usage: bfk %s\n", kUsage);
-    return bf::cli::kExitUsage;
-  }
+  // No options: anything given is an unexpected argument.
+  bf::cli::CommandLine line("devices");
+  if (!line.Parse(args)) return line.Report();
   std::vector<bf::FtdiDeviceInfo> devices;
   std::string error;
   if (!bf::ListFtdiDevices(&devices, &error)) {

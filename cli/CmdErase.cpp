@@ -40,29 +40,33 @@ class Spinner {
   unsigned frame_ = 0;
 };
 
-int RunErase(const std::vector<std::string>& argv) {
-  std::vector<std::string> args = argv;
+struct EraseOptions {
   std::string selection;
-  if (!bf::cli::TakeCameraOption(args, &selection, "erase")) return 2;
   bool yes = false;
-  for (const std::string& a : args) {
-    if (a == "--yes" || a == "-y") {
-      yes = true;
-    } else {
-      std::fprintf(stderr, "bfk erase: unexpected argument '%s'\nusage: bfk %s\n", a.c_str(),
-                   kUsage);
-      return 2;
-    }
-  }
+};
+
+void DeclareErase(bf::cli::CommandLine& line, EraseOptions& o) {
+  bf::cli::DeclareCameraOption(line, o.selection);
+  line.Flag("-y,--yes", o.yes);
+}
+
+int RunErase(const std::vector<std::string>& args) {
+  EraseOptions o;
+  bf::cli::CommandLine line("erase");
+  DeclareErase(line, o);
+  if (line.Parse(args)) bf::cli::CheckCameraOption(line, o.selection);
+  if (line.Failed()) return line.Report();
+  const std::string& selection = o.selection;
+  const bool yes = o.yes;
   bf::cli::TerminalPrompts prompts("bfk erase");
   if (!yes && !prompts.CanAsk()) {
     // Nobody can answer the question: an unattended erase must be asked for explicitly.
     std::fprintf(stderr, "bfk erase: refusing to erase without --yes: input is not a terminal\n");
-    return 2;
+    return bf::cli::kExitUsage;
   }
   std::optional<bf::cli::CameraLink> camera =
       bf::cli::OpenCameraLink(selection, bf::SystemTickSource::Instance(), "erase");
-  if (!camera) return 1;
+  if (!camera) return bf::cli::kExitFailure;
 
   Spinner spinner;
   bf::EraseOptions options;
@@ -76,12 +80,12 @@ int RunErase(const std::vector<std::string>& argv) {
       return std::fflush(stdout) == 0 ? 0 : 1;
     case bf::EraseResult::Declined:
       std::fprintf(stderr, "bfk erase: nothing erased\n");
-      return 1;
+      return bf::cli::kExitFailure;
     case bf::EraseResult::NotErased:
     case bf::EraseResult::LinkFailed:
       break;
   }
-  return 1;
+  return bf::cli::kExitFailure;
 }
 
 }  // namespace

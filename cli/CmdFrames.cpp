@@ -6,6 +6,7 @@
 #include "cli/Args.h"
 #include "cli/CancelOnSignal.h"
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/FrameChoice.h"
 #include "cli/OpenRecording.h"
 #include "recordings/FramesExport.h"
@@ -14,32 +15,32 @@ namespace {
 
 constexpr const char* kName = "frames";
 
-int RunFrames(const std::vector<std::string>& args) {
-  bf::cli::ArgReader reader(kName, args);
+struct FramesOptions {
   std::string input, folder, headers;
-  bf::ExportRange range;
   bf::cli::FrameChoice choice;
-  while (!reader.Done() && !reader.Failed()) {
-    const std::string a = reader.Take();
-    if (a == "-d") {
-      folder = reader.Value(a).value_or("");
-    } else if (a == "--from") {
-      choice.TakeFrom(reader, a);
-    } else if (a == "--to") {
-      choice.TakeTo(reader, a);
-    } else if (a == "--headers") {
-      headers = reader.Value(a).value_or("");
-    } else if (input.empty() && !a.empty() && a[0] != '-') {
-      input = a;
-    } else {
-      reader.Fail("unexpected argument '" + a + "'");
-    }
-  }
-  if (!reader.Failed() && input.empty()) reader.Fail("no recording FILE given");
-  if (!reader.Failed() && folder.empty()) reader.Fail("no folder given (-d DIR)");
-  if (!reader.Failed()) reader.Fail(choice.OrderProblem());
-  if (reader.Failed()) return reader.Report();
-  range = choice.NumberRange();
+};
+
+void DeclareFrames(bf::cli::CommandLine& line, FramesOptions& o) {
+  line.Operand("FILE", o.input);
+  line.Value("-d", o.folder);
+  o.choice.Declare(line);
+  line.Value("--headers", o.headers);
+}
+
+int RunFrames(const std::vector<std::string>& args) {
+  FramesOptions o;
+  bf::cli::CommandLine line(kName);
+  DeclareFrames(line, o);
+  if (line.Parse(args)) o.choice.Take(line);
+  if (!line.Failed() && o.input.empty()) line.Fail("no recording FILE given");
+  if (!line.Failed() && o.folder.empty()) line.Fail("no folder given (-d DIR)");
+  if (!line.Failed()) line.Fail(o.choice.OrderProblem());
+  if (line.Failed()) return line.Report();
+  const std::string& input = o.input;
+  const std::string& folder = o.folder;
+  const std::string& headers = o.headers;
+  const bf::cli::FrameChoice& choice = o.choice;
+  bf::ExportRange range = choice.NumberRange();
 
   bf::JpegHeaderTable table;
   if (!bf::cli::LoadHeaderTable(kName, headers, table)) return bf::cli::kExitFailure;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "frames/HeaderGenerator.h"
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
@@ -32,48 +33,45 @@ std::optional<bf::PictureSize> ParseSize(const std::string& text) {
   return size;
 }
 
-int RunHeaders(const std::vector<std::string>& args) {
+struct HeadersOptions {
   std::string output;
+  std::string size;
+};
+
+void DeclareHeaders(bf::cli::CommandLine& line, HeadersOptions& o) {
+  line.Value("-o", o.output);
+  line.Value("--size", o.size);
+}
+
+int RunHeaders(const std::vector<std::string>& args) {
+  HeadersOptions o;
+  bf::cli::CommandLine line("headers");
+  DeclareHeaders(line, o);
   bf::PictureSize size;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if ((arg == "-o" || arg == "--size") && i + 1 >= args.size()) {
-      std::fprintf(stderr, "bfk headers: %s needs a value\n", arg.c_str());
-      return 2;
-    }
-    if (arg == "-o") {
-      output = args[++i];
-    } else if (arg == "--size") {
-      const auto parsed = ParseSize(args[++i]);
-      if (!parsed) {
-        std::fprintf(stderr,
-                     "bfk headers: bad picture size '%s': expected WIDTHxHEIGHT, e.g. 320x240 "
-                     "or 640x480, each side 1..%d\n",
-                     args[i].c_str(), kMaxSide);
-        return 2;
-      }
+  if (line.Parse(args) && line.Given("--size")) {
+    if (const auto parsed = ParseSize(o.size)) {
       size = *parsed;
     } else {
-      std::fprintf(stderr, "bfk headers: unknown argument '%s'\n", arg.c_str());
-      return 2;
+      line.Fail("bad picture size '" + o.size +
+                "': expected WIDTHxHEIGHT, e.g. 320x240 or 640x480, each side 1.." +
+                std::to_string(kMaxSide));
     }
   }
-  if (output.empty()) {
-    std::fprintf(stderr, "bfk headers: missing -o FILE\n");
-    return 2;
-  }
+  if (!line.Failed() && o.output.empty()) line.Fail("missing -o FILE");
+  if (line.Failed()) return line.Report();
+  const std::string& output = o.output;
   std::vector<uint8_t> bytes;
   try {
     bytes = bf::GenerateHeaderTableBytes(size);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bfk headers: %s\n", e.what());
-    return 1;
+    return bf::cli::kExitFailure;
   }
   if (const uint32_t error = bf::WriteWholeFile(output, bytes)) {
     std::fprintf(stderr, "bfk headers: %s\n", bf::FileErrorText(error, output).c_str());
-    return 1;
+    return bf::cli::kExitFailure;
   }
-  return 0;
+  return bf::cli::kExitDone;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/CopyRecordInfo.h"
 #include "cli/OpenRecording.h"
 #include "cli/TimelineReport.h"
@@ -59,33 +60,34 @@ void PrintText(const bf::Recording& recording) {
   }
 }
 
-int RunInfo(const std::vector<std::string>& args) {
+struct InfoOptions {
+  std::string path;
   bool json = false;
   bool timeline = false;
   bool check = false;
-  std::string path;
-  for (const std::string& a : args) {
-    if (a == "--json") {
-      json = true;
-    } else if (a == "--timeline") {
-      timeline = true;
-    } else if (a == "--check") {
-      check = true;
-    } else if (path.empty() && !a.empty() && a[0] != '-') {
-      path = a;
-    } else {
-      std::fprintf(stderr, "bfk info: unexpected argument '%s'\n", a.c_str());
-      return 2;
-    }
-  }
-  if (path.empty()) {
-    std::fprintf(stderr, "usage: bfk info [--json] [--timeline] [--check] FILE\n");
-    return 2;
-  }
+};
+
+void DeclareInfo(bf::cli::CommandLine& line, InfoOptions& o) {
+  line.Operand("FILE", o.path);
+  line.Flag("--json", o.json);
+  line.Flag("--timeline", o.timeline);
+  line.Flag("--check", o.check);
+}
+
+int RunInfo(const std::vector<std::string>& args) {
+  InfoOptions o;
+  bf::cli::CommandLine line("info");
+  DeclareInfo(line, o);
+  if (line.Parse(args) && o.path.empty()) line.Fail("missing the recording FILE");
+  if (line.Failed()) return line.Report();
+  const std::string& path = o.path;
+  const bool json = o.json;
+  const bool timeline = o.timeline;
+  const bool check = o.check;
   // Needs no frame in the file: an unfinished copy's partial file is checked all the same.
   if (check) return bf::cli::CheckAgainstCopyRecord(path);
   bf::Recording recording;
-  if (!bf::cli::OpenRecordingOrSay("info", path, recording)) return 1;
+  if (!bf::cli::OpenRecordingOrSay("info", path, recording)) return bf::cli::kExitFailure;
   if (timeline) {
     const std::string report =
         json ? bf::cli::TimelineJson(recording.Index()) : bf::cli::TimelineText(recording.Index());
@@ -104,7 +106,7 @@ int RunInfo(const std::vector<std::string>& args) {
       }
     }
   }
-  return 0;  // main checks that standard output took every line
+  return bf::cli::kExitDone;  // main checks that standard output took every line
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
 #include "sim/FrameMaker.h"
@@ -49,59 +50,72 @@ std::optional<bf::PictureSize> ParseSize(const std::string& text) {
 
 int Failed(uint32_t error, const std::string& output) {
   std::fprintf(stderr, "bfk sample: %s\n", bf::FileErrorText(error, output).c_str());
-  return 1;
+  return bf::cli::kExitFailure;
 }
 
-int Usage(const std::string& why) {
-  std::fprintf(stderr, "bfk sample: %s\n", why.c_str());
-  return 2;
+struct SampleOptions {
+  std::string output, frames, recordings, seed, start, size;
+  bool damaged = false;
+  bool fast = false;
+  bool sectorAligned = false;
+};
+
+void DeclareSample(bf::cli::CommandLine& line, SampleOptions& o) {
+  line.Value("-o", o.output);
+  line.Value("--frames", o.frames);
+  line.Value("--recordings", o.recordings);
+  line.Value("--size", o.size);
+  line.Value("--seed", o.seed);
+  line.Value("--start", o.start);
+  line.Flag("--damaged", o.damaged);
+  line.Flag("--fast", o.fast);
+  line.Flag("--sector-aligned", o.sectorAligned);
+}
+
+// The option values as the plan and picture size; a malformed one fails the command line.
+void TakeSample(bf::cli::CommandLine& line, const SampleOptions& o, bf::sim::RecordingPlan& plan,
+                bf::PictureSize& size) {
+  if (line.Given("--frames")) {
+    // Read wide, so that a count beyond 32 bits is refused for what it is too.
+    uint64_t frames = 0;
+    if (!ParseCount(o.frames, &frames)) {
+      line.Fail("bad frame count " + o.frames);
+    } else if (frames > kMostFrames) {
+      line.Fail("--frames " + o.frames + " is more than fit into 1 GiB, the largest camera " +
+                "flash: at most " + std::to_string(kMostFrames));
+    }
+    plan.frames = static_cast<uint32_t>(frames);
+  }
+  if (line.Given("--recordings") &&
+      (!ParseCount(o.recordings, &plan.recordings) || plan.recordings == 0)) {
+    line.Fail("bad recording count " + o.recordings);
+  }
+  if (line.Given("--seed") && !ParseCount(o.seed, &plan.seed)) line.Fail("bad seed " + o.seed);
+  if (line.Given("--start") && !ParseCount(o.start, &plan.firstTimestamp)) {
+    line.Fail("bad start " + o.start);
+  }
+  if (line.Given("--size")) {
+    const auto parsed = ParseSize(o.size);
+    if (!parsed) line.Fail("bad picture size '" + o.size + "': expected WxH, 16..1024");
+    size = parsed.value_or(size);
+  }
+  plan.damaged = o.damaged;
+  plan.reusePayloads = o.fast;
+  plan.sectorAligned = o.sectorAligned;
 }
 
 int RunSample(const std::vector<std::string>& args) {
-  std::string output;
+  SampleOptions o;
+  bf::cli::CommandLine line("sample");
+  DeclareSample(line, o);
   bf::PictureSize size;
   bf::sim::RecordingPlan plan;
   plan.frames = 60;
   plan.recordings = 3;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool takesValue = arg == "-o" || arg == "--frames" || arg == "--recordings" ||
-                            arg == "--size" || arg == "--seed" || arg == "--start";
-    if (takesValue && i + 1 >= args.size()) return Usage(arg + " needs a value");
-    if (arg == "-o") {
-      output = args[++i];
-    } else if (arg == "--frames") {
-      // Read wide, so that a count beyond 32 bits is refused for what it is too.
-      uint64_t frames = 0;
-      if (!ParseCount(args[++i], &frames)) return Usage("bad frame count " + args[i]);
-      if (frames > kMostFrames) {
-        return Usage("--frames " + args[i] + " is more than fit into 1 GiB, the largest camera " +
-                     "flash: at most " + std::to_string(kMostFrames));
-      }
-      plan.frames = static_cast<uint32_t>(frames);
-    } else if (arg == "--recordings") {
-      if (!ParseCount(args[++i], &plan.recordings) || plan.recordings == 0) {
-        return Usage("bad recording count " + args[i]);
-      }
-    } else if (arg == "--seed") {
-      if (!ParseCount(args[++i], &plan.seed)) return Usage("bad seed " + args[i]);
-    } else if (arg == "--start") {
-      if (!ParseCount(args[++i], &plan.firstTimestamp)) return Usage("bad start " + args[i]);
-    } else if (arg == "--size") {
-      const auto parsed = ParseSize(args[++i]);
-      if (!parsed) return Usage("bad picture size '" + args[i] + "': expected WxH, 16..1024");
-      size = *parsed;
-    } else if (arg == "--damaged") {
-      plan.damaged = true;
-    } else if (arg == "--fast") {
-      plan.reusePayloads = true;
-    } else if (arg == "--sector-aligned") {
-      plan.sectorAligned = true;
-    } else {
-      return Usage("unknown argument '" + arg + "'");
-    }
-  }
-  if (output.empty()) return Usage("missing -o FILE");
+  if (line.Parse(args)) TakeSample(line, o, plan, size);
+  if (!line.Failed() && o.output.empty()) line.Fail("missing -o FILE");
+  if (line.Failed()) return line.Report();
+  const std::string& output = o.output;
   try {
     bf::ReplacingFileWriter file;
     if (const uint32_t error = file.Open(output)) return Failed(error, output);
@@ -121,7 +135,7 @@ int RunSample(const std::vector<std::string>& args) {
                    "bfk sample: %u frames of this picture size do not fit into 1 GiB, the "
                    "largest camera flash\n",
                    plan.frames);
-      return 1;
+      return bf::cli::kExitFailure;
     }
     // Erased flash after the last record, up to a sector boundary and at least 16 bytes.
     std::size_t tail = kSector - static_cast<std::size_t>(file.BytesWritten() % kSector);
@@ -131,9 +145,9 @@ int RunSample(const std::vector<std::string>& args) {
     if (const uint32_t error = file.Commit()) return Failed(error, output);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bfk sample: %s\n", e.what());
-    return 1;
+    return bf::cli::kExitFailure;
   }
-  return 0;
+  return bf::cli::kExitDone;
 }
 
 }  // namespace

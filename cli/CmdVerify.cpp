@@ -9,8 +9,10 @@
 
 #include "cli/CameraLink.h"
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/CopyConsole.h"
 #include "cli/FormatLine.h"
+#include "cli/TerminalPrompts.h"
 #include "flash/CopyPlan.h"
 #include "flash/CopyRecord.h"
 #include "flash/CopyRecordCheck.h"
@@ -29,8 +31,6 @@ constexpr const char* kUsage =
     "                            camera's type, write pointer or wrap flag differ from the\n"
     "                            record (exit 0: everything matches, 3: stretches differ,\n"
     "                            1: not compared)";
-
-constexpr int kExitDiffers = 3;
 
 // The record gives the range; nobody is asked.
 class NoRangeChooser final : public bf::RangeChooser {
@@ -82,16 +82,26 @@ std::string VerifyReport(const std::string& recordPath, const bf::CopySummary& s
   return out;
 }
 
-int RunVerify(const std::vector<std::string>& arguments) {
-  std::vector<std::string> args = arguments;
+struct VerifyOptions {
+  std::string file;
   std::string camera;
-  if (!bf::cli::TakeCameraOption(args, &camera, "verify")) return bf::cli::kExitUsage;
-  if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-    std::fprintf(stderr, "usage: bfk %s\n", kUsage);
-    return bf::cli::kExitUsage;
-  }
+};
+
+void DeclareVerify(bf::cli::CommandLine& line, VerifyOptions& o) {
+  line.Operand("FILE", o.file);
+  bf::cli::DeclareCameraOption(line, o.camera);
+}
+
+int RunVerify(const std::vector<std::string>& args) {
+  VerifyOptions o;
+  bf::cli::CommandLine line("verify");
+  DeclareVerify(line, o);
+  if (line.Parse(args)) bf::cli::CheckCameraOption(line, o.camera);
+  if (!line.Failed() && o.file.empty()) line.Fail("missing the recording FILE");
+  if (line.Failed()) return line.Report();
+  const std::string& camera = o.camera;
   // The recording or its record.
-  std::string file = args[0];
+  std::string file = o.file;
   const std::string suffix = ".json";
   if (file.size() > suffix.size() && file.ends_with(suffix)) file.resize(file.size() - 5);
   const std::string recordPath = bf::CopyRecordPath(file);
@@ -113,7 +123,10 @@ int RunVerify(const std::vector<std::string>& arguments) {
   std::optional<bf::cli::CameraLink> link = bf::cli::OpenCameraLink(camera, ticks, "verify");
   if (!link) return bf::cli::kExitFailure;
   bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
-  bf::cli::ConsolePrompts prompts(plan->files.front().path, host, "bfk verify");
+  bf::cli::TerminalPrompts prompts("bfk verify");
+  prompts.SaveTo(plan->files.front().path);
+  prompts.SetWaitWork([&host] { host.RunPending(); });
+  prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
   NoRangeChooser chooser;
   bf::CopySummary summary;
   {
@@ -130,7 +143,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   std::fputs(VerifyReport(recordPath, summary).c_str(), stdout);
   if (std::fflush(stdout) != 0) return bf::cli::kExitFailure;
   if (summary.copyMatches) return bf::cli::kExitDone;
-  return summary.comparedWhole ? kExitDiffers : bf::cli::kExitFailure;
+  return summary.comparedWhole ? bf::cli::kExitNotVerified : bf::cli::kExitFailure;
 }
 
 }  // namespace

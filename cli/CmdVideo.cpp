@@ -6,6 +6,7 @@
 #include "cli/Args.h"
 #include "cli/CmdVideoModule.h"
 #include "cli/Command.h"
+#include "cli/CommandLine.h"
 #include "cli/FrameChoice.h"
 #include "cli/OpenRecording.h"
 #include "host/ReplacingFileWriter.h"
@@ -15,59 +16,70 @@ namespace {
 
 constexpr const char* kName = "video";
 
-int RunVideo(const std::vector<std::string>& args) {
-  bf::cli::ArgReader reader(kName, args);
-  bf::VideoExportOptions options;
+struct VideoArgs {
+  std::string input, output, headers, pace, rotate;
+  bool burnIn = false;
   bf::cli::FrameChoice choice;
-  std::string input, headers, pace;
-  bool rateGiven = false;
-  while (!reader.Done() && !reader.Failed()) {
-    const std::string a = reader.Take();
-    if (a == "-o") {
-      options.output = reader.Value(a).value_or("");
-    } else if (a == "--from") {
-      choice.TakeFrom(reader, a);
-    } else if (a == "--to") {
-      choice.TakeTo(reader, a);
-    } else if (a == "--pace") {
-      pace = reader.Value(a).value_or("");
-      if (pace == "recorded") {
-        options.rate = 0;
-      } else if (const auto fps = bf::cli::ParseUnsigned(pace); fps && *fps >= 1 && *fps <= 1000) {
-        options.rate = *fps;
-      } else if (!reader.Failed()) {
-        reader.Fail("--pace: '" + pace + "' is neither 'recorded' nor a rate of 1..1000");
-      }
-      rateGiven = true;
-    } else if (a == "--rotate") {
-      const std::optional<uint32_t> degrees = reader.Number(a);
-      if (degrees && *degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270) {
-        reader.Fail("--rotate: " + std::to_string(*degrees) + " is not 0, 90, 180 or 270");
-      }
-      options.rotation = static_cast<int>(degrees.value_or(0));
-    } else if (a == "--burn-in") {
-      options.burnIn = true;
-    } else if (a == "--headers") {
-      headers = reader.Value(a).value_or("");
-    } else if (input.empty() && !a.empty() && a[0] != '-') {
-      input = a;
+};
+
+void DeclareVideo(bf::cli::CommandLine& line, VideoArgs& a) {
+  line.Operand("FILE", a.input);
+  line.Value("-o", a.output);
+  a.choice.Declare(line);
+  line.Value("--pace", a.pace);
+  line.Value("--rotate", a.rotate);
+  line.Flag("--burn-in", a.burnIn);
+  line.Value("--headers", a.headers);
+}
+
+// The option values as the export takes them; a malformed one fails the command line.
+void TakeVideo(bf::cli::CommandLine& line, VideoArgs& a, bf::VideoExportOptions& options) {
+  options.output = a.output;
+  options.burnIn = a.burnIn;
+  a.choice.Take(line);
+  if (line.Given("--pace")) {
+    if (a.pace == "recorded") {
+      options.rate = 0;
+    } else if (const auto fps = bf::cli::ParseUnsigned(a.pace); fps && *fps >= 1 && *fps <= 1000) {
+      options.rate = *fps;
     } else {
-      reader.Fail("unexpected argument '" + a + "'");
+      line.Fail("--pace: '" + a.pace + "' is neither 'recorded' nor a rate of 1..1000");
     }
+  } else {
+    options.rate = bf::cli::PlayerFpsSetting();
   }
-  if (!reader.Failed() && input.empty()) reader.Fail("no recording FILE given");
-  if (!reader.Failed() && options.output.empty()) reader.Fail("no output given (-o OUT)");
-  if (!reader.Failed()) {
+  if (line.Given("--rotate")) {
+    const std::optional<uint32_t> degrees = bf::cli::ParseUnsigned(a.rotate);
+    if (!degrees) {
+      line.Fail(bf::cli::NotANumber("--rotate", a.rotate));
+    } else if (*degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270) {
+      line.Fail("--rotate: " + std::to_string(*degrees) + " is not 0, 90, 180 or 270");
+    }
+    options.rotation = static_cast<int>(degrees.value_or(0));
+  }
+}
+
+int RunVideo(const std::vector<std::string>& args) {
+  VideoArgs a;
+  bf::VideoExportOptions options;
+  bf::cli::CommandLine line(kName);
+  DeclareVideo(line, a);
+  if (line.Parse(args)) TakeVideo(line, a, options);
+  const std::string& input = a.input;
+  const std::string& headers = a.headers;
+  const bf::cli::FrameChoice& choice = a.choice;
+  if (!line.Failed() && input.empty()) line.Fail("no recording FILE given");
+  if (!line.Failed() && options.output.empty()) line.Fail("no output given (-o OUT)");
+  if (!line.Failed()) {
     if (const auto container = bf::ContainerForPath(options.output)) {
       options.container = *container;
     } else {
-      reader.Fail("-o: '" + options.output + "' does not end in .mkv, .avi or .mp4");
+      line.Fail("-o: '" + options.output + "' does not end in .mkv, .avi or .mp4");
     }
   }
-  if (!reader.Failed()) reader.Fail(choice.OrderProblem());
-  if (reader.Failed()) return reader.Report();
+  if (!line.Failed()) line.Fail(choice.OrderProblem());
+  if (line.Failed()) return line.Report();
   options.range = choice.NumberRange();
-  if (!rateGiven) options.rate = bf::cli::PlayerFpsSetting();
   if (bf::IsSameFile(input, options.output)) {
     std::fprintf(stderr, "bfk video: the output %s is the recording itself\n",
                  options.output.c_str());

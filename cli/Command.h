@@ -9,6 +9,8 @@ namespace bf::cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// bfk copy --verify: copied, but some chunk's reads never agreed.
+inline constexpr int kExitNotVerified = 3;
 
 // A bfk sub-command. Each command lives in its own cli/Cmd*.cpp, next to its usage text, and
 // registers itself with one static BFK_COMMAND(name, usage, run[, help]); main() dispatches by

@@ -90,15 +90,4 @@ void ConsoleCopyHost::RunUntilClosed() {
   }
 }
 
-MessageAnswer ConsolePrompts::ShowMessage(const std::string& text, const std::string&, MessageIcon,
-                                          MessageButtons buttons) {
-  host_.EndProgressLine();
-  std::fprintf(stderr, "%s: %s\n", command_.c_str(), text.c_str());
-  return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-}
-
-std::optional<std::string> ConsolePrompts::ChooseSaveFile(const FileDialogRequest&) {
-  return outputPath_;
-}
-
 }  // namespace bf::cli

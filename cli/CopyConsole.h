@@ -8,7 +8,6 @@
 
 #include "flash/CopySession.h"
 #include "host/PostedCalls.h"
-#include "host/UserPrompts.h"
 
 namespace bf::cli {
 
@@ -64,27 +63,5 @@ class ConsoleCopyHost final : public CopyDialogHost {
 
 // The progress line: bar, bytes, percent, speed and remaining time.
 std::string ProgressLine(const CopyDisplay& display);
-
-// The prompts of the copy on a terminal: messages go to stderr, the save dialog answers with
-// the file named on the command line (bfk was told where to write; nothing to confirm), and
-// PumpEvents runs the host's pending work.
-class ConsolePrompts final : public UserPrompts {
- public:
-  // command: the name the messages start with ("bfk copy").
-  ConsolePrompts(std::string outputPath, ConsoleCopyHost& host, std::string command = "bfk copy")
-      : outputPath_(std::move(outputPath)), host_(host), command_(std::move(command)) {}
-
-  MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
-                            MessageButtons buttons) override;
-  std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
-  std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-  void PumpEvents() override { host_.RunPending(); }
-  void SetBusyCursor(bool) override {}
-
- private:
-  std::string outputPath_;
-  ConsoleCopyHost& host_;
-  std::string command_;
-};
 
 }  // namespace bf::cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/Command.h"
 #include "flash/CopyRecord.h"
 #include "flash/CopyRecordCheck.h"
 #include "review/DamagedStretches.h"
@@ -77,13 +78,13 @@ int CheckAgainstCopyRecord(const std::string& path) {
   if (!std::filesystem::exists(recordPath, ec)) {
     std::fprintf(stderr, "bfk info: %s: no copy record beside it (%s)\n", path.c_str(),
                  recordPath.c_str());
-    return 1;
+    return kExitFailure;
   }
   std::string error;
   const std::optional<JsonValue> record = ReadCopyRecord(recordPath, &error);
   if (!record) {
     std::fprintf(stderr, "bfk info: %s %s\n", recordPath.c_str(), error.c_str());
-    return 1;
+    return kExitFailure;
   }
   bool all = true;
   for (const RecordedFileCheck& check : CheckCopyRecord(recordPath, *record)) {
@@ -100,7 +101,7 @@ int CheckAgainstCopyRecord(const std::string& path) {
     std::printf("%s lists no file\n", recordPath.c_str());
     all = false;
   }
-  return all ? 0 : 1;
+  return all ? kExitDone : kExitFailure;
 }
 
 }  // namespace bf::cli

@@ -38,18 +38,15 @@ bool FrameChoice::SetTo(const std::string& text, std::string& why) {
   return to_.has_value();
 }
 
-void FrameChoice::TakeFrom(ArgReader& reader, const std::string& option) {
-  std::string why;
-  if (const std::optional<std::string> text = reader.Value(option); text && !SetFrom(*text, why)) {
-    reader.Fail(why);
-  }
+void FrameChoice::Declare(CommandLine& line) {
+  line.Value("--from", fromGiven_);
+  line.Value("--to", toGiven_);
 }
 
-void FrameChoice::TakeTo(ArgReader& reader, const std::string& option) {
+void FrameChoice::Take(CommandLine& line) {
   std::string why;
-  if (const std::optional<std::string> text = reader.Value(option); text && !SetTo(*text, why)) {
-    reader.Fail(why);
-  }
+  if (line.Given("--from") && !SetFrom(fromGiven_, why)) line.Fail(why);
+  if (line.Given("--to") && !SetTo(toGiven_, why)) line.Fail(why);
 }
 
 std::string FrameChoice::OrderProblem() const {

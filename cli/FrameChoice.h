@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Args.h"
+#include "cli/CommandLine.h"
 #include "recordings/ExportProgress.h"
 #include "recordings/FrameIndex.h"
 #include "review/StretchCut.h"
@@ -14,10 +15,10 @@ namespace bf::cli {
 // takes them. Main thread.
 class FrameChoice {
  public:
-  // Takes the value of --from or --to (the option just read by `reader`); a malformed value
-  // fails the reader.
-  void TakeFrom(ArgReader& reader, const std::string& option);
-  void TakeTo(ArgReader& reader, const std::string& option);
+  // Declares --from and --to; after parsing, Take() reads what was given: a malformed value
+  // fails the command line.
+  void Declare(CommandLine& line);
+  void Take(CommandLine& line);
   // The same for a value at hand: false, with the complaint in `why`, when it is malformed.
   bool SetFrom(const std::string& text, std::string& why);
   bool SetTo(const std::string& text, std::string& why);
@@ -52,6 +53,8 @@ class FrameChoice {
   std::optional<StretchBound> to_;
   std::string fromText_;
   std::string toText_;
+  std::string fromGiven_;
+  std::string toGiven_;
 };
 
 }  // namespace bf::cli

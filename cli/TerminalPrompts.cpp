@@ -40,12 +40,15 @@ std::optional<std::string> TerminalPrompts::ReadLine() {
 }
 
 MessageAnswer TerminalPrompts::ShowMessage(const std::string& text, const std::string& caption,
-                                           MessageIcon, MessageButtons buttons) {
+                                           MessageIcon icon, MessageButtons buttons) {
+  if (beforeMessage_) beforeMessage_();
+  if (icon == MessageIcon::Error) showedError_ = true;
   std::fprintf(out_, "%s: %s%s", prefix_.c_str(), caption.empty() ? "" : (caption + " ").c_str(),
                text.c_str());
-  if (buttons == MessageButtons::Ok) {
+  if (buttons == MessageButtons::Ok || savePath_) {
     std::fprintf(out_, "\n");
     std::fflush(out_);
+    if (buttons == MessageButtons::YesNo) return MessageAnswer::Yes;
     return MessageAnswer::Ok;
   }
   std::fprintf(out_, " [y/N] ");
@@ -68,6 +71,7 @@ std::optional<std::string> TerminalPrompts::AskPath(const char* what) {
 }
 
 std::optional<std::string> TerminalPrompts::ChooseSaveFile(const FileDialogRequest& request) {
+  if (savePath_) return savePath_;
   std::optional<std::string> path = AskPath("save to file");
   if (!path || request.defaultExtension.empty()) return path;
   // A name typed without an extension gets the default one, as the save dialog adds it.

@@ -13,6 +13,7 @@ packages=(
   libssl-dev  # SHA-256 (libcrypto) of copied recordings
   umockdev libumockdev-dev  # the emulated FTDI bridge of the usb tests and scripts/with-usb-bridge.sh
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev  # bfk's command-line parsing (header-only)
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg dpkg-dev
   tzdata
   clang-format-14

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "mainwindow/ControlIds.h"
-#include "mainwindow/Icons.h"
 #include "shell/CAboutDlg.h"
+#include "shell/Icons.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -13,13 +13,13 @@
 #include "mainwindow/AboutEntry.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
-#include "mainwindow/Icons.h"
 #include "mainwindow/PlayerGroupView.h"
 #include "mainwindow/RecordingExportView.h"
 #include "mainwindow/ReviewEntry.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"
 #include "shell/ControlBuilder.h"
+#include "shell/Icons.h"
 
 namespace bf::ui {
 namespace {

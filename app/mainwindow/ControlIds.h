@@ -44,15 +44,4 @@ enum ControlId : int {
   IDC_TEST = 1052,  // hidden "ZuTest1"
 };
 
-// Resource ids of the icons drawn by Icons.cpp.
-enum IconId : int {
-  IDR_MAINFRAME = 128,
-  IDI_BEGIN = 160,
-  IDI_PREVIOUS = 161,
-  IDI_PLAY = 162,
-  IDI_STOP = 163,
-  IDI_NEXT = 164,
-  IDI_END = 165,
-};
-
 }  // namespace bf::ui

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "mainwindow/ControlIds.h"
+#include "shell/Icons.h"
 
 namespace bf::ui {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
-#include "mainwindow/Icons.h"
+#include "shell/Icons.h"
 #include "mainwindow/PlayerDisplay.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"

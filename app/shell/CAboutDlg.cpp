@@ -5,8 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "mainwindow/ControlIds.h"
-#include "mainwindow/Icons.h"
+#include "shell/Icons.h"
 
 namespace bf::ui {
 

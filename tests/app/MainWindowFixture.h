@@ -30,68 +30,13 @@
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
 #include "sim/VirtualPlaybackTimer.h"
+#include "support/CallLogBackend.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {
 
-// Passes every call through and keeps the bytes written and the purge masks.
-class RecordingBackend final : public D2xxBackend {
- public:
-  explicit RecordingBackend(std::shared_ptr<D2xxBackend> inner) : inner_(std::move(inner)) {}
-
-  std::vector<std::vector<uint8_t>> writes;
-  std::vector<uint32_t> purges;
-
-  // Every byte written since the mark, flattened.
-  std::vector<uint8_t> BytesSince(std::size_t mark) const {
-    std::vector<uint8_t> all;
-    for (std::size_t i = mark; i < writes.size(); ++i) {
-      all.insert(all.end(), writes[i].begin(), writes[i].end());
-    }
-    return all;
-  }
-  bool Sent(uint8_t code, std::size_t mark = 0) const {
-    for (std::size_t i = mark; i < writes.size(); ++i) {
-      if (!writes[i].empty() && writes[i][0] == code) return true;
-    }
-    return false;
-  }
-
-  FtStatus Open(uint32_t index, FtHandle* handle) override { return inner_->Open(index, handle); }
-  FtStatus Close(FtHandle handle) override { return inner_->Close(handle); }
-  FtStatus Read(FtHandle h, void* buffer, uint32_t count, uint32_t* read) override {
-    return inner_->Read(h, buffer, count, read);
-  }
-  FtStatus Write(FtHandle h, const void* buffer, uint32_t count, uint32_t* written) override {
-    const FtStatus status = inner_->Write(h, buffer, count, written);
-    if (status == ftstatus::kOk) {
-      const auto* bytes = static_cast<const uint8_t*>(buffer);
-      writes.emplace_back(bytes, bytes + count);
-    }
-    return status;
-  }
-  FtStatus ResetDevice(FtHandle h) override { return inner_->ResetDevice(h); }
-  FtStatus Purge(FtHandle h, uint32_t mask) override {
-    purges.push_back(mask);
-    return inner_->Purge(h, mask);
-  }
-  FtStatus SetTimeouts(FtHandle h, uint32_t r, uint32_t w) override {
-    return inner_->SetTimeouts(h, r, w);
-  }
-  FtStatus GetQueueStatus(FtHandle h, uint32_t* rx) override {
-    return inner_->GetQueueStatus(h, rx);
-  }
-  FtStatus SetEventNotification(FtHandle h, uint32_t mask, void* p) override {
-    return inner_->SetEventNotification(h, mask, p);
-  }
-  FtStatus GetStatus(FtHandle h, uint32_t* rx, uint32_t* tx, uint32_t* ev) override {
-    return inner_->GetStatus(h, rx, tx, ev);
-  }
-
- private:
-  std::shared_ptr<D2xxBackend> inner_;
-};
+using RecordingBackend = CallLogBackend;
 
 inline JpegHeaderTable LoadTestHeaders() {
   JpegHeaderTable table;

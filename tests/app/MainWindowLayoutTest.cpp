@@ -11,11 +11,11 @@
 
 #include "MainWindowFixture.h"
 #include "mainwindow/ControlTable.h"
-#include "mainwindow/Icons.h"
 #include "mainwindow/MainWindowWidgets.h"
 #include "picture/CBfkPlayer.h"
 #include "shell/ControlBuilder.h"
 #include "shell/DialogUnits.h"
+#include "shell/Icons.h"
 #include "shell/UpDownControl.h"
 
 namespace bf::test {
@@ -161,8 +161,8 @@ TEST(Icons, EveryResourceIconIsDrawnAndDistinct) {
 #include <QImage>
 
 #include "mainwindow/ControlIds.h"
-#include "mainwindow/Icons.h"
 #include "mainwindow/MainWindowWidgets.h"
+#include "shell/Icons.h"
 
 namespace bf::ui {
 namespace {

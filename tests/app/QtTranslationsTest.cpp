@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTranslator>
 
-#include "shell/CBrindleFlashApp.h"
+#include "application/CBrindleFlashApp.h"
 #include "shell/QtTranslations.h"
 
 namespace bf::ui {

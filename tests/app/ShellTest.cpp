@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <set>
 
+#include "application/CBrindleFlashApp.h"
 #include "frames/HeaderTableLocation.h"
 #include "frames/JpegHeaderTable.h"
 #include "shell/CAboutDlg.h"
-#include "shell/CBrindleFlashApp.h"
 #include "shell/FileDialogFilter.h"
 
 namespace bf::ui {

@@ -106,5 +106,17 @@ TEST(BfkClock, ShortReplyIsReported) {
   EXPECT_NE(run.out.find("2 of 4 bytes"), std::string::npos) << run.out;
 }
 
+// Setting runs the window's flow: the clock is read first, and a camera whose reply does not
+// come whole is told so and gets no time written, as "Установить время..." does.
+TEST(BfkClock, SetWritesNothingWhenTheClockDoesNotReadWhole) {
+  const BfkRun run = Bfk("clock --camera sim:drop=2 --set now");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("bfk clock: Ошибка! Не удалось прочитать время камеры.\nПроверьте "
+                         "подключена ли камера.\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("camera clock set"), std::string::npos) << run.out;
+}
+
 }  // namespace
 }  // namespace bf

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/RunProgram.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -108,15 +109,58 @@ TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
   }
 }
 
+// Every command words a stray option and a left-out value alike, names itself and shows its
+// usage, and exits with 2 before it opens a camera or a file.
+TEST(BfkTool, EveryCommandRefusesStrayOptionsAndMissingValuesAlike) {
+  for (const std::string& name : CommandNames()) {
+    SCOPED_TRACE(name);
+    const BfkRun stray = Bfk(name + " --bogus");
+    EXPECT_EQ(stray.exitCode, 2);
+    EXPECT_EQ(stray.err.rfind("bfk " + name + ": unexpected argument '--bogus'\n", 0), 0u)
+        << stray.err;
+    EXPECT_NE(stray.err.find("\nusage: bfk " + name), std::string::npos) << stray.err;
+  }
+  struct Case {
+    const char* args;
+    const char* says;
+  } cases[] = {
+      {"headers --size", "bfk headers: --size needs a value"},
+      {"sample -o", "bfk sample: -o needs a value"},
+      {"cut r.bfk --from 1 --to 2 -o", "bfk cut: -o needs a value"},
+      {"export r.bfk --frame", "bfk export: --frame needs a value"},
+      {"copy -o x.bfk --range", "bfk copy: --range needs a value"},
+      {"clock --camera", "bfk clock: --camera needs a backend, e.g. --camera sim"},
+      {"erase --camera=", "bfk erase: --camera needs a backend, e.g. --camera sim"},
+      {"info", "bfk info: missing the recording FILE"},
+      {"info a.bfk b.bfk", "bfk info: unexpected argument 'b.bfk'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const BfkRun run = Bfk(c.args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind(std::string(c.says) + "\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("usage: bfk "), std::string::npos) << run.err;
+  }
+}
+
+// Options take their value also as --name=value, and the last of a repeated option counts.
+TEST(BfkTool, OptionsTakeTheirValueJoinedAndTheLastOneCounts) {
+  const bf::test::TempFolder folder;
+  const std::string dir = folder.Path().string();
+  const BfkRun sample = Bfk("sample --frames=5 --frames 3 -o '" + dir + "/s.bfk' --recordings=1");
+  EXPECT_EQ(sample.exitCode, 0) << sample.err;
+  const BfkRun info = Bfk("info '" + dir + "/s.bfk'");
+  EXPECT_NE(info.out.find("frames: 3\n"), std::string::npos) << info.out;
+}
+
 // The libraries the dynamic loader brought in while bfk ran these arguments, as it reports them.
 std::string LoadedLibraries(const std::string& args) {
   return Bfk(args, "LD_DEBUG=libs").err;
 }
 
 TEST(BfkTool, OnlyTheVideoCommandLoadsTheVideoLibraries) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("bfk-libs-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const bf::test::TempFolder folder;
+  const std::filesystem::path& dir = folder.Path();
   const std::string rec = (dir / "s.bfk").string();
   ASSERT_EQ(Bfk("sample -o " + rec + " --frames 3 --recordings 1").exitCode, 0);
   for (const std::string& args : std::vector<std::string>{"--version", "help", "info " + rec}) {
@@ -130,13 +174,11 @@ TEST(BfkTool, OnlyTheVideoCommandLoadsTheVideoLibraries) {
   EXPECT_NE(LoadedLibraries("video " + rec + " -o " + (dir / "v.mkv").string()).find("libavcodec"),
             std::string::npos);
 #endif
-  std::filesystem::remove_all(dir);
 }
 
 TEST(BfkTool, VideoAndFramesFromASampleRecording) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("bfk-tool-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const bf::test::TempFolder folder;
+  const std::filesystem::path& dir = folder.Path();
   const std::string rec = (dir / "s.bfk").string();
   ASSERT_EQ(Bfk("sample -o " + rec + " --frames 6 --recordings 1").exitCode, 0);
 
@@ -177,7 +219,6 @@ TEST(BfkTool, VideoAndFramesFromASampleRecording) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "2 frames written to " + (dir / "stills").string() + ", 0 skipped\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "stills"), {}), 2);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -216,7 +216,7 @@ TEST_P(CopyFileFaults, TargetHeldOpenByAnotherProgramThroughTheRealWriter) {
     EXPECT_TRUE(IsHeldOpenText(r.prompts.Texts()[0], file)) << r.prompts.Texts()[0];
     EXPECT_EQ(s.chunks, 0u) << "refused before any copy";
     EXPECT_EQ(ReadFile(file), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(r.dir.path), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(r.dir.Path()), {}), 1);
   }
   {
     CopyRig r(type);
@@ -235,7 +235,7 @@ TEST_P(CopyFileFaults, TargetHeldOpenByAnotherProgramThroughTheRealWriter) {
     EXPECT_TRUE(IsHeldOpenText(r.prompts.Texts()[0], file)) << r.prompts.Texts()[0];
     holder.reset();
     EXPECT_EQ(ReadFile(file), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(r.dir.path), {}), 1)
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(r.dir.Path()), {}), 1)
         << "the temporary is removed";
   }
 }

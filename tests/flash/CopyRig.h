@@ -19,6 +19,7 @@
 #include "sim/FrameMaker.h"
 #include "sim/SimRig.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TempFolder.h"
 
 namespace bf::test {
 
@@ -143,21 +144,7 @@ class RigPrompts final : public ScriptedPrompts {
   }
 };
 
-// A folder of its own for each test, removed afterwards.
-struct TempDir {
-  TempDir() {
-    static int serial = 0;
-    path = std::filesystem::temp_directory_path() /
-           ("bf_flash_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-    std::filesystem::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string File(const std::string& name) const { return (path / name).string(); }
-  std::filesystem::path path;
-};
+using TempDir = TempFolder;
 
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

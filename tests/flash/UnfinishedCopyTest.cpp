@@ -114,7 +114,7 @@ TEST_P(UnfinishedCopy, AnExistingFileStaysAndTheWholeChunksGoBesideIt) {
   const auto kept = LoggedChunkBytes(r, c.type);
   ASSERT_FALSE(kept.empty());
   EXPECT_SAME_BYTES(ReadFile(partial), kept);
-  EXPECT_EQ(FilesIn(r.dir.path),
+  EXPECT_EQ(FilesIn(r.dir.Path()),
             (std::set<std::string>{"old.bfk", "old.partial.bfk", "old.partial.bfk.json"}))
       << "no temporary left; the record beside the chunks";
   EXPECT_EQ(s.files, std::vector<std::string>{partial});
@@ -151,7 +151,7 @@ TEST_P(UnfinishedCopy, ANewNameKeepsTheWholeChunksAsBefore) {
   const CopySummary s = r.Run(file);
   EXPECT_FALSE(s.Complete());
   EXPECT_SAME_BYTES(ReadFile(file), LoggedChunkBytes(r, c.type));
-  EXPECT_EQ(FilesIn(r.dir.path), (std::set<std::string>{"new.bfk", "new.bfk.json"}));
+  EXPECT_EQ(FilesIn(r.dir.Path()), (std::set<std::string>{"new.bfk", "new.bfk.json"}));
   EXPECT_EQ(s.files, std::vector<std::string>{file});
   EXPECT_TRUE(s.keptFiles.empty());
   for (const auto& shown : r.prompts.shown) {
@@ -189,7 +189,7 @@ TEST(UnfinishedNandCopy, ARefusedRangeBoundaryLeavesAnExistingFileAlone) {
     WriteOld(file);
     const CopySummary s = r.Run(file);
     EXPECT_EQ(ReadFile(file), kOldBytes);
-    EXPECT_EQ(FilesIn(r.dir.path), std::set<std::string>{"old.bfk"}) << "nothing beside it";
+    EXPECT_EQ(FilesIn(r.dir.Path()), std::set<std::string>{"old.bfk"}) << "nothing beside it";
     EXPECT_TRUE(s.files.empty());
     ASSERT_EQ(s.keptFiles.size(), 1u);
     EXPECT_EQ(s.keptFiles[0].partial, "");
@@ -235,7 +235,7 @@ TEST(UnfinishedNandCopy, BothFilesOfARangePastTheEndSurviveAFailureInTheSecond) 
   EXPECT_SAME_BYTES(ReadFile(partialFirst), LoggedChunkBytes(r, CAMERA_NAND_PAGES, 0));
   EXPECT_SAME_BYTES(ReadFile(partialSecond), LoggedChunkBytes(r, CAMERA_NAND_PAGES, 1));
   EXPECT_EQ(ReadFile(partialSecond).size(), 524'289u);
-  EXPECT_EQ(FilesIn(r.dir.path).size(), 5u) << "no temporary left; one record for both";
+  EXPECT_EQ(FilesIn(r.dir.Path()).size(), 5u) << "no temporary left; one record for both";
   ASSERT_EQ(r.prompts.shown.size(), 1u);
   EXPECT_EQ(r.prompts.shown[0].text, std::string(StatusText(ftstatus::kIoError)) + "\n\n" +
                                          KeptText(second, partialSecond) + "\n" +

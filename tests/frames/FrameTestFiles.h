@@ -7,31 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 namespace bf::test {
 
-// A fresh folder under the system temp folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("bf-frames-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = TempFolder;
 
 // Changes the working directory for a test and puts it back afterwards.
 class ScopedWorkingDir {

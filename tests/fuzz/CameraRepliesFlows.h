@@ -36,8 +36,8 @@
 #include "link/FTD2xx.h"
 #include "link/StatusHandshake.h"
 #include "live/LiveCapture.h"
-#include "tests/support/ButtonLiveHost.h"
-#include "tests/support/ScriptedPrompts.h"
+#include "support/ButtonLiveHost.h"
+#include "support/ScriptedPrompts.h"
 
 namespace bf::fuzz {
 

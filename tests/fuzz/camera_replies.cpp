@@ -9,10 +9,10 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/CameraRepliesFlows.h"
 #include "host/TickSource.h"
 #include "link/FTD2xx.h"
 #include "sim/ScriptedBackend.h"
-#include "tests/fuzz/CameraRepliesFlows.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "frames/RebuildJpeg.h"
 #include "link/FTD2xx.h"
 #include "live/LiveCapture.h"
-#include "tests/support/ButtonLiveHost.h"
+#include "support/ButtonLiveHost.h"
 
 namespace {
 

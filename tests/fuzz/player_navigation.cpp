@@ -23,7 +23,7 @@
 #include "recordings/FrameIndex.h"
 #include "recordings/Player.h"
 #include "sim/VirtualPlaybackTimer.h"
-#include "tests/support/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "recordings/FrameIndex.h"
 #include "recordings/Player.h"
 #include "sim/VirtualPlaybackTimer.h"
-#include "tests/support/MissingFolderText.h"
-#include "tests/support/ScriptedPrompts.h"
+#include "support/MissingFolderText.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

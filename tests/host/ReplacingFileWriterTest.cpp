@@ -20,6 +20,7 @@
 
 #include "host/FileErrorText.h"
 #include "host/ReplacingFileWriter.h"
+#include "support/TempFolder.h"
 
 namespace bf {
 namespace {
@@ -28,35 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 
-class TempDir {
- public:
-  TempDir() {
-    static int serial = 0;
-    path_ = fs::temp_directory_path() /
-            ("bf-writer-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const fs::path& Path() const { return path_; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  fs::path path_;
-};
+using TempDir = bf::test::TempFolder;
 
 std::vector<uint8_t> Bytes(const std::string& text) {
   return {text.begin(), text.end()};

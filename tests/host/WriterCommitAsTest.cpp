@@ -8,28 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "host/ReplacingFileWriter.h"
+#include "support/TempFolder.h"
 
 namespace bf {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Folder {
-  Folder() {
-    static int serial = 0;
-    path = fs::temp_directory_path() /
-           ("bf-commit-as-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    fs::create_directories(path);
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string File(const std::string& name) const { return (path / name).string(); }
-  std::size_t Count() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
-  }
-  fs::path path;
+struct Folder : bf::test::TempFolder {
+  Folder() : TempFolder("bf-commit-as") {}
+  std::size_t Count() const { return Names().size(); }
 };
 
 std::string Text(const std::string& path) {

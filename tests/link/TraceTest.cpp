@@ -18,6 +18,7 @@
 #include "sim/AllDrivers.h"
 #include "sim/SimCamera.h"
 #include "support/Environment.h"
+#include "support/TempFolder.h"
 
 namespace bf {
 namespace {
@@ -92,10 +93,6 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 class TraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("bf_trace_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
     path_ = (dir_ / "link.jsonl").string();
     const char* old = std::getenv(kTraceEnvironmentVariable);
     hadOld_ = old != nullptr;
@@ -107,7 +104,6 @@ class TraceTest : public ::testing::Test {
     } else {
       test::UnsetEnvironment(kTraceEnvironmentVariable);
     }
-    std::filesystem::remove_all(dir_);
   }
   std::shared_ptr<D2xxBackend> Select(const std::string& camera, const std::string& trace,
                                       std::string* warning) {
@@ -119,7 +115,8 @@ class TraceTest : public ::testing::Test {
   }
 
   VirtualClock clock_;
-  std::filesystem::path dir_;
+  const test::TempFolder folder_{"bf-trace"};
+  const std::filesystem::path& dir_ = folder_.Path();
   std::string path_;
   std::string old_;
   bool hadOld_ = false;

@@ -47,8 +47,8 @@ class LiveCaptureTest : public ::testing::Test {
   uint64_t BytesReadBetween(int from, int to) const {
     uint64_t total = 0;
     for (int i = from; i < to; ++i) {
-      const auto& c = rig.backend->calls[static_cast<std::size_t>(i)];
-      if (c.name == "Read") total += c.result;
+      const auto& c = rig.backend->log[static_cast<std::size_t>(i)];
+      if (c.name == "read") total += c.result;
     }
     return total;
   }
@@ -85,11 +85,11 @@ TEST_F(LiveCaptureTest, ShowsStreamedFramesUntilAStopClickNestedInTheLoop) {
     EXPECT_EQ(info.width, 320);
     EXPECT_EQ(info.height, 240);
   }
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_FALSE(rig.camera->Model().Streaming());
   // The start click finishes with drain, purge and the idle state.
-  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
-  EXPECT_EQ(rig.backend->calls.back().arg, 3u);
+  EXPECT_EQ(rig.backend->log.back().name, "purge");
+  EXPECT_EQ(rig.backend->log.back().arg, 3u);
   EXPECT_EQ(rig.host.clears, 2);
   EXPECT_EQ(rig.host.invalidations, 2);
   EXPECT_TRUE(rig.host.lockedEnabled);
@@ -114,7 +114,7 @@ TEST_F(LiveCaptureTest, UndecodableFramesAtFullRateStillLetAStopClickThrough) {
   rig.Click();
 
   EXPECT_EQ(rig.host.headers.size(), 5u);
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
 }
@@ -143,12 +143,12 @@ TEST_F(SilentCameraTest, DetectorOffEndsTheViewAfterTwelveSecondsWithoutAFrame) 
   EXPECT_FALSE(rig.host.buttonPushed);  // popped out by WriteControls
   EXPECT_EQ(rig.host.state.streamingFlag, 0);
   // No stop command: the camera is drained by queue count, drained, then purged both ways.
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));
-  const int queue = rig.backend->Find("GetQueueStatus");
-  const int purge = rig.backend->Find("Purge");
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM}));
+  const int queue = rig.backend->Find("queue");
+  const int purge = rig.backend->Find("purge");
   ASSERT_GE(queue, 0);
   ASSERT_GT(purge, queue);
-  EXPECT_EQ(rig.backend->calls[static_cast<std::size_t>(purge)].arg, 3u);
+  EXPECT_EQ(rig.backend->log[static_cast<std::size_t>(purge)].arg, 3u);
   EXPECT_TRUE(rig.host.headers.empty());
   EXPECT_EQ(rig.host.clears, 1);
   EXPECT_TRUE(rig.host.lockedEnabled);
@@ -164,7 +164,7 @@ TEST_F(SilentCameraTest, DetectorOnWaitsWithoutLimitUntilTheStopClick) {
   rig.Click();
 
   EXPECT_GT(rig.clock.NowMs() - start, 10u * 60 * 1000);
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_TRUE(rig.prompts.shown.empty());
   EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
 }
@@ -238,22 +238,22 @@ TEST_F(BadHeaderTest, EndsTheViewThenResynchronisesDrainsAtMostAMegabyteAndPurge
   EXPECT_TRUE(rig.prompts.shown.empty());
   EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM}));
   EXPECT_TRUE(rig.host.lockedEnabled);
   EXPECT_EQ(rig.host.clears, 1);
 
   // The camera never stopped streaming, so the drain ends by its byte limit: more than
   // 1,000,000 bytes, plus at most the last chunk.
-  const auto& calls = rig.backend->calls;
+  const auto& calls = rig.backend->log;
   int lastQueue = -1;
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    if (calls[i].name == "GetQueueStatus") lastQueue = static_cast<int>(i);
+    if (calls[i].name == "queue") lastQueue = static_cast<int>(i);
   }
   ASSERT_GE(lastQueue, 0);
   EXPECT_EQ(calls[static_cast<std::size_t>(lastQueue)].result, 0u);
-  const int purge = rig.backend->Find("Purge", static_cast<std::size_t>(lastQueue));
+  const int purge = rig.backend->Find("purge", static_cast<std::size_t>(lastQueue));
   ASSERT_GT(purge, lastQueue);
-  EXPECT_EQ(calls.back().name, "Purge");
+  EXPECT_EQ(calls.back().name, "purge");
   const uint64_t drained = BytesReadBetween(lastQueue + 1, purge);
   EXPECT_GT(drained, LiveCapture::kDrainLimit);
   EXPECT_LE(drained, LiveCapture::kDrainLimit + LiveCapture::kDrainChunk);
@@ -285,10 +285,10 @@ TEST_F(SlowLinkTest, StopEndsTheClickWithinSecondsThoughBytesStillTrickleIn) {
   rig.Click();
 
   ASSERT_GT(stoppedAt, 0u);
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   EXPECT_LE(rig.clock.NowMs() - stoppedAt, LiveCapture::kDrainTimeLimitMs + 1000);
   EXPECT_GT(inFlightAtStop, 100'000u);  // almost a minute's worth at this speed
-  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
+  EXPECT_EQ(rig.backend->log.back().name, "purge");
 }
 
 TEST_F(SlowLinkTest, BadHeaderResynchronisesAndDrainsWithinSeconds) {
@@ -306,11 +306,11 @@ TEST_F(SlowLinkTest, BadHeaderResynchronisesAndDrainsWithinSeconds) {
 
   ASSERT_TRUE(injected);
   EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));  // the camera still streams
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM}));  // the camera still streams
   // After the last frame before the garbage, resynchronising and draining have a few seconds
   // each, though the camera keeps sending.
   EXPECT_LE(rig.clock.NowMs() - lastShownAt, 2 * LiveCapture::kDrainTimeLimitMs + 1000);
-  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
+  EXPECT_EQ(rig.backend->log.back().name, "purge");
 }
 
 class SlowCameraTest : public LiveCaptureTest {
@@ -351,7 +351,7 @@ TEST_F(SlowCameraTest, SettingsChangeKeepsTheBusyCursorUntilTheNextHeader) {
   ASSERT_GE(rig.host.headers.size(), 3u);
   EXPECT_EQ(rig.host.headers[0].Compression(), 2);
   EXPECT_EQ(rig.host.headers.back().Compression(), 4);
-  EXPECT_EQ(rig.backend->written,
+  EXPECT_EQ(rig.backend->BytesSince(0),
             (Bytes{CMD_START_STREAM, CMD_SET_COMPRESSION, 4, CMD_STOP_STREAM}));
 }
 
@@ -410,7 +410,7 @@ TEST_F(LiveCaptureTest, LinkFailureMidStreamReportsAndRestoresTheIdleControls) {
   OnPump([&] {
     if (rig.host.headers.size() == 2 && callsAtUnplug == 0) {
       rig.camera->Unplug();
-      callsAtUnplug = rig.backend->calls.size();
+      callsAtUnplug = rig.backend->log.size();
     }
   });
 
@@ -428,10 +428,10 @@ TEST_F(LiveCaptureTest, LinkFailureMidStreamReportsAndRestoresTheIdleControls) {
   EXPECT_TRUE(rig.host.lockedEnabled);
   EXPECT_FALSE(rig.capture.LoopRunning());
   // Neither drained nor purged after the failure.
-  for (std::size_t i = callsAtUnplug; i < rig.backend->calls.size(); ++i) {
-    EXPECT_NE(rig.backend->calls[i].name, "Purge");
+  for (std::size_t i = callsAtUnplug; i < rig.backend->log.size(); ++i) {
+    EXPECT_NE(rig.backend->log[i].name, "purge");
   }
-  EXPECT_EQ(rig.backend->calls.size(), callsAtUnplug + 1);  // the one failing read
+  EXPECT_EQ(rig.backend->log.size(), callsAtUnplug + 1);  // the one failing read
 }
 
 TEST_F(LiveCaptureTest, AutonomousModeSendsTheCommandsAndReadsNothing) {
@@ -443,9 +443,9 @@ TEST_F(LiveCaptureTest, AutonomousModeSendsTheCommandsAndReadsNothing) {
   rig.Click();
 
   EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
-  EXPECT_EQ(rig.backend->Count("Read"), 0);
-  EXPECT_EQ(rig.backend->Count("Purge"), 0);
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.backend->Count("read"), 0);
+  EXPECT_EQ(rig.backend->Count("purge"), 0);
   EXPECT_EQ(rig.host.lockCalls, 0);
   EXPECT_EQ(rig.host.clears, 0);
 }
@@ -457,7 +457,7 @@ TEST_F(LiveCaptureTest, FailedStartCommandLeavesTheCaptionAndReportsTheStatus) {
   EXPECT_EQ(rig.prompts.shown[0].text, StatusText(ftstatus::kIoError));
   EXPECT_EQ(rig.host.buttonState, LiveViewState::Off);
   EXPECT_FALSE(rig.host.buttonPushed);
-  EXPECT_EQ(rig.backend->Count("Read"), 0);
+  EXPECT_EQ(rig.backend->Count("read"), 0);
 }
 
 }  // namespace

@@ -64,16 +64,16 @@ class HeaderInPiecesTest : public LiveLinkFaultTest,
                            public ::testing::WithParamInterface<CallFault> {};
 
 TEST_P(HeaderInPiecesTest, IsCompletedBeforeThePictureIsCut) {
-  const uint64_t firstCall = rig.backend->calls.size();
+  const uint64_t firstCall = rig.backend->log.size();
   rig.camera->ArmFault(rig.camera->CallCount() + 2, GetParam());  // 1: the start command
   StopAfter(3);
 
   rig.Click();
 
   ASSERT_NE(rig.camera->FaultHitCall(), 0u);
-  ASSERT_GE(rig.backend->calls.size(), firstCall + 2);
-  const auto& headerRead = rig.backend->calls[firstCall + 1];
-  EXPECT_EQ(headerRead.name, "Read");
+  ASSERT_GE(rig.backend->log.size(), firstCall + 2);
+  const auto& headerRead = rig.backend->log[firstCall + 1];
+  EXPECT_EQ(headerRead.name, "read");
   EXPECT_EQ(headerRead.arg, 16u);
   EXPECT_GT(headerRead.result, 0u);  // the fault took the header apart
   EXPECT_LT(headerRead.result, 16u);
@@ -83,7 +83,7 @@ TEST_P(HeaderInPiecesTest, IsCompletedBeforeThePictureIsCut) {
   ASSERT_GE(sent.size(), shown.size());
   for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(shown[i], sent[i]) << i;
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM, CMD_STOP_STREAM}));
   ExpectIdle();
 }
 
@@ -110,10 +110,10 @@ TEST_F(LiveLinkFaultTest, HeaderThatNeverArrivesWholeEndsTheViewAsABadHeader) {
   EXPECT_EQ(rig.host.headers.size(), 1u);
   EXPECT_EQ(ShownRecords().front(), rig.camera->Model().StreamedRecords().front());
   EXPECT_TRUE(rig.prompts.shown.empty());
-  EXPECT_EQ(rig.backend->written, (Bytes{CMD_START_STREAM}));  // ended without a stop click
+  EXPECT_EQ(rig.backend->BytesSince(0), (Bytes{CMD_START_STREAM}));  // ended without a stop click
   // Resynchronised (the queue count), drained and purged, well inside the header timeout.
-  EXPECT_GE(rig.backend->Count("GetQueueStatus"), 1);
-  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
+  EXPECT_GE(rig.backend->Count("queue"), 1);
+  EXPECT_EQ(rig.backend->log.back().name, "purge");
   EXPECT_LT(rig.clock.NowMs() - hungAt, uint64_t{kFrameTimeoutDetectorOff});
   ExpectIdle();
 }
@@ -122,7 +122,7 @@ TEST_F(LiveLinkFaultTest, UnplugDuringTheNestedStopClickIsReportedOnceAndTheLink
   std::size_t callsAtStop = 0;
   StopAfter(3, [&] {
     rig.camera->Unplug();
-    callsAtStop = rig.backend->calls.size();
+    callsAtStop = rig.backend->log.size();
   });
 
   rig.Click();
@@ -132,9 +132,9 @@ TEST_F(LiveLinkFaultTest, UnplugDuringTheNestedStopClickIsReportedOnceAndTheLink
   EXPECT_EQ(rig.prompts.shown[0].text, StatusText(ftstatus::kIoError));
   EXPECT_EQ(rig.prompts.shown[0].icon, MessageIcon::Error);
   // The failing stop command was the last call: no drain, no purge on the dead link.
-  ASSERT_EQ(rig.backend->calls.size(), callsAtStop + 1);
-  EXPECT_EQ(rig.backend->calls.back().name, "Write");
-  EXPECT_NE(rig.backend->calls.back().status, ftstatus::kOk);
+  ASSERT_EQ(rig.backend->log.size(), callsAtStop + 1);
+  EXPECT_EQ(rig.backend->log.back().name, "write");
+  EXPECT_NE(rig.backend->log.back().status, ftstatus::kOk);
   ExpectIdle();
   // The outer click still ends the view: the display is cleared and the area repainted.
   EXPECT_EQ(rig.host.clears, 1);
@@ -149,7 +149,7 @@ TEST_F(LiveLinkFaultTest, UnplugDuringTheNestedStopClickIsReportedOnceAndTheLink
   rig.Click();
   EXPECT_EQ(rig.host.headers.size(), before + 2);
   EXPECT_EQ(rig.prompts.shown.size(), 1u);
-  EXPECT_EQ(rig.backend->calls.back().name, "Purge");
+  EXPECT_EQ(rig.backend->log.back().name, "purge");
   ExpectIdle();
 }
 
@@ -162,7 +162,7 @@ TEST_F(LiveLinkFaultTest, FailedStopCommandInTheNestedClickIsReportedOnce) {
 
   ASSERT_EQ(rig.prompts.shown.size(), 1u);
   EXPECT_EQ(rig.prompts.shown[0].text, StatusText(ftstatus::kIoError));
-  EXPECT_EQ(rig.backend->Count("Purge"), 0);
+  EXPECT_EQ(rig.backend->Count("purge"), 0);
   ExpectIdle();
   EXPECT_EQ(rig.host.clears, 1);
 }

@@ -11,78 +11,10 @@
 #include "live/LiveCapture.h"
 #include "live/LiveViewHost.h"
 #include "sim/SimCamera.h"
+#include "support/CallLogBackend.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {
-
-// Forwards to the simulated camera and notes what the host asked of it.
-class LinkCallLog final : public D2xxBackend {
- public:
-  struct Call {
-    std::string name;
-    uint32_t arg = 0;     // count asked for, purge mask
-    uint32_t result = 0;  // count read or written, queue count
-    FtStatus status = ftstatus::kOk;
-  };
-
-  explicit LinkCallLog(std::shared_ptr<sim::SimCamera> camera) : camera_(std::move(camera)) {}
-
-  std::vector<Call> calls;
-  std::vector<uint8_t> written;
-
-  FtStatus Open(uint32_t index, FtHandle* handle) override { return camera_->Open(index, handle); }
-  FtStatus Close(FtHandle handle) override { return camera_->Close(handle); }
-  FtStatus Read(FtHandle handle, void* buffer, uint32_t count, uint32_t* read) override {
-    const FtStatus status = camera_->Read(handle, buffer, count, read);
-    calls.push_back({"Read", count, read != nullptr ? *read : 0, status});
-    return status;
-  }
-  FtStatus Write(FtHandle handle, const void* buffer, uint32_t count, uint32_t* done) override {
-    const FtStatus status = camera_->Write(handle, buffer, count, done);
-    if (status == ftstatus::kOk) {
-      const auto* bytes = static_cast<const uint8_t*>(buffer);
-      written.insert(written.end(), bytes, bytes + count);
-    }
-    calls.push_back({"Write", count, done != nullptr ? *done : 0, status});
-    return status;
-  }
-  FtStatus ResetDevice(FtHandle handle) override { return camera_->ResetDevice(handle); }
-  FtStatus Purge(FtHandle handle, uint32_t mask) override {
-    const FtStatus status = camera_->Purge(handle, mask);
-    calls.push_back({"Purge", mask, 0, status});
-    return status;
-  }
-  FtStatus SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) override {
-    return camera_->SetTimeouts(handle, readMs, writeMs);
-  }
-  FtStatus GetQueueStatus(FtHandle handle, uint32_t* rxBytes) override {
-    const FtStatus status = camera_->GetQueueStatus(handle, rxBytes);
-    calls.push_back({"GetQueueStatus", 0, rxBytes != nullptr ? *rxBytes : 0, status});
-    return status;
-  }
-  FtStatus SetEventNotification(FtHandle handle, uint32_t mask, void* parameter) override {
-    return camera_->SetEventNotification(handle, mask, parameter);
-  }
-  FtStatus GetStatus(FtHandle handle, uint32_t* rx, uint32_t* tx, uint32_t* events) override {
-    return camera_->GetStatus(handle, rx, tx, events);
-  }
-
-  int Count(const std::string& name) const {
-    int n = 0;
-    for (const Call& c : calls) n += c.name == name ? 1 : 0;
-    return n;
-  }
-  // Index of the first call after `from` with this name, or -1.
-  int Find(const std::string& name, std::size_t from = 0) const {
-    for (std::size_t i = from; i < calls.size(); ++i) {
-      if (calls[i].name == name) return static_cast<int>(i);
-    }
-    return -1;
-  }
-
- private:
-  std::shared_ptr<sim::SimCamera> camera_;
-};
 
 // The main window as the live capture sees it: a push-like Start/Stop button, the
 // "Автономно" check box, the eight controls locked during the live view and the display.
@@ -130,7 +62,7 @@ class ScriptedLiveHost final : public LiveViewHost {
 struct LiveRig {
   explicit LiveRig(sim::SimOptions options = Defaults())
       : camera(std::make_shared<sim::SimCamera>(options, clock)),
-        backend(std::make_shared<LinkCallLog>(camera)),
+        backend(std::make_shared<CallLogBackend>(camera)),
         link(backend, clock),
         capture(link, host, prompts, clock) {
     link.Open(0);
@@ -151,7 +83,7 @@ struct LiveRig {
 
   VirtualClock clock;
   std::shared_ptr<sim::SimCamera> camera;
-  std::shared_ptr<LinkCallLog> backend;
+  std::shared_ptr<CallLogBackend> backend;
   FTDClass link;
   ScriptedLiveHost host;
   ScriptedPrompts prompts;

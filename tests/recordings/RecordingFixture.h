@@ -15,6 +15,7 @@
 #include "frames/FrameHeader.h"
 #include "frames/JpegEncoder.h"
 #include "recordings/FrameDisplay.h"
+#include "support/TempFolder.h"
 
 namespace bf::test {
 
@@ -72,36 +73,7 @@ inline std::vector<uint8_t> PictureRecordingWithTimestamps(const std::vector<uin
   return bytes;
 }
 
-// A fresh folder under the system temp folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    static int serial = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("bf-recordings-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, std::span<const uint8_t> bytes) const {
-    const std::string p = File(name);
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return p;
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using TempDir = TempFolder;
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

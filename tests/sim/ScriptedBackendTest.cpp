@@ -10,13 +10,14 @@
 
 #include "SimRig.h"
 #include "flash/FlashAddress.h"
+#include "fuzz/CameraRepliesFlows.h"
 #include "link/BackendRegistry.h"
 #include "link/FTDException.h"
 #include "sim/AllDrivers.h"
 #include "sim/FrameMaker.h"
 #include "sim/ScriptRecorder.h"
 #include "sim/ScriptedBackend.h"
-#include "tests/fuzz/CameraRepliesFlows.h"
+#include "support/TempFolder.h"
 
 namespace bf::sim {
 namespace {
@@ -162,7 +163,10 @@ TEST(ScriptedBackend, ArrivalsStopAtTheirBudget) {
 }
 
 TEST(ScriptedBackend, TheScriptDriverPlaysAFile) {
-  const auto path = std::filesystem::temp_directory_path() / "bf_script_driver_test.script";
+  // A folder of the test's own: a fixed name in the shared temporary folder would be one file
+  // for every test run on the machine at once.
+  const test::TempFolder folder("bf-script-driver");
+  const auto path = folder.Path() / "driver.script";
   {
     std::ofstream out(path, std::ios::binary);
     const Bytes script = {0x00, 0x00, 0x00, 0x01, 0x2A};  // open, timeouts, a read of 0x2A

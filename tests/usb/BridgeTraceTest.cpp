@@ -14,6 +14,7 @@
 #include "link/StatusHandshake.h"
 #include "link/TraceBackend.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TempFolder.h"
 #include "usb/UsbRig.h"
 
 namespace bf {
@@ -51,8 +52,8 @@ void Session(std::unique_ptr<D2xxBackend> backend, const fs::path& trace, TickSo
 
 TEST(UsbBridgeTrace, TheBridgeAndTheSimulatedCameraGiveTheSameTrace) {
   BF_REQUIRE_USB_TESTBED();
-  const fs::path dir = fs::temp_directory_path() / ("bf_usb_trace_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const test::TempFolder folder("bf-usb-trace");
+  const fs::path& dir = folder.Path();
   sim::SimOptions options;
   options.prefillFrames = 12;
   {
@@ -68,7 +69,6 @@ TEST(UsbBridgeTrace, TheBridgeAndTheSimulatedCameraGiveTheSameTrace) {
             std::string::npos)
       << usb;
   EXPECT_EQ(usb, Untimed(dir / "sim.trace"));
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -10,13 +10,13 @@
 
 #include "flash/FlashAddress.h"
 #include "frames/FrameHeader.h"
+#include "fuzz/CameraRepliesFlows.h"
 #include "host/TickSource.h"
 #include "link/FTD2xx.h"
 #include "sim/FrameMaker.h"
 #include "sim/ScriptRecorder.h"
 #include "sim/ScriptedBackend.h"
 #include "sim/SimCamera.h"
-#include "tests/fuzz/CameraRepliesFlows.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/CBrindleFlashApp.h"
+#include "application/CBrindleFlashApp.h"
 
 #include <QFileInfo>
 #include <memory>
@@ -10,11 +10,10 @@
 #include "link/BackendRegistry.h"
 #include "link/BridgeProbe.h"
 #include "mainwindow/CBrindleFlashDlg.h"
-#include "mainwindow/ControlIds.h"
-#include "mainwindow/Icons.h"
 #include "recordings/ThreadPlaybackTimer.h"
 #include "settings/QtSettingsStore.h"
 #include "shell/BackendChoice.h"
+#include "shell/Icons.h"
 #include "shell/QtTranslations.h"
 #include "shell/QtUserPrompts.h"
 #include "shell/StartupHeaderTable.h"

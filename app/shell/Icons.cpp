@@ -1,11 +1,9 @@
-#include "mainwindow/Icons.h"
+#include "shell/Icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
-
-#include "mainwindow/ControlIds.h"
 
 namespace bf::ui {
 namespace {
