@@ -11,6 +11,7 @@
 #include "host/ReplacingFileWriter.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
+#include "link/ReconnectDevice.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
 
@@ -56,12 +57,7 @@ void CBrindleFlashDlg::OnReadRx() {
 }
 
 void CBrindleFlashDlg::OnReconnect() {
-  Guarded([this] {
-    link_->Purge(kPurgeRx | kPurgeTx);
-    link_->ResetDevice();
-    link_->Close();
-    link_->Open(0);
-  });
+  Guarded([this] { ReconnectDevice(*link_); });
 }
 
 void CBrindleFlashDlg::OnAllData() {
