@@ -259,6 +259,7 @@ int RunCopy(const std::vector<std::string>& args) {
     bf::CopyServices services{link, prompts, host, chooser};
     services.readCameraClock = true;
     services.verify = verify;
+    services.requests = &host;
     bf::CopySession session(services);
     host.Attach(&session);
     runningSession.store(&session);

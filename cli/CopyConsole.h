@@ -8,6 +8,7 @@
 
 #include "flash/CopySession.h"
 #include "host/PostedCalls.h"
+#include "host/RequestPoint.h"
 #include "host/UserPrompts.h"
 
 namespace bf::cli {
@@ -17,7 +18,7 @@ namespace bf::cli {
 // progress timers and Ctrl-C, which counts as Cancel.
 //
 // Threads: PostToGui may be called from any thread; everything else runs on the main thread.
-class ConsoleCopyHost final : public CopyDialogHost {
+class ConsoleCopyHost final : public CopyDialogHost, public RequestPoint {
  public:
   // progress: where the progress line goes (stderr), or null for none.
   explicit ConsoleCopyHost(std::FILE* progress) : progress_(progress) {}
@@ -28,6 +29,8 @@ class ConsoleCopyHost final : public CopyDialogHost {
 
   // Runs posted calls, due timer ticks and a pending Ctrl-C. Never blocks.
   void RunPending();
+  // Where the page-addressed copies take the terminal's requests between chunks.
+  void TakeRequests() override { RunPending(); }
   // Runs what comes until the session asks to close.
   void RunUntilClosed();
   // Ends the progress line, if one is on the screen.
@@ -66,8 +69,7 @@ class ConsoleCopyHost final : public CopyDialogHost {
 std::string ProgressLine(const CopyDisplay& display);
 
 // The prompts of the copy on a terminal: messages go to stderr, the save dialog answers with
-// the file named on the command line (bfk was told where to write; nothing to confirm), and
-// PumpEvents runs the host's pending work.
+// the file named on the command line (bfk was told where to write; nothing to confirm).
 class ConsolePrompts final : public UserPrompts {
  public:
   ConsolePrompts(std::string outputPath, ConsoleCopyHost& host)
@@ -77,7 +79,6 @@ class ConsolePrompts final : public UserPrompts {
                             MessageButtons buttons) override;
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-  void PumpEvents() override { host_.RunPending(); }
   void SetBusyCursor(bool) override {}
 
  private:

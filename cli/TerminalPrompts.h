@@ -20,7 +20,6 @@ class TerminalPrompts final : public UserPrompts {
                             MessageButtons buttons) override;
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
-  void PumpEvents() override {}
   void SetBusyCursor(bool) override {}
 
   // Whether the input stream is a terminal a person can answer on.

@@ -1,6 +1,7 @@
 #include "flash/CProgressDlg.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -51,9 +52,15 @@ CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
   auto* cancel = static_cast<QPushButton*>(controls_.at(IDC_PROGRESS_CANCEL));
   connect(cancel, &QPushButton::clicked, this, &CProgressDlg::OnCancel);
 
-  session_ = std::make_unique<CopySession>(CopyServices{
-      services.link, services.prompts, static_cast<CopyDialogHost&>(*this), services.rangeChooser,
-      services.progress, services.makeOutput, services.readCameraClock});
+  CopyServices copy{services.link,           services.prompts,  static_cast<CopyDialogHost&>(*this),
+                    services.rangeChooser,   services.progress, services.makeOutput,
+                    services.readCameraClock};
+  copy.requests = static_cast<RequestPoint*>(this);
+  session_ = std::make_unique<CopySession>(copy);
+}
+
+void CProgressDlg::TakeRequests() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 CProgressDlg::~CProgressDlg() {

@@ -12,6 +12,7 @@
 #include "link/CameraCommands.h"
 #include "link/D2xxBackend.h"
 #include "link/PlugWatch.h"
+#include "live/LinkLiveHost.h"
 #include "live/LiveViewHost.h"
 #include "mainwindow/QuietTimer.h"
 #include "recordings/PlaybackTimer.h"
@@ -26,12 +27,15 @@ class QTimer;
 namespace bf {
 class CBfkPlayer;
 class FTDClass;
+class GuiThreadPrompts;
+class LinkThread;
 class LiveCapture;
 class Player;
 }  // namespace bf
 
 namespace bf::ui {
 
+class QtGuiQueue;
 class RecordingExportView;
 class UpDownControl;
 
@@ -50,11 +54,13 @@ struct MainWindowServices {
 
 // The main window: every control of the template, the settings fields and their transfer to
 // and from the controls, the two control groups, the camera-settings handlers, the hidden
-// service buttons, the player group and closing. It owns the device link and the player
-// window, and hosts the live view (LiveViewHost).
+// service buttons, the player group and closing. It owns the device link, the link thread and
+// the player window, and shows the live view (LiveViewHost, the GUI side of LinkLiveHost).
 //
-// Threads: everything here runs on the GUI thread, including the handlers that the live loop's
-// event pump runs nested inside a Start click.
+// Threads: everything here runs on the GUI thread. Every exchange with the camera is posted to
+// the link thread with a snapshot of what it needs of the controls; what it brings back (frames,
+// the live view's state, a status, a question to the operator) comes as queued calls. A request
+// posted while the live view runs goes out between two of its reads.
 class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPanelView {
   Q_OBJECT
 
@@ -101,6 +107,14 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
 
   // The Start/Stop button's caption, "Старт" or "Стоп".
   std::string StartStopCaption() const;
+  // No camera work runs or waits on the link thread.
+  bool LinkIdle() const;
+  // Nothing waits on the link thread, and the job under way is the live view's loop.
+  bool OnlyLiveViewRuns() const;
+  // The live view's state on the link thread; read it only while the link thread is idle.
+  const LiveState& LinkLiveState() const { return liveHost_->State(); }
+  // Handles the window's events until no camera work runs or waits on the link thread.
+  void WaitForLink();
 
   CBfkPlayer& PlayerWindow() { return *player_; }
   Player& RecordingPlayer() { return *recordingPlayer_; }
@@ -174,8 +188,13 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   // True while something else uses the link or holds the operator (a dialog, a message box).
   bool CameraWorkRunning() const;
 
-  // Runs a link exchange inside the guard that shows a link failure; false on failure.
-  bool Guarded(const std::function<void()>& action);
+  // Posts a link exchange to the link thread, inside the guard that shows a link failure. The
+  // action runs there: it must capture what it needs by value.
+  void Guarded(std::function<void()> action);
+  // Posts a request to the link thread (run between two reads if the live view runs), after
+  // giving the live view the controls' state of now.
+  void PostToLink(std::function<void()> request);
+  LiveInput CurrentLiveInput() const;
 
   MainWindowServices services_;
   std::unique_ptr<FTDClass> link_;
@@ -184,8 +203,11 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   std::unique_ptr<FrameDisplay> display_;
   std::unique_ptr<Player> recordingPlayer_;
   std::unique_ptr<PlayerPanel> panel_;  // holds the player rate and the recorded-rate flag
-  std::unique_ptr<LiveCapture> liveCapture_;
-  RecordingExportView* exportView_ = nullptr;  // child object: context-menu exports
+  std::unique_ptr<QtGuiQueue> gui_;
+  std::unique_ptr<GuiThreadPrompts> linkPrompts_;  // the prompts of flows on the link thread
+  std::unique_ptr<LinkLiveHost> liveHost_;         // link thread
+  std::unique_ptr<LiveCapture> liveCapture_;       // link thread
+  RecordingExportView* exportView_ = nullptr;      // child object: context-menu exports
 
   // Fields bound to controls (ReadControls / WriteControls).
   int frameRateIndex_ = 0;
@@ -197,6 +219,10 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost, private PlayerPane
   bool handshakeRunning_ = false;
   std::unique_ptr<PlugWatch> plugWatch_;  // null: plugging is not watched
   QTimer* plugTimer_ = nullptr;           // child object
+  // What Start/Stop offers, as the live view last said; its caption shows it.
+  LiveViewState buttonState_ = LiveViewState::Off;
+  // Last: it is stopped and joined before anything its jobs use goes away.
+  std::unique_ptr<LinkThread> linkThread_;
 };
 
 }  // namespace bf::ui

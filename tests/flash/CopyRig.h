@@ -276,6 +276,7 @@ class CopyRig {
     prompts.saveFiles.push_back(std::move(file));
     CopyServices services{rig.link,  prompts,    *host,          chooser,
                           log.get(), makeOutput, readCameraClock};
+    services.requests = &prompts;
     session = std::make_unique<CopySession>(services);
     return *session;
   }

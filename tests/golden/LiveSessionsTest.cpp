@@ -23,7 +23,7 @@ struct Step {
 class LiveSession {
  public:
   explicit LiveSession(GoldenRig& rig, uint32_t frameTimeout = kFrameTimeoutDetectorOff)
-      : rig_(rig), capture_(*rig.link, host, rig.prompts, rig.clock) {
+      : rig_(rig), capture_(*rig.link, host, rig.prompts, rig.prompts, rig.clock) {
     host.state.frameTimeout = frameTimeout;
     rig_.prompts.onPump = [this] { RunDueSteps(); };
   }
