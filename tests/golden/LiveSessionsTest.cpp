@@ -7,25 +7,29 @@
 
 #include "golden/GoldenTrace.h"
 #include "link/CommandSet.h"
+#include "link/LinkThread.h"
 #include "live/LiveCapture.h"
 #include "live/LiveTestRig.h"
 
 namespace bf::test {
 namespace {
 
-// What the operator does during the view, each step once the window has shown `after`
-// pictures; the steps run where the view takes the window's input, in order.
+// What the operator does during the view: each step is posted to the link thread once the
+// window has been handed `after` pictures, and the live loop takes it at its next request point,
+// as it takes the window's requests.
 struct Step {
   std::size_t after = 0;
   std::function<void()> action;
 };
 
+// The live view as the window runs it: the capture on a link thread of its own, the clicks and
+// settings posted to it as requests.
 class LiveSession {
  public:
   explicit LiveSession(GoldenRig& rig, uint32_t frameTimeout = kFrameTimeoutDetectorOff)
-      : rig_(rig), capture_(*rig.link, host, rig.prompts, rig.prompts, rig.clock) {
+      : rig_(rig), capture_(*rig.link, host, rig.prompts, thread_, rig.clock) {
     host.state.frameTimeout = frameTimeout;
-    rig_.prompts.onPump = [this] { RunDueSteps(); };
+    host.onShow = [this] { PostDueSteps(); };  // link thread
   }
 
   void At(std::size_t pictures, std::function<void()> action) {
@@ -49,10 +53,16 @@ class LiveSession {
        [this] { RunGuarded(rig_.prompts, [&] { SendCommand(*rig_.link, CMD_LEDS_OFF); }); });
   }
   void StopClick(std::size_t pictures) {
-    At(pictures, [this] { Click(); });
+    At(pictures, [this] { ClickOnLinkThread(); });
   }
-  // The operator clicks Start/Stop: the button toggles, then its handler runs.
+  // The operator clicks Start/Stop: the request runs on the link thread; returns once the link
+  // thread has nothing left to do (a view it starts has ended).
   void Click() {
+    thread_.PostRequest([this] { ClickOnLinkThread(); });
+    thread_.WaitIdle();
+  }
+  // The button toggles, then its handler runs.
+  void ClickOnLinkThread() {
     host.buttonPushed = !host.buttonPushed;
     capture_.OnStartStopClicked();
   }
@@ -60,13 +70,14 @@ class LiveSession {
   ScriptedLiveHost host;
 
  private:
-  void RunDueSteps() {
+  void PostDueSteps() {
     while (next_ < steps_.size() && host.headers.size() >= steps_[next_].after) {
-      steps_[next_++].action();
+      thread_.PostRequest(steps_[next_++].action);
     }
   }
 
   GoldenRig& rig_;
+  LinkThread thread_;
   LiveCapture capture_;
   std::vector<Step> steps_;
   std::size_t next_ = 0;
@@ -146,7 +157,7 @@ TEST(GoldenLive, StopClickMeetsDeadLink) {
   LiveSession live(rig);
   live.At(2, [&] {
     rig.camera->ArmFault(rig.camera->CallCount() + 1, sim::CallFault::Fail);
-    live.Click();
+    live.ClickOnLinkThread();
   });
   live.Click();
   EXPECT_EQ(rig.prompts.shown.size(), 1u);
