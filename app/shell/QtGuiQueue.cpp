@@ -2,6 +2,8 @@
 
 #include <QThread>
 #include <exception>
+#include <future>
+#include <memory>
 
 namespace bf::ui {
 
@@ -24,19 +26,27 @@ void QtGuiQueue::Ask(std::function<void()> fn) {
     fn();
     return;
   }
-  std::exception_ptr failure;
+  // The answer comes back through a promise of our own rather than a blocking queued
+  // connection, so that the hand-over is one the standard library's (and the race checker's)
+  // synchronisation sees.
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> answer = done->get_future();
   QMetaObject::invokeMethod(
       &receiver_,
-      [this, &fn, &failure] {
-        if (closed_.load()) return;
+      [this, &fn, done] {
         try {
-          fn();
+          if (!closed_.load()) fn();
+          done->set_value();
         } catch (...) {
-          failure = std::current_exception();
+          done->set_exception(std::current_exception());
         }
       },
-      Qt::BlockingQueuedConnection);
-  if (failure) std::rethrow_exception(failure);
+      Qt::QueuedConnection);
+  try {
+    answer.get();
+  } catch (const std::future_error&) {
+    // The queue went away with the call unrun: nothing was asked.
+  }
 }
 
 }  // namespace bf::ui

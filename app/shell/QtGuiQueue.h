@@ -6,8 +6,8 @@
 
 namespace bf::ui {
 
-// The GuiQueue of the window: calls are queued to the GUI thread's event loop (posted, or
-// blocking queued for Ask), never run in a loop of their own. Calls that arrive after Close(),
+// The GuiQueue of the window: calls are queued to the GUI thread's event loop (Ask waits for
+// its call to have run), never run in a loop of their own. Calls that arrive after Close(),
 // or after this object is gone, are dropped; Ask then returns without running its call.
 //
 // Threads: constructed and closed on the GUI thread; Post and Ask from any thread.
