@@ -1,5 +1,7 @@
 #include "shell/QtGuiQueue.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <exception>
 #include <future>
@@ -12,12 +14,22 @@ QtGuiQueue::~QtGuiQueue() = default;
 
 void QtGuiQueue::Post(std::function<void()> fn) {
   if (closed_.load()) return;
-  QMetaObject::invokeMethod(
-      &receiver_,
-      [this, fn = std::move(fn)] {
-        if (!closed_.load()) fn();
-      },
-      Qt::QueuedConnection);
+  {
+    std::lock_guard lock(mutex_);
+    waiting_.push_back(std::move(fn));
+  }
+  QCoreApplication::postEvent(&receiver_, new QEvent(QEvent::User));
+}
+
+void QtGuiQueue::RunWaiting() {
+  std::deque<std::function<void()>> calls;
+  {
+    std::lock_guard lock(mutex_);
+    calls.swap(waiting_);
+  }
+  for (auto& call : calls) {
+    if (!closed_.load()) call();
+  }
 }
 
 void QtGuiQueue::Ask(std::function<void()> fn) {
@@ -26,22 +38,16 @@ void QtGuiQueue::Ask(std::function<void()> fn) {
     fn();
     return;
   }
-  // The answer comes back through a promise of our own rather than a blocking queued
-  // connection, so that the hand-over is one the standard library's (and the race checker's)
-  // synchronisation sees.
   auto done = std::make_shared<std::promise<void>>();
   std::future<void> answer = done->get_future();
-  QMetaObject::invokeMethod(
-      &receiver_,
-      [this, &fn, done] {
-        try {
-          if (!closed_.load()) fn();
-          done->set_value();
-        } catch (...) {
-          done->set_exception(std::current_exception());
-        }
-      },
-      Qt::QueuedConnection);
+  Post([this, &fn, done] {
+    try {
+      if (!closed_.load()) fn();
+      done->set_value();
+    } catch (...) {
+      done->set_exception(std::current_exception());
+    }
+  });
   try {
     answer.get();
   } catch (const std::future_error&) {
