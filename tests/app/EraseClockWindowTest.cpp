@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 #include "MainWindowFixture.h"
 #include "clock/CTimeDlg.h"
@@ -98,19 +100,29 @@ TEST_F(EraseClockWindow, EraseSendsOnlyItsCommandAndWaitsWithoutInput) {
 TEST_F(EraseClockWindow, EraseLocksTheControlsOnlyForTheWait) {
   options.eraseMs = 1'000;
   StartAndMark();
-  // At every read of the wait the window's own thread is asked to note whether its controls are
-  // locked, and the read waits for the answer: a window blocked by the erase would never give
-  // it. The wait reads nothing else.
+  // At every read of the wait the link thread waits until the window's own thread has noted
+  // whether its controls are locked (a timer of the window's thread answers): a window blocked
+  // by the erase would never answer. The wait reads nothing else.
   std::vector<bool> lockedDuringWait;
-  backend->beforeRead = [&] {
-    QMetaObject::invokeMethod(
-        window.get(),
-        [&] {
-          lockedDuringWait.push_back(!prompts.inputLocked.empty() && prompts.inputLocked.back());
-        },
-        Qt::BlockingQueuedConnection);
+  std::mutex mutex;
+  std::condition_variable answered;
+  bool readWaiting = false;
+  QTimer guiTick;
+  QObject::connect(&guiTick, &QTimer::timeout, [&] {
+    std::lock_guard lock(mutex);
+    if (!readWaiting) return;
+    lockedDuringWait.push_back(!prompts.inputLocked.empty() && prompts.inputLocked.back());
+    readWaiting = false;
+    answered.notify_all();
+  });
+  guiTick.start(0);
+  backend->beforeRead = [&] {  // link thread
+    std::unique_lock lock(mutex);
+    readWaiting = true;
+    answered.wait(lock, [&] { return !readWaiting; });
   };
   Click(IDC_FLASH_ERASE);
+  guiTick.stop();
   backend->beforeRead = nullptr;
   ASSERT_FALSE(lockedDuringWait.empty());
   EXPECT_EQ(std::count(lockedDuringWait.begin(), lockedDuringWait.end(), false), 0);
