@@ -109,8 +109,13 @@ TEST_F(EraseClockWindow, EraseLocksTheControlsOnlyForTheWait) {
   bool readWaiting = false;
   QTimer guiTick;
   QObject::connect(&guiTick, &QTimer::timeout, [&] {
+    {
+      std::lock_guard lock(mutex);
+      if (!readWaiting) return;
+    }
+    // What the link thread posted before this read (the lock among it) is delivered first.
+    QCoreApplication::sendPostedEvents();
     std::lock_guard lock(mutex);
-    if (!readWaiting) return;
     lockedDuringWait.push_back(!prompts.inputLocked.empty() && prompts.inputLocked.back());
     readWaiting = false;
     answered.notify_all();
