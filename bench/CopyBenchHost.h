@@ -8,6 +8,7 @@
 
 #include "flash/CopySession.h"
 #include "host/PostedCalls.h"
+#include "host/RequestPoint.h"
 #include "host/UserPrompts.h"
 
 class BenchHost final : public bf::CopyDialogHost {
@@ -31,7 +32,7 @@ class BenchHost final : public bf::CopyDialogHost {
   bf::PostedCalls posted_;
 };
 
-class BenchPrompts final : public bf::UserPrompts {
+class BenchPrompts final : public bf::UserPrompts, public bf::RequestPoint {
  public:
   BenchPrompts(std::string path, BenchHost& host) : path_(std::move(path)), host_(host) {}
   bf::MessageAnswer ShowMessage(const std::string& text, const std::string&, bf::MessageIcon,
@@ -41,7 +42,7 @@ class BenchPrompts final : public bf::UserPrompts {
   }
   std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return path_; }
   std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
-  void PumpEvents() override { host_.RunPosted(); }
+  void TakeRequests() override { host_.RunPosted(); }
   void SetBusyCursor(bool) override {}
   std::string messages;
 

@@ -138,7 +138,9 @@ CopyResult CopyOnce(bf::CameraType type, uint64_t bytesPerSecond, uint32_t laten
     const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double system0 = UserSystemSeconds().second;
     {
-      bf::CopySession session(bf::CopyServices{link, prompts, host, chooser, &sampler});
+      bf::CopyServices services{link, prompts, host, chooser, &sampler};
+      services.requests = &prompts;
+      bf::CopySession session(services);
       session.OnFirstPaint();
       host.RunUntilClosed();
       result.summary = session.Summary();

@@ -297,7 +297,7 @@ BENCHMARK(BM_QImageLoadFromData)->Apply(DecodeArgs);
 
 // ---- The live loop from the simulated camera ----
 
-class BenchPrompts final : public bf::UserPrompts {
+class BenchPrompts final : public bf::UserPrompts, public bf::RequestPoint {
  public:
   std::function<void()> onPump;
   bf::MessageAnswer ShowMessage(const std::string&, const std::string&, bf::MessageIcon,
@@ -306,7 +306,7 @@ class BenchPrompts final : public bf::UserPrompts {
   }
   std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return {}; }
   std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
-  void PumpEvents() override {
+  void TakeRequests() override {
     if (onPump) onPump();
   }
   void SetBusyCursor(bool) override {}
@@ -358,7 +358,7 @@ void BM_LiveLoop(benchmark::State& state) {
     BenchHost host(&player, &surface);
     host.state.frameTimeout = bf::kFrameTimeoutDetectorOff;
     BenchPrompts prompts;
-    bf::LiveCapture capture(link, host, prompts, clock);
+    bf::LiveCapture capture(link, host, prompts, prompts, clock);
     prompts.onPump = [&] {
       if (host.shown >= kFrames && host.pushed) {  // the stop click, nested in the loop
         host.pushed = false;

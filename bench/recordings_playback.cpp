@@ -33,7 +33,6 @@ class NoPrompts final : public bf::UserPrompts {
   }
   std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return {}; }
   std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
-  void PumpEvents() override {}
   void SetBusyCursor(bool) override {}
 };
 

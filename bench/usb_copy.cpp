@@ -89,7 +89,9 @@ void CopyAndReport(benchmark::State& state, std::shared_ptr<bf::D2xxBackend> bac
     const auto t0 = Clock::now();
     const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     {
-      bf::CopySession session(bf::CopyServices{link, prompts, host, chooser, nullptr});
+      bf::CopyServices services{link, prompts, host, chooser, nullptr};
+      services.requests = &prompts;
+      bf::CopySession session(services);
       session.OnFirstPaint();
       host.RunUntilClosed();
       summary = session.Summary();

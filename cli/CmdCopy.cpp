@@ -20,8 +20,8 @@
 #include "cli/CommandLine.h"
 #include "cli/CopyConsole.h"
 #include "cli/CopyReport.h"
-#include "flash/CopyResume.h"
 #include "cli/TerminalPrompts.h"
+#include "flash/CopyResume.h"
 #include "flash/SectorRangeModel.h"
 #include "frames/OverlayText.h"
 #include "host/TickSource.h"
@@ -278,7 +278,6 @@ int RunCopy(const std::vector<std::string>& args) {
   // Told where to write: nothing to confirm.
   bf::cli::TerminalPrompts prompts("bfk copy");
   prompts.SaveTo(output);
-  prompts.SetWaitWork([&host] { host.RunPending(); });
   prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
   ConsoleRangeChooser chooser(range, host);
   bf::CopySummary summary;
@@ -288,6 +287,7 @@ int RunCopy(const std::vector<std::string>& args) {
     services.readCameraClock = true;
     services.verify = verify;
     services.plan = plan ? &*plan : nullptr;
+    services.requests = &host;
     bf::CopySession session(services);
     host.Attach(&session);
     runningSession.store(&session);

@@ -125,13 +125,13 @@ int RunVerify(const std::vector<std::string>& args) {
   bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
   bf::cli::TerminalPrompts prompts("bfk verify");
   prompts.SaveTo(plan->files.front().path);
-  prompts.SetWaitWork([&host] { host.RunPending(); });
   prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
   NoRangeChooser chooser;
   bf::CopySummary summary;
   {
     bf::CopyServices services{*link->link, prompts, host, chooser};
     services.plan = &*plan;
+    services.requests = &host;
     bf::CopySession session(services);
     host.Attach(&session);
     session.OnFirstPaint();

@@ -8,6 +8,7 @@
 
 #include "flash/CopySession.h"
 #include "host/PostedCalls.h"
+#include "host/RequestPoint.h"
 
 namespace bf::cli {
 
@@ -16,7 +17,7 @@ namespace bf::cli {
 // progress timers and Ctrl-C, which counts as Cancel.
 //
 // Threads: PostToGui may be called from any thread; everything else runs on the main thread.
-class ConsoleCopyHost final : public CopyDialogHost {
+class ConsoleCopyHost final : public CopyDialogHost, public RequestPoint {
  public:
   // progress: where the progress line goes (stderr), or null for none.
   explicit ConsoleCopyHost(std::FILE* progress) : progress_(progress) {}
@@ -27,6 +28,8 @@ class ConsoleCopyHost final : public CopyDialogHost {
 
   // Runs posted calls, due timer ticks and a pending Ctrl-C. Never blocks.
   void RunPending();
+  // Where the page-addressed copies take the terminal's requests between chunks.
+  void TakeRequests() override { RunPending(); }
   // Runs what comes until the session asks to close.
   void RunUntilClosed();
   // Ends the progress line, if one is on the screen.

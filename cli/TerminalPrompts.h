@@ -22,8 +22,6 @@ class TerminalPrompts final : public UserPrompts {
 
   // The file the save dialog answers with; nothing is asked from then on.
   void SaveTo(std::string path) { savePath_ = std::move(path); }
-  // What PumpEvents runs while a flow waits (the copy's posted calls and timers).
-  void SetWaitWork(std::function<void()> work) { waitWork_ = std::move(work); }
   // What runs before a message is written (the copy ends its progress line).
   void SetBeforeMessage(std::function<void()> work) { beforeMessage_ = std::move(work); }
 
@@ -31,9 +29,6 @@ class TerminalPrompts final : public UserPrompts {
                             MessageButtons buttons) override;
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
-  void PumpEvents() override {
-    if (waitWork_) waitWork_();
-  }
   void SetBusyCursor(bool) override {}
 
   // Whether the input stream is a terminal a person can answer on.
@@ -49,7 +44,6 @@ class TerminalPrompts final : public UserPrompts {
   std::FILE* in_;
   std::FILE* out_;
   std::optional<std::string> savePath_;
-  std::function<void()> waitWork_;
   std::function<void()> beforeMessage_;
   bool showedError_ = false;
 };

@@ -74,11 +74,12 @@ begin_stage "AddressSanitizer + UBSan tests"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 # The folders whose code or tests run more than one thread: the playback timer thread
-# (recordings, and the window's player in app), the link's backends and the simulated camera
-# (link, sim, flash's worker) and the shared host pieces. The flash fault sweeps repeat the same
-# copy threads hundreds of times; they run in the other two trees, too slow under TSan.
+# (recordings, and the window's player in app), the link thread, the link's backends and the
+# simulated camera (link, live, golden, sim, flash's worker) and the shared host pieces. The
+# flash fault sweeps repeat the same copy threads hundreds of times; they run in the other two
+# trees, too slow under TSan.
 tsan_folders=()
-for folder in host link sim recordings flash app; do
+for folder in host link live sim recordings flash golden app; do
   [ -d "tests/$folder" ] && tsan_folders+=("$folder")
 done
 begin_stage "ThreadSanitizer build (${tsan_folders[*]})"

@@ -1,6 +1,7 @@
 #include "flash/CProgressDlg.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -56,7 +57,12 @@ CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
                     services.readCameraClock};
   copy.plan = services.plan;
   copy.offerResume = services.offerResume;
+  copy.requests = static_cast<RequestPoint*>(this);
   session_ = std::make_unique<CopySession>(copy);
+}
+
+void CProgressDlg::TakeRequests() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 CProgressDlg::~CProgressDlg() {

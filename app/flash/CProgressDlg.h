@@ -42,7 +42,7 @@ struct ProgressDlgServices {
 // Threads: the dialog lives on the GUI thread. The session's sector reader reaches it only
 // through PostToGui, which queues the call on the dialog's thread; the worker is joined when
 // the session is destroyed, which the dialog does first in its destructor.
-class CProgressDlg : public QDialog, private CopyDialogHost {
+class CProgressDlg : public QDialog, private CopyDialogHost, private RequestPoint {
   Q_OBJECT
 
  public:
@@ -72,6 +72,9 @@ class CProgressDlg : public QDialog, private CopyDialogHost {
   void ShowProgress(const CopyDisplay& display) override;
   void CloseDialog(int result) override;
   void* ParentWindow() override { return static_cast<QWidget*>(this); }
+  // RequestPoint: the page-addressed copies run inside the dialog's first paint on this thread
+  // and hand it the events between two chunks (the timer ticks, Cancel).
+  void TakeRequests() override;
 
   void OnCancel();
 

@@ -7,8 +7,10 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "host/GuiThreadPrompts.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
+#include "link/LinkThread.h"
 #include "live/LiveCapture.h"
 #include "mainwindow/AboutEntry.h"
 #include "mainwindow/ControlIds.h"
@@ -20,6 +22,7 @@
 #include "recordings/Player.h"
 #include "shell/ControlBuilder.h"
 #include "shell/Icons.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
 namespace {
@@ -42,12 +45,49 @@ CBrindleFlashDlg::CBrindleFlashDlg(MainWindowServices services, QWidget* parent)
       PlayerGroupView::WindowHooks{[this](bool on) { EnableCameraControls(on); },
                                    [this] { return link_->GetStatusCode() == ftstatus::kOk; }});
   recordingPlayer_ = &playerGroup_->RecordingPlayer();
-  liveCapture_ = std::make_unique<LiveCapture>(*link_, static_cast<LiveViewHost&>(*this),
-                                               services_.prompts, services_.ticks);
+  gui_ = std::make_unique<QtGuiQueue>();
+  linkPrompts_ = std::make_unique<GuiThreadPrompts>(services_.prompts, *gui_);
+  liveHost_ = std::make_unique<LinkLiveHost>(static_cast<LiveViewHost&>(*this), *gui_);
+  linkThread_ = std::make_unique<LinkThread>();
+  liveCapture_ = std::make_unique<LiveCapture>(*link_, *liveHost_, *linkPrompts_, *linkThread_,
+                                               services_.ticks);
   ConnectHandlers();
 }
 
-CBrindleFlashDlg::~CBrindleFlashDlg() = default;
+CBrindleFlashDlg::~CBrindleFlashDlg() {
+  // A live view still running would keep the link thread for ever: it is stopped as the close
+  // box stops it. What the link thread still asks or posts is dropped from here on.
+  if (liveViewState_ == LiveViewState::Running) StopStreamForClose();
+  gui_->Close();
+  WaitForLink();
+}
+
+bool CBrindleFlashDlg::LinkIdle() const {
+  return linkThread_->Idle();
+}
+
+bool CBrindleFlashDlg::OnlyLiveViewRuns() const {
+  return linkThread_->NothingWaiting() && liveCapture_->LoopRunning();
+}
+
+void CBrindleFlashDlg::WaitForLink() {
+  // The link thread may be waiting for an answer of this thread's, so this thread keeps handling
+  // its events meanwhile.
+  while (!linkThread_->Idle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  QCoreApplication::processEvents();
+}
+
+LiveInput CBrindleFlashDlg::CurrentLiveInput() const {
+  return LiveInput{Button(IDC_START_STOP)->isChecked(), Button(IDC_AUTONOMOUS)->isChecked(),
+                   live_.frameTimeout};
+}
+
+void CBrindleFlashDlg::PostToLink(std::function<void()> request) {
+  linkThread_->PostRequest([this, input = CurrentLiveInput(), request = std::move(request)] {
+    liveHost_->SetInput(input);
+    request();
+  });
+}
 
 void CBrindleFlashDlg::BuildWindow() {
   setWindowTitle(QStringLiteral("BrindleFlash"));
@@ -139,8 +179,9 @@ void CBrindleFlashDlg::OnInitDialog() {
   widgets_.rotation[0]->setChecked(true);
   player_->SetRotation(Rotation::None);
 
-  // 11. Camera status handshake.
+  // 11. Camera status handshake. The window appears once it has ended, in the state it left.
   RunHandshake();
+  WaitForLink();
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
@@ -236,18 +277,21 @@ void CBrindleFlashDlg::StopStreamForClose() {
   if (live_.streamingFlag != 0 && live_.autonomousFlag == 0) {
     live_.streamingFlag = 0;
     WriteControls();
-    try {
-      SendCommand(*link_, CMD_STOP_STREAM);
-    } catch (const FTDException&) {
-      // Closing goes on whatever the camera does.
-    }
+    // Taken by the live loop between two reads: the loop then sees the button out and ends.
+    PostToLink([this] {
+      liveHost_->ReadControls();
+      try {
+        SendCommand(*link_, CMD_STOP_STREAM);
+      } catch (const FTDException&) {
+        // Closing goes on whatever the camera does.
+      }
+    });
   }
 }
 
 void CBrindleFlashDlg::reject() {
-  // The modal run cannot end while a live loop is on the stack: left running, the loop would
-  // keep a hidden window streaming for ever.
-  if (liveCapture_->LoopRunning()) StopStreamForClose();
+  // Left running, the live loop would keep a hidden window streaming for ever.
+  if (liveViewState_ == LiveViewState::Running && live_.autonomousFlag == 0) StopStreamForClose();
   QDialog::reject();
 }
 

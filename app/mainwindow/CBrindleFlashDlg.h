@@ -7,6 +7,7 @@
 
 #include "link/CameraCommands.h"
 #include "link/PlugWatch.h"
+#include "live/LinkLiveHost.h"
 #include "live/LiveViewHost.h"
 #include "mainwindow/MainWindowServices.h"
 #include "mainwindow/MainWindowWidgets.h"
@@ -19,6 +20,8 @@ class QTimer;
 namespace bf {
 class CBfkPlayer;
 class FTDClass;
+class GuiThreadPrompts;
+class LinkThread;
 class LiveCapture;
 class Player;
 class PlayerPanel;
@@ -27,16 +30,20 @@ class PlayerPanel;
 namespace bf::ui {
 
 class PlayerGroupView;
+class QtGuiQueue;
 class RecordingExportView;
 
 // The main window: every control of the template, the camera settings fields and their
 // transfer to and from the controls, the camera control group, the camera-settings handlers,
-// the hidden service buttons and closing. It owns the device link, the picture window and the
-// player group (PlayerGroupView), and hosts the live view (LiveViewHost). Its handlers reach
-// the controls through typed members taken once from the control table.
+// the hidden service buttons and closing. It owns the device link, the link thread, the picture
+// window and the player group (PlayerGroupView), and shows the live view (LiveViewHost, the GUI
+// side of LinkLiveHost). Its handlers reach the controls through typed members taken once from
+// the control table.
 //
-// Threads: everything here runs on the GUI thread, including the handlers that the live loop's
-// event pump runs nested inside a Start click.
+// Threads: everything here runs on the GUI thread. Every exchange with the camera is posted to
+// the link thread with a snapshot of what it needs of the controls; what it brings back (frames,
+// the live view's state, a status, a question to the operator) comes as queued calls. A request
+// posted while the live view runs goes out between two of its reads.
 class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   Q_OBJECT
 
@@ -83,6 +90,14 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
 
   // The Start/Stop button's caption, "Старт" or "Стоп".
   std::string StartStopCaption() const;
+  // No camera work runs or waits on the link thread.
+  bool LinkIdle() const;
+  // Nothing waits on the link thread, and the job under way is the live view's loop.
+  bool OnlyLiveViewRuns() const;
+  // The live view's state on the link thread; read it only while the link thread is idle.
+  const LiveState& LinkLiveState() const { return liveHost_->State(); }
+  // Handles the window's events until no camera work runs or waits on the link thread.
+  void WaitForLink();
 
   CBfkPlayer& PlayerWindow() { return *player_; }
   Player& RecordingPlayer();
@@ -145,8 +160,13 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   // True while something else uses the link or holds the operator (a dialog, a message box).
   bool CameraWorkRunning() const;
 
-  // Runs a link exchange inside the guard that shows a link failure; false on failure.
-  bool Guarded(const std::function<void()>& action);
+  // Posts a link exchange to the link thread, inside the guard that shows a link failure. The
+  // action runs there: it must capture what it needs by value.
+  void Guarded(std::function<void()> action);
+  // Posts a request to the link thread (run between two reads if the live view runs), after
+  // giving the live view the controls' state of now.
+  void PostToLink(std::function<void()> request);
+  LiveInput CurrentLiveInput() const;
 
   MainWindowServices services_;
   std::unique_ptr<FTDClass> link_;
@@ -156,8 +176,11 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   // A member, not a child object: the player inside goes before the picture window it draws on.
   std::unique_ptr<PlayerGroupView> playerGroup_;
   Player* recordingPlayer_ = nullptr;  // the player group's player
-  std::unique_ptr<LiveCapture> liveCapture_;
-  RecordingExportView* exportView_ = nullptr;  // child object: context-menu exports
+  std::unique_ptr<QtGuiQueue> gui_;
+  std::unique_ptr<GuiThreadPrompts> linkPrompts_;  // the prompts of flows on the link thread
+  std::unique_ptr<LinkLiveHost> liveHost_;         // link thread
+  std::unique_ptr<LiveCapture> liveCapture_;       // link thread
+  RecordingExportView* exportView_ = nullptr;      // child object: context-menu exports
 
   // Fields bound to controls (ReadControls / WriteControls).
   int frameRateIndex_ = 0;
@@ -165,11 +188,14 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   int ledsOffFlag_ = 0;
   int extRecordingFlag_ = 0;
   LiveState live_;
-  LiveViewState liveViewState_ = LiveViewState::Off;  // what the Start/Stop button offers
+  // What Start/Stop offers, as the live view last said; its caption shows it.
+  LiveViewState liveViewState_ = LiveViewState::Off;
   bool cameraControlsOn_ = false;
   bool handshakeRunning_ = false;
   std::unique_ptr<PlugWatch> plugWatch_;  // null: plugging is not watched
   QTimer* plugTimer_ = nullptr;           // child object
+  // Last: it is stopped and joined before anything its jobs use goes away.
+  std::unique_ptr<LinkThread> linkThread_;
 };
 
 }  // namespace bf::ui

@@ -1,11 +1,12 @@
-// The camera-settings handlers of the main window: each sends one command inside the guard
-// that turns a link failure into the link's message box. Nothing is retried or rolled back:
-// the control keeps the state the operator gave it.
+// The camera-settings handlers of the main window: each posts one command to the link thread,
+// inside the guard that turns a link failure into the link's message box. Nothing is retried or
+// rolled back: the control keeps the state the operator gave it.
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QSlider>
 
+#include "host/GuiThreadPrompts.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "live/LiveCapture.h"
@@ -26,8 +27,8 @@ QButtonGroup* Group(QObject* owner, std::initializer_list<QAbstractButton*> butt
 
 }  // namespace
 
-bool CBrindleFlashDlg::Guarded(const std::function<void()>& action) {
-  return RunGuarded(services_.prompts, action);
+void CBrindleFlashDlg::Guarded(std::function<void()> action) {
+  PostToLink([this, action = std::move(action)] { RunGuarded(*linkPrompts_, action); });
 }
 
 void CBrindleFlashDlg::ConnectCameraSettings() {
@@ -64,21 +65,25 @@ void CBrindleFlashDlg::ConnectCameraSettings() {
 
 void CBrindleFlashDlg::OnFrameRateChanged() {
   ReadControls();
-  Guarded([this] {
-    SendCommandWithValue(*link_, CMD_SET_FRAME_RATE, static_cast<uint8_t>(frameRateIndex_));
-  });
+  const auto index = static_cast<uint8_t>(frameRateIndex_);
+  Guarded([this, index] { SendCommandWithValue(*link_, CMD_SET_FRAME_RATE, index); });
 }
 
 void CBrindleFlashDlg::OnColourChanged() {
-  liveCapture_->MarkSettingsPending();
   ReadControls();
-  Guarded([this] { SendCommand(*link_, colourIndex_ == 1 ? CMD_SET_COLOUR : CMD_SET_MONOCHROME); });
+  const CameraCommand command = colourIndex_ == 1 ? CMD_SET_COLOUR : CMD_SET_MONOCHROME;
+  PostToLink([this, command] {
+    liveCapture_->MarkSettingsPending();
+    RunGuarded(*linkPrompts_, [&] { SendCommand(*link_, command); });
+  });
 }
 
 void CBrindleFlashDlg::OnCompressionScrollEnded() {
-  const int level = Slider(IDC_COMPRESSION)->sliderPosition();
-  Guarded([&] { SendCommandWithValue(*link_, CMD_SET_COMPRESSION, static_cast<uint8_t>(level)); });
-  liveCapture_->MarkSettingsPending();
+  const auto level = static_cast<uint8_t>(Slider(IDC_COMPRESSION)->sliderPosition());
+  PostToLink([this, level] {
+    RunGuarded(*linkPrompts_, [&] { SendCommandWithValue(*link_, CMD_SET_COMPRESSION, level); });
+    liveCapture_->MarkSettingsPending();
+  });
 }
 
 void CBrindleFlashDlg::OnDetectorOn() {
@@ -94,10 +99,8 @@ void CBrindleFlashDlg::OnDetectorOff() {
 }
 
 void CBrindleFlashDlg::OnSensitivityScrollEnded() {
-  const int position = Slider(IDC_SENSITIVITY)->sliderPosition();
-  Guarded([&] {
-    SendCommandWithValue(*link_, CMD_SET_SENSITIVITY, static_cast<uint8_t>(5 - position));
-  });
+  const auto value = static_cast<uint8_t>(5 - Slider(IDC_SENSITIVITY)->sliderPosition());
+  Guarded([this, value] { SendCommandWithValue(*link_, CMD_SET_SENSITIVITY, value); });
 }
 
 void CBrindleFlashDlg::OnAutonomousClicked() {
@@ -108,14 +111,14 @@ void CBrindleFlashDlg::OnAutonomousClicked() {
     return;
   }
   ReadControls();
-  Guarded([this] {
-    SendCommand(*link_, live_.autonomousFlag != 0 ? CMD_AUTONOMOUS_ON : CMD_AUTONOMOUS_OFF);
-  });
+  const CameraCommand command = live_.autonomousFlag != 0 ? CMD_AUTONOMOUS_ON : CMD_AUTONOMOUS_OFF;
+  Guarded([this, command] { SendCommand(*link_, command); });
 }
 
 void CBrindleFlashDlg::OnLedsOffClicked() {
   ReadControls();
-  Guarded([this] { SendCommand(*link_, ledsOffFlag_ != 0 ? CMD_LEDS_OFF : CMD_LEDS_ON); });
+  const CameraCommand command = ledsOffFlag_ != 0 ? CMD_LEDS_OFF : CMD_LEDS_ON;
+  Guarded([this, command] { SendCommand(*link_, command); });
 }
 
 void CBrindleFlashDlg::OnExtRecordingClicked() {
@@ -125,9 +128,9 @@ void CBrindleFlashDlg::OnExtRecordingClicked() {
     return;
   }
   ReadControls();
-  Guarded([this] {
-    SendCommand(*link_, extRecordingFlag_ != 0 ? CMD_EXT_RECORDING_ON : CMD_EXT_RECORDING_OFF);
-  });
+  const CameraCommand command =
+      extRecordingFlag_ != 0 ? CMD_EXT_RECORDING_ON : CMD_EXT_RECORDING_OFF;
+  Guarded([this, command] { SendCommand(*link_, command); });
 }
 
 void CBrindleFlashDlg::OnRotationClicked(int id) {
@@ -136,7 +139,9 @@ void CBrindleFlashDlg::OnRotationClicked(int id) {
 }
 
 void CBrindleFlashDlg::OnStartStop() {
-  liveCapture_->OnStartStopClicked();
+  // The button has toggled; the request carries its new state to the live view.
+  ReadControls();
+  PostToLink([this] { liveCapture_->OnStartStopClicked(); });
 }
 
 }  // namespace bf::ui

@@ -7,8 +7,10 @@
 namespace bf::ui {
 
 void CBrindleFlashDlg::OnFlashSave() {
-  // The modal dialog keeps this window from sending anything while the copy runs; its result
-  // is of no interest here, every outcome has been shown inside it.
+  // The copy borrows the link on this thread: what was posted to the link thread goes out
+  // first. The modal dialog then keeps this window from posting anything while the copy runs;
+  // its result is of no interest here, every outcome has been shown inside it.
+  WaitForLink();
   RangeDialogChooser rangeChooser;
   ProgressDlgServices services{*link_, services_.prompts, rangeChooser};
   services.readCameraClock = true;

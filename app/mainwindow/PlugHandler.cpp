@@ -2,26 +2,34 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "host/GuiThreadPrompts.h"
 #include "link/FTD2xx.h"
+#include "link/LinkThread.h"
 #include "link/PlugWatch.h"
 #include "link/StatusHandshake.h"
 #include "live/LiveCapture.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "recordings/Player.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
 
 void CBrindleFlashDlg::RunHandshake() {
   handshakeRunning_ = true;
-  // The controls come on only once the handshake's closing commands have gone out: after a
-  // link failure there the camera is not in the state the controls show.
-  const bool ok =
-      RunStatusHandshake(*link_, services_.prompts, services_.ticks,
-                         [this](const CameraStatus& status) { ApplyCameraStatus(status); })
-          .has_value();
-  if (ok) EnableCameraControls(true);
-  handshakeRunning_ = false;
-  if (plugWatch_) plugWatch_->HandshakeEnded(ok);
+  PostToLink([this] {
+    // The controls come on only once the handshake's closing commands have gone out: after a
+    // link failure there the camera is not in the state the controls show.
+    const bool ok = RunStatusHandshake(*link_, *linkPrompts_, services_.ticks,
+                                       [this](const CameraStatus& status) {
+                                         gui_->Post([this, status] { ApplyCameraStatus(status); });
+                                       })
+                        .has_value();
+    gui_->Post([this, ok] {
+      if (ok) EnableCameraControls(true);
+      handshakeRunning_ = false;
+      if (plugWatch_) plugWatch_->HandshakeEnded(ok);
+    });
+  });
 }
 
 void CBrindleFlashDlg::WatchForPlugging(std::function<bool()> probe) {
@@ -37,7 +45,7 @@ bool CBrindleFlashDlg::CameraWorkRunning() const {
   // A dialog or message box of our own (the copy, the clock, a failure report) is modal; the
   // handshake must neither cut into its exchange nor stack a second box on it.
   const QWidget* modal = QApplication::activeModalWidget();
-  return handshakeRunning_ || live_.streamingFlag != 0 || liveCapture_->LoopRunning() ||
+  return handshakeRunning_ || live_.streamingFlag != 0 || !linkThread_->Idle() ||
          recordingPlayer_->IsPlaying() || !isEnabled() || (modal != nullptr && modal != this);
 }
 
@@ -54,7 +62,7 @@ void CBrindleFlashDlg::OnPlugPoll() {
     case PlugAction::RunHandshake:
       // The old handle belongs to a bridge that has gone; the link is closed before it opens
       // again, and the camera starts out of autonomous mode as the handshake leaves it.
-      link_->Close();
+      PostToLink([this] { link_->Close(); });
       live_.autonomousFlag = 0;
       RunHandshake();
       break;

@@ -8,9 +8,11 @@
 
 #include "host/BusyCursor.h"
 #include "host/FileErrorText.h"
+#include "host/GuiThreadPrompts.h"
 #include "host/ReplacingFileWriter.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
+#include "link/ReconnectDevice.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "mainwindow/ControlIds.h"
 
@@ -39,52 +41,53 @@ void CBrindleFlashDlg::ConnectServiceButtons() {
   connect(Button(IDC_TEST), &QAbstractButton::clicked, this, [this] { OnTestCommand(); });
 }
 
+// Each runs on the link thread whole: its file dialog is asked on the GUI thread meanwhile.
 void CBrindleFlashDlg::OnReadRx() {
-  std::vector<uint8_t> bytes;
-  const bool read = Guarded([&] {
-    const uint32_t pending = link_->GetQueueStatus();
-    if (pending == 0) return;
-    bytes.resize(pending);
-    // Only what actually arrived is kept: a short read must not put undefined bytes on disk.
-    bytes.resize(link_->ReadWithTimeout(bytes.data(), pending));
+  PostToLink([this] {
+    UserPrompts& prompts = *linkPrompts_;
+    std::vector<uint8_t> bytes;
+    const bool read = RunGuarded(prompts, [&] {
+      const uint32_t pending = link_->GetQueueStatus();
+      if (pending == 0) return;
+      bytes.resize(pending);
+      // Only what actually arrived is kept: a short read must not put undefined bytes on disk.
+      bytes.resize(link_->ReadWithTimeout(bytes.data(), pending));
+    });
+    if (!read || bytes.empty()) return;
+    const std::optional<std::string> path = prompts.ChooseSaveFile(RawOutputRequest());
+    if (!path) return;
+    if (const uint32_t error = WriteWholeFile(*path, bytes)) ReportFileError(prompts, error, *path);
   });
-  if (!read || bytes.empty()) return;
-  const std::optional<std::string> path = services_.prompts.ChooseSaveFile(RawOutputRequest());
-  if (!path) return;
-  if (const uint32_t error = WriteWholeFile(*path, bytes))
-    ReportFileError(services_.prompts, error, *path);
 }
 
 void CBrindleFlashDlg::OnReconnect() {
-  Guarded([this] {
-    link_->Purge(kPurgeRx | kPurgeTx);
-    link_->ResetDevice();
-    link_->Close();
-    link_->Open(0);
-  });
+  Guarded([this] { ReconnectDevice(*link_); });
 }
 
 void CBrindleFlashDlg::OnAllData() {
-  const std::optional<std::string> path = services_.prompts.ChooseSaveFile(RawOutputRequest());
-  if (!path) return;
-  ReplacingFileWriter file;
-  if (const uint32_t error = file.Open(*path)) {
-    ReportFileError(services_.prompts, error, *path);
-    return;
-  }
-  {
-    BusyCursorGuard busy(services_.prompts);
-    std::vector<uint8_t> chunk(kAllDataChunk);
-    // A link failure is reported by the guard and ends the reading; what came before it is
-    // still the camera's output and is kept.
-    Guarded([&] {
-      for (;;) {
-        const uint32_t got = link_->ReadWithTimeout(chunk.data(), kAllDataChunk);
-        if (got == 0 || file.Write(std::span(chunk.data(), got)) != 0) break;
-      }
-    });
-  }
-  if (const uint32_t error = file.Commit()) ReportFileError(services_.prompts, error, *path);
+  PostToLink([this] {
+    UserPrompts& prompts = *linkPrompts_;
+    const std::optional<std::string> path = prompts.ChooseSaveFile(RawOutputRequest());
+    if (!path) return;
+    ReplacingFileWriter file;
+    if (const uint32_t error = file.Open(*path)) {
+      ReportFileError(prompts, error, *path);
+      return;
+    }
+    {
+      BusyCursorGuard busy(prompts);
+      std::vector<uint8_t> chunk(kAllDataChunk);
+      // A link failure is reported by the guard and ends the reading; what came before it is
+      // still the camera's output and is kept.
+      RunGuarded(prompts, [&] {
+        for (;;) {
+          const uint32_t got = link_->ReadWithTimeout(chunk.data(), kAllDataChunk);
+          if (got == 0 || file.Write(std::span(chunk.data(), got)) != 0) break;
+        }
+      });
+    }
+    if (const uint32_t error = file.Commit()) ReportFileError(prompts, error, *path);
+  });
 }
 
 void CBrindleFlashDlg::OnTestCommand() {

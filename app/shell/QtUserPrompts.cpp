@@ -170,17 +170,6 @@ std::optional<std::string> QtUserPrompts::ChooseFolder(const std::string& initia
   return chosen.toStdString();
 }
 
-void QtUserPrompts::PumpEvents() {
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void QtUserPrompts::PumpPaintOnly() {
-  // Input is taken from the window system and dropped here rather than left queued: held-back
-  // input would reach the window once the wait is over and act then.
-  const InputAndCloseBlocker blocker;
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 void QtUserPrompts::SetInputLocked(bool locked) {
   if (locked) {
     if (locked_ || !parent_) return;

@@ -32,9 +32,6 @@ class QtUserPrompts final : public UserPrompts {
   std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& initialDirectory) override;
-  void PumpEvents() override;
-  // Repaints, timers and posted calls run; input and close requests are taken and dropped.
-  void PumpPaintOnly() override;
   // Disables the parent window, and with it every control on it, for a wait that takes no
   // input; unlocking drops the input the window system still holds from the wait, then gives
   // the window back its enabled state (its controls keep their own states throughout).

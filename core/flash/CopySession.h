@@ -9,6 +9,7 @@
 #include "flash/CopyPlan.h"
 #include "flash/CopyVerify.h"
 #include "flash/RangeChooser.h"
+#include "host/RequestPoint.h"
 #include "host/UserPrompts.h"
 #include "link/FTD2xx.h"
 
@@ -23,8 +24,9 @@ namespace bf {
 //   2. on the dialog's first paint call OnFirstPaint() (later paints may call it again: it
 //      starts the readout only once). It asks the camera for its type and runs that type's
 //      flow. The page-addressed flows (types 1 and 2) run to their end inside this call and
-//      call UserPrompts::PumpEvents() after every chunk, so timer ticks and Cancel are handled
-//      nested in it. The sector flow (type 0) starts its worker thread and returns at once;
+//      take the host's requests (CopyServices::requests) after every chunk, so timer ticks and
+//      Cancel are handled between two chunks. The sector flow (type 0) starts its worker thread
+//      and returns at once;
 //   3. forward every tick of the timers the session starts (CopyDialogHost::StartTimer) to
 //      OnTimer(id); the session then calls CopyDialogHost::ShowProgress with new texts;
 //   4. forward the Cancel button, Escape and a window-close request to Cancel(); the dialog
@@ -64,7 +66,7 @@ class CopyDialogHost {
  public:
   virtual ~CopyDialogHost() = default;
   // ANY THREAD (the sector reader uses it). Queues fn to run on the GUI thread after the
-  // handler running there now, in the order posted; PumpEvents runs queued calls too. Calls
+  // handler running there now, in the order posted; taking requests runs queued calls too. Calls
   // that run after the session is gone do nothing, so the host may run them at any later time.
   virtual void PostToGui(std::function<void()> fn) = 0;
   // GUI thread. A periodic timer whose every tick the host passes to CopySession::OnTimer(id).
@@ -182,6 +184,9 @@ struct CopyServices {
   // When the file chosen in the save dialog holds an unfinished copy of the same flash, asks
   // whether to go on with it (the window's "Сохранить на диск...").
   bool offerResume = false;
+  // Where the page-addressed copies take the host's requests between chunks (Cancel, timer
+  // ticks); null: none come in.
+  RequestPoint* requests = nullptr;
 };
 
 class CopyState;  // the flows' shared state (flash/CopyState.h)

@@ -23,8 +23,25 @@ int64_t WallClockSeconds() {
 CopyFileError::CopyFileError(uint32_t code, const std::string& path)
     : std::runtime_error(FileErrorText(code, path)), code_(code), path_(path) {}
 
+namespace {
+
+// For hosts that give no request point: nothing comes in between chunks but Cancel, which is an
+// atomic the copy reads anyway.
+class NoRequests final : public RequestPoint {
+ public:
+  void TakeRequests() override {}
+};
+
+RequestPoint& RequestsOf(const CopyServices& services) {
+  static NoRequests none;
+  return services.requests != nullptr ? *services.requests : none;
+}
+
+}  // namespace
+
 CopyState::CopyState(const CopyServices& services)
     : prompts(services.prompts),
+      requests(RequestsOf(services)),
       host(services.host),
       rangeChooser(services.rangeChooser),
       progress(services.progress),

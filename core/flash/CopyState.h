@@ -79,6 +79,8 @@ class CopyState {
   ~CopyState();
 
   UserPrompts& prompts;
+  // Where the page-addressed copies take Cancel and the timer ticks between chunks.
+  RequestPoint& requests;
   CopyDialogHost& host;
   RangeChooser& rangeChooser;
   CopyProgressSink* progress;

@@ -10,7 +10,7 @@ namespace {
 // Reads one byte at a time (each read waits at most the link's read timeout) until a byte comes
 // or an empty read that began kEraseTimeoutMs or more after the command. Returns the byte, or 0
 // when none came or when it did not come alone.
-uint8_t WaitForEraseReply(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options) {
+uint8_t WaitForEraseReply(FTD2xx& link, const EraseOptions& options) {
   TickSource& ticks = link.Ticks();
   uint8_t reply = 0;
   const uint32_t start = ticks.TickCount();
@@ -24,7 +24,6 @@ uint8_t WaitForEraseReply(FTD2xx& link, UserPrompts& prompts, const EraseOptions
     if (static_cast<uint32_t>(readBegan - start) >= kEraseTimeoutMs) return 0;
     readBegan = ticks.TickCount();
     if (options.waiting) options.waiting(static_cast<uint32_t>(readBegan - start));
-    prompts.PumpPaintOnly();
   }
 }
 
@@ -44,7 +43,7 @@ EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& o
       // The window takes no input while the camera erases, and shows it; its controls are
       // back before any box.
       const InputLockGuard locked(prompts);
-      reply = WaitForEraseReply(link, prompts, options);
+      reply = WaitForEraseReply(link, options);
     }
     if (reply == kEraseDoneReply) return EraseResult::Erased;
     prompts.ShowMessage(kEraseFailedText, kEraseFailedCaption, MessageIcon::Error,

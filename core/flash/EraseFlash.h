@@ -38,8 +38,8 @@ struct EraseOptions {
 // unsigned 32-bit tick differences, so a wrap of the counter does not matter. The answer counts
 // only when no further bytes wait behind it (the queue count is asked once it has come). Nothing
 // is purged and no other command is sent. For the wait the window's controls are locked
-// (SetInputLocked), and between reads the prompts repaint the windows without taking input
-// (PumpPaintOnly). GUI thread only (or bfk's only thread).
+// (SetInputLocked) while the window goes on painting on its own thread. Runs on the thread that
+// owns the link (the link thread in the window); prompts as that thread may call them.
 EraseResult EraseFlash(FTD2xx& link, UserPrompts& prompts, const EraseOptions& options = {});
 
 }  // namespace bf

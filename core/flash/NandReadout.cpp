@@ -86,7 +86,7 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
     state.CountChunk(static_cast<uint32_t>(cur), length, length, fileIndex);
     cur = uint64_t{chunkEnd} + 1;
     state.elapsedMs += state.ticks.TickCount() - t0;
-    state.prompts.PumpEvents();
+    state.requests.TakeRequests();
     if (cur > last) return true;
   }
   return copied >= count;

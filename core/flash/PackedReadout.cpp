@@ -57,7 +57,7 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
       reachedEnd = tail;
     }
     state.elapsedMs += state.ticks.TickCount() - t0;
-    state.prompts.PumpEvents();
+    state.requests.TakeRequests();
     if (reachedEnd) return true;
   }
   return state.doneBytes.load() >= state.totalBytes.load();

@@ -4,7 +4,8 @@
 namespace bf {
 
 // The busy (wait) cursor for as long as the guard lives: on in the constructor, off in the
-// destructor, so it ends on every path out of the wait, exceptions included. GUI thread only.
+// destructor, so it ends on every path out of the wait, exceptions included. Called on the
+// thread that waits; the prompts take the cursor to the window.
 class BusyCursorGuard {
  public:
   explicit BusyCursorGuard(UserPrompts& prompts) : prompts_(&prompts) {

@@ -5,7 +5,8 @@ namespace bf {
 
 // The window's controls disabled for as long as the guard lives, for a wait that takes no
 // input: locked in the constructor, unlocked in the destructor, so they come back on every path
-// out of the wait, exceptions included. GUI thread only.
+// out of the wait, exceptions included. Called on the thread that waits; the prompts take the
+// lock to the window (GuiThreadPrompts posts it to the GUI thread).
 class InputLockGuard {
  public:
   explicit InputLockGuard(UserPrompts& prompts) : prompts_(prompts) {

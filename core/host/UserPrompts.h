@@ -19,7 +19,8 @@ struct FileDialogRequest {
 };
 
 // Everything a flow may ask of the person at the screen. The Qt implementation shows real
-// dialogs; tests use a scripted one. Called on the GUI thread only.
+// dialogs; tests use a scripted one. Called on the GUI thread only; a flow on the link thread
+// asks through GuiThreadPrompts.
 class UserPrompts {
  public:
   virtual ~UserPrompts() = default;
@@ -36,17 +37,9 @@ class UserPrompts {
     (void)initialDirectory;
     return std::nullopt;
   }
-  // Dispatches every pending event of the GUI thread (the original's peek/dispatch loop).
-  virtual void PumpEvents() = 0;
-  // For a wait that must not take input: keeps the windows painted and the desktop's liveness
-  // checks answered, but handles no user input and no request to close, so no handler can run
-  // nested inside the wait. Input made meanwhile is dropped, not handled after the wait; the
-  // wait says so beforehand by the busy cursor and by the window's disabled controls
-  // (SetInputLocked). The default does nothing (the window then stays frozen for the wait).
-  virtual void PumpPaintOnly() {}
-  // True: the window's controls are disabled for a wait that takes no input. False: input
-  // that came during the wait is dropped and the controls are as they were before. The default
-  // does nothing.
+  // True: the window's controls are disabled for a wait that takes no input (the erase), while
+  // the window goes on painting. False: the controls are as they were before. The default does
+  // nothing.
   virtual void SetInputLocked(bool locked) { (void)locked; }
   // Busy cursor on (true) or back to normal (false).
   virtual void SetBusyCursor(bool busy) = 0;

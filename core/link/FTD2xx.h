@@ -75,7 +75,9 @@ class FTD2xx {
  private:
   std::shared_ptr<D2xxBackend> backend_;
   TickSource& ticks_;
-  FtStatus status_ = ftstatus::kDeviceNotOpened;
+  // Written by the thread that owns the link; read from any thread (the window asks for the
+  // last status while the link thread works).
+  std::atomic<FtStatus> status_{ftstatus::kDeviceNotOpened};
   FtHandle handle_ = nullptr;
   uint32_t readTimeout_ = 0;
   uint32_t writeTimeout_ = 0;

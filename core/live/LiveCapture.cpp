@@ -12,22 +12,23 @@ namespace {
 constexpr uint32_t kPurgeBoth = kPurgeRx | kPurgeTx;
 constexpr auto kHeaderBytes = static_cast<uint32_t>(kFrameHeaderSize);
 
-// Increments on entry and decrements on every way out, exceptions included.
-class DepthGuard {
+// Set on entry and cleared on every way out, exceptions included.
+class LoopFlag {
  public:
-  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-  ~DepthGuard() { --depth_; }
-  DepthGuard(const DepthGuard&) = delete;
-  DepthGuard& operator=(const DepthGuard&) = delete;
+  explicit LoopFlag(std::atomic<bool>& flag) : flag_(flag) { flag_.store(true); }
+  ~LoopFlag() { flag_.store(false); }
+  LoopFlag(const LoopFlag&) = delete;
+  LoopFlag& operator=(const LoopFlag&) = delete;
 
  private:
-  int& depth_;
+  std::atomic<bool>& flag_;
 };
 
 }  // namespace
 
-LiveCapture::LiveCapture(FTD2xx& link, LiveViewHost& host, UserPrompts& prompts, TickSource& ticks)
-    : link_(link), host_(host), prompts_(prompts), ticks_(ticks) {}
+LiveCapture::LiveCapture(FTD2xx& link, LiveViewHost& host, UserPrompts& prompts,
+                         RequestPoint& requests, TickSource& ticks)
+    : link_(link), host_(host), prompts_(prompts), requests_(requests), ticks_(ticks) {}
 
 void LiveCapture::OnStartStopClicked() {
   LiveState& state = host_.State();
@@ -43,10 +44,13 @@ void LiveCapture::OnStartStopClicked() {
     // In autonomous mode the camera records on its own; nothing is read here.
     if (state.autonomousFlag != 0) return;
     if (state.streamingFlag != 0) {
+      // A Stop and a Start both taken inside the running loop: that loop goes on with the new
+      // stream, rather than a second loop running inside the first.
+      if (looping_.load()) return;
       host_.EnableLiveLockedControls(false);
       const uint64_t failuresBefore = linkFailures_;
       RunLoop();
-      // A click nested in the loop's pump (the Stop click) may have met a dead link and said so
+      // A click taken inside the loop (the Stop click) may have met a dead link and said so
       // already; draining or purging that link would only fail again and say it twice.
       if (linkFailures_ == failuresBefore) {
         Drain();
@@ -78,7 +82,7 @@ void LiveCapture::MarkSettingsPending() {
 }
 
 void LiveCapture::RunLoop() {
-  DepthGuard depth(loopDepth_);
+  LoopFlag looping(looping_);
   LoopState loop;
   LiveState& state = host_.State();
   while (state.streamingFlag != 0) {
@@ -92,16 +96,16 @@ void LiveCapture::RunLoop() {
       continue;  // the flag is clear now, so the loop ends here
     }
     ShowNextPayload(loop);
-    // After every pass, whatever became of the frame: paints the new picture at once, and a
-    // stream that never decodes must not shut out the Stop button and the close box.
-    Pump(loop);
+    // After every pass, whatever became of the frame: a stream that never decodes must not shut
+    // out the Stop click and the settings.
+    TakeRequests(loop);
   }
 }
 
-void LiveCapture::Pump(LoopState& loop) {
-  prompts_.PumpEvents();
-  // Dispatching events may have put the normal cursor back while a setting is pending, and a
-  // handler run just now may have made the change.
+void LiveCapture::TakeRequests(LoopState& loop) {
+  requests_.TakeRequests();
+  // A request taken just now may have made a setting change: the busy cursor stays up until its
+  // header comes.
   if (host_.State().settingsPending != 0 && !loop.pendingCursor)
     loop.pendingCursor.emplace(prompts_);
 }
@@ -114,7 +118,7 @@ void LiveCapture::WaitForHeader(LoopState& loop, uint32_t start) {
     // Unsigned: with the detector on the timeout is 0xFFFFFFFF and never reached.
     if (loop.lastPoll - start >= state.frameTimeout) return;
     loop.lastPoll = ticks_.TickCount();
-    Pump(loop);
+    TakeRequests(loop);
     host_.ReadControls();
     if (state.streamingFlag == 0) return;
     got = link_.Read(loop.header.data(), kHeaderBytes);

@@ -6,9 +6,8 @@
 
 namespace bf {
 
-// Main-window state shared with the live capture loop. Owned by the main window; read and
-// written on the GUI thread only (the loop runs there and pumps events, so handlers nested in
-// the pump change these between the loop's reads).
+// Main-window state shared with the live capture loop. The loop keeps its own copy on the thread
+// it runs on (LinkLiveHost); requests taken between its reads change it there.
 struct LiveState {
   int streamingFlag = 0;      // pushed state of the Start/Stop button
   int autonomousFlag = 0;     // "Автономно" check box
@@ -25,8 +24,9 @@ inline constexpr uint32_t kFrameTimeoutUnlimited = 0xFFFFFFFF;
 // button's caption.
 enum class LiveViewState { Off, Running };
 
-// What the live capture needs of the main window. Implemented by the main window (and by test
-// doubles); every call comes on the GUI thread.
+// What the live capture needs of the main window. Implemented by LinkLiveHost on the link
+// thread, which forwards to the window's own implementation on the GUI thread, and by test
+// doubles; every call comes on the thread the capture runs on.
 class LiveViewHost {
  public:
   virtual ~LiveViewHost() = default;

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 #include "MainWindowFixture.h"
 #include "clock/CTimeDlg.h"
@@ -89,9 +91,6 @@ TEST_F(EraseClockWindow, EraseSendsOnlyItsCommandAndWaitsWithoutInput) {
   EXPECT_EQ(WritesSinceMark(), std::vector<Bytes>{Bytes{CMD_ERASE_FLASH}});
   EXPECT_EQ(backend->purges.size(), purges);
   EXPECT_EQ(prompts.shown.size(), 1u);  // the question only
-  // Repainted between the reads of the wait, never pumped in full: no handler can run nested.
-  EXPECT_GT(prompts.paintPumps, 20);
-  EXPECT_EQ(prompts.pumps, 0);
   EXPECT_EQ(camera->Model().Flash().WritePosition(), 0u);
   EXPECT_EQ(prompts.busyCursor, (std::vector<bool>{true, false}));
   // The controls are locked for the whole wait and given back after it.
@@ -101,11 +100,35 @@ TEST_F(EraseClockWindow, EraseSendsOnlyItsCommandAndWaitsWithoutInput) {
 TEST_F(EraseClockWindow, EraseLocksTheControlsOnlyForTheWait) {
   options.eraseMs = 1'000;
   StartAndMark();
+  // At every read of the wait the link thread waits until the window's own thread has noted
+  // whether its controls are locked (a timer of the window's thread answers): a window blocked
+  // by the erase would never answer. The wait reads nothing else.
   std::vector<bool> lockedDuringWait;
-  prompts.onPaintPump = [&] {
+  std::mutex mutex;
+  std::condition_variable answered;
+  bool readWaiting = false;
+  QTimer guiTick;
+  QObject::connect(&guiTick, &QTimer::timeout, [&] {
+    {
+      std::lock_guard lock(mutex);
+      if (!readWaiting) return;
+    }
+    // What the link thread posted before this read (the lock among it) is delivered first.
+    QCoreApplication::sendPostedEvents();
+    std::lock_guard lock(mutex);
     lockedDuringWait.push_back(!prompts.inputLocked.empty() && prompts.inputLocked.back());
+    readWaiting = false;
+    answered.notify_all();
+  });
+  guiTick.start(0);
+  backend->beforeRead = [&] {  // link thread
+    std::unique_lock lock(mutex);
+    readWaiting = true;
+    answered.wait(lock, [&] { return !readWaiting; });
   };
   Click(IDC_FLASH_ERASE);
+  guiTick.stop();
+  backend->beforeRead = nullptr;
   ASSERT_FALSE(lockedDuringWait.empty());
   EXPECT_EQ(std::count(lockedDuringWait.begin(), lockedDuringWait.end(), false), 0);
   EXPECT_EQ(prompts.inputLocked, (std::vector<bool>{true, false}));

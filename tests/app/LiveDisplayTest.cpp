@@ -21,20 +21,22 @@ class LiveDisplay : public MainWindowTest {
 
   // Runs the live view; `during` runs at each pump and returns true to press Stop.
   void RunLive(const std::function<bool()>& during) {
-    bool stopped = false;
     uint64_t start = clock.NowMs();
-    prompts.onPump = [&] {
-      if (stopped) return;
-      if (during() || clock.NowMs() - start > 10 * 60 * 1000) {
-        stopped = true;
-        Click(IDC_START_STOP);
-      }
-    };
-    Click(IDC_START_STOP);
-    prompts.onPump = nullptr;
+    WhileLive([&](int) {
+      if (!during() && clock.NowMs() - start <= 10 * 60 * 1000) return false;
+      Click(IDC_START_STOP);
+      return true;
+    });
   }
 
   CBfkPlayer& Player() { return window->PlayerWindow(); }
+
+  // The player as the screen shows it: grab() paints into a fresh image, where the background
+  // the screen keeps from earlier paints is not there unless the paint erases it.
+  QImage Shot() {
+    Player().EraseOnNextPaint();
+    return Player().grab().toImage();
+  }
 
   // Columns of the overlay strip where text was drawn (pixels darker than the button face).
   int RightmostTextColumn(const QImage& shot) {
@@ -58,7 +60,7 @@ TEST_F(LiveDisplay, EachLiveFrameCarriesItsOverlayLineAboveThePicture) {
   RunLive([&] {
     if (!Player().HasPicture()) return false;
     text = QString::fromStdString(BuildOverlayText(Player().ShownHeader()));
-    shot = Player().grab().toImage();
+    shot = Shot();
     return true;
   });
   // The simulated camera's clock starts at 2009-06-15 12:00:00 UTC; compression 2, colour,
@@ -75,7 +77,7 @@ TEST_F(LiveDisplay, EachLiveFrameCarriesItsOverlayLineAboveThePicture) {
 
   // After Stop the display is cleared: no line, no picture.
   EXPECT_FALSE(IsFrameHeader(Player().ShownHeader()));
-  EXPECT_EQ(RightmostTextColumn(Player().grab().toImage()), -1);
+  EXPECT_EQ(RightmostTextColumn(Shot()), -1);
 }
 
 TEST_F(LiveDisplay, RotationChosenBeforeStartTurnsTheLiveFrames) {

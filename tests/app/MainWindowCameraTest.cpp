@@ -23,9 +23,11 @@ TEST_F(MainWindowTest, SettingsControlsSendTheirCommands) {
 
   L(IDC_FRAME_RATE)->setFocus();
   QTest::keyClick(L(IDC_FRAME_RATE), Qt::Key_Down);
+  Settle();
   EXPECT_EQ(model.Settings().frameRateIndex, 4);
 
   QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);  // "Цветной" -> "Черно-белый"
+  Settle();
   EXPECT_TRUE(model.Settings().monochrome);
 
   // A key move ends when its quiet time has passed; the top of the compression slider is 0.
@@ -65,7 +67,7 @@ TEST_F(MainWindowTest, SettingsControlsSendTheirCommands) {
 TEST_F(MainWindowTest, CompressionAndColourChangesWaitForTheNextHeader) {
   Start();
   KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
-  EXPECT_EQ(window->State().settingsPending, 1);
+  EXPECT_EQ(window->LinkLiveState().settingsPending, 1);
   // Without a live view no header comes: the busy cursor must not stay on.
   EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
 }
@@ -77,7 +79,8 @@ TEST_F(MainWindowTest, SettingsChangesWhileTheCameraRecordsOnItsOwnLeaveNoBusyCu
   ASSERT_EQ(window->StartStopCaption(), "Стоп");
   KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
   QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);
-  EXPECT_EQ(window->State().settingsPending, 1);
+  Settle();
+  EXPECT_EQ(window->LinkLiveState().settingsPending, 1);
   EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
 }
 
@@ -113,6 +116,7 @@ TEST_F(MainWindowTest, HeldKeySendsOneCommandWhenTheMoveEnds) {
   HoldKey(S(IDC_COMPRESSION), Qt::Key_Down, 3);  // four steps towards best quality
   EXPECT_TRUE(WritesOf(*backend, CMD_SET_COMPRESSION, mark).empty());
   quietTimers.RunOutAll();
+  Settle();
   EXPECT_EQ(S(IDC_COMPRESSION)->value(), 4);
   EXPECT_EQ(WritesOf(*backend, CMD_SET_COMPRESSION, mark),
             (std::vector<std::vector<uint8_t>>{{CMD_SET_COMPRESSION, 4}}));
@@ -121,6 +125,7 @@ TEST_F(MainWindowTest, HeldKeySendsOneCommandWhenTheMoveEnds) {
   mark = backend->writes.size();
   HoldKey(S(IDC_SENSITIVITY), Qt::Key_Right, 2);
   quietTimers.RunOutAll();
+  Settle();
   EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 3);
   EXPECT_EQ(WritesOf(*backend, CMD_SET_SENSITIVITY, mark),
             (std::vector<std::vector<uint8_t>>{{CMD_SET_SENSITIVITY, 2}}));
@@ -136,6 +141,7 @@ TEST_F(MainWindowTest, MouseMovesSendOnceOnRelease) {
   QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, groove);
   EXPECT_TRUE(WritesOf(*backend, CMD_SET_COMPRESSION, mark).empty());
   QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, groove);
+  Settle();
   const auto paged = WritesOf(*backend, CMD_SET_COMPRESSION, mark);
   ASSERT_EQ(paged.size(), 1u);
   EXPECT_EQ(paged[0][1], slider->value());
@@ -149,6 +155,7 @@ TEST_F(MainWindowTest, MouseMovesSendOnceOnRelease) {
                     QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                     false);
   QApplication::sendEvent(slider, &wheel);
+  Settle();
   ASSERT_NE(slider->value(), before);
   const auto wheeled = WritesOf(*backend, CMD_SET_COMPRESSION, mark);
   ASSERT_EQ(wheeled.size(), 1u);
@@ -193,12 +200,14 @@ TEST_F(MainWindowTest, ServiceTestButtonWritesTwoSeparateBytes) {
   Start();
   const std::size_t mark = backend->writes.size();
   B(IDC_TEST)->click();
+  Settle();
   ASSERT_EQ(backend->writes.size(), mark + 2);
   EXPECT_EQ(backend->writes[mark], std::vector<uint8_t>{CMD_TEST});
   EXPECT_EQ(backend->writes[mark + 1], std::vector<uint8_t>{1});
 
   camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
   B(IDC_TEST)->click();
+  Settle();
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, StatusText(ftstatus::kIoError));
 }
@@ -209,6 +218,7 @@ TEST_F(MainWindowTest, ReadRxSavesOnlyThePendingBytes) {
   const std::string path = (TempDir() / "rx.bin").string();
   prompts.saveFiles.push_back(path);
   B(IDC_READ_RX)->click();
+  Settle();
   ASSERT_EQ(prompts.saveRequests.size(), 1u);
   EXPECT_TRUE(prompts.saveRequests[0].confirmOverwrite);
   EXPECT_TRUE(prompts.saveRequests[0].filter.empty());
@@ -217,6 +227,7 @@ TEST_F(MainWindowTest, ReadRxSavesOnlyThePendingBytes) {
 
   // Nothing pending: no dialog at all.
   B(IDC_READ_RX)->click();
+  Settle();
   EXPECT_EQ(prompts.saveRequests.size(), 1u);
 }
 
@@ -226,6 +237,7 @@ TEST_F(MainWindowTest, AllDataCopiesEverythingUntilTheCameraFallsSilent) {
   const std::string path = (TempDir() / "all.bin").string();
   prompts.saveFiles.push_back(path);
   B(IDC_ALL_DATA)->click();
+  Settle();
   EXPECT_EQ(std::filesystem::file_size(path), 100'000u);
   EXPECT_TRUE(prompts.shown.empty());
   ASSERT_GE(prompts.busyCursor.size(), 2u);
@@ -237,6 +249,7 @@ TEST_F(MainWindowTest, AllDataReportsAFileThatCannotBeCreated) {
   const std::string path = (TempDir() / "missing-folder" / "all.bin").string();
   prompts.saveFiles.push_back(path);
   B(IDC_ALL_DATA)->click();
+  Settle();
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, test::MissingFolderText(path));
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
@@ -248,6 +261,7 @@ TEST_F(MainWindowTest, AllDataReportsALinkFailureAndEndsTheBusyCursor) {
   camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
   prompts.saveFiles.push_back((TempDir() / "all.bin").string());
   B(IDC_ALL_DATA)->click();
+  Settle();
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, StatusText(ftstatus::kIoError));
   EXPECT_FALSE(prompts.busyCursor.back());
@@ -262,6 +276,7 @@ TEST_F(MainWindowTest, ServiceOutputsReplaceTheOpenRecordingWithoutHarmingItsMap
   camera->InjectGarbage(300);
   prompts.saveFiles.push_back(rec);
   B(IDC_READ_RX)->click();
+  Settle();
   EXPECT_EQ(std::filesystem::file_size(rec), 300u);
   Click(IDC_END);
   EXPECT_EQ(window->RecordingPlayer().Position(), 4u);
@@ -270,6 +285,7 @@ TEST_F(MainWindowTest, ServiceOutputsReplaceTheOpenRecordingWithoutHarmingItsMap
   camera->InjectGarbage(70'000);
   prompts.saveFiles.push_back(rec);
   B(IDC_ALL_DATA)->click();
+  Settle();
   EXPECT_EQ(std::filesystem::file_size(rec), 70'000u);
   Click(IDC_BEGIN);
   EXPECT_EQ(window->RecordingPlayer().Position(), 0u);
@@ -284,9 +300,11 @@ TEST_F(MainWindowTest, ServiceOutputsOnAFullDeviceReportTheDiskFullText) {
   camera->InjectGarbage(1000);
   prompts.saveFiles.push_back(full);
   B(IDC_ALL_DATA)->click();
+  Settle();
   camera->InjectGarbage(1000);
   prompts.saveFiles.push_back(full);
   B(IDC_READ_RX)->click();
+  Settle();
   ASSERT_EQ(prompts.shown.size(), 2u);
   EXPECT_EQ(prompts.shown[0].text, "Disk full while accessing " + full + ".");
   EXPECT_EQ(prompts.shown[1].text, "Disk full while accessing " + full + ".");
@@ -299,6 +317,7 @@ TEST_F(MainWindowTest, ReconnectButtonReopensTheDevice) {
   Start();
   const std::size_t purges = backend->purges.size();
   B(IDC_CUB)->click();
+  Settle();
   EXPECT_TRUE(prompts.shown.empty());
   ASSERT_EQ(backend->purges.size(), purges + 1);
   EXPECT_EQ(backend->purges.back(), kPurgeRx | kPurgeTx);

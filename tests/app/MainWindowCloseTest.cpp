@@ -30,6 +30,7 @@ TEST_F(MainWindowTest, EnterPressesExit) {
   Start();
   window->activateWindow();
   QTest::keyClick(window.get(), Qt::Key_Return);
+  Settle();
   EXPECT_EQ(window->result(), QDialog::Accepted);
   EXPECT_EQ(settings.ReadInt(settings::kSection, settings::kPlayerFps, -1), 10);
   EXPECT_EQ(settings.ReadInt(settings::kSection, settings::kLikeOriginal, -1), 1);
@@ -38,11 +39,13 @@ TEST_F(MainWindowTest, EnterPressesExit) {
 TEST_F(MainWindowTest, CloseBoxAndEscapeSaveNothing) {
   Start();
   window->close();
+  Settle();
   EXPECT_EQ(window->result(), QDialog::Rejected);
   EXPECT_FALSE(Saved(settings));
 
   window->show();
   QTest::keyClick(window.get(), Qt::Key_Escape);
+  Settle();
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->result(), QDialog::Rejected);
   EXPECT_FALSE(Saved(settings));
@@ -51,13 +54,11 @@ TEST_F(MainWindowTest, CloseBoxAndEscapeSaveNothing) {
 TEST_F(MainWindowTest, ExitDuringLiveViewStopsTheStream) {
   Start();
   bool clicked = false;
-  prompts.onPump = [&] {
-    if (clicked) return;
+  WhileLive([&](int) {
     clicked = true;
     Click(IDOK_EXIT);
-  };
-  Click(IDC_START_STOP);
-  prompts.onPump = nullptr;
+    return true;
+  });
   EXPECT_TRUE(clicked);
   EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
   EXPECT_FALSE(camera->Model().Streaming());
@@ -78,15 +79,12 @@ TEST_F(MainWindowTest, ExitLeavesAnAutonomousCameraRunning) {
 
 TEST_F(MainWindowTest, ExitIgnoresALinkFailureWhenStoppingTheStream) {
   Start();
-  bool clicked = false;
-  prompts.onPump = [&] {
-    if (clicked) return;
-    clicked = true;
+  WhileLive([&](int) {
+    // The next device call after the stop request has been taken fails.
     camera->FailCall(camera->CallCount() + 1, ftstatus::kIoError);
     Click(IDOK_EXIT);
-  };
-  Click(IDC_START_STOP);
-  prompts.onPump = nullptr;
+    return true;
+  });
   EXPECT_EQ(window->result(), QDialog::Accepted);
   EXPECT_TRUE(Saved(settings));
 }
@@ -103,18 +101,11 @@ TEST_F(MainWindowTest, CloseBoxDuringLiveViewEndsTheLoopWithoutSaving) {
   options.frameRateIndex = 7;  // frames keep coming: the loop never times out by itself
   Start();
   bool closed = false;
-  int pumpsAfterClose = 0;
-  prompts.onPump = [&] {
-    if (!closed) {
-      closed = true;
-      window->close();
-    } else if (++pumpsAfterClose == 1000) {
-      ADD_FAILURE() << "the live loop outlived the window";
-      B(IDC_START_STOP)->click();
-    }
-  };
-  Click(IDC_START_STOP);  // returns only once the loop has ended
-  prompts.onPump = nullptr;
+  WhileLive([&](int) {
+    closed = true;
+    window->close();
+    return true;
+  });  // returns only once the loop has ended
   EXPECT_TRUE(closed);
   EXPECT_EQ(window->result(), QDialog::Rejected);
   EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -72,8 +73,37 @@ class MainWindowTest : public ::testing::Test {
     quietTimers.Forget();
     window = std::make_unique<ui::CBrindleFlashDlg>(ui::MainWindowServices{
         prompts, settings, backend, clock, headers, timer, commandLine, quietTimers.Factory()});
+    // The start-up handshake has ended when OnInitDialog returns.
     window->OnInitDialog();
     window->show();
+  }
+
+  // Handles the window's events until the link thread has done everything posted to it, or
+  // runs only the live view (the Start/Stop button in, not autonomous) with nothing waiting.
+  void Settle() {
+    const auto settled = [this] {
+      if (window->LinkIdle()) return true;
+      const bool livePushed =
+          B(ui::IDC_START_STOP)->isChecked() && !B(ui::IDC_AUTONOMOUS)->isChecked();
+      return livePushed && window->OnlyLiveViewRuns();
+    };
+    while (!settled()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();
+  }
+  // Handles the window's events until the link thread has nothing to do (a live view that ends
+  // by itself has ended).
+  void WaitForLink() { window->WaitForLink(); }
+
+  // Clicks Start, then handles the window's events round by round while the live view runs on
+  // the link thread; after each round `during(round)` may act as the operator (click Stop, close
+  // the window) and returns true once it has ended the view. Returns when the link thread is done.
+  void WhileLive(const std::function<bool(int round)>& during) {
+    Click(ui::IDC_START_STOP);
+    for (int round = 1; !window->LinkIdle(); ++round) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (during(round)) break;
+    }
+    WaitForLink();
   }
 
   void TearDown() override {
@@ -88,6 +118,7 @@ class MainWindowTest : public ::testing::Test {
   void KeyStep(QWidget* slider, Qt::Key key) {
     QTest::keyClick(slider, key);
     quietTimers.RunOutAll();
+    Settle();
   }
 
   QWidget* W(int id) const { return window->Control(id); }
@@ -95,7 +126,10 @@ class MainWindowTest : public ::testing::Test {
   QSlider* S(int id) const { return window->ControlAs<QSlider>(id); }
   QComboBox* L(int id) const { return window->ControlAs<QComboBox>(id); }
   QString RateText() const { return window->ControlAs<QLineEdit>(ui::IDC_RATE_EDIT)->text(); }
-  void Click(int id) { QTest::mouseClick(W(id), Qt::LeftButton); }
+  void Click(int id) {
+    QTest::mouseClick(W(id), Qt::LeftButton);
+    Settle();
+  }
 
   // Writes a recording of n frames (one a second) and returns its path.
   std::string WriteRecording(uint32_t frames, const std::string& name = "rec.bfk");

@@ -15,18 +15,12 @@ class MainWindowLive : public MainWindowTest {
  protected:
   // Runs a Start click; `during` runs at each pump of the loop with the pump's number and
   // returns true to press Stop.
-  void RunLive(const std::function<bool(int pump)>& during) {
-    int pump = 0;
-    bool stopped = false;
-    prompts.onPump = [&] {
-      if (stopped) return;
-      if (during(++pump)) {
-        stopped = true;
-        Click(IDC_START_STOP);
-      }
-    };
-    Click(IDC_START_STOP);
-    prompts.onPump = nullptr;
+  void RunLive(const std::function<bool(int round)>& during) {
+    WhileLive([&](int round) {
+      if (!during(round)) return false;
+      Click(IDC_START_STOP);
+      return true;
+    });
   }
 };
 
@@ -82,13 +76,14 @@ TEST_F(MainWindowLive, LedsAndSettingsAreSentAtOnceDuringTheLiveView) {
     if (pump == 1) {
       Click(IDC_LEDS_OFF);
       ledsOffAtOnce = !camera->Model().LedsOn();
+      const std::size_t cursorMark = prompts.busyCursor.size();
       KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
-      pendingSeen = window->State().settingsPending == 1;
+      pendingSeen = prompts.busyCursor.size() > cursorMark && prompts.busyCursor[cursorMark];
       EXPECT_EQ(camera->Model().Settings().compression, 3);
       return false;
     }
     // The busy cursor ends with the next header after an empty poll.
-    if (window->State().settingsPending == 0) pendingCleared = true;
+    if (!prompts.busyCursor.back()) pendingCleared = true;
     return pendingCleared;
   });
   EXPECT_TRUE(ledsOffAtOnce);
@@ -190,20 +185,28 @@ TEST_F(MainWindowLive, ClosingOnASlowLinkEndsWithinSeconds) {
   Start();
   uint64_t closedAt = 0;
   bool closed = false;
-  prompts.onPump = [&] {
-    if (closed || !window->PlayerWindow().HasPicture()) return;
+  uint64_t stopSentAt = 0;
+  uint64_t lastReadAt = 0;
+  backend->beforeRead = [&] {  // link thread
+    if (stopSentAt == 0 && backend->Sent(CMD_STOP_STREAM)) stopSentAt = clock.NowMs();
+    lastReadAt = clock.NowMs();
+  };
+  WhileLive([&](int) {
+    if (!window->PlayerWindow().HasPicture()) return false;
     closed = true;
     clock.Advance(60'000);  // the camera has queued far more than a minute's worth meanwhile
     closedAt = clock.NowMs();
     window->close();
-  };
-  Click(IDC_START_STOP);
-  prompts.onPump = nullptr;
+    return true;
+  });
   ASSERT_TRUE(closed);
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->result(), QDialog::Rejected);
   EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
-  EXPECT_LE(clock.NowMs() - closedAt, 5000u);
+  backend->beforeRead = nullptr;
+  // The stop goes out at the loop's next request point, and reading ends within seconds of it.
+  EXPECT_LE(stopSentAt - closedAt, 5000u);
+  EXPECT_LE(lastReadAt - stopSentAt, 5000u);
 }
 
 TEST_F(MainWindowLive, ClockButtonDoesNothingWhileTheButtonIsIn) {

@@ -72,6 +72,7 @@ class MainWindowPlug : public MainWindowTest {
   void Tick() {
     clock.Advance(1000);
     window->OnPlugPoll();
+    Settle();
   }
   bool CameraControlsOn() const { return W(IDC_START_STOP)->isEnabled(); }
 };
@@ -109,18 +110,16 @@ TEST_F(MainWindowPlug, UnplugDuringTheLiveViewIsReportedOnceAndReplugHandshakesA
   ASSERT_TRUE(CameraControlsOn());
   ASSERT_TRUE(prompts.shown.empty());
 
-  int pump = 0;
   int probesWhileStreaming = -1;
-  prompts.onPump = [&] {
+  WhileLive([&](int round) {
     // The watch stays away from the link while the loop uses it.
     Tick();
-    if (++pump == 3) {
+    if (round == 3) {
       probesWhileStreaming = probes;
       PullCamera();
     }
-  };
-  Click(IDC_START_STOP);
-  prompts.onPump = nullptr;
+    return false;
+  });
   EXPECT_EQ(probesWhileStreaming, 0);
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, StatusText(window->Link().GetStatusCode()));

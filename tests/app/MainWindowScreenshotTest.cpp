@@ -17,13 +17,12 @@ TEST_F(MainWindowTest, GrabShowsTheLiveFrameInThePictureArea) {
   Start();
   QImage shot;
   int pump = 0;
-  prompts.onPump = [&] {
-    if (!shot.isNull() || !window->PlayerWindow().HasPicture() || ++pump < 3) return;
+  WhileLive([&](int) {
+    if (!window->PlayerWindow().HasPicture() || ++pump < 3) return false;
     shot = window->grab().toImage();
     Click(IDC_START_STOP);
-  };
-  Click(IDC_START_STOP);
-  prompts.onPump = nullptr;
+    return true;
+  });
   ASSERT_FALSE(shot.isNull());
   EXPECT_EQ(shot.size(), window->size() * window->devicePixelRatio());
 

@@ -74,9 +74,7 @@ struct DialogRun {
             ui::ProgressDlgServices{
                 r.rig.link, r.prompts,
                 chooser != nullptr ? static_cast<RangeChooser&>(*chooser) : r.chooser, r.log.get()},
-            nullptr) {
-    r.prompts.onPump = [] { QCoreApplication::processEvents(); };
-  }
+            nullptr) {}
   CProgressDlg dialog;
 };
 
@@ -428,7 +426,6 @@ TEST_F(MainWindowFlashSave, TheButtonCopiesTheCameraIntoARecording) {
   Start();
   const std::string file = (TempDir() / "saved.bfk").string();
   prompts.saveFiles.push_back(file);
-  prompts.onPump = [] { QCoreApplication::processEvents(); };
   Click(ui::IDC_FLASH_SAVE);  // runs the modal copy to its end
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   std::ifstream in(file, std::ios::binary);

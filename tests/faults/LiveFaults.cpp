@@ -64,7 +64,7 @@ LiveOutcome RunLiveView(FTD2xx& link, sim::SimCamera& camera, VirtualClock& cloc
   WindowHost host;
   host.state.frameTimeout = kFrameTimeoutDetectorOff;
   ScriptedPrompts prompts;
-  LiveCapture capture(link, host, prompts, clock);
+  LiveCapture capture(link, host, prompts, prompts, clock);
   const uint64_t start = clock.NowMs();
   LiveOutcome out;
   bool stopped = false;

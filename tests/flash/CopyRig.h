@@ -265,6 +265,7 @@ class CopyRig {
                           log.get(), makeOutput, readCameraClock, verify};
     services.plan = plan ? &*plan : nullptr;
     services.offerResume = offerResume;
+    services.requests = &prompts;
     session = std::make_unique<CopySession>(services);
     return *session;
   }

@@ -61,7 +61,9 @@ TEST_P(StopAtOnce, TheChunkUnderWayIsGivenUpAndTheWholeOnesAreKept) {
     const std::string file = r.dir.File("slow.bfk");
     if (existing) std::ofstream(file) << "an earlier copy";
     r.prompts.saveFiles = {file};
-    CopySession session(CopyServices{link, r.prompts, *r.host, r.chooser, r.log.get(), {}});
+    CopyServices services{link, r.prompts, *r.host, r.chooser, r.log.get(), {}};
+    services.requests = &r.prompts;
+    CopySession session(services);
     // After the first whole chunk the link slows to 2 kB/s; the second Ctrl-C comes as soon as
     // the next chunk has begun to arrive.
     std::atomic<bool> slow{false};
@@ -122,7 +124,9 @@ TEST(StopAtOnceInASearch, TheBoundaryWindowIsGivenUpToo) {
     link.Open(0);
     const std::string file = r.dir.File("search.bfk");
     r.prompts.saveFiles = {file};
-    CopySession session(CopyServices{link, r.prompts, *r.host, r.chooser, r.log.get(), {}});
+    CopyServices services{link, r.prompts, *r.host, r.chooser, r.log.get(), {}};
+    services.requests = &r.prompts;
+    CopySession session(services);
     std::atomic<bool> slow{false};
     std::atomic<bool> stopped{false};
     uint64_t stoppedAtMs = 0;

@@ -199,7 +199,7 @@ inline FlowResult RunLive(const FlowSetup& setup, FTD2xx& link, TickSource& tick
   FlowResult result;
   LiveWindow window;
   ScriptedPrompts prompts;
-  LiveCapture capture(link, window, prompts, ticks);
+  LiveCapture capture(link, window, prompts, prompts, ticks);
   window.state.frameTimeout =
       setup.DetectorOn() ? kFrameTimeoutUnlimited : kFrameTimeoutDetectorOff;
   bool stopped = false;
@@ -256,7 +256,9 @@ inline FlowResult RunCopy(const FlowSetup& setup, FTD2xx& link) {
     } else {
       prompts.saveFiles.push_back(chosen);
     }
-    CopySession session(CopyServices{link, prompts, window, range, nullptr, {}});
+    CopyServices services{link, prompts, window, range, nullptr, {}};
+    services.requests = &prompts;
+    CopySession session(services);
     prompts.onPump = [&] {
       window.RunPosted();
       if (setup.CancelAtPump() != 0 && prompts.pumps == setup.CancelAtPump()) session.Cancel();

@@ -79,7 +79,7 @@ class Host final : public bf::ButtonLiveHost {
   }
 };
 
-class QuietPrompts final : public bf::UserPrompts {
+class QuietPrompts final : public bf::UserPrompts, public bf::RequestPoint {
  public:
   bf::MessageAnswer ShowMessage(const std::string&, const std::string&, bf::MessageIcon,
                                 bf::MessageButtons) override {
@@ -87,7 +87,7 @@ class QuietPrompts final : public bf::UserPrompts {
   }
   std::optional<std::string> ChooseSaveFile(const bf::FileDialogRequest&) override { return {}; }
   std::optional<std::string> ChooseOpenFile(const bf::FileDialogRequest&) override { return {}; }
-  void PumpEvents() override {}
+  void TakeRequests() override {}
   void SetBusyCursor(bool) override {}
 };
 
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Host host;
   host.state.frameTimeout = bf::kFrameTimeoutDetectorOff;
   QuietPrompts prompts;
-  bf::LiveCapture capture(link, host, prompts, clock);
+  bf::LiveCapture capture(link, host, prompts, prompts, clock);
   capture.OnStartStopClicked();
   // Only a timeout or a bad header ends this view, and both leave it idle.
   if (host.state.streamingFlag != 0 || host.buttonState != bf::LiveViewState::Off) std::abort();

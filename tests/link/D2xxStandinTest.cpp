@@ -168,7 +168,9 @@ std::vector<uint8_t> CopyThrough(FTD2xx& link, const test::TempDir& dir, const s
   prompts.saveFiles.push_back(file);
   prompts.onPump = [&host] { host.RunPosted(); };
   {
-    CopySession session(CopyServices{link, prompts, host, chooser, nullptr, {}});
+    CopyServices services{link, prompts, host, chooser, nullptr, {}};
+    services.requests = &prompts;
+    CopySession session(services);
     session.OnFirstPaint();
     host.RunUntilClosed();
     *summary = session.Summary();

@@ -15,7 +15,7 @@ struct ScriptedLiveRig {
   explicit ScriptedLiveRig(const std::vector<uint8_t>& script)
       : backend(std::make_shared<sim::ScriptedBackend>(script, clock)),
         link(backend, clock),
-        capture(link, host, prompts, clock) {
+        capture(link, host, prompts, prompts, clock) {
     link.Open(0);
     host.state.frameTimeout = kFrameTimeoutDetectorOff;
   }

@@ -64,7 +64,7 @@ struct LiveRig {
       : camera(std::make_shared<sim::SimCamera>(options, clock)),
         backend(std::make_shared<CallLogBackend>(camera)),
         link(backend, clock),
-        capture(link, host, prompts, clock) {
+        capture(link, host, prompts, prompts, clock) {
     link.Open(0);
     host.state.frameTimeout = kFrameTimeoutDetectorOff;
   }

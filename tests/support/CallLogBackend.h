@@ -4,7 +4,9 @@
 // mask of each purge, so tests can say exactly what went to the camera and what came back.
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,13 +30,22 @@ class CallLogBackend final : public D2xxBackend {
   std::vector<Call> log;                     // the same calls with their details
   std::vector<std::vector<uint8_t>> writes;  // bytes of each successful write, in order
   std::vector<uint32_t> purges;              // mask of each purge, in order
+  // Called before every read, on the caller's thread; set it while nothing runs.
+  std::function<void()> beforeRead;
+
+  std::size_t WriteCount() const {
+    std::lock_guard lock(mutex_);
+    return writes.size();
+  }
 
   int Count(const std::string& name) const {
+    std::lock_guard lock(mutex_);
     return static_cast<int>(
         std::count_if(log.begin(), log.end(), [&](const Call& c) { return c.name == name; }));
   }
   // Index in `log` of the first call from `from` on with this name, or -1.
   int Find(const std::string& name, std::size_t from = 0) const {
+    std::lock_guard lock(mutex_);
     for (std::size_t i = from; i < log.size(); ++i) {
       if (log[i].name == name) return static_cast<int>(i);
     }
@@ -42,13 +53,16 @@ class CallLogBackend final : public D2xxBackend {
   }
   // Log entries from a mark on (taken as calls.size() / writes.size()).
   std::vector<std::string> CallsSince(std::size_t mark) const {
+    std::lock_guard lock(mutex_);
     return {calls.begin() + static_cast<std::ptrdiff_t>(mark), calls.end()};
   }
   std::vector<std::vector<uint8_t>> WritesSince(std::size_t mark) const {
+    std::lock_guard lock(mutex_);
     return {writes.begin() + static_cast<std::ptrdiff_t>(mark), writes.end()};
   }
   // Every byte written from a write mark on, flattened.
   std::vector<uint8_t> BytesSince(std::size_t mark) const {
+    std::lock_guard lock(mutex_);
     std::vector<uint8_t> all;
     for (std::size_t i = mark; i < writes.size(); ++i) {
       all.insert(all.end(), writes[i].begin(), writes[i].end());
@@ -57,6 +71,7 @@ class CallLogBackend final : public D2xxBackend {
   }
   // Whether a write from the mark on began with this command code.
   bool Sent(uint8_t code, std::size_t mark = 0) const {
+    std::lock_guard lock(mutex_);
     for (std::size_t i = mark; i < writes.size(); ++i) {
       if (!writes[i].empty() && writes[i][0] == code) return true;
     }
@@ -68,6 +83,7 @@ class CallLogBackend final : public D2xxBackend {
   }
   FtStatus Close(FtHandle handle) override { return Note("close", 0, 0, inner_->Close(handle)); }
   FtStatus Read(FtHandle h, void* buffer, uint32_t count, uint32_t* read) override {
+    if (beforeRead) beforeRead();
     const FtStatus status = inner_->Read(h, buffer, count, read);
     return Note("read", count, read != nullptr ? *read : 0, status);
   }
@@ -75,13 +91,17 @@ class CallLogBackend final : public D2xxBackend {
     const FtStatus status = inner_->Write(h, buffer, count, written);
     if (status == ftstatus::kOk) {
       const auto* bytes = static_cast<const uint8_t*>(buffer);
+      std::lock_guard lock(mutex_);
       writes.emplace_back(bytes, bytes + count);
     }
     return Note("write", count, written != nullptr ? *written : 0, status);
   }
   FtStatus ResetDevice(FtHandle h) override { return Note("reset", 0, 0, inner_->ResetDevice(h)); }
   FtStatus Purge(FtHandle h, uint32_t mask) override {
-    purges.push_back(mask);
+    {
+      std::lock_guard lock(mutex_);
+      purges.push_back(mask);
+    }
     return Note("purge", mask, 0, inner_->Purge(h, mask));
   }
   FtStatus SetTimeouts(FtHandle h, uint32_t r, uint32_t w) override {
@@ -101,11 +121,13 @@ class CallLogBackend final : public D2xxBackend {
 
  private:
   FtStatus Note(const char* name, uint32_t arg, uint32_t result, FtStatus status) {
+    std::lock_guard lock(mutex_);
     calls.emplace_back(name);
     log.push_back({name, arg, result, status});
     return status;
   }
 
+  mutable std::mutex mutex_;
   std::shared_ptr<D2xxBackend> inner_;
 };
 

@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "host/RequestPoint.h"
 #include "host/UserPrompts.h"
 
 namespace bf {
 
 // A UserPrompts that plays a script instead of showing dialogs. Every message shown is recorded
 // with its text, caption, icon and buttons; answers, chosen file names and busy-cursor changes
-// come from / go to public members the test sets up and inspects. Single-threaded like the GUI.
-class ScriptedPrompts : public UserPrompts {
+// come from / go to public members the test sets up and inspects. It is also the request point
+// of a flow run on the test's own thread: onPump plays the operator's requests (a Stop click, a
+// Cancel) at the points where the flow takes them. Single-threaded like the GUI.
+class ScriptedPrompts : public UserPrompts, public RequestPoint {
  public:
   struct Shown {
     std::string text;
@@ -31,12 +34,10 @@ class ScriptedPrompts : public UserPrompts {
   // File dialog requests as they arrived.
   std::vector<FileDialogRequest> saveRequests;
   std::vector<FileDialogRequest> openRequests;
+  // Times the flow took requests; onPump is called each time, e.g. to press a button while a
+  // flow is busy.
   int pumps = 0;
-  // Called on every PumpEvents, e.g. to press a button while a flow is busy.
   std::function<void()> onPump;
-  // Waits that take no input repaint through PumpPaintOnly; counted apart from PumpEvents.
-  int paintPumps = 0;
-  std::function<void()> onPaintPump;
   std::vector<bool> busyCursor;
   std::vector<bool> inputLocked;
 
@@ -63,14 +64,9 @@ class ScriptedPrompts : public UserPrompts {
 
   std::optional<std::string> ChooseFolder(const std::string&) override { return Next(folders); }
 
-  void PumpEvents() override {
+  void TakeRequests() override {
     ++pumps;
     if (onPump) onPump();
-  }
-
-  void PumpPaintOnly() override {
-    ++paintPumps;
-    if (onPaintPump) onPaintPump();
   }
 
   void SetBusyCursor(bool busy) override { busyCursor.push_back(busy); }
