@@ -2,6 +2,7 @@
 // unfinished copy of the same flash, and "Проверить копию..." compares a copy with the flash.
 #include <QAction>
 #include <QApplication>
+#include <QTimer>
 #include <fstream>
 
 #include "MainWindowFixture.h"
@@ -15,6 +16,23 @@ std::vector<uint8_t> Bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// Presses the copy dialog's Cancel once the first chunk is in; the dialog takes the operator's
+// input between chunks, so the copy stops after that chunk.
+class CancelAfterFirstChunk {
+ public:
+  CancelAfterFirstChunk() {
+    timer_.setInterval(0);
+    QObject::connect(&timer_, &QTimer::timeout, [] {
+      auto* d = qobject_cast<ui::CProgressDlg*>(QApplication::activeModalWidget());
+      if (d != nullptr && d->Session().DoneBytes() > 0) d->Session().Cancel();
+    });
+    timer_.start();
+  }
+
+ private:
+  QTimer timer_;
+};
 
 class MainWindowVerifyResume : public MainWindowTest {
  protected:
@@ -44,27 +62,21 @@ TEST_F(MainWindowVerifyResume, SaveOffersToGoOnWithAnUnfinishedCopyAndTheCheckFi
   // Cancelled after its first chunk.
   const std::string path = (TempDir() / "flash.bfk").string();
   prompts.saveFiles.push_back(path);
-  prompts.onPump = [] {
-    if (auto* d = qobject_cast<ui::CProgressDlg*>(QApplication::activeModalWidget())) {
-      d->Session().Cancel();
-    }
-  };
-  Click(ui::IDC_FLASH_SAVE);
-  prompts.onPump = nullptr;
+  {
+    CancelAfterFirstChunk cancel;
+    Click(ui::IDC_FLASH_SAVE);
+  }
   ASSERT_EQ(Bytes(path).size(), 524'289u);
 
   // No starts over: the whole range is read again.
   prompts.shown.clear();
   prompts.saveFiles.push_back(path);
   prompts.answers = {MessageAnswer::No};
-  prompts.onPump = [] {
-    if (auto* d = qobject_cast<ui::CProgressDlg*>(QApplication::activeModalWidget())) {
-      d->Session().Cancel();
-    }
-  };
   uint64_t reads = FlashReads();
-  Click(ui::IDC_FLASH_SAVE);
-  prompts.onPump = nullptr;
+  {
+    CancelAfterFirstChunk cancel;
+    Click(ui::IDC_FLASH_SAVE);
+  }
   ASSERT_EQ(prompts.shown.size(), 2u);  // the question, then where the unfinished copy went
   EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::YesNo);
   EXPECT_NE(prompts.shown[0].text.find("скопировано 524289 байт, копирование прервано "),

@@ -28,7 +28,7 @@ sim::SimOptions Streaming() {
 
 // The live view on the bridge, run by the program's Start/Stop handler until the view ends.
 struct UsbLiveView {
-  explicit UsbLiveView(UsbRig& rig) : capture(*rig.link, host, prompts, rig.ticks) {
+  explicit UsbLiveView(UsbRig& rig) : capture(*rig.link, host, prompts, prompts, rig.ticks) {
     host.state.frameTimeout = kFrameTimeoutDetectorOff;
   }
   void Start() {
