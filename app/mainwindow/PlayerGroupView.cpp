@@ -12,11 +12,11 @@
 
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
-#include "shell/Icons.h"
 #include "mainwindow/PlayerDisplay.h"
 #include "picture/CBfkPlayer.h"
 #include "recordings/Player.h"
 #include "shell/ControlBuilder.h"
+#include "shell/Icons.h"
 #include "shell/UpDownControl.h"
 
 namespace bf::ui {
