@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "CopyRig.h"
+#include "CopyRecordRig.h"
 #include "flash/CopyRecordCheck.h"
 #include "flash/CopyResume.h"
 #include "flash/NandReadout.h"
@@ -15,18 +15,6 @@ namespace bf::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-JsonValue RecordOf(const std::string& file) {
-  std::string error;
-  const auto record = ReadCopyRecord(file + ".json", &error);
-  EXPECT_TRUE(record.has_value()) << file << ".json " << error;
-  return record.value_or(JsonValue{});
-}
-
-std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadFile(path);
-  return {bytes.begin(), bytes.end()};
-}
 
 uint64_t FlashReads(CopyRig& r) {
   return r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
@@ -104,15 +92,8 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, ResumedCopy,
 
 TEST(ResumeCopy, ASplitRangeResumesInEitherFile) {
   CopyRig r(CAMERA_NAND_PAGES);
-  r.WriteFrames(255 * uint64_t{kNandSectorBytes} + 100, 2);
-  r.WriteFrames(0, 2);
-  const uint32_t end = kNandSectorBytes - 1 - 1000;
-  r.WriteFiller(end - 1, 1, 0xFF);
-  r.WriteFiller(end, 1, 0xD9);
-  r.SetPointer(9 * kNandSectorBytes, true);
-  r.chooser.range = {{255, 0}};
-  const std::vector<uint8_t> first =
-      r.LinearBytes(255 * uint64_t{kNandSectorBytes} + 100, kNandLastByte);
+  const uint32_t end = LayOutSplitRange(r);
+  const std::vector<uint8_t> first = r.LinearBytes(kSplitStart, kNandLastByte);
   const std::vector<uint8_t> second = r.LinearBytes(0, end);
   const std::size_t firstChunks = (first.size() + 524'288) / 524'289;
   // A break in the first file, and one in the second.

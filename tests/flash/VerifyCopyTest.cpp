@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "CopyRig.h"
+#include "CopyRecordRig.h"
 #include "flash/CopyPlan.h"
 #include "flash/CopyRecordCheck.h"
 #include "flash/NandReadout.h"
@@ -14,11 +14,6 @@ namespace bf::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadFile(path);
-  return {bytes.begin(), bytes.end()};
-}
 
 CopyPlan VerifyPlan(const std::string& file) {
   std::string error;
@@ -124,13 +119,7 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, VerifyCopy,
 
 TEST(VerifyCopy, ASplitRangeIsComparedWithBothFiles) {
   CopyRig r(CAMERA_NAND_PAGES);
-  r.WriteFrames(255 * uint64_t{kNandSectorBytes} + 100, 2);
-  r.WriteFrames(0, 2);
-  const uint32_t end = kNandSectorBytes - 1 - 1000;
-  r.WriteFiller(end - 1, 1, 0xFF);
-  r.WriteFiller(end, 1, 0xD9);
-  r.SetPointer(9 * kNandSectorBytes, true);
-  r.chooser.range = {{255, 0}};
+  LayOutSplitRange(r);
   const std::string first = r.dir.File("split.bfk");
   const std::string second = SecondFileName(first);
   ASSERT_TRUE(r.Run(first).Complete());
