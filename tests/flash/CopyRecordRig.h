@@ -20,6 +20,23 @@ inline JsonValue RecordOf(const std::string& file) {
   return record.value_or(JsonValue{});
 }
 
+// Copies into `file`, which must complete, and makes the rig fresh for what comes next; the
+// summary goes to `summary` if given. Call it through ASSERT_NO_FATAL_FAILURE so that a copy that
+// does not complete ends the test.
+inline void CopyWhole(CopyRig& r, const std::string& file, CopySummary* summary = nullptr) {
+  const CopySummary s = r.Run(file);
+  if (summary != nullptr) *summary = s;
+  ASSERT_TRUE(s.Complete()) << s.failure;
+  r.Fresh();
+}
+
+// The record's check of a copy into one file finds that file as it was received.
+inline void ExpectRecordMatchesItsFile(const std::string& file, const JsonValue& record) {
+  const auto checks = CheckCopyRecord(file + ".json", record);
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_TRUE(checks[0].matches) << checks[0].problem;
+}
+
 // Where the split range below starts: 100 bytes into the last sector of a NAND flash.
 inline constexpr uint32_t kSplitStart = 255 * kNandSectorBytes + 100;
 

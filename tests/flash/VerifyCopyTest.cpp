@@ -50,9 +50,8 @@ TEST_P(VerifyCopy, FindsTheStretchesThatDifferAndLeavesFileAndRecordAlone) {
   CopyRig r(type);
   PrepareSmallCopy(r, type);
   const std::string file = r.dir.File("copy.bfk");
-  const CopySummary copy = r.Run(file);
-  ASSERT_TRUE(copy.Complete()) << copy.failure;
-  r.Fresh();
+  CopySummary copy;
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, file, &copy));
   const std::string record = ReadText(file + ".json");
 
   const uint64_t reads = r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
@@ -99,8 +98,7 @@ TEST_P(VerifyCopy, IsRefusedWhenThePointerOrWrapFlagMoved) {
   CopyRig r(type);
   PrepareSmallCopy(r, type);
   const std::string file = r.dir.File("copy.bfk");
-  ASSERT_TRUE(r.Run(file).Complete());
-  r.Fresh();
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, file));
   const std::string record = ReadText(file + ".json");
   const uint64_t reads = r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
   r.Flash().SetWrapped(true);
@@ -122,8 +120,7 @@ TEST(VerifyCopy, ASplitRangeIsComparedWithBothFiles) {
   LayOutSplitRange(r);
   const std::string first = r.dir.File("split.bfk");
   const std::string second = SecondFileName(first);
-  ASSERT_TRUE(r.Run(first).Complete());
-  r.Fresh();
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, first));
   r.chooser.range.reset();  // the record's range is used, not the chooser
 
   CopySummary s = Verify(r, first);
