@@ -25,6 +25,7 @@
 
 #include "CopyBenchHost.h"
 #include "TimedBackend.h"
+#include "UsbBenchRig.h"
 #include "flash/CameraKind.h"
 #include "flash/CopySession.h"
 #include "flash/FlashAddress.h"
@@ -36,24 +37,6 @@
 #include "sim/usb/UsbTestbed.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-constexpr uint64_t kMiB = 1024 * 1024;
-
-// Sectors 0 to last of a type 2 camera (4 MiB each).
-class SectorsChooser final : public bf::RangeChooser {
- public:
-  explicit SectorsChooser(uint8_t last) : last_(last) {}
-  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* start, uint8_t* end, void*, void*,
-                      bf::SectorHeaderCallback) override {
-    *start = 0;
-    *end = last_;
-    return 1;
-  }
-
- private:
-  uint8_t last_;
-};
 
 std::shared_ptr<bf::sim::SimCamera> MakeCamera(bf::CameraType type, uint64_t mib,
                                                uint64_t bytesPerSecond, bf::TickSource& ticks) {
@@ -82,11 +65,7 @@ bf::FtdiBackend::Tuning TuningOf(const benchmark::State& state) {
 // Args: link rate in kB/s (1000 = 1 MB/s), chip (0 FT232R, 1 FT232H), latency ms, read chunk,
 // poll pause us, camera type, MiB.
 void BM_UsbPacedCopy(benchmark::State& state) {
-  std::string why;
-  if (!bf::sim::usb::UsbTestbed::Available(&why)) {
-    state.SkipWithError(why.c_str());
-    return;
-  }
+  if (TestbedMissing(state)) return;
   const uint64_t rate = static_cast<uint64_t>(state.range(0)) * 1000;
   const auto type = static_cast<bf::CameraType>(state.range(5));
   const auto mib = static_cast<uint64_t>(state.range(6));
@@ -94,57 +73,20 @@ void BM_UsbPacedCopy(benchmark::State& state) {
     bf::TickSource& ticks = bf::SystemTickSource::Instance();
     TimedBackend camera(MakeCamera(type, mib, rate, ticks));
     bf::sim::usb::UsbTestbed testbed;
-    bf::sim::usb::ChipIdentity identity;
-    identity.kind =
-        state.range(1) == 0 ? bf::sim::usb::ChipKind::FT232R : bf::sim::usb::ChipKind::FT232H;
-    testbed.Plug(identity, camera);
+    PlugChip(testbed, state.range(1), camera);
     auto backend = std::make_shared<bf::FtdiBackend>();
     backend->SetTuning(TuningOf(state));
-
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("bf_bench_paced_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    bf::CopySummary summary;
-    std::string messages;
-    double seconds = 0;
-    double cpu = 0;
-    double handler = 0;
-    double cameraCpu = 0;
-    {
-      bf::FTD2xx link(backend, ticks);
-      link.Open(0);
-      BenchHost host;
-      BenchPrompts prompts((dir / "copy.bfk").string(), host);
-      SectorsChooser chooser(static_cast<uint8_t>(std::max<uint64_t>(mib / 4, 1) - 1));
-      const double camera0 = camera.InsideCpuSeconds();
-      const double handler0 = testbed.HandlerCpuSeconds();
-      const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-      const auto t0 = Clock::now();
-      {
-        bf::CopySession session(bf::CopyServices{link, prompts, host, chooser, nullptr});
-        session.OnFirstPaint();
-        host.RunUntilClosed();
-        summary = session.Summary();
-      }
-      seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-      cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
-      handler = testbed.HandlerCpuSeconds() - handler0;
-      cameraCpu = camera.InsideCpuSeconds() - camera0;
-      messages = prompts.messages;
-    }
-    std::filesystem::remove_all(dir);
-    if (!summary.Complete()) {
-      state.SkipWithError(("copy not complete: " + messages).c_str());
-      return;
-    }
-    const double copied = static_cast<double>(summary.bytesReceived);
+    SectorsChooser chooser(static_cast<uint8_t>(std::max<uint64_t>(mib / 4, 1) - 1));
+    const BenchCopy run = RunBenchCopy("paced", backend, ticks, chooser, camera, &testbed);
+    if (!CopyCompleted(state, run)) return;
+    const double copied = static_cast<double>(run.summary.bytesReceived);
     const double copiedMiB = copied / kMiB;
-    state.SetIterationTime(seconds);
-    state.SetBytesProcessed(static_cast<int64_t>(summary.bytesReceived));
+    state.SetIterationTime(run.seconds);
+    state.SetBytesProcessed(static_cast<int64_t>(run.summary.bytesReceived));
     state.counters["MiB"] = copiedMiB;
-    state.counters["payload_pct"] = copied / seconds / static_cast<double>(rate) * 100;
-    state.counters["our_cpu_ms_per_MiB"] = (cpu - handler) / copiedMiB * 1e3;
-    state.counters["emul_cpu_ms_per_MiB"] = (handler - cameraCpu) / copiedMiB * 1e3;
+    state.counters["payload_pct"] = copied / run.seconds / static_cast<double>(rate) * 100;
+    state.counters["our_cpu_ms_per_MiB"] = (run.cpu - run.handlerCpu) / copiedMiB * 1e3;
+    state.counters["emul_cpu_ms_per_MiB"] = (run.handlerCpu - run.cameraCpu) / copiedMiB * 1e3;
   }
 }
 
@@ -197,18 +139,11 @@ class EndlessCamera final : public bf::D2xxBackend {
 
 // Args: chip, read chunk. Reads of 64 KiB through the backend until 32 MiB have come.
 void BM_UsbBridgeCeiling(benchmark::State& state) {
-  std::string why;
-  if (!bf::sim::usb::UsbTestbed::Available(&why)) {
-    state.SkipWithError(why.c_str());
-    return;
-  }
+  if (TestbedMissing(state)) return;
   for (auto _ : state) {
     EndlessCamera camera;
     bf::sim::usb::UsbTestbed testbed;
-    bf::sim::usb::ChipIdentity identity;
-    identity.kind =
-        state.range(0) == 0 ? bf::sim::usb::ChipKind::FT232R : bf::sim::usb::ChipKind::FT232H;
-    testbed.Plug(identity, camera);
+    PlugChip(testbed, state.range(0), camera);
     auto backend = std::make_shared<bf::FtdiBackend>();
     bf::FtdiBackend::Tuning tuning;
     tuning.readChunk = static_cast<uint32_t>(state.range(1));
@@ -219,10 +154,10 @@ void BM_UsbBridgeCeiling(benchmark::State& state) {
     uint64_t total = 0;
     const double handler0 = testbed.HandlerCpuSeconds();
     const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    const auto t0 = Clock::now();
+    const auto t0 = BenchClock::now();
     while (total < 32 * kMiB)
       total += link.Read(buffer.data(), static_cast<uint32_t>(buffer.size()));
-    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double seconds = std::chrono::duration<double>(BenchClock::now() - t0).count();
     const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
     const double handler = testbed.HandlerCpuSeconds() - handler0;
     const double mib = static_cast<double>(total) / kMiB;
@@ -244,7 +179,7 @@ BENCHMARK(BM_UsbBridgeCeiling)
 class WatchedCamera final : public bf::D2xxBackend {
  public:
   explicit WatchedCamera(std::shared_ptr<bf::D2xxBackend> inner) : inner_(std::move(inner)) {}
-  std::vector<Clock::time_point> arrivals;
+  std::vector<BenchClock::time_point> arrivals;
 
   bf::FtStatus Open(uint32_t i, bf::FtHandle* h) override { return inner_->Open(i, h); }
   bf::FtStatus Close(bf::FtHandle h) override { return inner_->Close(h); }
@@ -262,7 +197,7 @@ class WatchedCamera final : public bf::D2xxBackend {
   bf::FtStatus GetQueueStatus(bf::FtHandle h, uint32_t* r) override {
     const bf::FtStatus status = inner_->GetQueueStatus(h, r);
     if (status == bf::ftstatus::kOk) {
-      if (*r > 0 && last_ == 0) arrivals.push_back(Clock::now());
+      if (*r > 0 && last_ == 0) arrivals.push_back(BenchClock::now());
       last_ = *r;
     }
     return status;
@@ -283,7 +218,7 @@ class WatchedCamera final : public bf::D2xxBackend {
 class LatencyHost final : public bf::LiveViewHost {
  public:
   static constexpr size_t kFrames = 12;
-  std::vector<Clock::time_point> shown;
+  std::vector<BenchClock::time_point> shown;
   bf::LiveCapture* capture = nullptr;
 
   bf::LiveState& State() override { return state_; }
@@ -293,7 +228,7 @@ class LatencyHost final : public bf::LiveViewHost {
   void SetButtonState(bf::LiveViewState state) override { button_ = state; }
   void EnableLiveLockedControls(bool) override {}
   bool ShowFrame(const bf::FrameHeader&, std::span<const uint8_t>) override {
-    shown.push_back(Clock::now());
+    shown.push_back(BenchClock::now());
     if (shown.size() == kFrames) Click();
     return true;
   }
@@ -312,31 +247,24 @@ class LatencyHost final : public bf::LiveViewHost {
 
 // Args: chip. Frames at 4 a second on an unpaced link, default tuning.
 void BM_UsbLiveLatency(benchmark::State& state) {
-  std::string why;
-  if (!bf::sim::usb::UsbTestbed::Available(&why)) {
-    state.SkipWithError(why.c_str());
-    return;
-  }
+  if (TestbedMissing(state)) return;
   for (auto _ : state) {
     bf::TickSource& ticks = bf::SystemTickSource::Instance();
     bf::sim::SimOptions options;
     options.frameRateIndex = 6;
     WatchedCamera camera(std::make_shared<bf::sim::SimCamera>(options, ticks));
     bf::sim::usb::UsbTestbed testbed;
-    bf::sim::usb::ChipIdentity identity;
-    identity.kind =
-        state.range(0) == 0 ? bf::sim::usb::ChipKind::FT232R : bf::sim::usb::ChipKind::FT232H;
-    testbed.Plug(identity, camera);
+    PlugChip(testbed, state.range(0), camera);
     bf::FTD2xx link(std::make_shared<bf::FtdiBackend>(), ticks);
     link.Open(0);
     BenchHost copyHost;
     BenchPrompts prompts("", copyHost);
     LatencyHost host;
-    bf::LiveCapture capture(link, host, prompts, ticks);
+    bf::LiveCapture capture(link, host, prompts, prompts, ticks);
     host.capture = &capture;
-    const auto t0 = Clock::now();
+    const auto t0 = BenchClock::now();
     host.Click();
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+    state.SetIterationTime(std::chrono::duration<double>(BenchClock::now() - t0).count());
     // The first frame may have waited in the camera since before the start; it is left out.
     const size_t n = std::min(host.shown.size(), camera.arrivals.size());
     double sum = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,22 @@ std::vector<std::string> CommandNames() {
   return names;
 }
 
+struct UsageCase {
+  const char* args;
+  const char* says;  // the first line of standard error
+};
+
+// Each case exits with 2, starts standard error with what it says and shows a usage.
+void ExpectUsageErrors(std::initializer_list<UsageCase> cases) {
+  for (const UsageCase& c : cases) {
+    SCOPED_TRACE(c.args);
+    const BfkRun run = Bfk(c.args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind(std::string(c.says) + "\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("usage: bfk "), std::string::npos) << run.err;
+  }
+}
+
 TEST(BfkTool, SaysItsVersion) {
   const BfkRun run = Bfk("--version");
   EXPECT_EQ(run.exitCode, 0);
@@ -80,10 +97,7 @@ TEST(BfkTool, EveryCommandExplainsItselfBothWays) {
 }
 
 TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
-  struct Case {
-    const char* args;
-    const char* says;
-  } cases[] = {
+  ExpectUsageErrors({
       {"video r.bfk -o out.mkv --from abc",
        "bfk video: --from: 'abc' is neither a frame number nor a time (\"YYYY-MM-DD HH:MM:SS\" "
        "local or \"YYYY-MM-DDTHH:MM:SSZ\" UTC)"},
@@ -99,14 +113,7 @@ TEST(BfkTool, UsageErrorsSayWhatWasWrongAndExitWithTwo) {
       {"video -o out.mkv", "bfk video: no recording FILE given"},
       {"frames r.bfk", "bfk frames: no folder given (-d DIR)"},
       {"frames r.bfk -d out --bogus", "bfk frames: unexpected argument '--bogus'"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const BfkRun run = Bfk(c.args);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err.rfind(std::string(c.says) + "\n", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("usage: bfk "), std::string::npos) << run.err;
-  }
+  });
 }
 
 // Every command words a stray option and a left-out value alike, names itself and shows its
@@ -120,10 +127,7 @@ TEST(BfkTool, EveryCommandRefusesStrayOptionsAndMissingValuesAlike) {
         << stray.err;
     EXPECT_NE(stray.err.find("\nusage: bfk " + name), std::string::npos) << stray.err;
   }
-  struct Case {
-    const char* args;
-    const char* says;
-  } cases[] = {
+  ExpectUsageErrors({
       {"headers --size", "bfk headers: --size needs a value"},
       {"sample -o", "bfk sample: -o needs a value"},
       {"cut r.bfk --from 1 --to 2 -o", "bfk cut: -o needs a value"},
@@ -133,14 +137,7 @@ TEST(BfkTool, EveryCommandRefusesStrayOptionsAndMissingValuesAlike) {
       {"erase --camera=", "bfk erase: --camera needs a backend, e.g. --camera sim"},
       {"info", "bfk info: missing the recording FILE"},
       {"info a.bfk b.bfk", "bfk info: unexpected argument 'b.bfk'"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
-    const BfkRun run = Bfk(c.args);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err.rfind(std::string(c.says) + "\n", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("usage: bfk "), std::string::npos) << run.err;
-  }
+  });
 }
 
 // Options take their value also as --name=value, and the last of a repeated option counts.

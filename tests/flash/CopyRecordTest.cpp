@@ -5,7 +5,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "CopyRig.h"
+#include "CopyRecordRig.h"
 #include "flash/CopyRecord.h"
 #include "flash/CopyRecordCheck.h"
 #include "flash/NandReadout.h"
@@ -18,13 +18,6 @@ namespace bf::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-JsonValue RecordOf(const std::string& file) {
-  std::string error;
-  const auto record = ReadCopyRecord(file + ".json", &error);
-  EXPECT_TRUE(record.has_value()) << file << ".json " << error;
-  return record.value_or(JsonValue{});
-}
 
 std::string Sha256Sum(const std::string& path) {
 #ifdef _WIN32
@@ -117,9 +110,7 @@ TEST_P(CompleteCopyRecord, HoldsTheFilesHashesChunksPointerAndClocks) {
   EXPECT_EQ(record["start_time"].text.back(), 'Z');
 
   // The check finds the file as it was received.
-  const auto checks = CheckCopyRecord(file + ".json", record);
-  ASSERT_EQ(checks.size(), 1u);
-  EXPECT_TRUE(checks[0].matches) << checks[0].problem;
+  ExpectRecordMatchesItsFile(file, record);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, CompleteCopyRecord,
@@ -162,14 +153,7 @@ TEST(CopyRecord, AFailedCopysRecordGivesTheFailure) {
 
 TEST(CopyRecord, ASplitRangeHasOneRecordForBothFiles) {
   CopyRig r(CAMERA_NAND_PAGES);
-  const uint32_t start = 255 * kNandSectorBytes + 100;
-  r.WriteFrames(start, 2);
-  r.WriteFrames(0, 2);
-  const uint32_t end = kNandSectorBytes - 1 - 1000;
-  r.WriteFiller(end - 1, 1, 0xFF);
-  r.WriteFiller(end, 1, 0xD9);
-  r.SetPointer(9 * kNandSectorBytes, true);
-  r.chooser.range = {{255, 0}};
+  LayOutSplitRange(r);
   const std::string first = r.dir.File("split.bfk");
   const std::string second = SecondFileName(first);
   const CopySummary s = r.Run(first);

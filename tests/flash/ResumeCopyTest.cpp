@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "CopyRig.h"
+#include "CopyRecordRig.h"
 #include "flash/CopyRecordCheck.h"
 #include "flash/CopyResume.h"
 #include "flash/NandReadout.h"
@@ -15,18 +15,6 @@ namespace bf::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-JsonValue RecordOf(const std::string& file) {
-  std::string error;
-  const auto record = ReadCopyRecord(file + ".json", &error);
-  EXPECT_TRUE(record.has_value()) << file << ".json " << error;
-  return record.value_or(JsonValue{});
-}
-
-std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadFile(path);
-  return {bytes.begin(), bytes.end()};
-}
 
 uint64_t FlashReads(CopyRig& r) {
   return r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
@@ -60,9 +48,8 @@ TEST_P(ResumedCopy, ABreakAtEveryChunkBoundaryResumesToTheUnbrokenFile) {
   CopyRig r(type);
   PrepareSmallCopy(r, type);
   const std::string whole = r.dir.File("whole.bfk");
-  const CopySummary unbroken = r.Run(whole);
-  ASSERT_TRUE(unbroken.Complete()) << unbroken.failure;
-  r.Fresh();
+  CopySummary unbroken;
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, whole, &unbroken));
   const std::vector<uint8_t> expected = ReadFile(whole);
   ASSERT_EQ(expected, SmallCopyBytes(r, type));
   const uint64_t chunk = CopyChunkBytes(type);
@@ -93,9 +80,7 @@ TEST_P(ResumedCopy, ABreakAtEveryChunkBoundaryResumesToTheUnbrokenFile) {
     EXPECT_EQ(record["resumed"]["bytes"].Unsigned(), k * chunk);
     EXPECT_EQ(record["files"][0]["sha256"].text, RecordOf(whole)["files"][0]["sha256"].text);
     EXPECT_EQ(record["files"][0]["chunks"].items.size(), unbroken.chunks);
-    const auto checks = CheckCopyRecord(file + ".json", record);
-    ASSERT_EQ(checks.size(), 1u);
-    EXPECT_TRUE(checks[0].matches) << checks[0].problem;
+    ExpectRecordMatchesItsFile(file, record);
   }
 }
 
@@ -104,15 +89,8 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, ResumedCopy,
 
 TEST(ResumeCopy, ASplitRangeResumesInEitherFile) {
   CopyRig r(CAMERA_NAND_PAGES);
-  r.WriteFrames(255 * uint64_t{kNandSectorBytes} + 100, 2);
-  r.WriteFrames(0, 2);
-  const uint32_t end = kNandSectorBytes - 1 - 1000;
-  r.WriteFiller(end - 1, 1, 0xFF);
-  r.WriteFiller(end, 1, 0xD9);
-  r.SetPointer(9 * kNandSectorBytes, true);
-  r.chooser.range = {{255, 0}};
-  const std::vector<uint8_t> first =
-      r.LinearBytes(255 * uint64_t{kNandSectorBytes} + 100, kNandLastByte);
+  const uint32_t end = LayOutSplitRange(r);
+  const std::vector<uint8_t> first = r.LinearBytes(kSplitStart, kNandLastByte);
   const std::vector<uint8_t> second = r.LinearBytes(0, end);
   const std::size_t firstChunks = (first.size() + 524'288) / 524'289;
   // A break in the first file, and one in the second.
@@ -192,8 +170,7 @@ TEST(ResumeCopy, IsRefusedWhenTheFlashOrTheFileChangedOrThereIsNothingToResume) 
   EXPECT_NE(refusal.find("no copy record"), std::string::npos) << refusal;
 
   const std::string complete = r.dir.File("complete.bfk");
-  ASSERT_TRUE(r.Run(complete).Complete());
-  r.Fresh();
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, complete));
   EXPECT_FALSE(FindResumableCopy(complete, &refusal).has_value());
   EXPECT_NE(refusal.find("is complete"), std::string::npos) << refusal;
 

@@ -6,7 +6,7 @@
 #include <future>
 #include <set>
 
-#include "CopyRig.h"
+#include "CopyRecordRig.h"
 #include "flash/CopyState.h"
 #include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
@@ -210,21 +210,14 @@ TEST(UnfinishedNandCopy, ARefusedRangeBoundaryLeavesAnExistingFileAlone) {
 
 TEST(UnfinishedNandCopy, BothFilesOfARangePastTheEndSurviveAFailureInTheSecond) {
   CopyRig r(CAMERA_NAND_PAGES);
-  const uint32_t start = 255 * kNandSectorBytes + 100;
-  r.WriteFrames(start, 2);
-  r.WriteFrames(0, 2);
-  const uint32_t end = kNandSectorBytes - 1 - 1000;
-  r.WriteFiller(end - 1, 1, 0xFF);
-  r.WriteFiller(end, 1, 0xD9);
-  r.SetPointer(9 * kNandSectorBytes, true);
-  r.chooser.range = {{255, 0}};
+  LayOutSplitRange(r);
   const std::string first = r.dir.File("old.bfk");
   const std::string second = SecondFileName(first);
   WriteOld(first);
   WriteOld(second);
   // Unplugged after the first chunk of the second file.
   constexpr uint32_t kChunk = 524'289;
-  const uint32_t firstFileChunks = (kNandFlashBytes - start + kChunk - 1) / kChunk;
+  const uint32_t firstFileChunks = (kNandFlashBytes - kSplitStart + kChunk - 1) / kChunk;
   r.log->At(firstFileChunks + 1, [&r] { r.rig.camera->Unplug(); });
   const CopySummary s = r.Run(first);
   EXPECT_EQ(s.outcome, CopyOutcome::Failed);

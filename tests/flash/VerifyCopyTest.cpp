@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "CopyRig.h"
+#include "CopyRecordRig.h"
 #include "flash/CopyPlan.h"
 #include "flash/CopyRecordCheck.h"
 #include "flash/NandReadout.h"
@@ -14,11 +14,6 @@ namespace bf::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadFile(path);
-  return {bytes.begin(), bytes.end()};
-}
 
 CopyPlan VerifyPlan(const std::string& file) {
   std::string error;
@@ -55,9 +50,8 @@ TEST_P(VerifyCopy, FindsTheStretchesThatDifferAndLeavesFileAndRecordAlone) {
   CopyRig r(type);
   PrepareSmallCopy(r, type);
   const std::string file = r.dir.File("copy.bfk");
-  const CopySummary copy = r.Run(file);
-  ASSERT_TRUE(copy.Complete()) << copy.failure;
-  r.Fresh();
+  CopySummary copy;
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, file, &copy));
   const std::string record = ReadText(file + ".json");
 
   const uint64_t reads = r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
@@ -104,8 +98,7 @@ TEST_P(VerifyCopy, IsRefusedWhenThePointerOrWrapFlagMoved) {
   CopyRig r(type);
   PrepareSmallCopy(r, type);
   const std::string file = r.dir.File("copy.bfk");
-  ASSERT_TRUE(r.Run(file).Complete());
-  r.Fresh();
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, file));
   const std::string record = ReadText(file + ".json");
   const uint64_t reads = r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
   r.Flash().SetWrapped(true);
@@ -124,17 +117,10 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, VerifyCopy,
 
 TEST(VerifyCopy, ASplitRangeIsComparedWithBothFiles) {
   CopyRig r(CAMERA_NAND_PAGES);
-  r.WriteFrames(255 * uint64_t{kNandSectorBytes} + 100, 2);
-  r.WriteFrames(0, 2);
-  const uint32_t end = kNandSectorBytes - 1 - 1000;
-  r.WriteFiller(end - 1, 1, 0xFF);
-  r.WriteFiller(end, 1, 0xD9);
-  r.SetPointer(9 * kNandSectorBytes, true);
-  r.chooser.range = {{255, 0}};
+  LayOutSplitRange(r);
   const std::string first = r.dir.File("split.bfk");
   const std::string second = SecondFileName(first);
-  ASSERT_TRUE(r.Run(first).Complete());
-  r.Fresh();
+  ASSERT_NO_FATAL_FAILURE(CopyWhole(r, first));
   r.chooser.range.reset();  // the record's range is used, not the chooser
 
   CopySummary s = Verify(r, first);
