@@ -22,7 +22,7 @@
 #include "review/ReviewWindow.h"
 #include "review/TimelineStrip.h"
 #include "sim/FrameMaker.h"
-#include "tests/support/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 
