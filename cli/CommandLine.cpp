@@ -12,6 +12,9 @@ CommandLine::CommandLine(std::string command) : command_(std::move(command)), ap
   app_.set_help_flag();
   // Unknown options and surplus operands are collected and reported as bfk words them.
   app_.allow_extras();
+  // A path such as /home/me/a.bfk is an operand, also where CLI11 would read it as a Windows
+  // /option.
+  app_.allow_windows_style_options(false);
   app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 

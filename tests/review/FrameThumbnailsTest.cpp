@@ -62,8 +62,9 @@ TEST_F(FrameThumbnailsTest, KeepsTheMostRecentlyUsedAndRemembersFramesWithoutOne
   EXPECT_EQ(thumbnails.Get(99), nullptr);
   EXPECT_EQ(thumbnails.Decodes(), 4u);
 
+#ifndef _WIN32
   // The file's bytes gone: the frame cannot be read and has no thumbnail; asked again, it is
-  // not read again.
+  // not read again. (Windows will not write a file while the recording maps it.)
   thumbnails.Clear();
   {
     std::fstream zero(path_, std::ios::in | std::ios::out | std::ios::binary);
@@ -75,6 +76,7 @@ TEST_F(FrameThumbnailsTest, KeepsTheMostRecentlyUsedAndRemembersFramesWithoutOne
   EXPECT_EQ(thumbnails.Size(), 1u);
   EXPECT_EQ(thumbnails.Get(3), nullptr);
   EXPECT_EQ(thumbnails.Decodes(), 4u);
+#endif
 }
 
 TEST(ScaledDecodeTest, RefusesWhatIsNotAJpeg) {
