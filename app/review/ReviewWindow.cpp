@@ -233,28 +233,32 @@ void ReviewWindow::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void ReviewWindow::keyPressEvent(QKeyEvent* event) {
-  const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+  if (PaceKey(event->key()) || StepKey(*event)) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+bool ReviewWindow::PaceKey(int key) {
   ReviewPace pace = playback_->Pace();
-  switch (event->key()) {
+  switch (key) {
     case Qt::Key_Space:
       playback_->Toggle();
-      break;
+      return true;
     case Qt::Key_Plus:
     case Qt::Key_Equal:
     case Qt::Key_Minus:
-      pace.speedPercent =
-          NextSpeedPercent(pace.speedPercent, event->key() == Qt::Key_Minus ? -1 : 1);
+      pace.speedPercent = NextSpeedPercent(pace.speedPercent, key == Qt::Key_Minus ? -1 : 1);
       pace.fixedRate = 0;
-      ChangePace(pace);
       break;
     case Qt::Key_F:
       picture_->Fit();
-      break;
+      return true;
     case Qt::Key_BracketLeft:
     case Qt::Key_BracketRight:
       pace.gapLimitSeconds =
-          NextGapLimit(pace.gapLimitSeconds, event->key() == Qt::Key_BracketLeft ? -1 : 1);
-      ChangePace(pace);
+          NextGapLimit(pace.gapLimitSeconds, key == Qt::Key_BracketLeft ? -1 : 1);
       break;
     case Qt::Key_P:
       // The fixed rate is the main player's "Player fps".
@@ -263,45 +267,51 @@ void ReviewWindow::keyPressEvent(QKeyEvent* event) {
                            : std::clamp(settings_->ReadInt(settings::kSection, settings::kPlayerFps,
                                                            settings::kPlayerFpsDefault),
                                         1, kFastestFixedRate);
-      ChangePace(pace);
       break;
+    default:
+      return false;
+  }
+  ChangePace(pace);
+  return true;
+}
+
+bool ReviewWindow::StepKey(const QKeyEvent& event) {
+  switch (event.key()) {
     case Qt::Key_Left:
     case Qt::Key_Right: {
-      const int direction = event->key() == Qt::Key_Left ? -1 : 1;
-      if (shift) {
+      const int direction = event.key() == Qt::Key_Left ? -1 : 1;
+      if ((event.modifiers() & Qt::ShiftModifier) != 0) {
         presenter_.StepSecond(direction);
-      } else if (!event->isAutoRepeat()) {
+      } else if (!event.isAutoRepeat()) {
         presenter_.Step(direction);
       } else if (heldDirection_ != direction) {
         // The keyboard's repeat says the key is held: from here on the timer steps.
         heldDirection_ = direction;
         holdTimer_->start();
       }
-      break;
+      return true;
     }
     case Qt::Key_PageUp:
       presenter_.PreviousStop();
-      break;
+      return true;
     case Qt::Key_PageDown:
       presenter_.NextStop();
-      break;
+      return true;
     case Qt::Key_Home:
       presenter_.Home();
-      break;
+      return true;
     case Qt::Key_End:
       presenter_.End();
-      break;
+      return true;
     case Qt::Key_I:
       presenter_.MarkIn();
-      break;
+      return true;
     case Qt::Key_O:
       presenter_.MarkOut();
-      break;
+      return true;
     default:
-      QWidget::keyPressEvent(event);
-      return;
+      return false;
   }
-  event->accept();
 }
 
 }  // namespace bf::ui

@@ -79,6 +79,9 @@ class ReviewWindow final : public QWidget, private ReviewView {
   void TimelineChanged() override;
   void AskForTime();
   void ChangePace(const ReviewPace& pace);
+  // Keys that change how playback runs, and keys that move the position; false: not ours.
+  bool PaceKey(int key);
+  bool StepKey(const QKeyEvent& event);
   void StepHeld();
   // The thumbnail of the frame nearest to the time under x of the timeline, over it; none
   // over a gap.
