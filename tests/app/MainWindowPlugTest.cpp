@@ -1,4 +1,7 @@
 // The main window noticing a bridge plugged in after start-up, or pulled during camera work.
+#include <algorithm>
+#include <atomic>
+
 #include "MainWindowFixture.h"
 #include "link/CameraCommands.h"
 #include "link/StatusText.h"
@@ -47,9 +50,15 @@ class MainWindowPlug : public MainWindowTest {
   std::shared_ptr<PluggableBackend> bus = std::make_shared<PluggableBackend>();
   bool present = false;
   int probes = 0;
+  // Set on the GUI thread; the link thread pulls the camera right before its next read, so the
+  // unplug hits a read of whatever runs there (the live loop) and never another call.
+  std::atomic<bool> pullBeforeNextRead{false};
 
   void StartWatched() {
     backend = std::make_shared<RecordingBackend>(bus);
+    backend->beforeRead = [this] {
+      if (pullBeforeNextRead.exchange(false)) bus->Pull();
+    };
     window = std::make_unique<CBrindleFlashDlg>(MainWindowServices{
         prompts, settings, backend, clock, headers, timer, "", quietTimers.Factory()});
     window->WatchForPlugging([this] {
@@ -63,10 +72,6 @@ class MainWindowPlug : public MainWindowTest {
     camera = std::make_shared<sim::SimCamera>(options, clock);
     bus->Plug(camera);
     present = true;
-  }
-  void PullCamera() {
-    bus->Pull();
-    present = false;
   }
   // One tick of the window's watch, a period after the last.
   void Tick() {
@@ -111,16 +116,26 @@ TEST_F(MainWindowPlug, UnplugDuringTheLiveViewIsReportedOnceAndReplugHandshakesA
   ASSERT_TRUE(prompts.shown.empty());
 
   int probesWhileStreaming = -1;
+  bool streamingWhenPulled = false;
   WhileLive([&](int round) {
     // The watch stays away from the link while the loop uses it.
     Tick();
     if (round == 3) {
       probesWhileStreaming = probes;
-      PullCamera();
+      streamingWhenPulled = window->OnlyLiveViewRuns();
+      present = false;
+      pullBeforeNextRead = true;
     }
     return false;
   });
+  ASSERT_TRUE(streamingWhenPulled);
   EXPECT_EQ(probesWhileStreaming, 0);
+  // The first call that failed is the live loop's read, as the bridge went away under it.
+  const auto failed =
+      std::find_if(backend->log.begin(), backend->log.end(),
+                   [](const RecordingBackend::Call& c) { return c.status != ftstatus::kOk; });
+  ASSERT_NE(failed, backend->log.end());
+  EXPECT_EQ(failed->name, "read");
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, StatusText(window->Link().GetStatusCode()));
   EXPECT_EQ(window->StartStopCaption(), "Старт");
