@@ -233,28 +233,29 @@ void ReviewWindow::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void ReviewWindow::keyPressEvent(QKeyEvent* event) {
-  const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+  if (!PaceKey(event->key()) && !MoveKey(*event)) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+bool ReviewWindow::PaceKey(int key) {
   ReviewPace pace = playback_->Pace();
-  switch (event->key()) {
+  switch (key) {
     case Qt::Key_Space:
       playback_->Toggle();
-      break;
+      return true;
     case Qt::Key_Plus:
     case Qt::Key_Equal:
     case Qt::Key_Minus:
-      pace.speedPercent =
-          NextSpeedPercent(pace.speedPercent, event->key() == Qt::Key_Minus ? -1 : 1);
+      pace.speedPercent = NextSpeedPercent(pace.speedPercent, key == Qt::Key_Minus ? -1 : 1);
       pace.fixedRate = 0;
-      ChangePace(pace);
-      break;
-    case Qt::Key_F:
-      picture_->Fit();
       break;
     case Qt::Key_BracketLeft:
     case Qt::Key_BracketRight:
       pace.gapLimitSeconds =
-          NextGapLimit(pace.gapLimitSeconds, event->key() == Qt::Key_BracketLeft ? -1 : 1);
-      ChangePace(pace);
+          NextGapLimit(pace.gapLimitSeconds, key == Qt::Key_BracketLeft ? -1 : 1);
       break;
     case Qt::Key_P:
       // The fixed rate is the main player's "Player fps".
@@ -263,45 +264,57 @@ void ReviewWindow::keyPressEvent(QKeyEvent* event) {
                            : std::clamp(settings_->ReadInt(settings::kSection, settings::kPlayerFps,
                                                            settings::kPlayerFpsDefault),
                                         1, kFastestFixedRate);
-      ChangePace(pace);
-      break;
-    case Qt::Key_Left:
-    case Qt::Key_Right: {
-      const int direction = event->key() == Qt::Key_Left ? -1 : 1;
-      if (shift) {
-        presenter_.StepSecond(direction);
-      } else if (!event->isAutoRepeat()) {
-        presenter_.Step(direction);
-      } else if (heldDirection_ != direction) {
-        // The keyboard's repeat says the key is held: from here on the timer steps.
-        heldDirection_ = direction;
-        holdTimer_->start();
-      }
-      break;
-    }
-    case Qt::Key_PageUp:
-      presenter_.PreviousStop();
-      break;
-    case Qt::Key_PageDown:
-      presenter_.NextStop();
-      break;
-    case Qt::Key_Home:
-      presenter_.Home();
-      break;
-    case Qt::Key_End:
-      presenter_.End();
-      break;
-    case Qt::Key_I:
-      presenter_.MarkIn();
-      break;
-    case Qt::Key_O:
-      presenter_.MarkOut();
       break;
     default:
-      QWidget::keyPressEvent(event);
-      return;
+      return false;
   }
-  event->accept();
+  ChangePace(pace);
+  return true;
+}
+
+bool ReviewWindow::MoveKey(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_F:
+      picture_->Fit();
+      return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      StepKey(event);
+      return true;
+    case Qt::Key_PageUp:
+      presenter_.PreviousStop();
+      return true;
+    case Qt::Key_PageDown:
+      presenter_.NextStop();
+      return true;
+    case Qt::Key_Home:
+      presenter_.Home();
+      return true;
+    case Qt::Key_End:
+      presenter_.End();
+      return true;
+    case Qt::Key_I:
+      presenter_.MarkIn();
+      return true;
+    case Qt::Key_O:
+      presenter_.MarkOut();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ReviewWindow::StepKey(const QKeyEvent& event) {
+  const int direction = event.key() == Qt::Key_Left ? -1 : 1;
+  if ((event.modifiers() & Qt::ShiftModifier) != 0) {
+    presenter_.StepSecond(direction);
+  } else if (!event.isAutoRepeat()) {
+    presenter_.Step(direction);
+  } else if (heldDirection_ != direction) {
+    // The keyboard's repeat says the key is held: from here on the timer steps.
+    heldDirection_ = direction;
+    holdTimer_->start();
+  }
 }
 
 }  // namespace bf::ui
