@@ -66,11 +66,13 @@ void CameraSettingsPanel::SendWithValue(CameraCommand command, uint8_t value) {
 
 void CameraSettingsPanel::OnFrameRateSelected(int index) {
   state_.frameRateIndex = index;
+  Show();
   SendWithValue(CMD_SET_FRAME_RATE, static_cast<uint8_t>(index));
 }
 
 void CameraSettingsPanel::OnColourSelected(int index) {
   state_.colourIndex = index;
+  Show();
   const CameraCommand command = index == 1 ? CMD_SET_COLOUR : CMD_SET_MONOCHROME;
   Post([this, command] {
     capture_.MarkSettingsPending();
@@ -80,6 +82,7 @@ void CameraSettingsPanel::OnColourSelected(int index) {
 
 void CameraSettingsPanel::OnCompressionScrollEnded(int position) {
   state_.compression = position;
+  Show();
   const auto level = static_cast<uint8_t>(position);
   Post([this, level] {
     RunGuarded(link_.linkPrompts,
@@ -103,6 +106,7 @@ void CameraSettingsPanel::OnDetectorOff() {
 
 void CameraSettingsPanel::OnSensitivityScrollEnded(int position) {
   state_.sensitivity = position;
+  Show();
   // The slider's left end is 0%, the camera's least sensitive setting 5.
   SendWithValue(CMD_SET_SENSITIVITY, static_cast<uint8_t>(5 - position));
 }
@@ -115,11 +119,13 @@ void CameraSettingsPanel::OnAutonomousClicked(bool checked) {
     return;
   }
   state_.live.autonomousFlag = checked ? 1 : 0;
+  Show();
   Send(checked ? CMD_AUTONOMOUS_ON : CMD_AUTONOMOUS_OFF);
 }
 
 void CameraSettingsPanel::OnLedsOffClicked(bool checked) {
   state_.ledsOff = checked;
+  Show();
   Send(checked ? CMD_LEDS_OFF : CMD_LEDS_ON);
 }
 
@@ -130,6 +136,7 @@ void CameraSettingsPanel::OnExtRecordingClicked(bool checked) {
     return;
   }
   state_.extRecording = checked;
+  Show();
   Send(checked ? CMD_EXT_RECORDING_ON : CMD_EXT_RECORDING_OFF);
 }
 
@@ -143,6 +150,7 @@ void CameraSettingsPanel::OnStartStopClicked(bool pushed) {
   // The request carries the button's new state to the live view, which sends by the state the
   // button shows.
   state_.live.streamingFlag = pushed ? 1 : 0;
+  Show();
   Post([this] { capture_.OnStartStopClicked(); });
 }
 
@@ -158,6 +166,8 @@ void CameraSettingsPanel::StopStreamForClose() {
     } catch (const FTDException&) {
       // Closing goes on whatever the camera does.
     }
+    // The caption follows, as after a Stop click: the next click would start the view again.
+    liveHost_.SetButtonState(LiveViewState::Off);
   });
 }
 
