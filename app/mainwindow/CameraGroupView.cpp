@@ -51,9 +51,9 @@ void CameraGroupView::Connect(const QuietTimerFactory& quietTimers) {
   Exclusive(this, {w_.rotation[0], w_.rotation[1], w_.rotation[2], w_.rotation[3]});
   Exclusive(this, {w_.detectorOn, w_.detectorOff});
   connect(w_.frameRate, &QComboBox::activated, this,
-          [this] { panel_->OnFrameRateSelected(w_.frameRate->currentIndex()); });
+          [this](int index) { panel_->OnFrameRateSelected(index); });
   connect(w_.colour, &QComboBox::activated, this,
-          [this] { panel_->OnColourSelected(w_.colour->currentIndex()); });
+          [this](int index) { panel_->OnColourSelected(index); });
   const auto quiet = [&quietTimers]() -> std::unique_ptr<QuietTimer> {
     return quietTimers ? quietTimers() : nullptr;
   };
