@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/PostedGuiQueue.h"
+#include "support/PostedGuiQueue.h"
 #include "link/LinkThread.h"
 #include "live/LinkLiveHost.h"
 #include "live/LiveTestRig.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/GuiThreadPrompts.h"
-#include "host/PostedGuiQueue.h"
+#include "support/PostedGuiQueue.h"
 #include "link/CameraCommands.h"
 #include "link/FTD2xx.h"
 #include "link/LinkThread.h"
