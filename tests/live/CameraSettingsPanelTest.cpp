@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "host/GuiThreadPrompts.h"
-#include "support/PostedGuiQueue.h"
 #include "link/CameraCommands.h"
 #include "link/FTD2xx.h"
 #include "link/LinkThread.h"
@@ -18,6 +17,7 @@
 #include "live/CameraSettingsPanel.h"
 #include "sim/SimCamera.h"
 #include "support/CallLogBackend.h"
+#include "support/PostedGuiQueue.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {
