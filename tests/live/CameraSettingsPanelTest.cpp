@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,10 @@ struct SettingCase {
   Writes streaming;
   std::function<void(const CameraSettingsState&, bool streaming)> check;
 };
+
+void PrintTo(const SettingCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 std::vector<SettingCase> SettingCases() {
   using P = CameraSettingsPanel;
