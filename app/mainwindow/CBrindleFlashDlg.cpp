@@ -1,19 +1,14 @@
 #include "mainwindow/CBrindleFlashDlg.h"
 
-#include <QAbstractButton>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSlider>
 
 #include "host/GuiThreadPrompts.h"
-#include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "link/LinkThread.h"
-#include "live/LiveCapture.h"
 #include "mainwindow/AboutEntry.h"
+#include "mainwindow/CameraGroupView.h"
 #include "mainwindow/ControlIds.h"
 #include "mainwindow/ControlTable.h"
 #include "mainwindow/PlayerGroupView.h"
@@ -26,39 +21,26 @@
 #include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
-namespace {
-
-// The Start/Stop button's captions for the two states of the live view.
-constexpr const char* kStartCaption = "Старт";
-constexpr const char* kStopCaption = "Стоп";
-
-}  // namespace
 
 CBrindleFlashDlg::CBrindleFlashDlg(MainWindowServices services, QWidget* parent)
     : QDialog(parent),
       services_(std::move(services)),
       link_(std::make_unique<FTDClass>(services_.backend, services_.ticks)) {
   BuildWindow();
-  playerGroup_ = std::make_unique<PlayerGroupView>(
-      this, controls_, *player_,
-      PlayerGroupView::Services{services_.prompts, services_.settings, services_.timer,
-                                services_.headers},
-      PlayerGroupView::WindowHooks{[this](bool on) { EnableCameraControls(on); },
-                                   [this] { return link_->GetStatusCode() == ftstatus::kOk; }});
-  recordingPlayer_ = &playerGroup_->RecordingPlayer();
   gui_ = std::make_unique<QtGuiQueue>();
   linkPrompts_ = std::make_unique<GuiThreadPrompts>(services_.prompts, *gui_);
-  liveHost_ = std::make_unique<LinkLiveHost>(static_cast<LiveViewHost&>(*this), *gui_);
   linkThread_ = std::make_unique<LinkThread>();
-  liveCapture_ = std::make_unique<LiveCapture>(*link_, *liveHost_, *linkPrompts_, *linkThread_,
-                                               services_.ticks);
+  cameraGroup_ = std::make_unique<CameraGroupView>(
+      this, widgets_, *player_, *playerGroup_,
+      CameraSettingsPanel::Link{*link_, *linkThread_, *gui_, *linkPrompts_, services_.ticks},
+      services_.quietTimers);
   ConnectHandlers();
 }
 
 CBrindleFlashDlg::~CBrindleFlashDlg() {
   // A live view still running would keep the link thread for ever: it is stopped as the close
   // box stops it. What the link thread still asks or posts is dropped from here on.
-  if (liveViewState_ == LiveViewState::Running) StopStreamForClose();
+  if (Camera().State().liveView == LiveViewState::Running) Camera().StopStreamForClose();
   gui_->Close();
   WaitForLink();
 }
@@ -68,7 +50,7 @@ bool CBrindleFlashDlg::LinkIdle() const {
 }
 
 bool CBrindleFlashDlg::OnlyLiveViewRuns() const {
-  return linkThread_->NothingWaiting() && liveCapture_->LoopRunning();
+  return linkThread_->NothingWaiting() && cameraGroup_->Panel().LoopRunning();
 }
 
 void CBrindleFlashDlg::WaitForLink() {
@@ -78,16 +60,8 @@ void CBrindleFlashDlg::WaitForLink() {
   QCoreApplication::processEvents();
 }
 
-LiveInput CBrindleFlashDlg::CurrentLiveInput() const {
-  return LiveInput{Button(IDC_START_STOP)->isChecked(), Button(IDC_AUTONOMOUS)->isChecked(),
-                   live_.frameTimeout};
-}
-
 void CBrindleFlashDlg::PostToLink(std::function<void()> request) {
-  linkThread_->PostRequest([this, input = CurrentLiveInput(), request = std::move(request)] {
-    liveHost_->SetInput(input);
-    request();
-  });
+  Camera().Post(std::move(request));
 }
 
 void CBrindleFlashDlg::BuildWindow() {
@@ -96,20 +70,28 @@ void CBrindleFlashDlg::BuildWindow() {
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
-  controls_ = BuildControls(this, MainWindowControls(), units,
-                            [this](const ControlRow& control) -> QWidget* {
-                              // The player window is bound to the picture area and takes its place.
-                              auto* player = new CBfkPlayer(services_.headers, this);
-                              player->Attach(control.id);
-                              player_ = player;
-                              return player;
-                            });
-  widgets_ = MainWindowWidgets::Find(controls_);
+  const std::map<int, QWidget*> controls =
+      BuildControls(this, MainWindowControls(), units, [this](const ControlRow& control) {
+        // The player window is bound to the picture area and takes its place.
+        auto* player = new CBfkPlayer(services_.headers, this);
+        player->Attach(control.id);
+        player_ = player;
+        return static_cast<QWidget*>(player);
+      });
+  widgets_ = MainWindowWidgets::Find(controls);
+  playerGroup_ = std::make_unique<PlayerGroupView>(
+      this, controls, *player_,
+      PlayerGroupView::Services{services_.prompts, services_.settings, services_.timer,
+                                services_.headers},
+      PlayerGroupView::WindowHooks{[this](bool on) { Camera().EnableCameraControls(on); },
+                                   [this] { return link_->GetStatusCode() == ftstatus::kOk; }});
   setFixedSize(DialogXToPixels(kDialogWidthDlu, units), DialogYToPixels(kDialogHeightDlu, units));
 }
 
 void CBrindleFlashDlg::ConnectHandlers() {
-  ConnectCameraSettings();
+  connect(widgets_.setClock, &QPushButton::clicked, this, [this] { OnSetClock(); });
+  connect(widgets_.flashSave, &QPushButton::clicked, this, [this] { OnFlashSave(); });
+  connect(widgets_.flashErase, &QPushButton::clicked, this, [this] { OnFlashErase(); });
   ConnectServiceButtons();
   connect(widgets_.exit, &QPushButton::clicked, this, [this] { OnOK(); });
   // The exports take the recording the player group opened and its pacing choice.
@@ -133,29 +115,14 @@ PlayerPanel& CBrindleFlashDlg::Panel() {
   return playerGroup_->Panel();
 }
 
-QWidget* CBrindleFlashDlg::Control(int id) const {
-  auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
-
-QAbstractButton* CBrindleFlashDlg::Button(int id) const {
-  return ControlAs<QAbstractButton>(id);
-}
-QSlider* CBrindleFlashDlg::Slider(int id) const {
-  return ControlAs<QSlider>(id);
-}
-QComboBox* CBrindleFlashDlg::List(int id) const {
-  return ControlAs<QComboBox>(id);
-}
-
-void CBrindleFlashDlg::SetChecked(int id, bool checked) {
-  Button(id)->setChecked(checked);
+CameraSettingsPanel& CBrindleFlashDlg::Camera() const {
+  return cameraGroup_->Panel();
 }
 
 void CBrindleFlashDlg::OnInitDialog() {
   // 1. Controls attached; fields to controls.
   widgets_.FillLists();
-  WriteControls();
+  Camera().Show();
 
   // 2. About in the system menu where there is one; the application icon.
   AddAboutToSystemMenu(*this);
@@ -165,11 +132,10 @@ void CBrindleFlashDlg::OnInitDialog() {
   // original"), rate spin and button icons; autonomous off.
   widgets_.SetUpSliders();
   playerGroup_->SetUp();
-  WriteControls();
-  live_.autonomousFlag = 0;
+  Camera().ClearAutonomous();
 
   // 8. Both groups off until a camera or a recording is there.
-  EnableCameraControls(false);
+  Camera().EnableCameraControls(false);
   playerGroup_->Panel().EnableControls(false);
 
   // 9. A recording named on the command line.
@@ -177,85 +143,11 @@ void CBrindleFlashDlg::OnInitDialog() {
 
   // 10. Picture placement and rotation.
   player_->SetOffset(0, 20);
-  widgets_.rotation[0]->setChecked(true);
-  player_->SetRotation(Rotation::None);
+  Camera().OnRotationSelected(0);
 
   // 11. Camera status handshake. The window appears once it has ended, in the state it left.
   RunHandshake();
   WaitForLink();
-}
-
-void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {
-  widgets_.compression->setValue(status.Compression());
-  colourIndex_ = status.Colour() ? 1 : 0;
-  frameRateIndex_ = status.FrameRateIndex();
-  const bool detectorOn = status.MotionDetectorOn();
-  live_.frameTimeout = detectorOn ? kFrameTimeoutUnlimited : kFrameTimeoutDetectorOff;
-  // The checked radio first: in their exclusive group that clears the other one.
-  (detectorOn ? widgets_.detectorOn : widgets_.detectorOff)->setChecked(true);
-  (detectorOn ? widgets_.detectorOff : widgets_.detectorOn)->setChecked(false);
-  if (detectorOn) {
-    widgets_.sensitivity->setValue(0);
-  } else {
-    widgets_.sensitivity->setEnabled(false);
-  }
-  ledsOffFlag_ = 0;
-  extRecordingFlag_ = 0;
-  WriteControls();
-}
-
-void CBrindleFlashDlg::ReadControls() {
-  frameRateIndex_ = widgets_.frameRate->currentIndex();
-  colourIndex_ = widgets_.colour->currentIndex();
-  live_.autonomousFlag = widgets_.autonomous->isChecked() ? 1 : 0;
-  live_.streamingFlag = widgets_.startStop->isChecked() ? 1 : 0;
-  // The player rate is not among these: the player group holds it and only shows it.
-  ledsOffFlag_ = widgets_.ledsOff->isChecked() ? 1 : 0;
-  extRecordingFlag_ = widgets_.extRecording->isChecked() ? 1 : 0;
-}
-
-void CBrindleFlashDlg::WriteControls() {
-  // A list index outside the items (a status byte beyond the table) shows no selection.
-  QComboBox* frameRate = widgets_.frameRate;
-  frameRate->setCurrentIndex(frameRateIndex_ < frameRate->count() ? frameRateIndex_ : -1);
-  QComboBox* colour = widgets_.colour;
-  colour->setCurrentIndex(colourIndex_ < colour->count() ? colourIndex_ : -1);
-  widgets_.autonomous->setChecked(live_.autonomousFlag != 0);
-  widgets_.startStop->setChecked(live_.streamingFlag != 0);
-  widgets_.ledsOff->setChecked(ledsOffFlag_ != 0);
-  widgets_.extRecording->setChecked(extRecordingFlag_ != 0);
-}
-
-void CBrindleFlashDlg::EnableCameraControls(bool on) {
-  cameraControlsOn_ = on;
-  for (QWidget* control : widgets_.CameraControls()) control->setEnabled(on);
-  widgets_.sensitivity->setEnabled(on && live_.frameTimeout == kFrameTimeoutUnlimited);
-}
-
-std::string CBrindleFlashDlg::StartStopCaption() const {
-  return widgets_.startStop->text().toStdString();
-}
-
-LiveViewState CBrindleFlashDlg::ButtonState() {
-  return liveViewState_;
-}
-
-void CBrindleFlashDlg::SetButtonState(LiveViewState state) {
-  liveViewState_ = state;
-  widgets_.startStop->setText(
-      QString::fromUtf8(state == LiveViewState::Off ? kStartCaption : kStopCaption));
-}
-
-void CBrindleFlashDlg::EnableLiveLockedControls(bool on) {
-  for (QWidget* control : widgets_.LiveLockedControls()) control->setEnabled(on);
-}
-
-bool CBrindleFlashDlg::ShowFrame(const FrameHeader& header, std::span<const uint8_t> payload) {
-  return recordingPlayer_->ShowExternalFrame(header, payload);
-}
-
-void CBrindleFlashDlg::ClearDisplay() {
-  recordingPlayer_->ClearDisplay();
 }
 
 #ifdef _WIN32
@@ -269,42 +161,20 @@ bool CBrindleFlashDlg::nativeEvent(const QByteArray& eventType, void* message, q
 }
 #endif
 
-void CBrindleFlashDlg::InvalidatePictureArea() {
-  playerGroup_->InvalidatePictureArea();
-}
-
-void CBrindleFlashDlg::StopStreamForClose() {
-  ReadControls();
-  if (live_.streamingFlag != 0 && live_.autonomousFlag == 0) {
-    live_.streamingFlag = 0;
-    WriteControls();
-    // Taken by the live loop between two reads: the loop then sees the button out and ends.
-    PostToLink([this] {
-      liveHost_->ReadControls();
-      try {
-        SendCommand(*link_, CMD_STOP_STREAM);
-      } catch (const FTDException&) {
-        // Closing goes on whatever the camera does.
-      }
-    });
-  }
-}
-
 void CBrindleFlashDlg::reject() {
   // Left running, the live loop would keep a hidden window streaming for ever.
-  if (liveViewState_ == LiveViewState::Running && live_.autonomousFlag == 0) StopStreamForClose();
+  if (Camera().State().liveView == LiveViewState::Running) Camera().StopStreamForClose();
   QDialog::reject();
 }
 
 void CBrindleFlashDlg::OnOK() {
-  StopStreamForClose();
-  recordingPlayer_->StopPlayback();
-  ClearDisplay();
+  Camera().StopStreamForClose();
+  RecordingPlayer().StopPlayback();
+  RecordingPlayer().ClearDisplay();
   if (!playerGroup_->Panel().SaveSettings()) {
     // The window closes all the same; the operator learns that the choice will not be there.
     services_.prompts.ShowMessage(kSettingsNotSavedText, "", MessageIcon::Warning);
   }
-  ReadControls();
   accept();
 }
 

@@ -12,7 +12,7 @@ namespace bf::ui {
 void CBrindleFlashDlg::OnSetClock() {
   // While the camera streams (live view or autonomous recording with the button pushed in), a
   // clock reply would mix with frame data.
-  if (live_.streamingFlag != 0) return;
+  if (Camera().State().Streaming()) return;
   // The exchange runs on the link thread; the dialog is shown here while it waits.
   PostToLink([this] {
     RunSetClockFlow(*link_, *linkPrompts_,

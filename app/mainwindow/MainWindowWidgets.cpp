@@ -72,15 +72,13 @@ void MainWindowWidgets::SetUpSliders() {
   sensitivity->setRange(0, 5);
 }
 
-std::array<QWidget*, 16> MainWindowWidgets::CameraControls() const {
-  return {startStop,   autonomous,  frameRate,   colour,     compression, detectorOn,
-          detectorOff, setClock,    flashSave,   flashErase, ledsOff,     extRecording,
-          rotation[0], rotation[1], rotation[2], rotation[3]};
+std::array<QWidget*, 9> MainWindowWidgets::CameraControls() const {
+  return {startStop,  autonomous,  frameRate, colour,      compression,
+          detectorOn, detectorOff, ledsOff,   extRecording};
 }
 
-std::array<QWidget*, 8> MainWindowWidgets::LiveLockedControls() const {
-  return {setClock,    flashSave,   open,        flashErase,
-          rotation[0], rotation[1], rotation[2], rotation[3]};
+std::array<QWidget*, 7> MainWindowWidgets::JobControls() const {
+  return {setClock, flashSave, flashErase, rotation[0], rotation[1], rotation[2], rotation[3]};
 }
 
 }  // namespace bf::ui

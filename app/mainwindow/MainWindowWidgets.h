@@ -46,11 +46,11 @@ struct MainWindowWidgets {
   void FillLists();
   void SetUpSliders();
 
-  // Switched by EnableCameraControls, besides the sensitivity slider.
-  std::array<QWidget*, 16> CameraControls() const;
-  // Locked while the live view runs: the jobs that must not talk to the camera or replace the
-  // picture meanwhile.
-  std::array<QWidget*, 8> LiveLockedControls() const;
+  // Switched by EnableCameraControls alone (the sensitivity slider follows the detector too).
+  std::array<QWidget*, 9> CameraControls() const;
+  // Switched by EnableCameraControls and locked while the live view runs: the jobs that must not
+  // talk to the camera or turn the picture meanwhile.
+  std::array<QWidget*, 7> JobControls() const;
 };
 
 }  // namespace bf::ui

@@ -233,11 +233,11 @@ void ReviewWindow::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void ReviewWindow::keyPressEvent(QKeyEvent* event) {
-  if (PaceKey(event->key()) || StepKey(*event)) {
-    event->accept();
+  if (!PaceKey(event->key()) && !MoveKey(*event)) {
+    QWidget::keyPressEvent(event);
     return;
   }
-  QWidget::keyPressEvent(event);
+  event->accept();
 }
 
 bool ReviewWindow::PaceKey(int key) {
@@ -252,9 +252,6 @@ bool ReviewWindow::PaceKey(int key) {
       pace.speedPercent = NextSpeedPercent(pace.speedPercent, key == Qt::Key_Minus ? -1 : 1);
       pace.fixedRate = 0;
       break;
-    case Qt::Key_F:
-      picture_->Fit();
-      return true;
     case Qt::Key_BracketLeft:
     case Qt::Key_BracketRight:
       pace.gapLimitSeconds =
@@ -275,22 +272,15 @@ bool ReviewWindow::PaceKey(int key) {
   return true;
 }
 
-bool ReviewWindow::StepKey(const QKeyEvent& event) {
+bool ReviewWindow::MoveKey(const QKeyEvent& event) {
   switch (event.key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right: {
-      const int direction = event.key() == Qt::Key_Left ? -1 : 1;
-      if ((event.modifiers() & Qt::ShiftModifier) != 0) {
-        presenter_.StepSecond(direction);
-      } else if (!event.isAutoRepeat()) {
-        presenter_.Step(direction);
-      } else if (heldDirection_ != direction) {
-        // The keyboard's repeat says the key is held: from here on the timer steps.
-        heldDirection_ = direction;
-        holdTimer_->start();
-      }
+    case Qt::Key_F:
+      picture_->Fit();
       return true;
-    }
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      StepKey(event);
+      return true;
     case Qt::Key_PageUp:
       presenter_.PreviousStop();
       return true;
@@ -311,6 +301,19 @@ bool ReviewWindow::StepKey(const QKeyEvent& event) {
       return true;
     default:
       return false;
+  }
+}
+
+void ReviewWindow::StepKey(const QKeyEvent& event) {
+  const int direction = event.key() == Qt::Key_Left ? -1 : 1;
+  if ((event.modifiers() & Qt::ShiftModifier) != 0) {
+    presenter_.StepSecond(direction);
+  } else if (!event.isAutoRepeat()) {
+    presenter_.Step(direction);
+  } else if (heldDirection_ != direction) {
+    // The keyboard's repeat says the key is held: from here on the timer steps.
+    heldDirection_ = direction;
+    holdTimer_->start();
   }
 }
 

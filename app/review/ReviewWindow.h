@@ -79,9 +79,11 @@ class ReviewWindow final : public QWidget, private ReviewView {
   void TimelineChanged() override;
   void AskForTime();
   void ChangePace(const ReviewPace& pace);
-  // Keys that change how playback runs, and keys that move the position; false: not ours.
+  // The keys of keyPressEvent by job; false: not one of theirs.
   bool PaceKey(int key);
-  bool StepKey(const QKeyEvent& event);
+  bool MoveKey(const QKeyEvent& event);
+  // Left and Right: a frame, a second with Shift, held: as fast as frames show.
+  void StepKey(const QKeyEvent& event);
   void StepHeld();
   // The thumbnail of the frame nearest to the time under x of the timeline, over it; none
   // over a gap.

@@ -76,57 +76,72 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), kBackground);
   if (!presenter_.IsOpen() || width() <= 0) return;
-  const int axisHeight = fontMetrics().height() + 6;
   // The top strip holds the recording-start markers, above the density bars.
   const int barTop = 8;
-  const int barHeight = std::max(8, height() - axisHeight - barTop);
-  const TimeWindow window = presenter_.Window();
+  const int axisHeight = fontMetrics().height() + 6;
+  const StripLayout layout{barTop, std::max(8, height() - axisHeight - barTop)};
+  PaintGapsAndMarked(painter, layout);
+  PaintDensity(painter, layout);
+  PaintDamageAndStarts(painter, layout);
+  PaintAxis(painter, layout);
+  // The current frame.
+  const double cursor = XOf(presenter_.CurrentTime() + 0.5);
+  painter.setPen(QPen(kCursor, 2));
+  painter.drawLine(QPointF(cursor, 0), QPointF(cursor, layout.AxisTop()));
+}
 
+void TimelineStrip::PaintGapsAndMarked(QPainter& painter, const StripLayout& layout) const {
   for (const TimeGap& gap : presenter_.Gaps()) {
     const double a = XOf(gap.start + 1.0), b = XOf(gap.end);
     if (b < 0 || a > width()) continue;
-    painter.fillRect(QRectF(a, barTop, b - a, barHeight), kGap);
+    painter.fillRect(QRectF(a, layout.barTop, b - a, layout.barHeight), kGap);
   }
   if (const std::optional<TimeWindow> marked = presenter_.MarkedStretch()) {
     const double a = XOf(marked->start), b = XOf(marked->end);
-    painter.fillRect(QRectF(a, 0, std::max(1.0, b - a), barTop + barHeight), kMarked);
+    painter.fillRect(QRectF(a, 0, std::max(1.0, b - a), layout.AxisTop()), kMarked);
   }
+}
 
-  // Density: bar height grows with the logarithm of the frames in a column, so that a single
-  // frame still shows next to a column of thousands.
+void TimelineStrip::PaintDensity(QPainter& painter, const StripLayout& layout) const {
+  // Bar height grows with the logarithm of the frames in a column, so that a single frame
+  // still shows next to a column of thousands.
   const std::vector<std::size_t> bins =
-      presenter_.GetTimeline().Bins(window, static_cast<std::size_t>(width()));
+      presenter_.GetTimeline().Bins(presenter_.Window(), static_cast<std::size_t>(width()));
   const std::size_t most = bins.empty() ? 0 : *std::max_element(bins.begin(), bins.end());
   const double scale = std::log1p(static_cast<double>(std::max<std::size_t>(most, 1)));
   for (std::size_t x = 0; x < bins.size(); ++x) {
     if (bins[x] == 0) continue;
-    const double h = std::max(3.0, barHeight * std::log1p(static_cast<double>(bins[x])) / scale);
-    painter.fillRect(QRectF(static_cast<double>(x), barTop + barHeight - h, 1.0, h), kFrames);
+    const double h =
+        std::max(3.0, layout.barHeight * std::log1p(static_cast<double>(bins[x])) / scale);
+    painter.fillRect(QRectF(static_cast<double>(x), layout.AxisTop() - h, 1.0, h), kFrames);
   }
+}
 
+void TimelineStrip::PaintDamageAndStarts(QPainter& painter, const StripLayout& layout) const {
   for (const DamagedMark& mark : presenter_.Damaged()) {
     const double a = XOf(mark.start), b = XOf(mark.end + 1.0);
     if (b < 0 || a > width()) continue;
-    painter.fillRect(QRectF(a, barTop + barHeight - 5, std::max(2.0, b - a), 5), kDamaged);
+    painter.fillRect(QRectF(a, layout.AxisTop() - 5, std::max(2.0, b - a), 5), kDamaged);
   }
   painter.setPen(Qt::NoPen);
   painter.setBrush(kRecordingStart);
   for (const RecordingRun& run : presenter_.Runs()) {
     const double x = XOf(run.start);
     if (x < -4 || x > width() + 4) continue;
-    const QPointF marker[] = {{x - 4, 0}, {x + 4, 0}, {x, static_cast<double>(barTop - 1)}};
+    const QPointF marker[] = {{x - 4, 0}, {x + 4, 0}, {x, static_cast<double>(layout.barTop - 1)}};
     painter.drawPolygon(marker, 3);
   }
   painter.setBrush(Qt::NoBrush);
+}
 
-  // Axis.
-  const int axisTop = barTop + barHeight;
+void TimelineStrip::PaintAxis(QPainter& painter, const StripLayout& layout) const {
+  const int axisTop = layout.AxisTop();
   painter.setPen(palette().color(QPalette::WindowText));
   painter.drawLine(0, axisTop, width(), axisTop);
   // A label that would run into the one before it (the first tick's date makes that one long)
   // is left out; its tick stays.
   double labelsEnd = -1e9;
-  for (const AxisTick& tick : AxisTicks(window, width())) {
+  for (const AxisTick& tick : AxisTicks(presenter_.Window(), width())) {
     const double x = XOf(tick.time);
     painter.drawLine(QPointF(x, axisTop), QPointF(x, axisTop + 4));
     if (x + 2 < labelsEnd) continue;
@@ -134,11 +149,6 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     painter.drawText(QPointF(x + 2, axisTop + 3 + fontMetrics().ascent()), label);
     labelsEnd = x + 2 + fontMetrics().horizontalAdvance(label) + fontMetrics().averageCharWidth();
   }
-
-  // The current frame.
-  const double cursor = XOf(presenter_.CurrentTime() + 0.5);
-  painter.setPen(QPen(kCursor, 2));
-  painter.drawLine(QPointF(cursor, 0), QPointF(cursor, axisTop));
 }
 
 void TimelineStrip::wheelEvent(QWheelEvent* event) {

@@ -2,6 +2,8 @@
 #include <QWidget>
 #include <optional>
 
+class QPainter;
+
 #include "review/ReviewPresenter.h"
 
 namespace bf::ui {
@@ -42,6 +44,17 @@ class TimelineStrip final : public QWidget {
   void leaveEvent(QEvent* event) override;
 
  private:
+  // Where the bars stand: the recording-start markers above barTop, the bars down to the axis.
+  struct StripLayout {
+    int barTop = 0;
+    int barHeight = 0;
+    int AxisTop() const { return barTop + barHeight; }
+  };
+  void PaintGapsAndMarked(QPainter& painter, const StripLayout& layout) const;
+  void PaintDensity(QPainter& painter, const StripLayout& layout) const;
+  void PaintDamageAndStarts(QPainter& painter, const StripLayout& layout) const;
+  void PaintAxis(QPainter& painter, const StripLayout& layout) const;
+
   ReviewPresenter& presenter_;
   std::optional<double> pressX_;
   double lastX_ = 0;

@@ -6,7 +6,7 @@ namespace bf {
 // The way back from the link thread to the thread that owns the window (or bfk's terminal):
 // results, frames and progress are posted; a question to the operator is asked there while the
 // asking thread waits for the answer. The window implements it with queued calls, bfk and the
-// tests with PostedCalls (PostedGuiQueue).
+// tests with PostedCalls.
 class GuiQueue {
  public:
   virtual ~GuiQueue() = default;

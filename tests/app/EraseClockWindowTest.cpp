@@ -223,7 +223,7 @@ TEST_F(EraseClockWindow, ClockButtonDoesNothingWhileStreaming) {
   StartAndMark();
   Click(IDC_AUTONOMOUS);
   Click(IDC_START_STOP);  // autonomous: the button stays in, 1007 stays enabled
-  ASSERT_NE(window->State().streamingFlag, 0);
+  ASSERT_NE(window->Camera().State().live.streamingFlag, 0);
   mark = backend->writes.size();
   ModalClockDialog modal(nullptr);
   Click(IDC_SET_CLOCK);

@@ -57,17 +57,17 @@ TEST_F(MainWindowTest, SettingsControlsSendTheirCommands) {
 
   Click(IDC_DETECTOR_OFF);
   EXPECT_FALSE(model.Settings().motionDetector);
-  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutDetectorOff);
+  EXPECT_EQ(window->Camera().State().live.frameTimeout, kFrameTimeoutDetectorOff);
   Click(IDC_DETECTOR_ON);
   EXPECT_TRUE(model.Settings().motionDetector);
-  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutUnlimited);
+  EXPECT_EQ(window->Camera().State().live.frameTimeout, kFrameTimeoutUnlimited);
   EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(MainWindowTest, CompressionAndColourChangesWaitForTheNextHeader) {
   Start();
   KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
-  EXPECT_EQ(window->LinkLiveState().settingsPending, 1);
+  EXPECT_EQ(window->Camera().LinkLiveState().settingsPending, 1);
   // Without a live view no header comes: the busy cursor must not stay on.
   EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
 }
@@ -76,11 +76,11 @@ TEST_F(MainWindowTest, SettingsChangesWhileTheCameraRecordsOnItsOwnLeaveNoBusyCu
   Start();
   Click(IDC_AUTONOMOUS);
   Click(IDC_START_STOP);  // the button is in, but no live loop reads anything
-  ASSERT_EQ(window->StartStopCaption(), "Стоп");
+  ASSERT_EQ(StartStopCaption(), "Стоп");
   KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
   QTest::keyClick(L(IDC_COLOUR), Qt::Key_Up);
   Settle();
-  EXPECT_EQ(window->LinkLiveState().settingsPending, 1);
+  EXPECT_EQ(window->Camera().LinkLiveState().settingsPending, 1);
   EXPECT_TRUE(prompts.busyCursor.empty() || !prompts.busyCursor.back());
 }
 

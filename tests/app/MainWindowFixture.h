@@ -121,11 +121,18 @@ class MainWindowTest : public ::testing::Test {
     Settle();
   }
 
-  QWidget* W(int id) const { return window->Control(id); }
-  QAbstractButton* B(int id) const { return window->ControlAs<QAbstractButton>(id); }
-  QSlider* S(int id) const { return window->ControlAs<QSlider>(id); }
-  QComboBox* L(int id) const { return window->ControlAs<QComboBox>(id); }
-  QString RateText() const { return window->ControlAs<QLineEdit>(ui::IDC_RATE_EDIT)->text(); }
+  // The controls as the operator sees them: by their id, which the window gives them as their
+  // object name.
+  QWidget* W(int id) const { return window->findChild<QWidget*>(QString::number(id)); }
+  template <class W>
+  W* ControlAs(int id) const {
+    return qobject_cast<W*>(this->W(id));
+  }
+  QAbstractButton* B(int id) const { return ControlAs<QAbstractButton>(id); }
+  QSlider* S(int id) const { return ControlAs<QSlider>(id); }
+  QComboBox* L(int id) const { return ControlAs<QComboBox>(id); }
+  QString RateText() const { return ControlAs<QLineEdit>(ui::IDC_RATE_EDIT)->text(); }
+  std::string StartStopCaption() const { return B(ui::IDC_START_STOP)->text().toStdString(); }
   void Click(int id) {
     QTest::mouseClick(W(id), Qt::LeftButton);
     Settle();

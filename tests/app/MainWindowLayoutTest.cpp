@@ -81,7 +81,7 @@ TEST_F(MainWindowTest, ControlKindsAndFixedStates) {
   EXPECT_TRUE(B(IDC_START_STOP)->isCheckable());
   EXPECT_NE(qobject_cast<QCheckBox*>(W(IDC_AUTONOMOUS)), nullptr);
   EXPECT_NE(qobject_cast<QRadioButton*>(W(IDC_ROTATE_180)), nullptr);
-  EXPECT_TRUE(window->ControlAs<QPushButton>(IDOK_EXIT)->isDefault());
+  EXPECT_TRUE(ControlAs<QPushButton>(IDOK_EXIT)->isDefault());
   for (int id : {IDC_READ_RX, IDC_CUB, IDC_ALL_DATA, IDC_TEST, IDC_FLASH_POINTER}) {
     EXPECT_TRUE(W(id)->isHidden()) << id;
   }
@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, ControlKindsAndFixedStates) {
   EXPECT_EQ(S(IDC_SENSITIVITY)->maximum(), 5);
   EXPECT_EQ(S(IDC_POSITION)->tickPosition(), QSlider::TicksBothSides);
   EXPECT_EQ(S(IDC_POSITION)->maximum(), 1);
-  auto* spin = window->ControlAs<UpDownControl>(IDC_RATE_SPIN);
+  auto* spin = ControlAs<UpDownControl>(IDC_RATE_SPIN);
   ASSERT_NE(spin, nullptr);
   EXPECT_EQ(spin->minimum(), 1);
   EXPECT_EQ(spin->maximum(), 20);

@@ -31,13 +31,13 @@ TEST_F(MainWindowLive, StartShowsFramesAndStopReturnsToIdle) {
   bool lockedWhileRunning = true;
   RunLive([&](int) {
     for (int id : kLiveLocked) lockedWhileRunning &= !W(id)->isEnabled();
-    EXPECT_EQ(window->StartStopCaption(), "Стоп");
+    EXPECT_EQ(StartStopCaption(), "Стоп");
     if (window->PlayerWindow().HasPicture()) sawPicture = true;
     return sawPicture && IsFrameHeader(window->PlayerWindow().ShownHeader());
   });
   EXPECT_TRUE(sawPicture);
   EXPECT_TRUE(lockedWhileRunning);
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
   EXPECT_FALSE(B(IDC_START_STOP)->isChecked());
   EXPECT_FALSE(camera->Model().Streaming());
   for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
@@ -107,7 +107,7 @@ TEST_F(MainWindowLive, SilentCameraEndsTheViewAfterTwelveSecondsWithDrainAndPurg
     return false;  // never pressed: the view must end by itself
   });
   EXPECT_GE(clock.NowMs() - startMs, 12'000u - 400u);
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
   EXPECT_FALSE(B(IDC_START_STOP)->isChecked());
   EXPECT_FALSE(backend->Sent(CMD_STOP_STREAM, mark));
   ASSERT_FALSE(backend->purges.empty());
@@ -125,12 +125,12 @@ TEST_F(MainWindowLive, DetectorOnWaitsWithoutLimitUntilStop) {
       camera->SetMute(true);
       startMs = clock.NowMs();
     }
-    stillRunning &= window->State().streamingFlag == 1;
+    stillRunning &= window->Camera().State().live.streamingFlag == 1;
     return clock.NowMs() - startMs > 60'000;
   });
   EXPECT_TRUE(stillRunning);
   EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
 }
 
 TEST_F(MainWindowLive, LinkFailureEndsTheViewWithTheStatusText) {
@@ -141,9 +141,9 @@ TEST_F(MainWindowLive, LinkFailureEndsTheViewWithTheStatusText) {
   });
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].icon, MessageIcon::Error);
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
   EXPECT_FALSE(B(IDC_START_STOP)->isChecked());
-  EXPECT_EQ(window->State().streamingFlag, 0);
+  EXPECT_EQ(window->Camera().State().live.streamingFlag, 0);
   for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
 }
 
@@ -163,7 +163,7 @@ TEST_F(MainWindowLive, FramesTheTableCannotDecodeStillLetStopThrough) {
   EXPECT_FALSE(sawPicture);
   EXPECT_TRUE(prompts.shown.empty());
   EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM));
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
   for (int id : kLiveLocked) EXPECT_TRUE(W(id)->isEnabled()) << id;
 }
 
@@ -174,7 +174,7 @@ TEST_F(MainWindowLive, StopAfterASettingsChangeAtFullRateEndsTheBusyCursor) {
     if (pump == 1) KeyStep(S(IDC_COMPRESSION), Qt::Key_Down);
     return pump == 5;
   });
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
   ASSERT_FALSE(prompts.busyCursor.empty());
   EXPECT_FALSE(prompts.busyCursor.back());
 }
@@ -214,13 +214,13 @@ TEST_F(MainWindowLive, ClockButtonDoesNothingWhileTheButtonIsIn) {
   Click(IDC_AUTONOMOUS);
   const std::size_t mark = backend->writes.size();
   Click(IDC_START_STOP);  // autonomous: stream command, no loop
-  EXPECT_EQ(window->StartStopCaption(), "Стоп");
+  EXPECT_EQ(StartStopCaption(), "Стоп");
   EXPECT_TRUE(W(IDC_SET_CLOCK)->isEnabled());
   Click(IDC_SET_CLOCK);
   EXPECT_FALSE(backend->Sent(CMD_GET_CLOCK, mark));
   Click(IDC_START_STOP);
   EXPECT_TRUE(backend->Sent(CMD_STOP_STREAM, mark));
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
 }
 
 }  // namespace

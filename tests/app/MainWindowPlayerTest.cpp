@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, StopWithoutCameraKeepsCameraControlsOff) {
 
 TEST_F(MainWindowTest, RateSpinChangesTheRateOnlyInOtherMode) {
   Start(WriteRecording(3));
-  auto* spin = window->ControlAs<UpDownControl>(IDC_RATE_SPIN);
+  auto* spin = ControlAs<UpDownControl>(IDC_RATE_SPIN);
   EXPECT_FALSE(spin->isEnabled());
   Click(IDC_OTHER_RATE);
   EXPECT_TRUE(spin->isEnabled());

@@ -138,7 +138,7 @@ TEST_F(MainWindowPlug, UnplugDuringTheLiveViewIsReportedOnceAndReplugHandshakesA
   EXPECT_EQ(failed->name, "read");
   ASSERT_EQ(prompts.shown.size(), 1u);
   EXPECT_EQ(prompts.shown[0].text, StatusText(window->Link().GetStatusCode()));
-  EXPECT_EQ(window->StartStopCaption(), "Старт");
+  EXPECT_EQ(StartStopCaption(), "Старт");
 
   Tick();
   EXPECT_FALSE(CameraControlsOn());

@@ -37,7 +37,7 @@ TEST_F(MainWindowTest, WithoutCameraReportsInitFailureAndKeepsCameraControlsOff)
   for (int id : kPlayerIds) EXPECT_FALSE(W(id)->isEnabled()) << id;
   EXPECT_TRUE(W(IDC_OPEN)->isEnabled());
   EXPECT_TRUE(W(IDOK_EXIT)->isEnabled());
-  EXPECT_EQ(window->State().frameTimeout, 0u);
+  EXPECT_EQ(window->Camera().State().live.frameTimeout, 0u);
 }
 
 TEST_F(MainWindowTest, HandshakeAppliesCameraStatusToControls) {
@@ -53,7 +53,7 @@ TEST_F(MainWindowTest, HandshakeAppliesCameraStatusToControls) {
   EXPECT_TRUE(B(IDC_DETECTOR_ON)->isChecked());
   EXPECT_FALSE(B(IDC_DETECTOR_OFF)->isChecked());
   EXPECT_EQ(S(IDC_SENSITIVITY)->value(), 0);
-  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutUnlimited);
+  EXPECT_EQ(window->Camera().State().live.frameTimeout, kFrameTimeoutUnlimited);
   for (int id : kCameraIds) EXPECT_TRUE(W(id)->isEnabled()) << id;
   // The handshake's closing commands reached the camera.
   EXPECT_TRUE(camera->Model().LedsOn());
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, HandshakeWithDetectorOffSelectsColourAndLocksSensitivity)
   EXPECT_TRUE(B(IDC_DETECTOR_OFF)->isChecked());
   EXPECT_FALSE(B(IDC_DETECTOR_ON)->isChecked());
   EXPECT_FALSE(W(IDC_SENSITIVITY)->isEnabled());
-  EXPECT_EQ(window->State().frameTimeout, kFrameTimeoutDetectorOff);
+  EXPECT_EQ(window->Camera().State().live.frameTimeout, kFrameTimeoutDetectorOff);
   EXPECT_TRUE(W(IDC_START_STOP)->isEnabled());
   EXPECT_TRUE(B(IDC_ROTATE_0)->isChecked());
   EXPECT_EQ(window->PlayerWindow().OffsetY(), 20);
