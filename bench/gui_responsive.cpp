@@ -94,7 +94,10 @@ struct WindowOnSim {
   WindowOnSim(const WindowOnSim&) = delete;
   WindowOnSim& operator=(const WindowOnSim&) = delete;
 
-  QAbstractButton* Button(int id) const { return window->ControlAs<QAbstractButton>(id); }
+  // The window names each control by its id.
+  QAbstractButton* Button(int id) const {
+    return window->findChild<QAbstractButton*>(QString::number(id));
+  }
   bool CameraWorkDone() const {
     return window->LinkIdle() && QApplication::activeModalWidget() == nullptr;
   }
