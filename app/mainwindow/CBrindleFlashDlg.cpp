@@ -3,11 +3,11 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 
+#include "flash/CProgressDlg.h"
 #include "host/GuiThreadPrompts.h"
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
@@ -57,10 +57,12 @@ CBrindleFlashDlg::CBrindleFlashDlg(MainWindowServices services, QWidget* parent)
 
 CBrindleFlashDlg::~CBrindleFlashDlg() {
   // A live view still running would keep the link thread for ever: it is stopped as the close
-  // box stops it. What the link thread still asks or posts is dropped from here on.
+  // box stops it; a copy still running is cancelled by its dialog. What the link thread still
+  // asks or posts is dropped from here on, so it ends without this thread's help.
   if (liveViewState_ == LiveViewState::Running) StopStreamForClose();
+  qDeleteAll(findChildren<CProgressDlg*>(Qt::FindDirectChildrenOnly));
   gui_->Close();
-  WaitForLink();
+  linkThread_->WaitIdle();
 }
 
 bool CBrindleFlashDlg::LinkIdle() const {
@@ -69,13 +71,6 @@ bool CBrindleFlashDlg::LinkIdle() const {
 
 bool CBrindleFlashDlg::OnlyLiveViewRuns() const {
   return linkThread_->NothingWaiting() && liveCapture_->LoopRunning();
-}
-
-void CBrindleFlashDlg::WaitForLink() {
-  // The link thread may be waiting for an answer of this thread's, so this thread keeps handling
-  // its events meanwhile.
-  while (!linkThread_->Idle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  QCoreApplication::processEvents();
 }
 
 LiveInput CBrindleFlashDlg::CurrentLiveInput() const {
@@ -180,9 +175,9 @@ void CBrindleFlashDlg::OnInitDialog() {
   widgets_.rotation[0]->setChecked(true);
   player_->SetRotation(Rotation::None);
 
-  // 11. Camera status handshake. The window appears once it has ended, in the state it left.
+  // 11. Camera status handshake, on the link thread: the camera controls come on when it has
+  // ended well, and its messages are shown over the window.
   RunHandshake();
-  WaitForLink();
 }
 
 void CBrindleFlashDlg::ApplyCameraStatus(const CameraStatus& status) {

@@ -96,8 +96,6 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   bool OnlyLiveViewRuns() const;
   // The live view's state on the link thread; read it only while the link thread is idle.
   const LiveState& LinkLiveState() const { return liveHost_->State(); }
-  // Handles the window's events until no camera work runs or waits on the link thread.
-  void WaitForLink();
 
   CBfkPlayer& PlayerWindow() { return *player_; }
   Player& RecordingPlayer();

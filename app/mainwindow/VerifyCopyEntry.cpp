@@ -5,10 +5,11 @@
 
 #include "flash/CProgressDlg.h"
 #include "flash/CopyCheckText.h"
-#include "flash/RangeDialog.h"
+#include "host/GuiThreadPrompts.h"
 #include "host/RecordingFileType.h"
 #include "link/FTD2xx.h"
 #include "mainwindow/CBrindleFlashDlg.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
 
@@ -32,18 +33,22 @@ void CBrindleFlashDlg::OnVerifyCopy() {
     prompts.ShowMessage(problem, "", MessageIcon::Error);
     return;
   }
-  // The record gives the range: the chooser is never asked.
-  RangeDialogChooser rangeChooser;
-  ProgressDlgServices services{*link_, prompts, rangeChooser};
+  // The record gives the range: the range dialog is never shown. The session keeps its own copy
+  // of the plan.
+  ProgressDlgServices services{*link_, *linkPrompts_, *gui_, *linkThread_};
   services.plan = &*plan;
-  CProgressDlg dialog(services, this);
-  dialog.exec();
-  const CopySummary summary = dialog.Session().Summary();
-  const std::string text = VerifyResultText(summary);
-  if (!text.empty()) {
-    prompts.ShowMessage(text, "",
-                        summary.copyMatches ? MessageIcon::Information : MessageIcon::Warning);
-  }
+  auto* dialog = new CProgressDlg(services, this);
+  dialog->setObjectName(QStringLiteral("copyDialog"));
+  connect(dialog, &QDialog::finished, this, [this, dialog] {
+    dialog->deleteLater();
+    const CopySummary summary = dialog->Session().Summary();
+    const std::string text = VerifyResultText(summary);
+    if (!text.empty()) {
+      services_.prompts.ShowMessage(
+          text, "", summary.copyMatches ? MessageIcon::Information : MessageIcon::Warning);
+    }
+  });
+  dialog->Start();
 }
 
 }  // namespace bf::ui

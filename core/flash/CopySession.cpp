@@ -5,7 +5,6 @@
 #include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
 #include "flash/PackedReadout.h"
-#include "flash/SectorReader.h"
 #include "flash/SectorReadout.h"
 #include "link/FTDException.h"
 
@@ -74,30 +73,26 @@ CopySession::CopySession(const CopyServices& services)
 
 CopySession::~CopySession() {
   CopyState& s = *state_;
-  s.alive.reset();  // calls still queued for the GUI thread do nothing from now on
   s.running = 0;
-  if (s.reader) {
-    s.reader->Join();
-    s.link = &s.reader->TakeLink();
-    s.output = s.reader->TakeOutput();
-    s.reader.reset();
-  }
-  s.StopTimer();
+  s.StopTicks();
   std::string keptAs;
   if (s.output) s.output->CommitUnfinished(keptAs);  // nobody is left to tell about a failure
 }
 
-void CopySession::OnFirstPaint() {
+void CopySession::Run() {
   if (state_->started) return;
   state_->started = true;
   StartReadout(*state_);
 }
 
-void CopySession::OnTimer(uint32_t id) {
+void CopySession::OnTick(CopyClock clock) {
   CopyState& s = *state_;
-  if (UpdateProgress(id, s.elapsedMs, s.doneBytes.load(), s.totalBytes.load(), s.display)) {
-    s.host.ShowProgress(s.display);
-  }
+  // Only the tick adds to the tick-counted clock; the transfer clock is the copying thread's.
+  uint32_t elapsed = s.elapsedMs.load();
+  const bool changed =
+      UpdateProgress(clock, elapsed, s.doneBytes.load(), s.totalBytes.load(), s.display);
+  if (clock == CopyClock::TickSeconds) s.elapsedMs.store(elapsed);
+  if (changed) s.host.ShowProgress(s.display);
 }
 
 void CopySession::Cancel() {
@@ -171,7 +166,7 @@ uint32_t CopySession::TotalBytes() const {
 }
 
 uint32_t CopySession::ElapsedMs() const {
-  return state_->elapsedMs;
+  return state_->elapsedMs.load();
 }
 
 }  // namespace bf

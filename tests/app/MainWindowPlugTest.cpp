@@ -58,6 +58,8 @@ class MainWindowPlug : public MainWindowTest {
     });
     window->OnInitDialog();
     window->show();
+    while (!window->LinkIdle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();
   }
   void PlugCamera() {
     camera = std::make_shared<sim::SimCamera>(options, clock);
