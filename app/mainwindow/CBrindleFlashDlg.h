@@ -92,6 +92,8 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   std::string StartStopCaption() const;
   // No camera work runs or waits on the link thread.
   bool LinkIdle() const;
+  // The status handshake (at start-up, or after a bridge was plugged in) has not ended yet.
+  bool HandshakeRunning() const { return handshakeRunning_; }
   // Nothing waits on the link thread, and the job under way is the live view's loop.
   bool OnlyLiveViewRuns() const;
   // The live view's state on the link thread; read it only while the link thread is idle.
@@ -102,6 +104,10 @@ class CBrindleFlashDlg : public QDialog, public LiveViewHost {
   PlayerPanel& Panel();
   FTDClass& Link() { return *link_; }
   RecordingExportView& ExportView() { return *exportView_; }
+
+ signals:
+  // The status handshake has ended, well or not (the camera controls are on when it went well).
+  void handshakeEnded();
 
  public slots:
   // The close box and Escape: closes without saving anything. A live view running at that

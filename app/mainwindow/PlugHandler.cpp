@@ -28,6 +28,7 @@ void CBrindleFlashDlg::RunHandshake() {
       if (ok) EnableCameraControls(true);
       handshakeRunning_ = false;
       if (plugWatch_) plugWatch_->HandshakeEnded(ok);
+      emit handshakeEnded();
     });
   });
 }

@@ -78,8 +78,8 @@ class MainWindowTest : public ::testing::Test {
     window = std::make_unique<ui::CBrindleFlashDlg>(ui::MainWindowServices{
         prompts, settings, backend, clock, headers, timer, commandLine, quietTimers.Factory()});
     window->OnInitDialog();
+    WaitForLink();  // the window appears once the start-up handshake has ended
     window->show();
-    WaitForLink();  // the start-up handshake
   }
 
   // Handles the window's events until the link thread has done everything posted to it, or

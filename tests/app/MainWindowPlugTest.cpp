@@ -57,9 +57,9 @@ class MainWindowPlug : public MainWindowTest {
       return present;
     });
     window->OnInitDialog();
-    window->show();
     while (!window->LinkIdle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::processEvents();
+    window->show();
   }
   void PlugCamera() {
     camera = std::make_shared<sim::SimCamera>(options, clock);
