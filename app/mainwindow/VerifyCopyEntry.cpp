@@ -21,6 +21,9 @@ void CBrindleFlashDlg::SetUpVerifyCopyEntry() {
 }
 
 void CBrindleFlashDlg::OnVerifyCopy() {
+  // The comparison waits behind the live view's loop on the link thread, and its dialog would
+  // keep the operator from the Stop that ends that loop.
+  if (live_.streamingFlag != 0) return;
   UserPrompts& prompts = services_.prompts;
   FileDialogRequest request;
   request.filter = kRecordingFilter;

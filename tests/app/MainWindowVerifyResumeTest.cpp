@@ -107,5 +107,17 @@ TEST_F(MainWindowVerifyResume, SaveOffersToGoOnWithAnUnfinishedCopyAndTheCheckFi
   EXPECT_EQ(backend->writes.size(), mark);
 }
 
+TEST_F(MainWindowVerifyResume, TheCheckIsNotOfferedWhileTheLiveViewRuns) {
+  bool asked = true;
+  WhileLive([&](int round) {
+    if (round < 3) return false;
+    window->findChild<QAction*>(QStringLiteral("verifyCopyAction"))->trigger();
+    asked = !prompts.openRequests.empty() || OpenCopyDialog() != nullptr;
+    Click(ui::IDC_START_STOP);
+    return true;
+  });
+  EXPECT_FALSE(asked) << "a comparison queued behind the live view, with Stop out of reach";
+}
+
 }  // namespace
 }  // namespace bf::test
