@@ -2,6 +2,7 @@
 // compared with the camera's flash in the copy dialog ("Копирование...", with its progress and
 // Cancel), and the result comes in one box.
 #include <QAction>
+#include <QPushButton>
 
 #include "flash/CProgressDlg.h"
 #include "flash/CopyCheckText.h"
@@ -21,9 +22,9 @@ void CBrindleFlashDlg::SetUpVerifyCopyEntry() {
 }
 
 void CBrindleFlashDlg::OnVerifyCopy() {
-  // The comparison waits behind the live view's loop on the link thread, and its dialog would
-  // keep the operator from the Stop that ends that loop.
-  if (live_.streamingFlag != 0) return;
+  // The comparison would wait behind the live view's loop on the link thread, and its dialog
+  // would keep the operator from the Stop that ends that loop. The button is in from the click on.
+  if (live_.streamingFlag != 0 || widgets_.startStop->isChecked()) return;
   UserPrompts& prompts = services_.prompts;
   FileDialogRequest request;
   request.filter = kRecordingFilter;
