@@ -82,6 +82,11 @@ CopySession::~CopySession() {
 void CopySession::Run() {
   if (state_->started) return;
   state_->started = true;
+  // Cancelled while it waited for the link: nothing goes to the camera.
+  if (state_->cancelled.load() != 0) {
+    state_->Close(kCopyResultCancel, CopyOutcome::Cancelled);
+    return;
+  }
   StartReadout(*state_);
 }
 
@@ -96,10 +101,12 @@ void CopySession::OnTick(CopyClock clock) {
 }
 
 void CopySession::Cancel() {
+  state_->cancelled = 1;
   state_->running = 0;
 }
 
 void CopySession::StopAtOnce() {
+  state_->cancelled.store(1);
   state_->stopAtOnce.store(1);
   state_->running.store(0);
 }

@@ -198,7 +198,8 @@ class CopySession {
   // The thread that shows the display. A tick of the clock the session started; updates the
   // display and shows it.
   void OnTick(CopyClock clock);
-  // Any thread. Clears Running and nothing else.
+  // Any thread. Clears Running and nothing else; before Run(), the copy ends at once when it
+  // comes to run, with nothing sent to the camera.
   void Cancel();
   // Any thread, a signal handler included (lock-free atomic stores only). Cancel that does not
   // wait for the chunk under way: its reply is given up within one library read (200 ms), and

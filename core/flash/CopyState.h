@@ -86,6 +86,8 @@ class CopyState {
   FTD2xx* link;
 
   std::atomic<int> running{0};
+  // Set by Cancel: a copy cancelled before it started does not start.
+  std::atomic<int> cancelled{0};
   // Set with running cleared by StopAtOnce: the chunk under way is given up too.
   std::atomic<int> stopAtOnce{0};
   static_assert(std::atomic<int>::is_always_lock_free, "StopAtOnce runs in signal handlers");

@@ -227,6 +227,26 @@ TEST(ProgressDlg, SectorCopyToTheEndLeavesTheRecording) {
   EXPECT_EQ(r.prompts.saveRequests.size(), 1u);
 }
 
+TEST(ProgressDlg, ACancelWhileTheCopyWaitsForTheLinkSendsNothing) {
+  CopyRig r(CAMERA_PACKED_PAGES);
+  r.WriteFrames(0, 3);
+  r.SetPointer(700u << 16, false);
+  r.prompts.saveFiles.push_back(r.dir.File("never.bfk"));
+  DialogRun run(r);
+  std::promise<void> go;
+  std::shared_future<void> gate = go.get_future().share();
+  run.linkThread.Post([gate] { gate.wait(); });  // earlier camera work still under way
+  run.dialog.Start();
+  QTest::mouseClick(run.dialog.Control(ui::IDC_PROGRESS_CANCEL), Qt::LeftButton);
+  const uint64_t calls = r.rig.camera->CallCount();
+  go.set_value();
+  EXPECT_EQ(run.Exec(), kCopyResultCancel);
+  EXPECT_EQ(r.rig.camera->CallCount(), calls) << "nothing went to the camera";
+  EXPECT_TRUE(r.prompts.saveRequests.empty());
+  EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Cancelled);
+  EXPECT_FALSE(std::filesystem::exists(r.dir.File("never.bfk")));
+}
+
 TEST(ProgressDlg, PackedCopyTicksTransferTimeAndStopsOnEscape) {
   CopyRig r(CAMERA_PACKED_PAGES);
   r.WriteFrames(0, 30);
