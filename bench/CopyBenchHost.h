@@ -13,12 +13,10 @@
 
 class BenchHost final : public bf::CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
-  void StartTimer(uint32_t, uint32_t) override {}
-  void StopTimer(uint32_t) override {}
+  void StartTicks(bf::CopyClock) override {}
+  void StopTicks() override {}
   void ShowProgress(const bf::CopyDisplay&) override {}
   void CloseDialog(int) override { closed = true; }
-  void* ParentWindow() override { return nullptr; }
   void RunPosted() { posted_.RunAll(); }
   void RunUntilClosed() {
     while (!closed) {

@@ -42,11 +42,9 @@ inline void PlugChip(bf::sim::usb::UsbTestbed& testbed, int64_t chip, bf::D2xxBa
 class SectorsChooser final : public bf::RangeChooser {
  public:
   explicit SectorsChooser(uint8_t last) : last_(last) {}
-  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* start, uint8_t* end, void*, void*,
-                      bf::SectorHeaderCallback) override {
-    *start = 0;
-    *end = last_;
-    return 1;
+  std::optional<bf::SectorRange> ChooseRange(uint8_t, bool,
+                                             const bf::SectorHeaderLookup&) override {
+    return bf::SectorRange{0, last_};
   }
 
  private:
@@ -86,7 +84,7 @@ inline BenchCopy RunBenchCopy(const std::string& name, std::shared_ptr<bf::D2xxB
       bf::CopyServices services{link, prompts, host, chooser, nullptr};
       services.requests = &prompts;
       bf::CopySession session(services);
-      session.OnFirstPaint();
+      session.Run();
       host.RunUntilClosed();
       run.summary = session.Summary();
     }

@@ -58,11 +58,9 @@ double RssAnonMiB() {
 // Sectors 0 to 31 of a type 2 camera: 128 MiB.
 class FirstEighthChooser final : public bf::RangeChooser {
  public:
-  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* start, uint8_t* end, void*, void*,
-                      bf::SectorHeaderCallback) override {
-    *start = 0;
-    *end = 31;
-    return 1;
+  std::optional<bf::SectorRange> ChooseRange(uint8_t, bool,
+                                             const bf::SectorHeaderLookup&) override {
+    return bf::SectorRange{0, 31};
   }
 };
 
@@ -141,7 +139,7 @@ CopyResult CopyOnce(bf::CameraType type, uint64_t bytesPerSecond, uint32_t laten
       bf::CopyServices services{link, prompts, host, chooser, &sampler};
       services.requests = &prompts;
       bf::CopySession session(services);
-      session.OnFirstPaint();
+      session.Run();
       host.RunUntilClosed();
       result.summary = session.Summary();
     }

@@ -24,9 +24,11 @@
 #include "flash/CopyResume.h"
 #include "flash/SectorRangeModel.h"
 #include "frames/OverlayText.h"
+#include "host/GuiThreadPrompts.h"
 #include "host/TickSource.h"
 #include "link/BackendRegistry.h"
 #include "link/FTD2xx.h"
+#include "link/LinkThread.h"
 #include "sim/AllDrivers.h"
 
 namespace {
@@ -41,10 +43,7 @@ constexpr const char* kUsage =
     "                            copy in FILE (or beside it in FILE's .partial name) after\n"
     "                            its last whole chunk, when the camera's flash is as it was";
 
-struct SectorRange {
-  uint8_t start = 0;
-  uint8_t end = 0;
-};
+using bf::SectorRange;
 
 std::optional<uint8_t> ParseSector(std::string_view text) {
   unsigned value = 0;
@@ -66,64 +65,63 @@ std::optional<SectorRange> ParseRange(std::string_view text) {
   return SectorRange{*start, *end};
 }
 
-// The type 2 range: from --range, or asked on the terminal, or refused.
+// The type 2 range: from --range, or asked on the terminal, or refused. Called on the copying
+// thread; the terminal is asked on the main thread, which reads the sector headers meanwhile.
 class ConsoleRangeChooser final : public bf::RangeChooser {
  public:
   ConsoleRangeChooser(std::optional<SectorRange> given, bf::cli::ConsoleCopyHost& host)
       : given_(given), host_(host) {}
 
-  uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
-                      uint8_t* endSector, void*, void* context,
-                      bf::SectorHeaderCallback callback) override {
+  std::optional<SectorRange> ChooseRange(uint8_t pointerSector, bool wrapped,
+                                         const bf::SectorHeaderLookup& lookup) override {
     used_ = true;
-    if (given_) {
-      *startSector = given_->start;
-      *endSector = given_->end;
-      return 1;
-    }
+    if (given_) return given_;
+    std::optional<SectorRange> chosen;
+    host_.Queue().Ask([&] { chosen = Ask(pointerSector, wrapped, lookup); });
+    return chosen;
+  }
+
+  // Once the copy has ended.
+  bool Used() const { return used_; }
+  bool Refused() const { return refused_; }
+
+ private:
+  // Main thread.
+  std::optional<SectorRange> Ask(uint8_t pointerSector, bool wrapped,
+                                 const bf::SectorHeaderLookup& lookup) {
     if (isatty(STDIN_FILENO) == 0) {
       std::fprintf(stderr,
                    "bfk copy: this camera (type 2) copies a range of its 4 MiB sectors; give it "
                    "with --range START-END (0-255), since standard input is no terminal to ask "
                    "on\n");
       refused_ = true;
-      return 0;
+      return std::nullopt;
     }
     host_.EndProgressLine();
-    const bf::SectorRangeModel model(pointerSector, wrapFlag != 0);
+    const bf::SectorRangeModel model(pointerSector, wrapped);
     std::fprintf(stderr,
                  "The flash holds 256 sectors of 4 MiB; the write pointer is in sector %u%s.\n",
                  unsigned{pointerSector},
-                 wrapFlag != 0 ? ", and the recording has gone round the end of the flash" : "");
+                 wrapped ? ", and the recording has gone round the end of the flash" : "");
     const uint8_t first = model.StartSector();
     const uint8_t last = model.EndSector();
-    Describe("oldest", first, context, callback);
-    Describe("newest", last, context, callback);
+    Describe("oldest", first, lookup);
+    Describe("newest", last, lookup);
     for (;;) {
       std::fprintf(stderr, "Sectors to copy, START-END [%u-%u] (q to give up): ", unsigned{first},
                    unsigned{last});
       std::string line;
-      if (!std::getline(std::cin, line) || line == "q") return 0;
+      if (!std::getline(std::cin, line) || line == "q") return std::nullopt;
       if (line.empty()) line = std::to_string(first) + "-" + std::to_string(last);
-      if (const auto range = ParseRange(line)) {
-        *startSector = range->start;
-        *endSector = range->end;
-        return 1;
-      }
+      if (const auto range = ParseRange(line)) return range;
       std::fprintf(stderr, "bfk copy: \"%s\" is not START-END with sectors 0-255\n", line.c_str());
     }
   }
 
-  bool Used() const { return used_; }
-  bool Refused() const { return refused_; }
-
- private:
-  static void Describe(const char* what, uint8_t sector, void* context,
-                       bf::SectorHeaderCallback callback) {
-    bf::FrameHeader header;
-    const bool found = callback(context, sector, header.bytes.data()) != 0;
+  static void Describe(const char* what, uint8_t sector, const bf::SectorHeaderLookup& lookup) {
+    const std::optional<bf::FrameHeader> header = lookup(sector);
     std::fprintf(stderr, "  %s sector %3u: %s\n", what, unsigned{sector},
-                 found ? bf::BuildOverlayText(header).c_str() : "no frame at its start");
+                 header ? bf::BuildOverlayText(*header).c_str() : "no frame at its start");
   }
 
   std::optional<SectorRange> given_;
@@ -276,9 +274,11 @@ int RunCopy(const std::vector<std::string>& args) {
 
   bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
   // Told where to write: nothing to confirm.
-  bf::cli::TerminalPrompts prompts("bfk copy");
-  prompts.SaveTo(output);
-  prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
+  bf::cli::TerminalPrompts terminal("bfk copy");
+  terminal.SaveTo(output);
+  terminal.SetBeforeMessage([&host] { host.EndProgressLine(); });
+  // The copy runs on the link thread and asks on this one, as the window's does.
+  bf::GuiThreadPrompts prompts(terminal, host.Queue());
   ConsoleRangeChooser chooser(range, host);
   bf::CopySummary summary;
   {
@@ -287,14 +287,15 @@ int RunCopy(const std::vector<std::string>& args) {
     services.readCameraClock = true;
     services.verify = verify;
     services.plan = plan ? &*plan : nullptr;
-    services.requests = &host;
     bf::CopySession session(services);
     host.Attach(&session);
     runningSession.store(&session);
     // A Ctrl-C that came before the session was there stops it as soon as it is.
     if (bf::cli::ConsoleCopyHost::interrupted > 1) session.StopAtOnce();
-    session.OnFirstPaint();
+    bf::LinkThread linkThread;
+    linkThread.Post([&session] { session.Run(); });
     host.RunUntilClosed();
+    linkThread.WaitIdle();
     runningSession.store(nullptr);
     host.Attach(nullptr);
     host.EndProgressLine();

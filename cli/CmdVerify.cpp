@@ -18,7 +18,9 @@
 #include "flash/CopyRecordCheck.h"
 #include "flash/CopySession.h"
 #include "flash/RangeChooser.h"
+#include "host/GuiThreadPrompts.h"
 #include "host/TickSource.h"
+#include "link/LinkThread.h"
 
 namespace {
 
@@ -35,9 +37,9 @@ constexpr const char* kUsage =
 // The record gives the range; nobody is asked.
 class NoRangeChooser final : public bf::RangeChooser {
  public:
-  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t*, uint8_t*, void*, void*,
-                      bf::SectorHeaderCallback) override {
-    return 0;
+  std::optional<bf::SectorRange> ChooseRange(uint8_t, bool,
+                                             const bf::SectorHeaderLookup&) override {
+    return std::nullopt;
   }
 };
 
@@ -123,19 +125,21 @@ int RunVerify(const std::vector<std::string>& args) {
   std::optional<bf::cli::CameraLink> link = bf::cli::OpenCameraLink(camera, ticks, "verify");
   if (!link) return bf::cli::kExitFailure;
   bf::cli::ConsoleCopyHost host(isatty(STDERR_FILENO) != 0 ? stderr : nullptr);
-  bf::cli::TerminalPrompts prompts("bfk verify");
-  prompts.SaveTo(plan->files.front().path);
-  prompts.SetBeforeMessage([&host] { host.EndProgressLine(); });
+  bf::cli::TerminalPrompts terminal("bfk verify");
+  terminal.SaveTo(plan->files.front().path);
+  terminal.SetBeforeMessage([&host] { host.EndProgressLine(); });
+  bf::GuiThreadPrompts prompts(terminal, host.Queue());
   NoRangeChooser chooser;
   bf::CopySummary summary;
   {
     bf::CopyServices services{*link->link, prompts, host, chooser};
     services.plan = &*plan;
-    services.requests = &host;
     bf::CopySession session(services);
     host.Attach(&session);
-    session.OnFirstPaint();
+    bf::LinkThread linkThread;
+    linkThread.Post([&session] { session.Run(); });
     host.RunUntilClosed();
+    linkThread.WaitIdle();
     host.Attach(nullptr);
     host.EndProgressLine();
     summary = session.Summary();

@@ -31,13 +31,18 @@ std::string ProgressLine(const CopyDisplay& d) {
   return line + text;
 }
 
-void ConsoleCopyHost::StartTimer(uint32_t id, uint32_t periodMs) {
-  const auto period = std::chrono::milliseconds(periodMs);
-  timers_[id] = Timer{period, Clock::now() + period};
+void ConsoleCopyHost::StartTicks(CopyClock clock) {
+  queue_.Post([this, clock] {
+    ticks_ = Ticks{clock, Clock::now() + std::chrono::milliseconds(kCopyTickPeriodMs)};
+  });
 }
 
-void ConsoleCopyHost::StopTimer(uint32_t id) {
-  timers_.erase(id);
+void ConsoleCopyHost::StopTicks() {
+  queue_.Post([this] { ticks_.reset(); });
+}
+
+void ConsoleCopyHost::CloseDialog(int result) {
+  queue_.Post([this, result] { result_ = result; });
 }
 
 void ConsoleCopyHost::ShowProgress(const CopyDisplay& display) {
@@ -65,28 +70,24 @@ void ConsoleCopyHost::RunPending() {
     EndProgressLine();
     session_->Cancel();
   }
-  posted_.RunAll();
+  queue_.Calls().RunAll();
   const auto now = Clock::now();
-  for (auto it = timers_.begin(); it != timers_.end();) {
-    const uint32_t id = it->first;
-    Timer& timer = it->second;
-    ++it;  // a tick may stop its own timer
-    if (timer.due > now) continue;
-    timer.due += timer.period;
-    if (timer.due <= now) timer.due = now + timer.period;  // never a burst of late ticks
-    if (session_ != nullptr) session_->OnTimer(id);
-  }
+  if (!ticks_ || ticks_->due > now) return;
+  const auto period = std::chrono::milliseconds(kCopyTickPeriodMs);
+  ticks_->due += period;
+  if (ticks_->due <= now) ticks_->due = now + period;  // never a burst of late ticks
+  if (session_ != nullptr) session_->OnTick(ticks_->clock);
 }
 
 void ConsoleCopyHost::RunUntilClosed() {
-  // Wakes for posted calls at once; for the timers and Ctrl-C at least every 100 ms.
+  // Wakes for queued calls at once; for the ticks and Ctrl-C at least every 100 ms.
   constexpr auto kPoll = std::chrono::milliseconds(100);
   while (!Closed()) {
     RunPending();
     if (Closed()) break;
     auto until = Clock::now() + kPoll;
-    for (const auto& [id, timer] : timers_) until = std::min(until, timer.due);
-    posted_.WaitUntil(until);
+    if (ticks_) until = std::min(until, ticks_->due);
+    queue_.Calls().WaitUntil(until);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "application/CBrindleFlashApp.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <memory>
 
@@ -64,6 +65,13 @@ int CBrindleFlashApp::Run() {
   prompts.SetParentWindow(&window);
   window.WatchForPlugging(MakeBridgeProbe(selection));
   window.OnInitDialog();
+  // The window appears once the start-up handshake has ended, in the state it left; its
+  // messages are shown meanwhile.
+  if (window.HandshakeRunning()) {
+    QEventLoop startup;
+    QObject::connect(&window, &CBrindleFlashDlg::handshakeEnded, &startup, &QEventLoop::quit);
+    startup.exec();
+  }
   window.exec();
   return 0;
 }

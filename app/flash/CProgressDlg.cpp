@@ -1,12 +1,13 @@
 #include "flash/CProgressDlg.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <array>
 
+#include "flash/RangeDialog.h"
+#include "link/LinkThread.h"
 #include "shell/ControlBuilder.h"
 #include "shell/DialogUnits.h"
 
@@ -33,10 +34,70 @@ constexpr std::array kProgressDlgControls = {
 
 }  // namespace
 
-CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent) : QDialog(parent) {
+// The copy's side of the dialog: the session and what it calls back, shared by the dialog and
+// the link thread's job, so that neither outlives what it uses. Its CopyDialogHost calls come
+// on the link thread (StartTicks, StopTicks, CloseDialog) and are queued to the dialog; those
+// from OnTick come on the GUI thread.
+class CProgressDlg::Job final : public CopyDialogHost {
+ public:
+  Job(const ProgressDlgServices& services, CProgressDlg* view)
+      : view_(view),
+        gui_(services.gui),
+        ownChooser_(services.rangeChooser != nullptr
+                        ? nullptr
+                        : std::make_unique<RangeDialogChooser>(services.gui, view)),
+        session_(Services(services)) {}
+
+  CopySession& Session() { return session_; }
+
+  // Link thread: the whole copy, then its end queued to the dialog.
+  void Run() {
+    session_.Run();
+    gui_.Post([view = view_, result = result_] {
+      if (view) view->OnCopyEnded(result);
+    });
+  }
+
+  void StartTicks(CopyClock clock) override {
+    gui_.Post([view = view_, clock] {
+      if (view) view->StartTicking(clock);
+    });
+  }
+  void StopTicks() override {
+    gui_.Post([view = view_] {
+      if (view) view->StopTicking();
+    });
+  }
+  void ShowProgress(const CopyDisplay& display) override {
+    if (view_) view_->ShowProgress(display);
+  }
+  void CloseDialog(int result) override { result_ = result; }
+
+ private:
+  CopyServices Services(const ProgressDlgServices& services) {
+    RangeChooser& chooser =
+        services.rangeChooser != nullptr ? *services.rangeChooser : *ownChooser_;
+    CopyServices copy{
+        services.link,       services.prompts,        *this, chooser, services.progress,
+        services.makeOutput, services.readCameraClock};
+    copy.plan = services.plan;
+    copy.offerResume = services.offerResume;
+    return copy;
+  }
+
+  const QPointer<CProgressDlg> view_;
+  GuiQueue& gui_;
+  std::unique_ptr<RangeDialogChooser> ownChooser_;
+  int result_ = 0;       // link thread, until Run has posted it
+  CopySession session_;  // last: it borrows the chooser above
+};
+
+CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
+    : QDialog(parent), linkThread_(services.linkThread) {
   setWindowTitle(QStringLiteral("Копирование..."));
   // Pop-up with a caption and a modal frame, no system menu (so no close box either).
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setWindowModality(Qt::WindowModal);
   setFont(CopyDialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
   controls_ =
@@ -51,23 +112,29 @@ CProgressDlg::CProgressDlg(const ProgressDlgServices& services, QWidget* parent)
   bar_->setValue(0);
   auto* cancel = static_cast<QPushButton*>(controls_.at(IDC_PROGRESS_CANCEL));
   connect(cancel, &QPushButton::clicked, this, &CProgressDlg::OnCancel);
-
-  CopyServices copy{services.link,           services.prompts,  static_cast<CopyDialogHost&>(*this),
-                    services.rangeChooser,   services.progress, services.makeOutput,
-                    services.readCameraClock};
-  copy.plan = services.plan;
-  copy.offerResume = services.offerResume;
-  copy.requests = static_cast<RequestPoint*>(this);
-  session_ = std::make_unique<CopySession>(copy);
-}
-
-void CProgressDlg::TakeRequests() {
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  tickTimer_.setInterval(static_cast<int>(kCopyTickPeriodMs));
+  tickTimer_.setTimerType(Qt::CoarseTimer);
+  connect(&tickTimer_, &QTimer::timeout, this, [this] {
+    if (ticking_) OnTick(*ticking_);
+  });
+  job_ = std::make_shared<Job>(services, this);
 }
 
 CProgressDlg::~CProgressDlg() {
-  // The worker, if one still runs, is cancelled and joined here; then the timers go.
-  session_.reset();
+  // A copy still running goes on to the chunk under way and ends there; its job keeps what it
+  // uses alive until then.
+  if (started_ && !ended_) job_->Session().Cancel();
+}
+
+void CProgressDlg::Start() {
+  if (started_) return;
+  started_ = true;
+  open();
+  linkThread_.Post([job = job_] { job->Run(); });
+}
+
+CopySession& CProgressDlg::Session() {
+  return job_->Session();
 }
 
 QWidget* CProgressDlg::Control(int id) const {
@@ -75,25 +142,12 @@ QWidget* CProgressDlg::Control(int id) const {
   return it == controls_.end() ? nullptr : it->second;
 }
 
-const QTimer* CProgressDlg::Timer(uint32_t id) const {
-  const auto it = timers_.find(id);
-  return it == timers_.end() ? nullptr : it->second;
-}
-
-void CProgressDlg::paintEvent(QPaintEvent* event) {
-  QDialog::paintEvent(event);
-  if (startQueued_) return;
-  startQueued_ = true;
-  QMetaObject::invokeMethod(
-      this, [this] { session_->OnFirstPaint(); }, Qt::QueuedConnection);
-}
-
-void CProgressDlg::OnTimer(uint32_t id) {
-  if (session_) session_->OnTimer(id);
+void CProgressDlg::OnTick(CopyClock clock) {
+  job_->Session().OnTick(clock);
 }
 
 void CProgressDlg::OnCancel() {
-  session_->Cancel();
+  job_->Session().Cancel();
 }
 
 void CProgressDlg::reject() {
@@ -101,32 +155,19 @@ void CProgressDlg::reject() {
 }
 
 void CProgressDlg::closeEvent(QCloseEvent* event) {
-  // The dialog closes when the flow has noticed, never under it.
+  // The dialog closes when the copy has noticed, never under it.
   event->ignore();
   OnCancel();
 }
 
-void CProgressDlg::PostToGui(std::function<void()> fn) {
-  QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+void CProgressDlg::StartTicking(CopyClock clock) {
+  ticking_ = clock;
+  tickTimer_.start();
 }
 
-void CProgressDlg::StartTimer(uint32_t id, uint32_t periodMs) {
-  StopTimer(id);
-  auto* timer = new QTimer(this);
-  timer->setInterval(static_cast<int>(periodMs));
-  timer->setTimerType(Qt::CoarseTimer);
-  connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
-  timer->start();
-  timers_[id] = timer;
-}
-
-void CProgressDlg::StopTimer(uint32_t id) {
-  const auto it = timers_.find(id);
-  if (it == timers_.end()) return;
-  // The flow may stop a timer from inside one of its ticks; the object goes once that is over.
-  it->second->stop();
-  it->second->deleteLater();
-  timers_.erase(it);
+void CProgressDlg::StopTicking() {
+  ticking_.reset();
+  tickTimer_.stop();
 }
 
 void CProgressDlg::ShowProgress(const CopyDisplay& display) {
@@ -136,7 +177,9 @@ void CProgressDlg::ShowProgress(const CopyDisplay& display) {
   speed_->setText(QString::fromStdString(display.speed));
 }
 
-void CProgressDlg::CloseDialog(int result) {
+void CProgressDlg::OnCopyEnded(int result) {
+  StopTicking();
+  ended_ = true;
   done(result);
 }
 

@@ -1,13 +1,20 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "flash/CopySession.h"
+#include "host/GuiQueue.h"
 
 class QLabel;
 class QProgressBar;
+
+namespace bf {
+class LinkThread;
+}
 
 namespace bf::ui {
 
@@ -20,11 +27,14 @@ enum ProgressDlgControl {
   IDC_PROGRESS_SPEED = 1031,
 };
 
-// What the copy dialog is built on. The link is the main window's, lent for the dialog's life.
+// What the copy dialog is built on. The link, the prompts, the queue and the link thread are
+// the main window's and must outlive the link thread's jobs.
 struct ProgressDlgServices {
-  FTD2xx& link;
-  UserPrompts& prompts;
-  RangeChooser& rangeChooser;
+  FTD2xx& link;            // used on the link thread only
+  UserPrompts& prompts;    // the prompts of flows on the link thread (GuiThreadPrompts)
+  GuiQueue& gui;           // the way back from the link thread to this dialog
+  LinkThread& linkThread;  // where the copy runs
+  RangeChooser* rangeChooser = nullptr;  // null: the range dialog (RangeDialogChooser)
   CopyProgressSink* progress = nullptr;  // optional, for tests and reports
   CopyOutputFactory makeOutput = {};     // empty: the shared replacing writer
   bool readCameraClock = false;          // for the copy record (see CopyServices)
@@ -32,61 +42,65 @@ struct ProgressDlgServices {
   bool offerResume = false;              // ask to go on with an unfinished copy (idem)
 };
 
-// "Копирование...": the modal dialog that copies the camera's flash into a recording file, a
-// view over CopySession. The readout starts once, right after the dialog's first paint has
-// been drawn (queued from the paint, so that the copy loops that run inside it and pump events
-// never paint from within a paint). Timers 2 and 3 tick into the session; Cancel, Escape and a
-// close request only clear the session's running flag, and the dialog closes when the flow
-// says so.
+// "Копирование...": the window-modal dialog that shows a copy of the camera's flash into a
+// recording file, a view over CopySession. Start() shows it and posts the copy to the link
+// thread behind whatever waits there; the copy's questions are asked on the GUI thread while
+// the link thread waits. The display is refreshed once a second from a timer of this dialog
+// while the copy asks for ticks. Cancel, Escape and a close request only clear the session's
+// running flag; the dialog closes (finished(result)) once the copy on the link thread has ended.
 //
-// Threads: the dialog lives on the GUI thread. The session's sector reader reaches it only
-// through PostToGui, which queues the call on the dialog's thread; the worker is joined when
-// the session is destroyed, which the dialog does first in its destructor.
-class CProgressDlg : public QDialog, private CopyDialogHost, private RequestPoint {
+// Threads: the dialog lives on the GUI thread. The copy's own state (the session and its host)
+// is shared with the link thread's job and lives as long as either needs it, so the dialog may
+// be destroyed at any time; it reaches the dialog only through queued calls.
+class CProgressDlg : public QDialog {
   Q_OBJECT
 
  public:
   CProgressDlg(const ProgressDlgServices& services, QWidget* parent);
   ~CProgressDlg() override;
 
+  // GUI thread, once: shows the dialog window-modal and posts the copy to the link thread.
+  void Start();
+  // The copy ended and the dialog closed: the session's summary is final.
+  bool CopyEnded() const { return ended_; }
+  // The session (its Summary() once CopyEnded()).
+  CopySession& Session();
+
   QWidget* Control(int id) const;
-  CopySession& Session() { return *session_; }
-  // The timer handler: what a tick of timer id does (public so that a test can tick).
-  void OnTimer(uint32_t id);
-  // The QTimer behind timer id while it runs, else null.
-  const QTimer* Timer(uint32_t id) const;
+  // What a tick does (public so that a test can tick).
+  void OnTick(CopyClock clock);
+  // The clock of the ticks while they run, and the timer behind them (else null).
+  std::optional<CopyClock> Ticking() const { return ticking_; }
+  const QTimer* TickTimer() const { return ticking_ ? &tickTimer_ : nullptr; }
 
  public slots:
   // Escape, which the dialog maps to Cancel.
   void reject() override;
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // CopyDialogHost
-  void PostToGui(std::function<void()> fn) override;
-  void StartTimer(uint32_t id, uint32_t periodMs) override;
-  void StopTimer(uint32_t id) override;
-  void ShowProgress(const CopyDisplay& display) override;
-  void CloseDialog(int result) override;
-  void* ParentWindow() override { return static_cast<QWidget*>(this); }
-  // RequestPoint: the page-addressed copies run inside the dialog's first paint on this thread
-  // and hand it the events between two chunks (the timer ticks, Cancel).
-  void TakeRequests() override;
+  class Job;
+  friend class Job;
 
   void OnCancel();
+  void StartTicking(CopyClock clock);
+  void StopTicking();
+  void ShowProgress(const CopyDisplay& display);
+  void OnCopyEnded(int result);
 
   std::map<int, QWidget*> controls_;
   QProgressBar* bar_ = nullptr;
   QLabel* elapsed_ = nullptr;
   QLabel* remaining_ = nullptr;
   QLabel* speed_ = nullptr;
-  std::map<uint32_t, QTimer*> timers_;  // children of the dialog
-  bool startQueued_ = false;
-  // Last member: destroyed first, joining the worker before anything it may post to is gone.
-  std::unique_ptr<CopySession> session_;
+  QTimer tickTimer_;
+  std::optional<CopyClock> ticking_;
+  LinkThread& linkThread_;
+  bool started_ = false;
+  bool ended_ = false;
+  std::shared_ptr<Job> job_;
 };
 
 }  // namespace bf::ui

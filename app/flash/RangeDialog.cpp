@@ -41,9 +41,9 @@ constexpr std::array kRangeDialogControls = {
 
 }  // namespace
 
-RangeDialog::RangeDialog(uint8_t pointerSector, bool wrapped, void* context,
-                         SectorHeaderCallback callback, QWidget* parent)
-    : QDialog(parent), model_(pointerSector, wrapped), context_(context), callback_(callback) {
+RangeDialog::RangeDialog(uint8_t pointerSector, bool wrapped, SectorHeaderLookup lookup,
+                         QWidget* parent)
+    : QDialog(parent), model_(pointerSector, wrapped), lookup_(std::move(lookup)) {
   setWindowTitle(QStringLiteral("Выбор отрезка памяти"));
   setFont(DialogFont());
   const DialogBaseUnits units = MeasureBaseUnits(font());
@@ -136,7 +136,7 @@ void RangeDialog::Abandon() {
 void RangeDialog::FetchOne() {
   if (abandoned_) return;
   try {
-    model_.FetchNext(callback_, context_);
+    model_.FetchNext(lookup_);
   } catch (...) {
     // The camera did not answer as a camera must; the copy reports it once this dialog is gone.
     failure_ = std::current_exception();
@@ -146,20 +146,21 @@ void RangeDialog::FetchOne() {
   Refresh();
 }
 
-uint8_t RangeDialogChooser::ChooseRange(uint8_t pointerSector, uint8_t wrapFlag,
-                                        uint8_t* startSector, uint8_t* endSector,
-                                        void* parentWindow, void* context,
-                                        SectorHeaderCallback callback) {
-  RangeDialog dialog(pointerSector, wrapFlag != 0, context, callback,
-                     static_cast<QWidget*>(parentWindow));
-  open_ = &dialog;
-  const int result = dialog.exec();
-  open_ = nullptr;
-  dialog.RethrowFailure();
-  if (result != QDialog::Accepted) return 0;
-  if (startSector != nullptr) *startSector = dialog.Model().StartSector();
-  if (endSector != nullptr) *endSector = dialog.Model().EndSector();
-  return 1;
+std::optional<SectorRange> RangeDialogChooser::ChooseRange(uint8_t pointerSector, bool wrapped,
+                                                           const SectorHeaderLookup& lookup) {
+  std::optional<SectorRange> chosen;
+  // A question to the operator: modal on the GUI thread while the copy waits for the answer.
+  gui_.Ask([&] {
+    RangeDialog dialog(pointerSector, wrapped, lookup, parent_);
+    open_ = &dialog;
+    const int result = dialog.exec();
+    open_ = nullptr;
+    dialog.RethrowFailure();
+    if (result == QDialog::Accepted) {
+      chosen = SectorRange{dialog.Model().StartSector(), dialog.Model().EndSector()};
+    }
+  });
+  return chosen;
 }
 
 void RangeDialogChooser::Abandon() {

@@ -1,11 +1,13 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <exception>
 #include <map>
 
 #include "flash/RangeChooser.h"
 #include "flash/SectorRangeModel.h"
+#include "host/GuiQueue.h"
 
 class QLabel;
 
@@ -23,24 +25,23 @@ enum RangeDialogControl {
 };
 
 // The dialog in which the person picks the first and last 4 MiB sector of a type 2 camera's
-// flash to copy, by the time of their first frames. The frame headers come from the callback
+// flash to copy, by the time of their first frames. The frame headers come from the lookup
 // one sector per event-loop turn (each costs a 64 KiB camera read), only for the sectors looked
-// at and the row starts, so the dialog stays responsive while it reads. A failing callback (the
+// at and the row starts, so the dialog stays responsive while it reads. A failing lookup (the
 // camera gone), or its owner calling Abandon, ends the dialog at once; ChooseRange then passes the
 // failure on to the copy, which reports it. GUI thread only.
 class RangeDialog : public QDialog {
   Q_OBJECT
 
  public:
-  RangeDialog(uint8_t pointerSector, bool wrapped, void* context, SectorHeaderCallback callback,
-              QWidget* parent);
+  RangeDialog(uint8_t pointerSector, bool wrapped, SectorHeaderLookup lookup, QWidget* parent);
   ~RangeDialog() override;
 
   SectorRangeModel& Model() { return model_; }
   SectorGrid& Grid() { return *grid_; }
   QWidget* Control(int id) const;
   QString ControlText(int id) const;
-  // Rethrows what the callback threw, if it did.
+  // Rethrows what the lookup threw, if it did.
   void RethrowFailure() const;
   // The camera failed: no more reads, and the dialog closes as if cancelled.
   void Abandon();
@@ -51,8 +52,7 @@ class RangeDialog : public QDialog {
   QString SectorText(int sector) const;
 
   SectorRangeModel model_;
-  void* context_;
-  SectorHeaderCallback callback_;
+  SectorHeaderLookup lookup_;
   SectorGrid* grid_ = nullptr;
   std::map<int, QWidget*> controls_;
   QTimer fetchTimer_;
@@ -60,17 +60,22 @@ class RangeDialog : public QDialog {
   bool abandoned_ = false;
 };
 
-// RangeChooser over RangeDialog, for the copy of a type 2 camera. parentWindow is the copy
-// dialog's QWidget (or null).
+// RangeChooser over RangeDialog, for the copy of a type 2 camera. ChooseRange is called on the
+// copying thread (the link thread); the dialog is shown on the GUI thread through gui, over
+// parent, while the copying thread waits, and its lookups read from the camera there meanwhile.
+// A queue that is closed (the window going away) gives no range.
+// Threads: ChooseRange on any thread; Abandon on the GUI thread (from inside the lookup).
 class RangeDialogChooser final : public RangeChooser {
  public:
-  uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
-                      uint8_t* endSector, void* parentWindow, void* context,
-                      SectorHeaderCallback callback) override;
+  RangeDialogChooser(GuiQueue& gui, QWidget* parent) : gui_(gui), parent_(parent) {}
+  std::optional<SectorRange> ChooseRange(uint8_t pointerSector, bool wrapped,
+                                         const SectorHeaderLookup& lookup) override;
   void Abandon() override;
 
  private:
-  RangeDialog* open_ = nullptr;  // the dialog while ChooseRange runs
+  GuiQueue& gui_;
+  QPointer<QWidget> parent_;
+  RangeDialog* open_ = nullptr;  // the dialog while it is shown (GUI thread)
 };
 
 }  // namespace bf::ui

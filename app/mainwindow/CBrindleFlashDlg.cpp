@@ -1,9 +1,9 @@
 #include "mainwindow/CBrindleFlashDlg.h"
 
-#include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "flash/CProgressDlg.h"
 #include "host/GuiThreadPrompts.h"
 #include "link/FTD2xx.h"
 #include "link/LinkThread.h"
@@ -39,10 +39,12 @@ CBrindleFlashDlg::CBrindleFlashDlg(MainWindowServices services, QWidget* parent)
 
 CBrindleFlashDlg::~CBrindleFlashDlg() {
   // A live view still running would keep the link thread for ever: it is stopped as the close
-  // box stops it. What the link thread still asks or posts is dropped from here on.
+  // box stops it; a copy still running is cancelled by its dialog. What the link thread still
+  // asks or posts is dropped from here on, so it ends without this thread's help.
   if (Camera().State().liveView == LiveViewState::Running) Camera().StopStreamForClose();
+  qDeleteAll(findChildren<CProgressDlg*>(Qt::FindDirectChildrenOnly));
   gui_->Close();
-  WaitForLink();
+  linkThread_->WaitIdle();
 }
 
 bool CBrindleFlashDlg::LinkIdle() const {
@@ -51,13 +53,6 @@ bool CBrindleFlashDlg::LinkIdle() const {
 
 bool CBrindleFlashDlg::OnlyLiveViewRuns() const {
   return linkThread_->NothingWaiting() && cameraGroup_->Panel().LoopRunning();
-}
-
-void CBrindleFlashDlg::WaitForLink() {
-  // The link thread may be waiting for an answer of this thread's, so this thread keeps handling
-  // its events meanwhile.
-  while (!linkThread_->Idle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  QCoreApplication::processEvents();
 }
 
 void CBrindleFlashDlg::PostToLink(std::function<void()> request) {
@@ -145,9 +140,9 @@ void CBrindleFlashDlg::OnInitDialog() {
   player_->SetOffset(0, 20);
   Camera().OnRotationSelected(0);
 
-  // 11. Camera status handshake. The window appears once it has ended, in the state it left.
+  // 11. Camera status handshake, on the link thread: the camera controls come on when it has
+  // ended well, and its messages are shown over the window.
   RunHandshake();
-  WaitForLink();
 }
 
 #ifdef _WIN32

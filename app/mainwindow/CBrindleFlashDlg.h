@@ -59,10 +59,10 @@ class CBrindleFlashDlg : public QDialog {
 
   // No camera work runs or waits on the link thread.
   bool LinkIdle() const;
+  // The status handshake (at start-up, or after a bridge was plugged in) has not ended yet.
+  bool HandshakeRunning() const { return handshakeRunning_; }
   // Nothing waits on the link thread, and the job under way is the live view's loop.
   bool OnlyLiveViewRuns() const;
-  // Handles the window's events until no camera work runs or waits on the link thread.
-  void WaitForLink();
 
   CBfkPlayer& PlayerWindow() { return *player_; }
   Player& RecordingPlayer();
@@ -70,6 +70,10 @@ class CBrindleFlashDlg : public QDialog {
   CameraSettingsPanel& Camera() const;
   FTDClass& Link() { return *link_; }
   RecordingExportView& ExportView() { return *exportView_; }
+
+ signals:
+  // The status handshake has ended, well or not (the camera controls are on when it went well).
+  void handshakeEnded();
 
  public slots:
   // The close box and Escape: closes without saving anything. A live view running at that

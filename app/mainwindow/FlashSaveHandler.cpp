@@ -1,23 +1,25 @@
-// "Сохранить на диск...": the flash copy in its own modal dialog, over the window's link.
+// "Сохранить на диск...": the flash copy on the link thread, shown in its own window-modal
+// dialog.
 #include "flash/CProgressDlg.h"
-#include "flash/RangeDialog.h"
+#include "host/GuiThreadPrompts.h"
 #include "link/FTD2xx.h"
 #include "mainwindow/CBrindleFlashDlg.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
 
 void CBrindleFlashDlg::OnFlashSave() {
-  // The copy borrows the link on this thread: what was posted to the link thread goes out
-  // first. The modal dialog then keeps this window from posting anything while the copy runs;
-  // its result is of no interest here, every outcome has been shown inside it.
-  WaitForLink();
-  RangeDialogChooser rangeChooser;
-  ProgressDlgServices services{*link_, services_.prompts, rangeChooser};
+  // The copy goes to the link thread behind whatever waits there; the dialog keeps this window
+  // from posting anything while it runs. Its result is of no interest here, every outcome has
+  // been shown during the copy.
+  ProgressDlgServices services{*link_, *linkPrompts_, *gui_, *linkThread_};
   services.readCameraClock = true;
   // A file holding an unfinished copy of this very flash may be continued instead.
   services.offerResume = true;
-  CProgressDlg dialog(services, this);
-  dialog.exec();
+  auto* dialog = new CProgressDlg(services, this);
+  dialog->setObjectName(QStringLiteral("copyDialog"));
+  connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+  dialog->Start();
 }
 
 }  // namespace bf::ui

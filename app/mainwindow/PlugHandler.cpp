@@ -30,6 +30,7 @@ void CBrindleFlashDlg::RunHandshake() {
       if (ok) Camera().EnableCameraControls(true);
       handshakeRunning_ = false;
       if (plugWatch_) plugWatch_->HandshakeEnded(ok);
+      emit handshakeEnded();
     });
   });
 }

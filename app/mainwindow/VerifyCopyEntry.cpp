@@ -2,13 +2,16 @@
 // compared with the camera's flash in the copy dialog ("Копирование...", with its progress and
 // Cancel), and the result comes in one box.
 #include <QAction>
+#include <QPushButton>
 
 #include "flash/CProgressDlg.h"
 #include "flash/CopyCheckText.h"
-#include "flash/RangeDialog.h"
+#include "host/GuiThreadPrompts.h"
 #include "host/RecordingFileType.h"
+#include "live/CameraSettingsPanel.h"
 #include "link/FTD2xx.h"
 #include "mainwindow/CBrindleFlashDlg.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
 
@@ -20,6 +23,10 @@ void CBrindleFlashDlg::SetUpVerifyCopyEntry() {
 }
 
 void CBrindleFlashDlg::OnVerifyCopy() {
+  // The comparison would wait behind the live view's loop on the link thread, and its dialog
+  // would keep the operator from the Stop that ends that loop. The button is in from the click on.
+  const CameraSettingsState& camera = Camera().State();
+  if (camera.Streaming() || camera.liveView != LiveViewState::Off) return;
   UserPrompts& prompts = services_.prompts;
   FileDialogRequest request;
   request.filter = kRecordingFilter;
@@ -32,18 +39,22 @@ void CBrindleFlashDlg::OnVerifyCopy() {
     prompts.ShowMessage(problem, "", MessageIcon::Error);
     return;
   }
-  // The record gives the range: the chooser is never asked.
-  RangeDialogChooser rangeChooser;
-  ProgressDlgServices services{*link_, prompts, rangeChooser};
+  // The record gives the range: the range dialog is never shown. The session keeps its own copy
+  // of the plan.
+  ProgressDlgServices services{*link_, *linkPrompts_, *gui_, *linkThread_};
   services.plan = &*plan;
-  CProgressDlg dialog(services, this);
-  dialog.exec();
-  const CopySummary summary = dialog.Session().Summary();
-  const std::string text = VerifyResultText(summary);
-  if (!text.empty()) {
-    prompts.ShowMessage(text, "",
-                        summary.copyMatches ? MessageIcon::Information : MessageIcon::Warning);
-  }
+  auto* dialog = new CProgressDlg(services, this);
+  dialog->setObjectName(QStringLiteral("copyDialog"));
+  connect(dialog, &QDialog::finished, this, [this, dialog] {
+    dialog->deleteLater();
+    const CopySummary summary = dialog->Session().Summary();
+    const std::string text = VerifyResultText(summary);
+    if (!text.empty()) {
+      services_.prompts.ShowMessage(
+          text, "", summary.copyMatches ? MessageIcon::Information : MessageIcon::Warning);
+    }
+  });
+  dialog->Start();
 }
 
 }  // namespace bf::ui

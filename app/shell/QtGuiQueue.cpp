@@ -21,6 +21,16 @@ void QtGuiQueue::Post(std::function<void()> fn) {
   QCoreApplication::postEvent(&receiver_, new QEvent(QEvent::User));
 }
 
+void QtGuiQueue::Close() {
+  closed_.store(true);
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    dropped.swap(waiting_);
+  }
+  // Destroyed here, outside the lock: an Ask's promise breaks and its caller goes on.
+}
+
 void QtGuiQueue::RunWaiting() {
   std::deque<std::function<void()>> calls;
   {

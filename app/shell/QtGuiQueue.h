@@ -27,8 +27,9 @@ class QtGuiQueue final : public GuiQueue {
 
   void Post(std::function<void()> fn) override;
   void Ask(std::function<void()> fn) override;
-  // GUI thread. Drops every call from now on (the window is going away).
-  void Close() { closed_.store(true); }
+  // GUI thread. Drops every call from now on (the window is going away), those still waiting
+  // included: an Ask waiting for its call returns without it.
+  void Close();
 
  private:
   // Lives on the GUI thread and runs the waiting calls when Qt delivers its event.

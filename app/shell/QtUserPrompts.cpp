@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -58,47 +57,6 @@ MessageAnswer FromQtButton(int button) {
       return MessageAnswer::Ok;
   }
 }
-
-// For as long as it lives, swallows every input event and every request to close a window, in
-// whatever way it would reach its target.
-class InputAndCloseBlocker final : public QObject {
- public:
-  InputAndCloseBlocker() { QCoreApplication::instance()->installEventFilter(this); }
-  ~InputAndCloseBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
-  InputAndCloseBlocker(const InputAndCloseBlocker&) = delete;
-  InputAndCloseBlocker& operator=(const InputAndCloseBlocker&) = delete;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::Close:
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::MouseMove:
-      case QEvent::NonClientAreaMouseButtonPress:
-      case QEvent::NonClientAreaMouseButtonRelease:
-      case QEvent::NonClientAreaMouseButtonDblClick:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::ShortcutOverride:
-      case QEvent::Shortcut:
-      case QEvent::Wheel:
-      case QEvent::ContextMenu:
-      case QEvent::TouchBegin:
-      case QEvent::TouchUpdate:
-      case QEvent::TouchEnd:
-      case QEvent::TouchCancel:
-      case QEvent::TabletPress:
-      case QEvent::TabletMove:
-      case QEvent::TabletRelease:
-      case QEvent::Gesture:
-        return true;
-      default:
-        return false;
-    }
-  }
-};
 
 }  // namespace
 
@@ -179,13 +137,9 @@ void QtUserPrompts::SetInputLocked(bool locked) {
     return;
   }
   if (!locked_) return;
-  {
-    // Input the window system held back during the wait is delivered now, to be dropped: a
-    // click made while the controls were disabled must not act once they are back.
-    const InputAndCloseBlocker blocker;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-  }
-  if (locked_) locked_->setEnabled(lockedWasEnabled_);
+  // The wait runs on the link thread while this thread goes on handling events, so a click made
+  // during it reached the disabled controls at once and was dropped there.
+  locked_->setEnabled(lockedWasEnabled_);
   locked_.clear();
 }
 

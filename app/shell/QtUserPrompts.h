@@ -33,8 +33,8 @@ class QtUserPrompts final : public UserPrompts {
   std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFolder(const std::string& initialDirectory) override;
   // Disables the parent window, and with it every control on it, for a wait that takes no
-  // input; unlocking drops the input the window system still holds from the wait, then gives
-  // the window back its enabled state (its controls keep their own states throughout).
+  // input (clicks meanwhile are dropped as they come); unlocking gives the window back its
+  // enabled state (its controls keep their own states throughout).
   void SetInputLocked(bool locked) override;
   void SetBusyCursor(bool busy) override;
 

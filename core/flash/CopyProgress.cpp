@@ -10,11 +10,11 @@ std::string FormatDuration(uint32_t seconds) {
   return text;
 }
 
-bool UpdateProgress(uint32_t timerId, uint32_t& elapsedMs, uint32_t doneBytes, uint32_t totalBytes,
+bool UpdateProgress(CopyClock clock, uint32_t& elapsedMs, uint32_t doneBytes, uint32_t totalBytes,
                     CopyDisplay& display) {
-  if (timerId == kSectorCopyTimerId) {
-    elapsedMs += 1000;
-  } else if (timerId != kPagedCopyTimerId || elapsedMs < 1000) {
+  if (clock == CopyClock::TickSeconds) {
+    elapsedMs += kCopyTickPeriodMs;
+  } else if (elapsedMs < 1000) {
     return false;
   }
   const uint32_t seconds = elapsedMs / 1000;  // at least 1 here

@@ -5,7 +5,6 @@
 #include "flash/FlashReply.h"
 #include "flash/NandReadout.h"
 #include "flash/PackedReadout.h"
-#include "flash/SectorReader.h"
 #include "flash/SectorReadout.h"
 #include "link/FTDException.h"
 
@@ -74,37 +73,40 @@ CopySession::CopySession(const CopyServices& services)
 
 CopySession::~CopySession() {
   CopyState& s = *state_;
-  s.alive.reset();  // calls still queued for the GUI thread do nothing from now on
   s.running = 0;
-  if (s.reader) {
-    s.reader->Join();
-    s.link = &s.reader->TakeLink();
-    s.output = s.reader->TakeOutput();
-    s.reader.reset();
-  }
-  s.StopTimer();
+  s.StopTicks();
   std::string keptAs;
   if (s.output) s.output->CommitUnfinished(keptAs);  // nobody is left to tell about a failure
 }
 
-void CopySession::OnFirstPaint() {
+void CopySession::Run() {
   if (state_->started) return;
   state_->started = true;
+  // Cancelled while it waited for the link: nothing goes to the camera.
+  if (state_->cancelled.load() != 0) {
+    state_->Close(kCopyResultCancel, CopyOutcome::Cancelled);
+    return;
+  }
   StartReadout(*state_);
 }
 
-void CopySession::OnTimer(uint32_t id) {
+void CopySession::OnTick(CopyClock clock) {
   CopyState& s = *state_;
-  if (UpdateProgress(id, s.elapsedMs, s.doneBytes.load(), s.totalBytes.load(), s.display)) {
-    s.host.ShowProgress(s.display);
-  }
+  // Only the tick adds to the tick-counted clock; the transfer clock is the copying thread's.
+  uint32_t elapsed = s.elapsedMs.load();
+  const bool changed =
+      UpdateProgress(clock, elapsed, s.doneBytes.load(), s.totalBytes.load(), s.display);
+  if (clock == CopyClock::TickSeconds) s.elapsedMs.store(elapsed);
+  if (changed) s.host.ShowProgress(s.display);
 }
 
 void CopySession::Cancel() {
+  state_->cancelled = 1;
   state_->running = 0;
 }
 
 void CopySession::StopAtOnce() {
+  state_->cancelled.store(1);
   state_->stopAtOnce.store(1);
   state_->running.store(0);
 }
@@ -171,7 +173,7 @@ uint32_t CopySession::TotalBytes() const {
 }
 
 uint32_t CopySession::ElapsedMs() const {
-  return state_->elapsedMs;
+  return state_->elapsedMs.load();
 }
 
 }  // namespace bf

@@ -19,33 +19,31 @@ namespace bf {
 // runs it. CopySession is the dialog's presenter: it owns the whole flow and its state; the Qt
 // dialog and `bfk copy` only render CopyDisplay and forward the person's input.
 //
-// How a host drives it (every call on the GUI thread unless said otherwise):
-//   1. construct it with the link, the prompts, the host and the range chooser;
-//   2. on the dialog's first paint call OnFirstPaint() (later paints may call it again: it
-//      starts the readout only once). It asks the camera for its type and runs that type's
-//      flow. The page-addressed flows (types 1 and 2) run to their end inside this call and
-//      take the host's requests (CopyServices::requests) after every chunk, so timer ticks and
-//      Cancel are handled between two chunks. The sector flow (type 0) starts its worker thread
-//      and returns at once;
-//   3. forward every tick of the timers the session starts (CopyDialogHost::StartTimer) to
-//      OnTimer(id); the session then calls CopyDialogHost::ShowProgress with new texts;
-//   4. forward the Cancel button, Escape and a window-close request to Cancel(); the dialog
-//      closes when the flow notices, after the chunk under way;
-//   5. run the calls the session posts (CopyDialogHost::PostToGui) on the GUI thread;
-//   6. end the modal run when CopyDialogHost::CloseDialog(result) comes (exactly once per
-//      session, possibly from inside OnFirstPaint), then destroy the session.
-// Destroying the session joins its worker thread on every path, so the link is the host's
-// again when the destructor returns.
+// Threads. The flow runs on one thread, the copying thread: the window's link thread, or the
+// thread of `bfk`. The display is made on the thread that shows it (the GUI thread), from the
+// counters the copying thread keeps in atomics. How a host drives it:
+//   1. construct it with the link, the prompts, the host and the range chooser (any thread);
+//   2. call Run() on the copying thread: it asks the camera for its type, runs that type's flow
+//      to its end and returns once CopyDialogHost::CloseDialog has been called. The prompts and
+//      the range chooser are called on the copying thread; a window's implementations ask the
+//      person on the GUI thread while the copying thread waits;
+//   3. while the ticks the session asked for run (CopyDialogHost::StartTicks), call
+//      OnTick(clock) once a second on the GUI thread; it updates the display and passes it to
+//      CopyDialogHost::ShowProgress;
+//   4. forward the Cancel button, Escape and a window-close request to Cancel() (any thread):
+//      the copy ends after the chunk under way;
+//   5. once Run() has returned, read Summary() and destroy the session (any thread that is
+//      ordered after the copying thread's end, e.g. through a queued call).
 
 // Results the dialog closes with.
 inline constexpr int kCopyResultOk = 1;
 inline constexpr int kCopyResultCancel = 2;
 
-// The progress timers: id 2 for the page-addressed copies (the elapsed time is the measured
-// transfer time of the chunks), id 3 for the sector copy (each tick counts one second).
-inline constexpr uint32_t kPagedCopyTimerId = 2;
-inline constexpr uint32_t kSectorCopyTimerId = 3;
-inline constexpr uint32_t kCopyTimerPeriodMs = 1000;
+// How the progress display counts its elapsed time: the page-addressed copies add the measured
+// transfer time of each chunk, so the speed shown is the transfer speed; the sector copy counts
+// one second per tick.
+enum class CopyClock { TransferTime, TickSeconds };
+inline constexpr uint32_t kCopyTickPeriodMs = 1000;
 
 // What the copy dialog shows. The texts start as the dialog template has them.
 struct CopyDisplay {
@@ -65,19 +63,15 @@ struct CopyDisplay {
 class CopyDialogHost {
  public:
   virtual ~CopyDialogHost() = default;
-  // ANY THREAD (the sector reader uses it). Queues fn to run on the GUI thread after the
-  // handler running there now, in the order posted; taking requests runs queued calls too. Calls
-  // that run after the session is gone do nothing, so the host may run them at any later time.
-  virtual void PostToGui(std::function<void()> fn) = 0;
-  // GUI thread. A periodic timer whose every tick the host passes to CopySession::OnTimer(id).
-  virtual void StartTimer(uint32_t id, uint32_t periodMs) = 0;
-  virtual void StopTimer(uint32_t id) = 0;
-  // GUI thread. Shows the display (only when something changed).
+  // Copying thread. From now on, until StopTicks, the host calls CopySession::OnTick(clock)
+  // every kCopyTickPeriodMs on the thread that shows the display.
+  virtual void StartTicks(CopyClock clock) = 0;
+  virtual void StopTicks() = 0;
+  // The thread that calls OnTick. Shows the display (only when something changed).
   virtual void ShowProgress(const CopyDisplay& display) = 0;
-  // GUI thread. Ends the modal run with result once the handler running now returns.
+  // Copying thread, exactly once, the flow's last call: the dialog may close with result once
+  // Run() has returned.
   virtual void CloseDialog(int result) = 0;
-  // GUI thread. The window given to the range chooser as its parent (opaque, may be null).
-  virtual void* ParentWindow() = 0;
 };
 
 // One CMD_READ_FLASH exchange of the copy.
@@ -92,8 +86,7 @@ struct CopyChunk {
 class CopyProgressSink {
  public:
   virtual ~CopyProgressSink() = default;
-  // Called on the thread that copies: the sector reader for type 0, the GUI thread for types 1
-  // and 2. Must be thread-safe and quick, and must not touch widgets.
+  // Called on the copying thread. Must be quick and must not touch widgets.
   virtual void OnChunk(const CopyChunk& chunk) = 0;
 };
 
@@ -168,10 +161,10 @@ struct CopySummary {
 };
 
 struct CopyServices {
-  FTD2xx& link;          // borrowed; the worker uses it while it runs, never both at once
-  UserPrompts& prompts;  // GUI thread only
+  FTD2xx& link;          // borrowed; used on the copying thread while Run() runs
+  UserPrompts& prompts;  // called on the copying thread
   CopyDialogHost& host;
-  RangeChooser& rangeChooser;            // the type 2 range dialog
+  RangeChooser& rangeChooser;            // the type 2 range dialog, called on the copying thread
   CopyProgressSink* progress = nullptr;  // optional
   CopyOutputFactory makeOutput = {};     // empty: files through the replacing writer
   // Reads the camera's clock for the copy record before the flow's first command.
@@ -184,8 +177,8 @@ struct CopyServices {
   // When the file chosen in the save dialog holds an unfinished copy of the same flash, asks
   // whether to go on with it (the window's "Сохранить на диск...").
   bool offerResume = false;
-  // Where the page-addressed copies take the host's requests between chunks (Cancel, timer
-  // ticks); null: none come in.
+  // Called on the copying thread after every chunk, for a host whose copying thread has
+  // nothing else to do meanwhile (bfk's ticks and Ctrl-C, a test's operator); null: nothing.
   RequestPoint* requests = nullptr;
 };
 
@@ -194,25 +187,28 @@ class CopyState;  // the flows' shared state (flash/CopyState.h)
 class CopySession {
  public:
   explicit CopySession(const CopyServices& services);
-  // GUI thread. A worker still running is cancelled and joined first; a file still open is
-  // kept as an unfinished copy's (CopyOutput::CommitUnfinished).
+  // After Run() has returned (or when it never ran). A file still open is kept as an unfinished
+  // copy's (CopyOutput::CommitUnfinished).
   ~CopySession();
   CopySession(const CopySession&) = delete;
   CopySession& operator=(const CopySession&) = delete;
 
-  // GUI thread. Starts the readout on the first call only.
-  void OnFirstPaint();
-  // GUI thread. A tick of timer id (2 or 3); updates the display and shows it.
-  void OnTimer(uint32_t id);
-  // GUI thread. Clears Running and nothing else.
+  // Copying thread. The whole readout, on the first call only; later calls do nothing.
+  void Run();
+  // The thread that shows the display. A tick of the clock the session started; updates the
+  // display and shows it.
+  void OnTick(CopyClock clock);
+  // Any thread. Clears Running and nothing else; before Run(), the copy ends at once when it
+  // comes to run, with nothing sent to the camera.
   void Cancel();
   // Any thread, a signal handler included (lock-free atomic stores only). Cancel that does not
   // wait for the chunk under way: its reply is given up within one library read (200 ms), and
   // the copy ends as cancelled with the whole chunks before it.
   void StopAtOnce();
 
-  // GUI thread.
+  // The thread that calls OnTick.
   const CopyDisplay& Display() const;
+  // Once Run() has returned.
   bool Started() const;
   bool Finished() const;  // CloseDialog has been called
   CopySummary Summary() const;
@@ -220,7 +216,6 @@ class CopySession {
   bool Running() const;
   uint32_t DoneBytes() const;
   uint32_t TotalBytes() const;
-  // GUI thread.
   uint32_t ElapsedMs() const;
 
  private:
@@ -231,10 +226,10 @@ class CopySession {
 // each; hours are not shown (3,600 s is "00:00").
 std::string FormatDuration(uint32_t seconds);
 
-// One timer tick's update of the display from the counters. For timer 3 the tick itself counts
-// 1000 ms into elapsedMs first; timer 2 changes nothing while elapsedMs is below 1000. Returns
-// whether the display changed. Never divides by a zero total or a zero speed.
-bool UpdateProgress(uint32_t timerId, uint32_t& elapsedMs, uint32_t doneBytes, uint32_t totalBytes,
+// One tick's update of the display from the counters. With TickSeconds the tick itself counts
+// 1000 ms into elapsedMs first; with TransferTime nothing changes while elapsedMs is below 1000.
+// Returns whether the display changed. Never divides by a zero total or a zero speed.
+bool UpdateProgress(CopyClock clock, uint32_t& elapsedMs, uint32_t doneBytes, uint32_t totalBytes,
                     CopyDisplay& display);
 
 }  // namespace bf

@@ -7,7 +7,6 @@
 
 #include "flash/FlashFailure.h"
 #include "flash/HashingCopyOutput.h"
-#include "flash/SectorReader.h"
 #include "host/FileErrorText.h"
 #include "host/Version.h"
 #include "link/FTDException.h"
@@ -61,15 +60,7 @@ CopyState::CopyState(const CopyServices& services)
 CopyState::~CopyState() = default;
 
 FTD2xx& CopyState::Link() {
-  if (link == nullptr) throw std::logic_error("the link is with the sector reader");
   return *link;
-}
-
-void CopyState::Post(std::function<void(CopyState&)> fn) {
-  std::weak_ptr<int> token = alive;
-  host.PostToGui([token, this, fn = std::move(fn)] {
-    if (token.lock()) fn(*this);
-  });
 }
 
 void CopyState::ReadChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk) {
@@ -134,15 +125,15 @@ void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, ui
   }
 }
 
-void CopyState::StartTimer(uint32_t id) {
-  host.StartTimer(id, kCopyTimerPeriodMs);
-  timerId = id;
+void CopyState::StartTicks(CopyClock clock) {
+  host.StartTicks(clock);
+  ticking = clock;
 }
 
-void CopyState::StopTimer() {
-  if (!timerId) return;
-  host.StopTimer(*timerId);
-  timerId.reset();
+void CopyState::StopTicks() {
+  if (!ticking) return;
+  host.StopTicks();
+  ticking.reset();
 }
 
 std::optional<std::string> CopyState::ChooseCopyFile() {
@@ -309,7 +300,7 @@ std::string CopyState::KeptFilesText() const {
 }
 
 void CopyState::Close(int closeResult, CopyOutcome closeOutcome) {
-  StopTimer();
+  StopTicks();
   // Given up at the person's word: what was received is kept as for Cancel.
   if (stoppedMidChunk && closeOutcome == CopyOutcome::Failed) closeOutcome = CopyOutcome::Cancelled;
   if (!CommitOutput(std::move(output), closeOutcome == CopyOutcome::Completed)) {
@@ -336,7 +327,6 @@ void CopyState::Close(int closeResult, CopyOutcome closeOutcome) {
 void CopyState::DropPendingReply() {
   // The rest of a reply cut off by the failure, or bytes beyond it, would otherwise be taken
   // for the answers of the next copy (its camera type, its pointer).
-  if (link == nullptr) return;
   try {
     link->Purge(kPurgeRx);
   } catch (const FTDException&) {

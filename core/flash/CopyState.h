@@ -21,8 +21,6 @@
 
 namespace bf {
 
-class SectorReader;
-
 inline constexpr const char* kEmptyFlashText = "Флеш-память камеры пуста";
 inline constexpr const char* kWrongTypeText = "Не возможно сохранить. Неправильный тип камеры.";
 // Memory the readout could not make sense of: the same words as for a reply of the wrong length.
@@ -68,34 +66,35 @@ struct FlashPointerReply {
 
 // The flows' shared state: what the copy dialog holds in its fields. Owned by CopySession.
 //
-// Threads: everything is GUI-thread state except the atomics, which the sector reader shares
-// while it runs (Running written by Cancel on the GUI thread, the byte counters written by the
-// copying thread and read by the timer handler, the chunk statistics written by the copying
-// thread). While the reader runs it alone holds the link and the output file: `link` and
-// `output` are empty here then, and come back when it is joined.
+// Threads: everything is the copying thread's except the atomics, which the thread that shows
+// the display shares (Running written by Cancel, the byte counters and the elapsed time written
+// by the copying thread and read by the tick; for the tick-counted clock the tick itself adds to
+// the elapsed time) and `display`, which only the tick touches.
 class CopyState {
  public:
   explicit CopyState(const CopyServices& services);
   ~CopyState();
 
   UserPrompts& prompts;
-  // Where the page-addressed copies take Cancel and the timer ticks between chunks.
+  // Called after every chunk (a host's own work between two chunks; nothing for the window).
   RequestPoint& requests;
   CopyDialogHost& host;
   RangeChooser& rangeChooser;
   CopyProgressSink* progress;
   CopyOutputFactory makeOutput;
   TickSource& ticks;
-  FTD2xx* link;  // null while the sector reader holds it
+  FTD2xx* link;
 
   std::atomic<int> running{0};
+  // Set by Cancel: a copy cancelled before it started does not start.
+  std::atomic<int> cancelled{0};
   // Set with running cleared by StopAtOnce: the chunk under way is given up too.
   std::atomic<int> stopAtOnce{0};
   static_assert(std::atomic<int>::is_always_lock_free, "StopAtOnce runs in signal handlers");
   std::atomic<uint32_t> doneBytes{0};
   std::atomic<uint32_t> totalBytes{0};
-  uint32_t elapsedMs = 0;
-  CopyDisplay display;
+  std::atomic<uint32_t> elapsedMs{0};
+  CopyDisplay display;  // the tick's
 
   std::atomic<uint64_t> bytesAsked{0};
   std::atomic<uint64_t> bytesReceived{0};
@@ -117,10 +116,9 @@ class CopyState {
   // report's.
   MessageIcon failureIcon = MessageIcon::Error;
   bool stoppedMidChunk = false;
-  std::optional<uint32_t> timerId;
+  std::optional<CopyClock> ticking;    // the clock of the ticks asked for, while they run
   std::unique_ptr<CopyOutput> output;  // the file being written, when one is open
-  std::unique_ptr<SectorReader> reader;
-  // A failure inside the range chooser's callback, kept for when the chooser returns.
+  // A failure inside the range chooser's lookup, kept for when the chooser returns.
   std::exception_ptr callbackFailure;
   // For the copy record: what the camera said before the flow's first command, and after.
   bool readCameraClock = false;
@@ -129,31 +127,26 @@ class CopyState {
   int64_t startTime = 0;
   std::optional<FlashPointerReply> pointerRead;
   std::optional<std::pair<uint8_t, uint8_t>> rangeAsked;
-  // One per file opened, fed by the copying thread; read once it has ended.
+  // One per file opened.
   std::vector<std::shared_ptr<FileDigest>> digests;
   std::string recordFile;
   std::string recordFailure;
-  // Verification: written by the copying thread, read once it has ended.
+  // Verification.
   bool verify = false;
   uint32_t rereadChunks = 0;  // chunks whose first two reads differed
   std::vector<UnverifiedChunk> unverifiedChunks;
   // A copy that repeats a record's (CopyServices::plan, or the resume the person accepted).
   std::optional<CopyPlan> plan;
   bool offerResume = false;
-  // Resume: where the whole chunks already copied come from. Used by the copying thread.
+  // Resume: where the whole chunks already copied come from.
   std::unique_ptr<ResumeSource> resumeSource;
-  uint64_t resumedBytes = 0;  // written by the copying thread, read once it has ended
+  uint64_t resumedBytes = 0;
   // Verify: what each file's comparison found, one per file opened.
   std::vector<std::shared_ptr<ComparedFile>> compared;
   // Verify of an unfinished copy: the flash was read as far as the file goes, and no further.
   bool comparedToFileEnd = false;
 
-  // Posted calls hold a weak reference: they do nothing once the session is gone.
-  std::shared_ptr<int> alive = std::make_shared<int>(0);
-
   FTD2xx& Link();
-  // Runs fn on the GUI thread later, unless the session is gone by then. Any thread.
-  void Post(std::function<void(CopyState&)> fn);
 
   // Reads the reply to one chunk request. Only a reply of exactly the chunk's length, with
   // nothing after it, is the chunk: anything else throws FlashReplyError (a reply that came
@@ -169,11 +162,11 @@ class CopyState {
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
 
-  void StartTimer(uint32_t id);
-  void StopTimer();
+  void StartTicks(CopyClock clock);
+  void StopTicks();
   // The file of the copy: the plan's, or the one chosen in the save dialog (then, with
   // offerResume, the person may choose to go on with an unfinished copy it holds). Nothing when
-  // the person declined. GUI thread.
+  // the person declined.
   std::optional<std::string> ChooseCopyFile();
   // Opens a new output file; a failure is shown at once (file error text) and gives nothing.
   std::unique_ptr<CopyOutput> OpenOutput(const std::string& path);
@@ -181,12 +174,12 @@ class CopyState {
   // CopyOutput::CommitUnfinished does, so that an existing file survives. A failure not
   // reported yet is shown; returns false then. Null does nothing.
   bool CommitOutput(std::unique_ptr<CopyOutput> file, bool finished);
-  // Stops the timer, puts the open file in place (as finished only for Completed), shows the
+  // Stops the ticks, puts the open file in place (as finished only for Completed), shows the
   // failure held back and where an unfinished copy's bytes are, and asks the host to close the
   // dialog.
   void Close(int result, CopyOutcome outcome);
-  // Writes the record beside the first file kept (none when no file was kept). GUI thread,
-  // once the copy has ended.
+  // Writes the record beside the first file kept (none when no file was kept), once the copy
+  // has ended.
   void WriteRecord();
   // After a continued copy completed: removes the unfinished copy's files and record it went on
   // from, unless they are the ones just written.
@@ -215,7 +208,7 @@ int64_t WallClockSeconds();
 void WriteChunk(CopyOutput& file, std::span<const uint8_t> bytes);
 
 // The save dialog of every flow: no initial name, default extension "bfk", the recording
-// filter, overwrite confirmation and no read-only check box. GUI thread.
+// filter, overwrite confirmation and no read-only check box.
 std::optional<std::string> ChooseSaveFile(UserPrompts& prompts);
 
 // The pointer and wrap flag, each read as ReadReply does into a zeroed buffer (a camera that

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 #include <vector>
 
 #include "flash/CameraKind.h"
@@ -85,25 +84,27 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
     WriteChunk(file, std::span(buffer.data(), length));
     state.CountChunk(static_cast<uint32_t>(cur), length, length, fileIndex);
     cur = uint64_t{chunkEnd} + 1;
-    state.elapsedMs += state.ticks.TickCount() - t0;
+    state.elapsedMs.fetch_add(state.ticks.TickCount() - t0);
     state.requests.TakeRequests();
     if (cur > last) return true;
   }
   return copied >= count;
 }
 
-uint8_t nand::SectorHeaderCallback(void* context, uint8_t sector, uint8_t* header) {
-  if (context == nullptr) return 0;
-  auto& state = *static_cast<CopyState*>(context);
-  if (state.callbackFailure) return 0;
+std::optional<FrameHeader> nand::LookUpSectorHeader(CopyState& state, uint8_t sector) {
+  if (state.callbackFailure) return std::nullopt;
   try {
     uint32_t address = NandSectorStart(sector);
-    return FindFrameHeader(state.Link(), address, header, &state.stopAtOnce) ? 1 : 0;
+    FrameHeader header;
+    if (!FindFrameHeader(state.Link(), address, header.bytes.data(), &state.stopAtOnce)) {
+      return std::nullopt;
+    }
+    return header;
   } catch (...) {
     // Nothing may unwind through the chooser's dialog; the flow reports it when it returns.
     state.callbackFailure = std::current_exception();
     state.rangeChooser.Abandon();
-    return 0;
+    return std::nullopt;
   }
 }
 
@@ -118,23 +119,23 @@ void SaveNandFlash(CopyState& state) {
   try {
     pointer = QueryFlashPointer(state);
     if (!pointer) return;
-    const uint8_t wrapByte = IsWrapped(pointer->wrapFlag) ? 1 : 0;
     const uint8_t pointerSector = NandSectorOf(pointer->pointer);
-    uint8_t confirmed = 0;
+    std::optional<SectorRange> chosenRange;
     if (state.plan && state.plan->range) {
       // Repeating a record's copy: its range, not the person's choice.
-      std::tie(startSector, endSector) = *state.plan->range;
-      confirmed = 1;
+      chosenRange = SectorRange{state.plan->range->first, state.plan->range->second};
     } else {
-      confirmed = state.rangeChooser.ChooseRange(pointerSector, wrapByte, &startSector, &endSector,
-                                                 state.host.ParentWindow(), &state,
-                                                 nand::SectorHeaderCallback);
+      chosenRange = state.rangeChooser.ChooseRange(
+          pointerSector, IsWrapped(pointer->wrapFlag),
+          [&state](uint8_t sector) { return nand::LookUpSectorHeader(state, sector); });
     }
     if (state.callbackFailure) std::rethrow_exception(state.callbackFailure);
-    if (confirmed == 0) {
+    if (!chosenRange) {
       state.Close(kCopyResultCancel, CopyOutcome::Declined);
       return;
     }
+    startSector = chosenRange->first;
+    endSector = chosenRange->last;
     state.rangeAsked = {startSector, endSector};
     const auto chosen = state.ChooseCopyFile();
     if (!chosen) {
@@ -164,7 +165,7 @@ void SaveNandFlash(CopyState& state) {
       }
     }
     state.elapsedMs = 0;
-    state.StartTimer(kPagedCopyTimerId);
+    state.StartTicks(CopyClock::TransferTime);
     state.doneBytes = 0;
   } catch (...) {
     state.ReportCurrentFailure();

@@ -1,9 +1,11 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "flash/CopyOutput.h"
+#include "frames/FrameHeader.h"
 #include "link/FTD2xx.h"
 #include "recordings/WrappedPair.h"
 
@@ -14,8 +16,7 @@ class CopyState;
 // The copy of a type 2 camera: the person picks a range of 4 MiB sectors in the range chooser;
 // the start moves to the first frame of the start sector, the end to the last JPEG end in the
 // end sector (or to the write pointer when the end sector holds it and the flash has not
-// wrapped); a range past the end of the flash goes into two files. GUI thread, events pumped
-// after every chunk.
+// wrapped); a range past the end of the flash goes into two files. The copying thread.
 void SaveNandFlash(CopyState& state);
 
 // Looks for the first frame header lying whole in the 65,535 bytes from address (one
@@ -37,10 +38,10 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
                    uint32_t fileIndex);
 
 namespace nand {
-// The range chooser's callback (of type bf::SectorHeaderCallback): context is the CopyState.
-// A failure is kept for the flow (reported when the chooser returns) and answers 0, as does
+// The range chooser's lookup: the frame header in the first 65,535 bytes of the sector. A
+// failure is kept for the flow (reported when the chooser returns) and answers nothing, as does
 // every later call.
-uint8_t SectorHeaderCallback(void* context, uint8_t sector, uint8_t* header);
+std::optional<FrameHeader> LookUpSectorHeader(CopyState& state, uint8_t sector);
 }  // namespace nand
 
 }  // namespace bf

@@ -56,7 +56,7 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
       // The range end has been asked for: nothing past it is ever requested.
       reachedEnd = tail;
     }
-    state.elapsedMs += state.ticks.TickCount() - t0;
+    state.elapsedMs.fetch_add(state.ticks.TickCount() - t0);
     state.requests.TakeRequests();
     if (reachedEnd) return true;
   }
@@ -117,7 +117,7 @@ void SavePackedFlash(CopyState& state) {
       state.totalBytes =
           (PackedToLinear(PackedDifference(kPackedLastByte, cur)) + 1) + PackedToLinear(start);
     }
-    state.StartTimer(kPagedCopyTimerId);
+    state.StartTicks(CopyClock::TransferTime);
     state.outcome = CopyOutcome::Running;
     const bool reached = CopyPackedRange(state, cur, rangeEnd, wrapped, start);
     state.Close(kCopyResultOk, reached ? CopyOutcome::Completed : CopyOutcome::Cancelled);

@@ -1,28 +1,35 @@
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "frames/FrameHeader.h"
 
 namespace bf {
 
-// Called by a range chooser for the sector the person is looking at: context as given to
-// ChooseRange, the 4 MiB sector index, and a 16-byte buffer (or nullptr). Returns non-zero when
-// the first 65,535 bytes of the sector hold a frame; the buffer then holds its FrameHeader.
-// Runs on the GUI thread, inside ChooseRange, and talks to the camera.
-using SectorHeaderCallback = uint8_t (*)(void* context, uint8_t sector, uint8_t* header);
+// The first and last 4 MiB sector of a type 2 camera's flash that the person chose to copy.
+struct SectorRange {
+  uint8_t first = 0;
+  uint8_t last = 0;
+};
 
-// The range-selection dialog of a type 2 camera's copy, with the call contract of the closed
-// library it replaces: the write pointer's 4 MiB sector, the wrap flag as 0 or 1, two bytes
-// that receive the chosen first and last sector, the parent window (opaque; the copy dialog),
-// an opaque context passed back to the callback, and the callback. Returns non-zero when the
-// person confirmed a range. GUI thread only.
+// The frame header at the start of a 4 MiB sector (within its first 65,535 bytes), or nothing
+// when none lies there. It reads from the camera, so it may only be called while the copy that
+// handed it over waits inside ChooseRange.
+using SectorHeaderLookup = std::function<std::optional<FrameHeader>(uint8_t sector)>;
+
+// The range-selection dialog of a type 2 camera's copy: given the write pointer's 4 MiB sector
+// and whether the recording has gone round the end of the flash, the person picks a range, or
+// nothing. Called on the thread that copies; the chooser may ask the person on another thread
+// (the window's GUI thread) and call the lookup there while the copying thread waits.
 class RangeChooser {
  public:
   virtual ~RangeChooser() = default;
-  virtual uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
-                              uint8_t* endSector, void* parentWindow, void* context,
-                              SectorHeaderCallback callback) = 0;
-  // Called by the callback's owner, from inside the callback, when the camera failed: the
-  // chooser closes at once as if cancelled instead of going on with a dead camera, and the
-  // caller reports the failure. A chooser that never calls back can leave it empty.
+  virtual std::optional<SectorRange> ChooseRange(uint8_t pointerSector, bool wrapped,
+                                                 const SectorHeaderLookup& lookup) = 0;
+  // Called by the lookup's owner, from inside the lookup, when the camera failed: the chooser
+  // closes at once as if cancelled instead of going on with a dead camera, and the caller
+  // reports the failure. A chooser that never looks up can leave it empty.
   virtual void Abandon() {}
 };
 

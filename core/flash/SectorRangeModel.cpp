@@ -67,16 +67,17 @@ bool SectorRangeModel::HasWork() const {
   return NextWanted().has_value();
 }
 
-bool SectorRangeModel::FetchNext(SectorHeaderCallback callback, void* context) {
+bool SectorRangeModel::FetchNext(const SectorHeaderLookup& lookup) {
   const std::optional<int> sector = NextWanted();
   if (!sector) return false;
   wanted_.erase(std::remove(wanted_.begin(), wanted_.end(), *sector), wanted_.end());
   ++fetches_;
-  uint8_t header[kFrameHeaderSize] = {};
+  const std::optional<FrameHeader> header =
+      lookup ? lookup(static_cast<uint8_t>(*sector)) : std::nullopt;
   SectorInfo& info = info_[static_cast<std::size_t>(*sector)];
-  if (callback != nullptr && callback(context, static_cast<uint8_t>(*sector), header) != 0) {
+  if (header) {
     info.state = State::Frame;
-    info.header = FrameHeader::FromBytes(header);
+    info.header = *header;
   } else {
     info.state = State::NoFrame;
   }

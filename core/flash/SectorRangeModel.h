@@ -24,7 +24,7 @@ namespace bf {
 // cursor, the two ends of the selection) are fetched, the most recent first, plus the first
 // sector of each grid row once nothing else is wanted, to put times along the grid.
 //
-// GUI thread only (the callback talks to the camera there).
+// GUI thread only (the lookup talks to the camera there, while the copy waits).
 class SectorRangeModel {
  public:
   static constexpr int kSectors = 256;
@@ -67,9 +67,9 @@ class SectorRangeModel {
   int Hover() const { return hover_; }
 
   const SectorInfo& Info(int sector) const { return info_[static_cast<std::size_t>(sector)]; }
-  // Fetches one wanted sector through callback. Returns false when nothing is wanted. A failure
-  // of the callback passes through; the sector stays unknown.
-  bool FetchNext(SectorHeaderCallback callback, void* context);
+  // Fetches one wanted sector through lookup. Returns false when nothing is wanted. A failure
+  // of the lookup passes through; the sector stays unknown.
+  bool FetchNext(const SectorHeaderLookup& lookup);
   bool HasWork() const;
   int FetchCount() const { return fetches_; }
 

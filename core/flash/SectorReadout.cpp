@@ -1,15 +1,59 @@
 #include "flash/SectorReadout.h"
 
 #include <array>
+#include <vector>
 
 #include "flash/CameraKind.h"
 #include "flash/CopyState.h"
 #include "flash/FlashAddress.h"
 #include "flash/FlashReply.h"
-#include "flash/SectorReader.h"
 #include "frames/FrameHeader.h"
 
 namespace bf {
+
+namespace {
+
+constexpr uint32_t kChunkSectors = 124;
+
+// The data sectors from `first` up to `end` (excluded), zone by zone, in requests of at most
+// 124 sectors that never cross a zone's data area, while Running is set and DoneBytes is below
+// TotalBytes.
+void CopySectorZones(CopyState& state, uint32_t first, uint32_t end) {
+  FTD2xx& link = state.Link();
+  CopyOutput& output = *state.output;
+  uint32_t b = first;
+  uint32_t ze = GetZoneBounds(b).end;
+  while (state.doneBytes.load() < state.totalBytes.load() && state.running.load() != 0) {
+    const uint32_t stop = (b <= end && end <= ze) ? end : ze;
+    const uint32_t target = state.doneBytes.load() + (stop - b) * kSectorSize;
+    while (state.doneBytes.load() < target && state.running.load() != 0) {
+      const uint32_t next = b + kChunkSectors <= stop ? b + kChunkSectors : stop;
+      const uint32_t length = (next - b) * kSectorSize;
+      std::vector<uint8_t> chunk(length);
+      // A chunk that came short or overlong ends the copy here, before it reaches the file:
+      // its bytes, and every later one, would stand at the wrong sectors.
+      state.ReadRequestedChunk(link, chunk, [&] { RequestFlashRange(link, b, next); });
+      WriteChunk(output, chunk);
+      state.doneBytes.fetch_add(length);
+      state.CountChunk(b, length, length, 0);
+      b = next;
+      state.requests.TakeRequests();
+    }
+    // On to the next zone's data area (from zone 7 back to zone 0).
+    if (b <= kFirstDataSector + kZoneDataSectors) {
+      b = kZoneSectors;
+      ze = kZoneSectors + kZoneDataSectors;
+    } else if (b >= 7 * kZoneSectors) {
+      b = kFirstDataSector;
+      ze = kFirstDataSector + kZoneDataSectors;
+    } else {
+      b = stop + (kZoneSectors - kZoneDataSectors);
+      ze = b + kZoneDataSectors;
+    }
+  }
+}
+
+}  // namespace
 
 std::optional<uint32_t> FindFirstFrameSector(FTD2xx& link, uint32_t sector) {
   for (int probe = 0; probe < 256; ++probe) {
@@ -56,34 +100,16 @@ void SaveSectorFlash(CopyState& state) {
       state.totalBytes = CountDataSectors(first, pointer->pointer) * kSectorSize;
     }
     state.elapsedMs = 0;
-    state.StartTimer(kSectorCopyTimerId);
+    state.StartTicks(CopyClock::TickSeconds);
     state.outcome = CopyOutcome::Running;
-    // The link and the file go to the worker; FinishSectorCopy takes them back.
-    FTD2xx& link = state.Link();
-    state.link = nullptr;
-    state.reader = std::make_unique<SectorReader>(state, link, std::move(state.output), first,
-                                                  pointer->pointer);
+    CopySectorZones(state, first, pointer->pointer);
   } catch (...) {
     state.ReportCurrentFailure();
     state.Close(kCopyResultCancel, CopyOutcome::Failed);
+    return;
   }
-}
-
-void FinishSectorCopy(CopyState& state) {
-  if (!state.reader) return;
-  state.reader->Join();
-  state.link = &state.reader->TakeLink();
-  state.output = state.reader->TakeOutput();
-  const std::exception_ptr failure = state.reader->Failure();
-  state.reader.reset();
-  CopyOutcome outcome = CopyOutcome::Completed;
-  if (failure) {
-    state.ReportFailure(failure);
-    outcome = CopyOutcome::Failed;
-  } else if (state.doneBytes.load() < state.totalBytes.load()) {
-    outcome = CopyOutcome::Cancelled;
-  }
-  state.Close(kCopyResultCancel, outcome);
+  const bool reached = state.doneBytes.load() >= state.totalBytes.load();
+  state.Close(kCopyResultCancel, reached ? CopyOutcome::Completed : CopyOutcome::Cancelled);
 }
 
 }  // namespace bf

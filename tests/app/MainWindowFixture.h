@@ -9,15 +9,19 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QTest>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "ManualQuietTimers.h"
+#include "flash/CProgressDlg.h"
 #include "frames/JpegHeaderTable.h"
 #include "host/SettingsStore.h"
 #include "host/TickSource.h"
@@ -73,8 +77,8 @@ class MainWindowTest : public ::testing::Test {
     quietTimers.Forget();
     window = std::make_unique<ui::CBrindleFlashDlg>(ui::MainWindowServices{
         prompts, settings, backend, clock, headers, timer, commandLine, quietTimers.Factory()});
-    // The start-up handshake has ended when OnInitDialog returns.
     window->OnInitDialog();
+    WaitForLink();  // the window appears once the start-up handshake has ended
     window->show();
   }
 
@@ -92,7 +96,10 @@ class MainWindowTest : public ::testing::Test {
   }
   // Handles the window's events until the link thread has nothing to do (a live view that ends
   // by itself has ended).
-  void WaitForLink() { window->WaitForLink(); }
+  void WaitForLink() {
+    while (!window->LinkIdle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();
+  }
 
   // Clicks Start, then handles the window's events round by round while the live view runs on
   // the link thread; after each round `during(round)` may act as the operator (click Stop, close
@@ -136,6 +143,52 @@ class MainWindowTest : public ::testing::Test {
   void Click(int id) {
     QTest::mouseClick(W(id), Qt::LeftButton);
     Settle();
+  }
+
+  // Handles the window's events until done() holds; false when the deadline passed first.
+  static bool HandleEventsUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+  }
+  // The copy dialog on the screen, if one is.
+  ui::CProgressDlg* OpenCopyDialog() const {
+    for (auto* d : window->findChildren<ui::CProgressDlg*>()) {
+      if (d->isVisible()) return d;
+    }
+    return nullptr;
+  }
+  // Clicks "Сохранить на диск..." and holds the copy on the link thread at its first read once
+  // `bytes` more have come from the camera; whileHeld runs on this thread with the copy dialog
+  // meanwhile (false when the copy never got there), then the copy goes on and the window's
+  // events are handled until it has ended.
+  void SaveHeldAt(uint64_t bytes, const std::function<void(ui::CProgressDlg*)>& whileHeld) {
+    std::atomic<bool> held{false};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    const uint64_t holdAt = camera->BytesRead() + bytes;
+    backend->beforeRead = [&] {
+      if (camera->BytesRead() >= holdAt && !held.exchange(true)) {
+        released.wait_for(std::chrono::seconds(60));  // a guard only: the test lets it go
+      }
+    };
+    QTest::mouseClick(W(ui::IDC_FLASH_SAVE), Qt::LeftButton);
+    const bool reached = HandleEventsUntil([&] { return held.load(); });
+    EXPECT_TRUE(reached) << "the copy never got that far";
+    whileHeld(reached ? OpenCopyDialog() : nullptr);
+    release.set_value();
+    Settle();
+    backend->beforeRead = nullptr;
+    EXPECT_EQ(OpenCopyDialog(), nullptr) << "the copy dialog stayed";
+  }
+  // Cancel on the copy dialog, as the operator presses it.
+  static void PressCancel(ui::CProgressDlg* dialog) {
+    ASSERT_NE(dialog, nullptr);
+    QTest::mouseClick(dialog->Control(ui::IDC_PROGRESS_CANCEL), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible()) << "Cancel only asks; the copy closes the dialog";
   }
 
   // Writes a recording of n frames (one a second) and returns its path.

@@ -66,6 +66,8 @@ class MainWindowPlug : public MainWindowTest {
       return present;
     });
     window->OnInitDialog();
+    while (!window->LinkIdle()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();
     window->show();
   }
   void PlugCamera() {

@@ -2,7 +2,6 @@
 // unfinished copy of the same flash, and "Проверить копию..." compares a copy with the flash.
 #include <QAction>
 #include <QApplication>
-#include <QTimer>
 #include <fstream>
 
 #include "MainWindowFixture.h"
@@ -17,23 +16,6 @@ std::vector<uint8_t> Bytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Presses the copy dialog's Cancel once the first chunk is in; the dialog takes the operator's
-// input between chunks, so the copy stops after that chunk.
-class CancelAfterFirstChunk {
- public:
-  CancelAfterFirstChunk() {
-    timer_.setInterval(0);
-    QObject::connect(&timer_, &QTimer::timeout, [] {
-      auto* d = qobject_cast<ui::CProgressDlg*>(QApplication::activeModalWidget());
-      if (d != nullptr && d->Session().DoneBytes() > 0) d->Session().Cancel();
-    });
-    timer_.start();
-  }
-
- private:
-  QTimer timer_;
-};
-
 class MainWindowVerifyResume : public MainWindowTest {
  protected:
   void SetUp() override {
@@ -42,12 +24,16 @@ class MainWindowVerifyResume : public MainWindowTest {
     Start();
   }
   uint64_t FlashReads() const { return camera->Model().CommandCount(CMD_READ_FLASH); }
+  // A copy cancelled while its first chunk comes in: held at the chunk's first read, after the
+  // replies before it (the camera's clock, type, pointer and wrap flag: 10 bytes).
+  void SaveCancelledInTheFirstChunk() { SaveHeldAt(10, PressCancel); }
   void CheckCopy(const std::string& path) {
     prompts.openFiles.push_back(path);
     auto* action = window->findChild<QAction*>(QStringLiteral("verifyCopyAction"));
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QString::fromUtf8("Проверить копию..."));
     action->trigger();
+    Settle();  // the comparison runs on the link thread; its result comes once it has ended
   }
 };
 
@@ -62,10 +48,7 @@ TEST_F(MainWindowVerifyResume, SaveOffersToGoOnWithAnUnfinishedCopyAndTheCheckFi
   // Cancelled after its first chunk.
   const std::string path = (TempDir() / "flash.bfk").string();
   prompts.saveFiles.push_back(path);
-  {
-    CancelAfterFirstChunk cancel;
-    Click(ui::IDC_FLASH_SAVE);
-  }
+  SaveCancelledInTheFirstChunk();
   ASSERT_EQ(Bytes(path).size(), 524'289u);
 
   // No starts over: the whole range is read again.
@@ -73,10 +56,7 @@ TEST_F(MainWindowVerifyResume, SaveOffersToGoOnWithAnUnfinishedCopyAndTheCheckFi
   prompts.saveFiles.push_back(path);
   prompts.answers = {MessageAnswer::No};
   uint64_t reads = FlashReads();
-  {
-    CancelAfterFirstChunk cancel;
-    Click(ui::IDC_FLASH_SAVE);
-  }
+  SaveCancelledInTheFirstChunk();
   ASSERT_EQ(prompts.shown.size(), 2u);  // the question, then where the unfinished copy went
   EXPECT_EQ(prompts.shown[0].buttons, MessageButtons::YesNo);
   EXPECT_NE(prompts.shown[0].text.find("скопировано 524289 байт, копирование прервано "),
@@ -125,6 +105,18 @@ TEST_F(MainWindowVerifyResume, SaveOffersToGoOnWithAnUnfinishedCopyAndTheCheckFi
   EXPECT_EQ(prompts.shown[0].text.rfind("Копию нельзя проверить: у файла " + path, 0), 0u)
       << prompts.shown[0].text;
   EXPECT_EQ(backend->writes.size(), mark);
+}
+
+TEST_F(MainWindowVerifyResume, TheCheckIsNotOfferedWhileTheLiveViewRuns) {
+  bool asked = true;
+  WhileLive([&](int round) {
+    if (round < 3) return false;
+    window->findChild<QAction*>(QStringLiteral("verifyCopyAction"))->trigger();
+    asked = !prompts.openRequests.empty() || OpenCopyDialog() != nullptr;
+    Click(ui::IDC_START_STOP);
+    return true;
+  });
+  EXPECT_FALSE(asked) << "a comparison queued behind the live view, with Stop out of reach";
 }
 
 }  // namespace

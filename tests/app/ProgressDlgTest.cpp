@@ -1,6 +1,6 @@
-// The copy dialog "Копирование..." over the simulated camera of each type: its template, the
-// start on first paint, the timers and texts while it copies, Cancel and Escape, and the file
-// it leaves. The main window's "Сохранить на диск..." opens it.
+// The copy dialog "Копирование..." over the simulated camera of each type, the copy on a link
+// thread: its template, the ticks and texts while it copies, Cancel and Escape, and the file it
+// leaves. The main window's "Сохранить на диск..." opens it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <future>
 
 #include "MainWindowFixture.h"
@@ -18,9 +20,12 @@
 #include "flash/FlashReply.h"
 #include "flash/RangeDialog.h"
 #include "flash/SectorGrid.h"
+#include "host/GuiThreadPrompts.h"
 #include "host/Sha256.h"
+#include "link/LinkThread.h"
 #include "recordings/FrameIndex.h"
 #include "shell/DialogUnits.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::test {
 namespace {
@@ -49,6 +54,22 @@ void WhenModal(const std::function<void(W&)>& fn) {
   poll->start();
 }
 
+// Counts the events of one type that reach the object it filters.
+class EventCounter final : public QObject {
+ public:
+  EventCounter(QEvent::Type type, int* count) : type_(type), count_(count) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) ++*count_;
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  int* count_;
+};
+
 // Holds the copying thread after its k-th chunk until fn has run on the GUI thread.
 void AtChunkOnGui(CopyRig& r, CProgressDlg& dialog, std::size_t k, std::function<void()> fn) {
   r.log->At(k, [&dialog, fn] {
@@ -68,13 +89,37 @@ void AtChunkOnGui(CopyRig& r, CProgressDlg& dialog, std::size_t k, std::function
   });
 }
 
+// The dialog as the window runs it: the copy on a link thread, the scripted prompts asked on
+// this (the GUI) thread. With ownRangeDialog the type 2 range is chosen in the range dialog.
 struct DialogRun {
-  explicit DialogRun(CopyRig& r, ui::RangeDialogChooser* chooser = nullptr)
-      : dialog(
-            ui::ProgressDlgServices{
-                r.rig.link, r.prompts,
-                chooser != nullptr ? static_cast<RangeChooser&>(*chooser) : r.chooser, r.log.get()},
-            nullptr) {}
+  explicit DialogRun(CopyRig& r, bool ownRangeDialog = false)
+      : prompts(r.prompts, gui), dialog(Services(r, ownRangeDialog), nullptr) {}
+  ~DialogRun() {
+    gui.Close();
+    linkThread.WaitIdle();
+  }
+
+  ui::ProgressDlgServices Services(CopyRig& r, bool ownRangeDialog) {
+    ui::ProgressDlgServices services{r.rig.link, prompts, gui, linkThread};
+    services.rangeChooser = ownRangeDialog ? nullptr : &r.chooser;
+    services.progress = r.log.get();
+    return services;
+  }
+
+  // Starts the copy and handles this thread's events until it has ended; the dialog's result.
+  int Exec() {
+    dialog.Start();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!dialog.CopyEnded() && std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_TRUE(dialog.CopyEnded()) << "the copy never ended";
+    return dialog.result();
+  }
+
+  ui::QtGuiQueue gui;
+  GuiThreadPrompts prompts;
+  LinkThread linkThread;
   CProgressDlg dialog;
 };
 
@@ -125,10 +170,11 @@ TEST(ProgressDlg, TemplateAsTheOriginalHasIt) {
     ASSERT_NE(found, nullptr) << row.text;
     EXPECT_EQ(found->geometry(), ui::DialogToPixels(row.dlu, units)) << row.text;
   }
-  EXPECT_FALSE(d.Session().Started()) << "nothing happens before the first paint";
+  EXPECT_EQ(d.windowModality(), Qt::WindowModal);
+  EXPECT_FALSE(d.CopyEnded()) << "nothing happens before Start";
 }
 
-TEST(ProgressDlg, SectorCopyRunsOnTheWorkerTicksTimerThreeAndCancels) {
+TEST(ProgressDlg, SectorCopyTicksOneSecondEachAndCancels) {
   CopyRig r(CAMERA_SECTORS);
   r.WriteFrames(uint64_t{192} * kSectorSize, 20);
   r.SetPointer(192 + 3 * 124 + 5, false);
@@ -138,12 +184,12 @@ TEST(ProgressDlg, SectorCopyRunsOnTheWorkerTicksTimerThreeAndCancels) {
   CProgressDlg& d = run.dialog;
   bool checked = false;
   AtChunkOnGui(r, d, 1, [&] {
-    const QTimer* timer = d.Timer(kSectorCopyTimerId);
+    const QTimer* timer = d.TickTimer();
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 1000);
-    EXPECT_EQ(d.Timer(kPagedCopyTimerId), nullptr);
-    d.OnTimer(kSectorCopyTimerId);  // one tick: one second of copying
+    EXPECT_EQ(d.Ticking(), CopyClock::TickSeconds);
+    d.OnTick(CopyClock::TickSeconds);  // one tick: one second of copying
     EXPECT_EQ(Text(d, ui::IDC_PROGRESS_ELAPSED), QStringLiteral("00:01"));
     EXPECT_EQ(Text(d, ui::IDC_PROGRESS_SPEED), QStringLiteral("62"));  // 63,488 B / 1024
     EXPECT_EQ(Position(d), static_cast<int>(124.0 / (3 * 124 + 5) * 1000.0));
@@ -153,9 +199,10 @@ TEST(ProgressDlg, SectorCopyRunsOnTheWorkerTicksTimerThreeAndCancels) {
     EXPECT_TRUE(d.isVisible()) << "Cancel only asks; the copy closes the dialog";
     checked = true;
   });
-  EXPECT_EQ(d.exec(), kCopyResultCancel);
+  EXPECT_EQ(run.Exec(), kCopyResultCancel);
   EXPECT_TRUE(checked);
-  EXPECT_EQ(d.Timer(kSectorCopyTimerId), nullptr);
+  EXPECT_EQ(d.TickTimer(), nullptr);
+  EXPECT_FALSE(d.isVisible());
   const CopySummary s = d.Session().Summary();
   EXPECT_EQ(s.outcome, CopyOutcome::Cancelled);
   EXPECT_EQ(ReadFile(file), r.SectorBytes(192, 192 + 124)) << "the one whole chunk received";
@@ -168,18 +215,39 @@ TEST(ProgressDlg, SectorCopyToTheEndLeavesTheRecording) {
   const std::string file = r.dir.File("all.bfk");
   r.prompts.saveFiles.push_back(file);
   DialogRun run(r);
-  EXPECT_EQ(run.dialog.exec(), kCopyResultCancel);
+  EXPECT_EQ(run.Exec(), kCopyResultCancel);
   EXPECT_TRUE(run.dialog.Session().Summary().Complete());
   const auto bytes = ReadFile(file);
   EXPECT_EQ(bytes, r.SectorBytes(192, 192 + 300));
   EXPECT_EQ(BuildFrameIndex(bytes).size(), 12u);
-  // A later paint starts nothing.
-  run.dialog.repaint();
+  // A second start starts nothing.
+  run.dialog.Start();
+  run.linkThread.WaitIdle();
   QCoreApplication::processEvents();
   EXPECT_EQ(r.prompts.saveRequests.size(), 1u);
 }
 
-TEST(ProgressDlg, PackedCopyPumpsTicksTimerTwoAndStopsOnEscape) {
+TEST(ProgressDlg, ACancelWhileTheCopyWaitsForTheLinkSendsNothing) {
+  CopyRig r(CAMERA_PACKED_PAGES);
+  r.WriteFrames(0, 3);
+  r.SetPointer(700u << 16, false);
+  r.prompts.saveFiles.push_back(r.dir.File("never.bfk"));
+  DialogRun run(r);
+  std::promise<void> go;
+  std::shared_future<void> gate = go.get_future().share();
+  run.linkThread.Post([gate] { gate.wait(); });  // earlier camera work still under way
+  run.dialog.Start();
+  QTest::mouseClick(run.dialog.Control(ui::IDC_PROGRESS_CANCEL), Qt::LeftButton);
+  const uint64_t calls = r.rig.camera->CallCount();
+  go.set_value();
+  EXPECT_EQ(run.Exec(), kCopyResultCancel);
+  EXPECT_EQ(r.rig.camera->CallCount(), calls) << "nothing went to the camera";
+  EXPECT_TRUE(r.prompts.saveRequests.empty());
+  EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Cancelled);
+  EXPECT_FALSE(std::filesystem::exists(r.dir.File("never.bfk")));
+}
+
+TEST(ProgressDlg, PackedCopyTicksTransferTimeAndStopsOnEscape) {
   CopyRig r(CAMERA_PACKED_PAGES);
   r.WriteFrames(0, 30);
   const uint32_t pointer = 700u << 16;  // page 700, column 0: three chunks of 256 pages and more
@@ -190,16 +258,16 @@ TEST(ProgressDlg, PackedCopyPumpsTicksTimerTwoAndStopsOnEscape) {
   CProgressDlg& d = run.dialog;
   int ticks = 0;
   AtChunkOnGui(r, d, 1, [&] {
-    ASSERT_NE(d.Timer(kPagedCopyTimerId), nullptr);
-    EXPECT_TRUE(d.Timer(kPagedCopyTimerId)->isActive());
-    EXPECT_EQ(d.Timer(kSectorCopyTimerId), nullptr);
+    ASSERT_NE(d.TickTimer(), nullptr);
+    EXPECT_TRUE(d.TickTimer()->isActive());
+    EXPECT_EQ(d.Ticking(), CopyClock::TransferTime);
     ++ticks;
     QTest::keyClick(&d, Qt::Key_Escape);
     EXPECT_TRUE(d.isVisible());
   });
-  EXPECT_EQ(d.exec(), kCopyResultOk);
+  EXPECT_EQ(run.Exec(), kCopyResultOk);
   EXPECT_EQ(ticks, 1);
-  EXPECT_EQ(d.Timer(kPagedCopyTimerId), nullptr);
+  EXPECT_EQ(d.TickTimer(), nullptr);
   EXPECT_EQ(d.Session().Summary().outcome, CopyOutcome::Cancelled);
   const auto bytes = ReadFile(file);
   EXPECT_EQ(bytes.size(), 524'289u);
@@ -218,12 +286,12 @@ TEST(ProgressDlg, PackedCopyShowsTheMeasuredTransferTime) {
   CProgressDlg& d = run.dialog;
   QString early;
   AtChunkOnGui(r, d, 1, [&] {
-    d.OnTimer(kPagedCopyTimerId);  // under a second of transfer: nothing changes
+    d.OnTick(CopyClock::TransferTime);  // under a second of transfer: nothing changes
     early = Text(d, ui::IDC_PROGRESS_ELAPSED);
   });
-  EXPECT_EQ(d.exec(), kCopyResultOk);
+  EXPECT_EQ(run.Exec(), kCopyResultOk);
   EXPECT_EQ(early, QStringLiteral("00:00"));
-  d.OnTimer(kPagedCopyTimerId);
+  d.OnTick(CopyClock::TransferTime);
   const uint32_t total = PackedToLinear(1000u << 16);
   EXPECT_EQ(Position(d), 1000);
   EXPECT_EQ(Text(d, ui::IDC_PROGRESS_ELAPSED),
@@ -242,8 +310,7 @@ TEST(ProgressDlg, NandCopyPicksItsRangeInOurRangeDialog) {
   r.SetPointer(static_cast<uint32_t>(end - 1), false);
   const std::string file = r.dir.File("nand.bfk");
   r.prompts.saveFiles.push_back(file);
-  ui::RangeDialogChooser chooser;
-  DialogRun run(r, &chooser);
+  DialogRun run(r, true);
   QWidget* parentSeen = nullptr;
   int fetchesSeen = 0;
   WhenModal<ui::RangeDialog>([&](ui::RangeDialog& range) {
@@ -258,7 +325,7 @@ TEST(ProgressDlg, NandCopyPicksItsRangeInOurRangeDialog) {
     QTest::keyClick(&range.Grid(), Qt::Key_End);  // just the pointer's sector
     QTest::keyClick(&range.Grid(), Qt::Key_Return);
   });
-  EXPECT_EQ(run.dialog.exec(), kCopyResultOk);
+  EXPECT_EQ(run.Exec(), kCopyResultOk);
   EXPECT_EQ(parentSeen, &run.dialog);
   EXPECT_EQ(fetchesSeen, 2) << "sectors 0 and 3; nothing past the pointer";
   EXPECT_TRUE(run.dialog.Session().Summary().Complete());
@@ -271,11 +338,10 @@ TEST(ProgressDlg, ACancelledRangeClosesWithoutAFile) {
   CopyRig r(CAMERA_NAND_PAGES);
   const uint64_t end = r.WriteFrames(0, 3);
   r.SetPointer(static_cast<uint32_t>(end - 1), false);
-  ui::RangeDialogChooser chooser;
-  DialogRun run(r, &chooser);
+  DialogRun run(r, true);
   WhenModal<ui::RangeDialog>(
       [](ui::RangeDialog& range) { QTest::keyClick(&range, Qt::Key_Escape); });
-  EXPECT_EQ(run.dialog.exec(), kCopyResultCancel);
+  EXPECT_EQ(run.Exec(), kCopyResultCancel);
   EXPECT_TRUE(r.prompts.saveRequests.empty());
   EXPECT_EQ(run.dialog.Session().Summary().outcome, CopyOutcome::Declined);
 }
@@ -284,8 +350,7 @@ TEST(ProgressDlg, ACameraLostDuringTheRangeChoiceClosesItAndReportsAtOnce) {
   CopyRig r(CAMERA_NAND_PAGES);
   const uint64_t end = r.WriteFrames(3ull << 22, 4);
   r.SetPointer(static_cast<uint32_t>(end - 1), false);
-  ui::RangeDialogChooser chooser;
-  DialogRun run(r, &chooser);
+  DialogRun run(r, true);
   bool closedByItself = false;
   WhenModal<ui::RangeDialog>([&](ui::RangeDialog& range) {
     r.rig.camera->Unplug();
@@ -293,7 +358,7 @@ TEST(ProgressDlg, ACameraLostDuringTheRangeChoiceClosesItAndReportsAtOnce) {
     closedByItself = !range.isVisible();
     if (!closedByItself) range.reject();  // ends the test instead of leaving it waiting
   });
-  run.dialog.exec();
+  run.Exec();
   EXPECT_TRUE(closedByItself);
   ASSERT_EQ(r.prompts.shown.size(), 1u);
   EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Error);
@@ -337,10 +402,9 @@ TEST_P(ProgressDlgReplyFault, SilenceMidCopyEndsTheDialogInItsFailure) {
   {
     DialogRun run(r);
     CProgressDlg& d = run.dialog;
-    EXPECT_EQ(d.exec(), type == CAMERA_SECTORS ? kCopyResultCancel : kCopyResultOk);
+    EXPECT_EQ(run.Exec(), type == CAMERA_SECTORS ? kCopyResultCancel : kCopyResultOk);
     EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(d.Timer(kSectorCopyTimerId), nullptr);
-    EXPECT_EQ(d.Timer(kPagedCopyTimerId), nullptr);
+    EXPECT_EQ(d.TickTimer(), nullptr);
     const CopySummary s = d.Session().Summary();
     EXPECT_EQ(s.outcome, CopyOutcome::Failed);
     EXPECT_FALSE(s.Complete());
@@ -358,7 +422,7 @@ TEST_P(ProgressDlgReplyFault, SilenceMidCopyEndsTheDialogInItsFailure) {
   const std::string next = r.dir.File("next.bfk");
   r.prompts.saveFiles.push_back(next);
   DialogRun again(r);
-  again.dialog.exec();
+  again.Exec();
   EXPECT_TRUE(again.dialog.Session().Summary().Complete());
   EXPECT_TRUE(r.prompts.shown.empty());
   EXPECT_EQ(ReadFile(next).size(), total);
@@ -400,7 +464,7 @@ TEST_P(ProgressDlgReplyFault, AnExistingFileSurvivesAndTheWholeChunksAreNamedBes
         camera.SilentAfterReadBytes(camera.BytesRead() + 1000);
       }
     });
-    d.exec();
+    run.Exec();
     const CopySummary s = d.Session().Summary();
     EXPECT_EQ(s.outcome, cancel ? CopyOutcome::Cancelled : CopyOutcome::Failed);
     const auto old = ReadFile(file);
@@ -418,19 +482,30 @@ TEST_P(ProgressDlgReplyFault, AnExistingFileSurvivesAndTheWholeChunksAreNamedBes
 INSTANTIATE_TEST_SUITE_P(AllTypes, ProgressDlgReplyFault,
                          ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
 
-class MainWindowFlashSave : public MainWindowTest {};
+// "Сохранить на диск..." in the window: the copy runs on the link thread while the window goes
+// on handling its events.
+class MainWindowFlashSave : public MainWindowTest {
+ protected:
+  // The type 2 range dialog offers the whole recording; it is taken as offered.
+  static void TakeTheOfferedRange() {
+    WhenModal<ui::RangeDialog>(
+        [](ui::RangeDialog& range) { QTest::keyClick(&range.Grid(), Qt::Key_Return); });
+  }
+  std::vector<uint8_t> CopyAll(const std::string& file) {
+    prompts.saveFiles.push_back(file);
+    if (options.type == CAMERA_NAND_PAGES) TakeTheOfferedRange();
+    Click(ui::IDC_FLASH_SAVE);
+    EXPECT_EQ(OpenCopyDialog(), nullptr);
+    return ReadFile(file);
+  }
+};
 
 TEST_F(MainWindowFlashSave, TheButtonCopiesTheCameraIntoARecording) {
   options.type = CAMERA_PACKED_PAGES;
   options.prefillFrames = 25;
   Start();
   const std::string file = (TempDir() / "saved.bfk").string();
-  prompts.saveFiles.push_back(file);
-  Click(ui::IDC_FLASH_SAVE);  // runs the modal copy to its end
-  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>()};
+  const std::vector<uint8_t> bytes = CopyAll(file);
   EXPECT_EQ(BuildFrameIndex(bytes).size(), 25u);
   // Its record beside it, with the camera's clock read first.
   std::string error;
@@ -445,6 +520,60 @@ TEST_F(MainWindowFlashSave, TheButtonCopiesTheCameraIntoARecording) {
   // The window's link is back and working.
   EXPECT_EQ(window->Link().GetStatusCode(), ftstatus::kOk);
 }
+
+class MainWindowFlashSaveEachType : public MainWindowFlashSave,
+                                    public ::testing::WithParamInterface<CameraType> {};
+
+// The whole flash first; then a copy held in its second chunk while the window paints, runs a
+// posted call and takes Cancel, which ends the copy after that chunk.
+TEST_P(MainWindowFlashSaveEachType, CopiesAndCancelsWhileTheWindowStaysAlive) {
+  options.type = GetParam();
+  options.prefillFrames = 600;
+  Start();
+  const uint64_t chunk = CopyChunkBytes(GetParam());
+  const std::vector<uint8_t> whole = CopyAll((TempDir() / "whole.bfk").string());
+  EXPECT_EQ(BuildFrameIndex(whole).size(), 600u);
+  ASSERT_GT(whole.size(), 4 * chunk) << "too small a flash to cancel in";
+
+  // Held at the first read past two chunks' worth of bytes: inside the copy's second chunk
+  // (or a later one), with its request sent.
+  const std::string file = (TempDir() / "cancelled.bfk").string();
+  prompts.saveFiles.push_back(file);
+  if (GetParam() == CAMERA_NAND_PAGES) TakeTheOfferedRange();
+  SaveHeldAt(2 * chunk, [&](ui::CProgressDlg* dialog) {
+    // The copy is under way on the link thread, and this thread handles the window's events.
+    bool posted = false;
+    bool linkBusyThen = false;
+    QMetaObject::invokeMethod(
+        window.get(),
+        [&] {
+          posted = true;
+          linkBusyThen = !window->LinkIdle();
+        },
+        Qt::QueuedConnection);
+    EXPECT_TRUE(HandleEventsUntil([&] { return posted; }));
+    EXPECT_TRUE(linkBusyThen) << "the posted call ran only after the copy";
+    int paints = 0;
+    EventCounter counter(QEvent::Paint, &paints);
+    window->installEventFilter(&counter);
+    window->update();
+    EXPECT_TRUE(HandleEventsUntil([&] { return paints > 0; })) << "no repaint during the copy";
+    window->removeEventFilter(&counter);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), dialog) << "the window takes no input meanwhile";
+    PressCancel(dialog);
+  });
+
+  const std::vector<uint8_t> part = ReadFile(file);
+  EXPECT_EQ(part.size() % chunk, 0u) << "whole chunks only";
+  EXPECT_GE(part.size(), 2 * chunk) << "the chunk under way is finished";
+  EXPECT_LT(part.size(), whole.size()) << "Cancel ended the copy";
+  EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin())) << "the start of the flash";
+  EXPECT_EQ(window->Link().GetStatusCode(), ftstatus::kOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, MainWindowFlashSaveEachType,
+                         ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
 
 }  // namespace
 }  // namespace bf::test

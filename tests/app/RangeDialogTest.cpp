@@ -17,27 +17,29 @@
 #include "flash/SectorGrid.h"
 #include "frames/FrameHeader.h"
 #include "frames/OverlayText.h"
+#include "shell/QtGuiQueue.h"
 
 namespace bf::ui {
 namespace {
 
-// The camera side of the callback: sectors that hold a frame, the calls made, and an optional
+// The camera side of the lookup: sectors that hold a frame, the calls made, and an optional
 // failure at the n-th call.
 struct FakeSectors {
   std::map<int, FrameHeader> frames;
   std::vector<int> calls;
   int failAtCall = 0;
 
-  static uint8_t Callback(void* context, uint8_t sector, uint8_t* header) {
-    auto* self = static_cast<FakeSectors*>(context);
-    self->calls.push_back(sector);
-    if (self->failAtCall != 0 && static_cast<int>(self->calls.size()) == self->failAtCall) {
+  std::optional<FrameHeader> Look(uint8_t sector) {
+    calls.push_back(sector);
+    if (failAtCall != 0 && static_cast<int>(calls.size()) == failAtCall) {
       throw std::runtime_error("Read 64k-block error!");
     }
-    const auto it = self->frames.find(sector);
-    if (it == self->frames.end()) return 0;
-    if (header != nullptr) std::copy(it->second.bytes.begin(), it->second.bytes.end(), header);
-    return 1;
+    const auto it = frames.find(sector);
+    if (it == frames.end()) return std::nullopt;
+    return it->second;
+  }
+  SectorHeaderLookup Lookup() {
+    return [this](uint8_t sector) { return Look(sector); };
   }
   // Every sector holds a frame, an hour apart from the previous sector's, from t0 on.
   static FakeSectors Recorded(uint32_t t0 = 1245067200) {
@@ -62,7 +64,7 @@ QPoint CellCentre(RangeDialog& dialog, int position) {
 
 TEST(RangeDialog, OpensOnTheWholeRecordingAndReadsOnlyWhatItShows) {
   FakeSectors camera = FakeSectors::Recorded();
-  RangeDialog dialog(40, false, &camera, &FakeSectors::Callback, nullptr);
+  RangeDialog dialog(40, false, camera.Lookup(), nullptr);
   dialog.show();
   EXPECT_EQ(dialog.Model().StartSector(), 0);
   EXPECT_EQ(dialog.Model().EndSector(), 40);
@@ -81,7 +83,7 @@ TEST(RangeDialog, OpensOnTheWholeRecordingAndReadsOnlyWhatItShows) {
 
 TEST(RangeDialog, ASweepOfThePointerReadsAFewSectorsNotAll) {
   FakeSectors camera = FakeSectors::Recorded();
-  RangeDialog dialog(255, true, &camera, &FakeSectors::Callback, nullptr);
+  RangeDialog dialog(255, true, camera.Lookup(), nullptr);
   dialog.show();
   // Across every cell within one turn of the event loop (moves pile up while a read blocks),
   // then more slowly, resting on a few cells.
@@ -109,7 +111,7 @@ TEST(RangeDialog, ASweepOfThePointerReadsAFewSectorsNotAll) {
 
 TEST(RangeDialog, ASectorWithoutAFrameIsShownEmptyAndUnwrittenOnesAreNotRead) {
   FakeSectors camera;  // nothing found anywhere
-  RangeDialog dialog(3, false, &camera, &FakeSectors::Callback, nullptr);
+  RangeDialog dialog(3, false, camera.Lookup(), nullptr);
   dialog.show();
   Settle(dialog);
   EXPECT_EQ(dialog.ControlText(IDC_RANGE_START), QStringLiteral("сектор 0 — кадра нет"));
@@ -121,7 +123,7 @@ TEST(RangeDialog, ASectorWithoutAFrameIsShownEmptyAndUnwrittenOnesAreNotRead) {
 
 TEST(RangeDialog, KeysMoveTheCursorAndWithShiftTheEndOnly) {
   FakeSectors camera = FakeSectors::Recorded();
-  RangeDialog dialog(100, false, &camera, &FakeSectors::Callback, nullptr);
+  RangeDialog dialog(100, false, camera.Lookup(), nullptr);
   dialog.show();
   SectorGrid& grid = dialog.Grid();
   QTest::keyClick(&grid, Qt::Key_Home);
@@ -147,7 +149,7 @@ TEST(RangeDialog, KeysMoveTheCursorAndWithShiftTheEndOnly) {
 
 TEST(RangeDialog, TheMousePicksByPositionInTheRecordingAcrossTheEndOfTheFlash) {
   FakeSectors camera = FakeSectors::Recorded();
-  RangeDialog dialog(100, true, &camera, &FakeSectors::Callback, nullptr);
+  RangeDialog dialog(100, true, camera.Lookup(), nullptr);
   dialog.show();
   SectorRangeModel& model = dialog.Model();
   // Recording order: 101 (oldest) .. 255, 0 .. 100 (newest); the flash's end is at 155.
@@ -174,60 +176,49 @@ TEST(RangeDialog, TheMousePicksByPositionInTheRecordingAcrossTheEndOfTheFlash) {
 }
 
 // Runs ChooseRange with `script` played once the dialog is up.
-struct Chosen {
-  uint8_t result = 0xEE;
-  uint8_t start = 0xAA;
-  uint8_t end = 0xBB;
-};
-Chosen Choose(FakeSectors& camera, uint8_t pointer, uint8_t wrap,
-              const std::function<void(RangeDialog&)>& script) {
+std::optional<SectorRange> Choose(FakeSectors& camera, uint8_t pointer, bool wrap,
+                                  const std::function<void(RangeDialog&)>& script) {
   QTimer::singleShot(0, [&] {
     auto* dialog = qobject_cast<RangeDialog*>(QApplication::activeModalWidget());
     ASSERT_NE(dialog, nullptr);
     script(*dialog);
   });
-  Chosen chosen;
-  RangeDialogChooser chooser;
-  chosen.result = chooser.ChooseRange(pointer, wrap, &chosen.start, &chosen.end, nullptr, &camera,
-                                      &FakeSectors::Callback);
-  return chosen;
+  QtGuiQueue gui;
+  RangeDialogChooser chooser(gui, nullptr);
+  return chooser.ChooseRange(pointer, wrap, camera.Lookup());
 }
 
 TEST(RangeDialog, ConfirmingGivesTheTwoSectorsAndANonZeroResult) {
   FakeSectors camera = FakeSectors::Recorded();
-  const Chosen chosen = Choose(camera, 9, 1, [](RangeDialog& dialog) {
+  const std::optional<SectorRange> chosen = Choose(camera, 9, true, [](RangeDialog& dialog) {
     QTest::keyClick(&dialog.Grid(), Qt::Key_Home);
     QTest::keyClick(&dialog.Grid(), Qt::Key_End, Qt::ShiftModifier);
     QTest::keyClick(&dialog.Grid(), Qt::Key_Left, Qt::ShiftModifier);
     QTest::keyClick(&dialog.Grid(), Qt::Key_Return);
   });
-  EXPECT_NE(chosen.result, 0);
-  EXPECT_EQ(chosen.start, 10);
-  EXPECT_EQ(chosen.end, 8);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->first, 10);
+  EXPECT_EQ(chosen->last, 8);
 }
 
-TEST(RangeDialog, CancelOrEscapeReturnsZeroAndLeavesTheBytes) {
+TEST(RangeDialog, CancelOrEscapeGivesNoRange) {
   FakeSectors camera = FakeSectors::Recorded();
-  const Chosen escaped =
-      Choose(camera, 9, 0, [](RangeDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
-  EXPECT_EQ(escaped.result, 0);
-  EXPECT_EQ(escaped.start, 0xAA);
-  EXPECT_EQ(escaped.end, 0xBB);
-  const Chosen cancelled = Choose(camera, 9, 0, [](RangeDialog& dialog) {
-    QTest::mouseClick(static_cast<QAbstractButton*>(dialog.Control(2)), Qt::LeftButton);
-  });
-  EXPECT_EQ(cancelled.result, 0);
+  EXPECT_FALSE(Choose(camera, 9, false, [](RangeDialog& dialog) {
+                 QTest::keyClick(&dialog, Qt::Key_Escape);
+               }).has_value());
+  EXPECT_FALSE(Choose(camera, 9, false, [](RangeDialog& dialog) {
+                 QTest::mouseClick(static_cast<QAbstractButton*>(dialog.Control(2)),
+                                   Qt::LeftButton);
+               }).has_value());
 }
 
-TEST(RangeDialog, ACallbackFailureClosesTheDialogAndReachesTheCaller) {
+TEST(RangeDialog, ALookupFailureClosesTheDialogAndReachesTheCaller) {
   FakeSectors camera = FakeSectors::Recorded();
   camera.failAtCall = 2;
-  RangeDialogChooser chooser;
-  uint8_t start = 0;
-  uint8_t end = 0;
+  QtGuiQueue gui;
+  RangeDialogChooser chooser(gui, nullptr);
   // Nobody presses anything: the dialog ends by itself on the failing read.
-  EXPECT_THROW(chooser.ChooseRange(50, 0, &start, &end, nullptr, &camera, &FakeSectors::Callback),
-               std::runtime_error);
+  EXPECT_THROW(chooser.ChooseRange(50, false, camera.Lookup()), std::runtime_error);
   EXPECT_EQ(camera.calls.size(), 2u) << "no read after the failure";
 }
 

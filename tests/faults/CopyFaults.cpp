@@ -47,7 +47,7 @@ CopyResult RunCopy(CopyRig& r, CameraType type, const std::string& path) {
   out.fileExists = std::filesystem::exists(path);
   if (out.fileExists) out.file = ReadFile(path);
   out.reported = ReportedBytes(r, type);
-  out.closedIdle = r.host->closeCount == 1 && r.host->timers.empty();
+  out.closedIdle = r.host->closeCount == 1 && !r.host->ticking;
   out.messages = r.prompts.shown.size();
   return out;
 }

@@ -164,7 +164,7 @@ TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {
   EXPECT_EQ(r.prompts.Texts(), std::vector<std::string>{"Access to /rec/locked.bfk was denied."});
   EXPECT_EQ(r.prompts.shown[0].icon, MessageIcon::Warning);
   EXPECT_EQ(s.chunks, 0u);
-  EXPECT_TRUE(r.host->timerStarts.empty()) << "no worker, no timer";
+  EXPECT_TRUE(r.host->tickStarts.empty()) << "no copy, no ticks";
 }
 
 #ifdef _WIN32
@@ -274,7 +274,7 @@ TEST(CopyFileFaults, RecordingOpenInThePlayerKeepsItsBytesUntilTheCopyEnds) {
   std::uintmax_t sizeDuringCopy = 0;
   CopySession& session = r.NewSession(file);
   r.prompts.onPump = [&] { sizeDuringCopy = std::filesystem::file_size(file); };
-  session.OnFirstPaint();
+  session.Run();
   EXPECT_EQ(sizeDuringCopy, 5000u) << "the old recording is not truncated under its view";
   EXPECT_EQ(std::filesystem::file_size(file), 900u * 2048);
 }

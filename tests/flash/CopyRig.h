@@ -23,49 +23,31 @@
 
 namespace bf::test {
 
-// The copy dialog as a test drives it: posted calls queue up and run on the test's thread (the
-// GUI thread here), timers are recorded, the close request ends the run.
+// The copy dialog as a test drives it: the session runs on the test's thread, which stands for
+// both the copying thread and the GUI thread; the ticks asked for are recorded (the test ticks
+// by hand), the close request is counted.
 class TestCopyHost final : public CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
-  void StartTimer(uint32_t id, uint32_t periodMs) override {
-    timers[id] = periodMs;
-    timerStarts.push_back(id);
+  void StartTicks(CopyClock clock) override {
+    ticking = clock;
+    tickStarts.push_back(clock);
   }
-  void StopTimer(uint32_t id) override {
-    timers.erase(id);
-    timerStops.push_back(id);
+  void StopTicks() override {
+    ticking.reset();
+    ++tickStops;
   }
   void ShowProgress(const CopyDisplay& display) override { shown.push_back(display); }
   void CloseDialog(int result) override {
     ++closeCount;
     closedWith = result;
   }
-  void* ParentWindow() override { return this; }
 
-  // Runs what is queued now; true when something ran.
-  bool RunPosted() { return posted_.RunAll() != 0; }
-  // Waits for posted calls and runs them until the dialog is asked to close. The wait is only a
-  // guard against a hang: a healthy copy posts its end at once.
-  void RunUntilClosed() {
-    while (closeCount == 0) {
-      if (!posted_.WaitFor(std::chrono::seconds(120))) {
-        ADD_FAILURE() << "the copy never asked to close";
-        return;
-      }
-      RunPosted();
-    }
-  }
-
-  std::map<uint32_t, uint32_t> timers;  // running: id -> period
-  std::vector<uint32_t> timerStarts;
-  std::vector<uint32_t> timerStops;
+  std::optional<CopyClock> ticking;  // while the ticks run
+  std::vector<CopyClock> tickStarts;
+  int tickStops = 0;
   std::vector<CopyDisplay> shown;
   int closeCount = 0;
   std::optional<int> closedWith;
-
- private:
-  PostedCalls posted_;
 };
 
 // Records every chunk; can hold the copying thread at chunk k until the test let it go.
@@ -98,30 +80,25 @@ class ChunkLog final : public CopyProgressSink {
   std::function<void()> onChunk_;
 };
 
-// The type 2 range dialog, scripted: asks for the headers of the listed sectors, then answers
+// The type 2 range dialog, scripted: looks up the headers of the listed sectors, then answers
 // with the given range (or declines).
 class ScriptedChooser final : public RangeChooser {
  public:
-  uint8_t ChooseRange(uint8_t pointerSector, uint8_t wrapFlag, uint8_t* startSector,
-                      uint8_t* endSector, void* parentWindow, void* context,
-                      SectorHeaderCallback callback) override {
+  std::optional<SectorRange> ChooseRange(uint8_t pointerSector, bool wrapped,
+                                         const SectorHeaderLookup& lookup) override {
     ++calls;
     seenPointerSector = pointerSector;
-    seenWrap = wrapFlag;
-    seenParent = parentWindow;
+    seenWrap = wrapped;
     for (uint8_t sector : look) {
-      FrameHeader header;
-      const uint8_t found = callback(context, sector, header.bytes.data());
-      answers.push_back({sector, found, header});
+      const std::optional<FrameHeader> header = lookup(sector);
+      answers.push_back({sector, header.has_value(), header.value_or(FrameHeader{})});
     }
-    if (!range) return 0;
-    *startSector = range->first;
-    *endSector = range->second;
-    return 1;
+    if (!range) return std::nullopt;
+    return SectorRange{range->first, range->second};
   }
   struct Answer {
     uint8_t sector;
-    uint8_t found;
+    bool found;
     FrameHeader header;
   };
   std::vector<uint8_t> look;
@@ -129,8 +106,7 @@ class ScriptedChooser final : public RangeChooser {
   std::vector<Answer> answers;
   int calls = 0;
   uint8_t seenPointerSector = 0;
-  uint8_t seenWrap = 0;
-  void* seenParent = nullptr;
+  bool seenWrap = false;
 };
 
 // Scripted prompts that can also act when the save dialog is shown (e.g. make the camera
@@ -270,14 +246,12 @@ class CopyRig {
     return *session;
   }
 
-  // First paint, then posted calls until the close request; the summary of the session.
+  // The whole copy on this thread; the summary of the session.
   CopySummary Run(std::optional<std::string> file) {
     CopySession& s = NewSession(std::move(file));
-    prompts.onPump = [this] { host->RunPosted(); };
-    s.OnFirstPaint();
-    host->RunUntilClosed();
+    s.Run();
     EXPECT_EQ(host->closeCount, 1);
-    EXPECT_TRUE(host->timers.empty()) << "a timer left running";
+    EXPECT_FALSE(host->ticking.has_value()) << "ticks left running";
     return s.Summary();
   }
 

@@ -28,7 +28,7 @@ TEST(PackedCopy, PointerAtPageOneIsOneRequest) {
   EXPECT_EQ(chunks[0].start, 0u);
   EXPECT_EQ(chunks[0].asked, 2048u);
   EXPECT_SAME_BYTES(ReadFile(file), r.LinearBytes(0, 2047));
-  EXPECT_EQ(r.host->timerStarts, std::vector<uint32_t>{kPagedCopyTimerId});
+  EXPECT_EQ(r.host->tickStarts, std::vector<CopyClock>{CopyClock::TransferTime});
   EXPECT_EQ(r.prompts.pumps, 1);
 }
 
@@ -140,17 +140,17 @@ TEST(PackedCopy, CancelDuringThePumpEndsAfterThatChunk) {
   CopySession& session = r.NewSession(r.dir.File("cancel.bfk"));
   r.prompts.onPump = [&] {
     r.rig.clock.Advance(1000);
-    session.OnTimer(kPagedCopyTimerId);
+    session.OnTick(CopyClock::TransferTime);
     if (r.prompts.pumps == 3) session.Cancel();
   };
-  session.OnFirstPaint();
+  session.Run();
   EXPECT_EQ(r.host->closeCount, 1);
   const CopySummary s = session.Summary();
   EXPECT_EQ(s.outcome, CopyOutcome::Cancelled);
   EXPECT_EQ(s.result, kCopyResultOk);
   EXPECT_EQ(s.chunks, 3u);
   EXPECT_SAME_BYTES(ReadFile(r.dir.File("cancel.bfk")), r.LinearBytes(0, 3 * 524'289 - 1));
-  EXPECT_TRUE(r.host->timers.empty());
+  EXPECT_FALSE(r.host->ticking);
   // The elapsed time is transfer time only: the second the test let pass in each pump is not.
   EXPECT_LT(session.ElapsedMs(), 1000u);
 }

@@ -2,8 +2,6 @@
 // the file it leaves and every way it ends.
 #include <gtest/gtest.h>
 
-#include <future>
-
 #include "CopyRig.h"
 #include "flash/FlashReply.h"
 #include "flash/SectorReadout.h"
@@ -18,17 +16,11 @@ uint64_t At(uint32_t sector) {
   return uint64_t{sector} * kSectorSize;
 }
 
-// Cancels from the copying thread's k-th chunk, waiting until the GUI thread has done it, so
-// that exactly k chunks are copied.
+// Cancels at the copying thread's k-th chunk, after a tick, so that exactly k chunks are copied.
 void CancelAtChunk(CopyRig& r, std::size_t k) {
   r.log->At(k, [&r] {
-    std::promise<void> done;
-    r.host->PostToGui([&] {
-      r.session->OnTimer(kSectorCopyTimerId);
-      r.session->Cancel();
-      done.set_value();
-    });
-    done.get_future().wait();
+    r.session->OnTick(CopyClock::TickSeconds);
+    r.session->Cancel();
   });
 }
 
@@ -45,7 +37,7 @@ TEST(SectorCopy, NotWrappedCopiesZoneByZoneUpToThePointer) {
   EXPECT_EQ(s.result, kCopyResultCancel) << "the sector copy always closes with 2";
   EXPECT_EQ(s.totalBytes, 32'010u * 512);
   EXPECT_EQ(s.doneBytes, s.totalBytes);
-  EXPECT_EQ(r.host->timerStarts, std::vector<uint32_t>{kSectorCopyTimerId});
+  EXPECT_EQ(r.host->tickStarts, std::vector<CopyClock>{CopyClock::TickSeconds});
   const auto chunks = r.log->Chunks();
   ASSERT_EQ(chunks.size(), 258u + 1 + 1);
   for (std::size_t i = 0; i < 258; ++i) {
@@ -215,35 +207,6 @@ TEST(SectorCopy, CameraFallingSilentMidCopyEndsAsAFailure) {
   EXPECT_EQ(s.chunks, 1u);
   EXPECT_EQ(r.rig.camera->Model().CommandCount(CMD_READ_FLASH), 2u) << "none after the silence";
   EXPECT_SAME_BYTES(ReadFile(file), r.SectorBytes(192, 192 + 124));  // the one whole chunk
-}
-
-TEST(SectorCopy, DestroyingTheSessionMidCopyJoinsTheWorker) {
-  CopyRig r(CAMERA_SECTORS);
-  r.SetPointer(192 + 5'000, false);
-  std::promise<void> reached;
-  std::promise<void> release;
-  auto released = release.get_future().share();
-  r.log->At(2, [&] {
-    reached.set_value();
-    released.wait();
-  });
-  CopySession& s = r.NewSession(r.dir.File("gone.bfk"));
-  s.OnFirstPaint();
-  reached.get_future().wait();
-  EXPECT_TRUE(s.Running());
-  // The worker is let go only once the destructor has cancelled: released any earlier, a
-  // worker with the cores to itself could copy the whole flash before the cancel came.
-  std::thread releaser([&] {
-    while (s.Running()) std::this_thread::yield();
-    release.set_value();
-  });
-  r.session.reset();  // cancels, joins, puts the file in place
-  releaser.join();
-  EXPECT_EQ(r.host->closeCount, 0);
-  EXPECT_FALSE(r.host->RunPosted() && r.host->closeCount != 0) << "posted calls do nothing now";
-  // The worker sees the cancel before it asks for a third chunk: the file holds the two.
-  EXPECT_EQ(std::filesystem::file_size(r.dir.File("gone.bfk")), 2u * kChunk);
-  EXPECT_EQ(r.rig.link.GetStatusCode(), 0u) << "the link is usable again";
 }
 
 }  // namespace

@@ -79,9 +79,7 @@ TEST_P(StopAtOnce, TheChunkUnderWayIsGivenUpAndTheWholeOnesAreKept) {
         session.StopAtOnce();
       }
     };
-    r.prompts.onPump = [&] { r.host->RunPosted(); };
-    session.OnFirstPaint();
-    r.host->RunUntilClosed();
+    session.Run();
     ASSERT_TRUE(stopped) << static_cast<int>(session.Summary().outcome) << " "
                          << session.Summary().failure << " " << session.Summary().chunks;
 
@@ -140,9 +138,7 @@ TEST(StopAtOnceInASearch, TheBoundaryWindowIsGivenUpToo) {
         session.StopAtOnce();
       }
     };
-    r.prompts.onPump = [&] { r.host->RunPosted(); };
-    session.OnFirstPaint();
-    r.host->RunUntilClosed();
+    session.Run();
     ASSERT_TRUE(stopped);
     const CopySummary s = session.Summary();
     EXPECT_EQ(s.outcome, CopyOutcome::Cancelled);

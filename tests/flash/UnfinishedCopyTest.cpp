@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <future>
 #include <set>
 
 #include "CopyRecordRig.h"
@@ -76,16 +75,7 @@ void EndAfterFirstChunk(CopyRig& r, const EndingCase& c) {
         r.rig.camera->SetMute(true);
         break;
       case Ending::Cancel:
-        if (c.type != CAMERA_SECTORS) {
-          r.session->Cancel();  // the page-addressed copies run on the GUI thread
-          break;
-        }
-        std::promise<void> done;
-        r.host->PostToGui([&] {
-          r.session->Cancel();
-          done.set_value();
-        });
-        done.get_future().wait();
+        r.session->Cancel();
         break;
     }
   });
@@ -233,31 +223,6 @@ TEST(UnfinishedNandCopy, BothFilesOfARangePastTheEndSurviveAFailureInTheSecond) 
   EXPECT_EQ(r.prompts.shown[0].text, std::string(StatusText(ftstatus::kIoError)) + "\n\n" +
                                          KeptText(second, partialSecond) + "\n" +
                                          KeptText(first, partialFirst));
-}
-
-TEST(UnfinishedSectorCopy, DestroyingTheSessionMidCopyKeepsAnExistingFile) {
-  CopyRig r(CAMERA_SECTORS);
-  r.SetPointer(192 + 5'000, false);
-  const std::string file = r.dir.File("old.bfk");
-  WriteOld(file);
-  std::promise<void> reached;
-  std::promise<void> release;
-  auto released = release.get_future().share();
-  r.log->At(2, [&] {
-    reached.set_value();
-    released.wait();
-  });
-  CopySession& s = r.NewSession(file);
-  s.OnFirstPaint();
-  reached.get_future().wait();
-  std::thread releaser([&] {
-    while (s.Running()) std::this_thread::yield();
-    release.set_value();
-  });
-  r.session.reset();
-  releaser.join();
-  EXPECT_EQ(ReadFile(file), kOldBytes);
-  EXPECT_SAME_BYTES(ReadFile(r.dir.File("old.partial.bfk")), LoggedChunkBytes(r, CAMERA_SECTORS));
 }
 
 TEST(PartialFileName, ReplacesOnlyTheExtensionOfTheLastName) {

@@ -105,28 +105,15 @@ class LiveWindow final : public ButtonLiveHost {
   }
 };
 
-// The copy dialog: posted calls queue up and run on this (the GUI) thread.
+// The copy dialog: the copy runs on this thread, which stands for the GUI thread too.
 class CopyWindow final : public CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override { posted_.Post(std::move(fn)); }
-  void StartTimer(uint32_t id, uint32_t) override { timers.insert(id); }
-  void StopTimer(uint32_t id) override { timers.erase(id); }
+  void StartTicks(CopyClock) override { ticking = true; }
+  void StopTicks() override { ticking = false; }
   void ShowProgress(const CopyDisplay&) override {}
   void CloseDialog(int) override { ++closes; }
-  void* ParentWindow() override { return this; }
 
-  void RunPosted() { posted_.RunAll(); }
-  // Runs posted calls until the dialog is asked to close; false when nothing came for a long
-  // (real) time, which only a hung copy thread explains.
-  bool RunUntilClosed() {
-    while (closes == 0) {
-      if (!posted_.WaitFor(std::chrono::seconds(60))) return false;
-      RunPosted();
-    }
-    return true;
-  }
-
-  std::set<uint32_t> timers;
+  bool ticking = false;
   int closes = 0;
 
  private:
@@ -138,14 +125,10 @@ class RangeDialog final : public RangeChooser {
  public:
   RangeDialog(uint8_t first, uint8_t last, bool declines)
       : first_(first), last_(last), declines_(declines) {}
-  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* startSector, uint8_t* endSector, void*,
-                      void* context, SectorHeaderCallback callback) override {
-    FrameHeader header;
-    callback(context, first_, header.bytes.data());
-    if (declines_) return 0;
-    *startSector = first_;
-    *endSector = last_;
-    return 1;
+  std::optional<SectorRange> ChooseRange(uint8_t, bool, const SectorHeaderLookup& lookup) override {
+    lookup(first_);
+    if (declines_) return std::nullopt;
+    return SectorRange{first_, last_};
   }
 
  private:
@@ -260,20 +243,19 @@ inline FlowResult RunCopy(const FlowSetup& setup, FTD2xx& link) {
     services.requests = &prompts;
     CopySession session(services);
     prompts.onPump = [&] {
-      window.RunPosted();
       if (setup.CancelAtPump() != 0 && prompts.pumps == setup.CancelAtPump()) session.Cancel();
     };
-    session.OnFirstPaint();
-    if (!window.RunUntilClosed()) {
+    session.Run();
+    if (window.closes == 0) {
       result.broken = "the copy never asked to close";
-      return result;  // the session's destructor joins the stuck thread: the hang shows there
+      return result;
     }
     const CopySummary summary = session.Summary();
     result.copy = summary;
     result.messages = static_cast<int>(prompts.shown.size());
     result.pumps = prompts.pumps;
     Expect(result, window.closes == 1, "the copy dialog was asked to close more than once");
-    Expect(result, window.timers.empty(), "a progress timer was left running");
+    Expect(result, !window.ticking, "the progress ticks were left running");
     Expect(result, session.Finished(), "the copy closed its dialog but does not know it");
     uint64_t inFiles = 0;
     result.copiedHash = 0xcbf29ce484222325ull;

@@ -3,27 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <optional>
 
 #include "flash/CopySession.h"
 #include "flash/RangeChooser.h"
 #include "golden/GoldenTrace.h"
-#include "host/PostedCalls.h"
 
 namespace bf::test {
 namespace {
 
 class CopyWindow final : public CopyDialogHost {
  public:
-  void PostToGui(std::function<void()> fn) override { posted.Post(std::move(fn)); }
-  void StartTimer(uint32_t, uint32_t) override {}
-  void StopTimer(uint32_t) override {}
+  void StartTicks(CopyClock) override {}
+  void StopTicks() override {}
   void ShowProgress(const CopyDisplay&) override {}
   void CloseDialog(int) override { ++closes; }
-  void* ParentWindow() override { return nullptr; }
 
-  PostedCalls posted;
   int closes = 0;
 };
 
@@ -31,13 +26,9 @@ class CopyWindow final : public CopyDialogHost {
 class FixedRange final : public RangeChooser {
  public:
   FixedRange(uint8_t first, uint8_t last) : first_(first), last_(last) {}
-  uint8_t ChooseRange(uint8_t, uint8_t, uint8_t* startSector, uint8_t* endSector, void*,
-                      void* context, SectorHeaderCallback callback) override {
-    std::array<uint8_t, 16> header{};
-    callback(context, first_, header.data());
-    *startSector = first_;
-    *endSector = last_;
-    return 1;
+  std::optional<SectorRange> ChooseRange(uint8_t, bool, const SectorHeaderLookup& lookup) override {
+    lookup(first_);
+    return SectorRange{first_, last_};
   }
 
  private:
@@ -45,7 +36,7 @@ class FixedRange final : public RangeChooser {
   uint8_t last_;
 };
 
-// Cancels the copy once `after` chunks have come (on whichever thread copies).
+// Cancels the copy once `after` chunks have come.
 class CancelAfter final : public CopyProgressSink {
  public:
   explicit CancelAfter(uint32_t after) : after_(after) {}
@@ -77,12 +68,7 @@ CopySummary RunCopy(GoldenRig& rig, const CopyRun& run) {
   services.readCameraClock = true;
   CopySession session(services);
   cancel.session = &session;
-  rig.prompts.onPump = [&] { window.posted.RunAll(); };
-  session.OnFirstPaint();
-  while (window.closes == 0) {
-    if (!window.posted.WaitFor(std::chrono::seconds(60))) break;
-    window.posted.RunAll();
-  }
+  session.Run();
   EXPECT_EQ(window.closes, 1);
   return session.Summary();
 }

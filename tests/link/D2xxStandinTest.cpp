@@ -166,20 +166,16 @@ std::vector<uint8_t> CopyThrough(FTD2xx& link, const test::TempDir& dir, const s
   test::ScriptedChooser chooser;
   const std::string file = dir.File(name);
   prompts.saveFiles.push_back(file);
-  prompts.onPump = [&host] { host.RunPosted(); };
   {
     CopyServices services{link, prompts, host, chooser, nullptr, {}};
-    services.requests = &prompts;
     CopySession session(services);
-    session.OnFirstPaint();
-    host.RunUntilClosed();
+    session.Run();
     *summary = session.Summary();
   }
   return test::ReadFile(file);
 }
 
 TEST(D2xxStandin, FlashCopyThroughTheLibraryMatchesTheSameCameraInProcess) {
-  // Type 0 copies on its worker thread, type 1 on the GUI thread between pumps.
   for (const char* type : {"0", "1"}) {
     SCOPED_TRACE(std::string("type ") + type);
     const std::string options = std::string("type=") + type + ",frames=12,recordings=2";

@@ -11,7 +11,7 @@
 #include "link/LinkThread.h"
 #include "live/LinkLiveHost.h"
 #include "live/LiveTestRig.h"
-#include "support/PostedGuiQueue.h"
+#include "host/PostedGuiQueue.h"
 
 namespace bf {
 namespace {

@@ -18,7 +18,7 @@
 #include "live/CameraSettingsPanel.h"
 #include "sim/SimCamera.h"
 #include "support/CallLogBackend.h"
-#include "support/PostedGuiQueue.h"
+#include "host/PostedGuiQueue.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

@@ -1,6 +1,6 @@
 #pragma once
-// A GuiQueue over PostedCalls for a test's "GUI thread", which is not a Qt one: the owner runs
-// the queued calls with Calls().RunAll() or waits for them.
+// A GuiQueue over PostedCalls for a "GUI thread" that is not a Qt one (bfk's main thread, a
+// test's): the owner runs the queued calls with Calls().RunAll() or waits for them.
 //
 // Threads: constructed on the owner thread, which is the GUI thread from then on; Post and Ask
 // from any thread.
