@@ -8,8 +8,8 @@
 #include "flash/CopyCheckText.h"
 #include "host/GuiThreadPrompts.h"
 #include "host/RecordingFileType.h"
-#include "live/CameraSettingsPanel.h"
 #include "link/FTD2xx.h"
+#include "live/CameraSettingsPanel.h"
 #include "mainwindow/CBrindleFlashDlg.h"
 #include "shell/QtGuiQueue.h"
 

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "host/PostedGuiQueue.h"
 #include "link/LinkThread.h"
 #include "live/LinkLiveHost.h"
 #include "live/LiveTestRig.h"
-#include "host/PostedGuiQueue.h"
 
 namespace bf {
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/GuiThreadPrompts.h"
+#include "host/PostedGuiQueue.h"
 #include "link/CameraCommands.h"
 #include "link/FTD2xx.h"
 #include "link/LinkThread.h"
@@ -18,7 +19,6 @@
 #include "live/CameraSettingsPanel.h"
 #include "sim/SimCamera.h"
 #include "support/CallLogBackend.h"
-#include "host/PostedGuiQueue.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {
