@@ -35,8 +35,11 @@ void SectorReader::Join() {
 void SectorReader::Run() {
   try {
     CopyZones();
+    state_.FinishWrites(*output_);
   } catch (...) {
     failure_ = std::current_exception();
+    // A chunk still on its way to the file is settled here, on this thread.
+    state_.SettleWrites(*output_);
   }
   // The last thing this thread does with the session: the GUI thread takes over from here.
   state_.Post([](CopyState& s) { FinishSectorCopy(s); });
@@ -57,7 +60,7 @@ void SectorReader::CopyZones() {
       // A chunk that came short or overlong ends the copy here, before it reaches the file:
       // its bytes, and every later one, would stand at the wrong sectors.
       state_.ReadRequestedChunk(link, chunk, [&] { RequestFlashRange(link, b, next); });
-      WriteChunk(*output_, chunk);
+      state_.HandChunkToFile(*output_, chunk);
       state_.doneBytes.fetch_add(length);
       state_.CountChunk(b, length, length, 0);
       b = next;
