@@ -94,6 +94,10 @@ void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
     }
   }
   request();
+  // The last chunk goes to the disk while this one travels: started only now, its writing
+  // cannot hold the request back.
+  if (heldFile_ != nullptr) heldFile_->StartWriting();
+  heldFile_ = nullptr;
   ReadChunk(chunkLink, chunk);
   if (!verify) return;
   constexpr int kMoreReads = 3;
@@ -141,10 +145,12 @@ void CopyState::HandChunkToFile(CopyOutput& file, std::span<const uint8_t> bytes
   FinishWrites(file);
   WriteChunk(file, bytes);
   handedOver_ = true;
+  heldFile_ = &file;
 }
 
 uint32_t CopyState::SettleWrites(CopyOutput& file) {
   const uint32_t error = file.Drain();
+  heldFile_ = nullptr;
   if (error != 0 && unsettled_) {
     // Counted when handed over, but never in the file.
     bytesAsked.fetch_sub(unsettled_->asked);

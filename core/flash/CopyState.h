@@ -169,7 +169,8 @@ class CopyState {
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
   // Hands a chunk to the file; the CountChunk that follows counts it. A file that writes behind
-  // may still be writing it on return: the next chunk's hand-over, FinishWrites or SettleWrites
+  // starts writing it once the next chunk's request is out (ReadRequestedChunk) and may still be
+  // writing it then: the next chunk's hand-over, FinishWrites or SettleWrites
   // first waits for that write, and when it failed takes its count back and throws (returns) the
   // failure. So the counts never hold a chunk that is not in the file. Throws CopyFileError. The
   // copying thread.
@@ -221,6 +222,8 @@ class CopyState {
  private:
   // Handed to the file and not counted yet.
   bool handedOver_ = false;
+  // The file holding a chunk whose writing starts once the next request is out.
+  CopyOutput* heldFile_ = nullptr;
   // Counted, handed to the file, and perhaps still being written (one file at a time). The
   // copying thread.
   std::optional<CopyChunk> unsettled_;

@@ -44,22 +44,28 @@ class HashingCopyOutput final : public CopyOutput {
     copy.assign(bytes.begin(), bytes.end());
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return !pending_; });
+      StartLocked();
+      changed_.wait(lock, [this] { return state_ == State::Idle; });
       if (error_ != 0) return error_;
       if (!worker_.joinable()) {
         worker_ = std::jthread([this](std::stop_token stop) { Run(stop); });
       }
       next_ = std::move(copy);
-      pending_ = true;
+      state_ = State::Held;
     }
     digest_->HandOver(bytes.size());
-    changed_.notify_all();
     return 0;
   }
 
+  void StartWriting() override {
+    std::lock_guard lock(mutex_);
+    StartLocked();
+  }
+
   uint32_t Drain() override {
+    StartWriting();
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !pending_; });
+    changed_.wait(lock, [this] { return state_ == State::Idle; });
     return error_;
   }
 
@@ -81,14 +87,26 @@ class HashingCopyOutput final : public CopyOutput {
   }
 
  private:
+  // Idle: nothing handed over, or written. Held: handed over, waiting for StartWriting. Started:
+  // the writing thread may take it. Writing: it has.
+  enum class State { Idle, Held, Started, Writing };
+
+  // Lets the writing thread take the chunk held, if there is one.
+  void StartLocked() {
+    if (state_ != State::Held) return;
+    state_ = State::Started;
+    changed_.notify_all();
+  }
+
   void Run(std::stop_token stop) {
     LowerThisThreadPriority();
     for (;;) {
       std::vector<uint8_t> chunk;
       {
         std::unique_lock lock(mutex_);
-        if (!changed_.wait(lock, stop, [this] { return pending_; })) return;
+        if (!changed_.wait(lock, stop, [this] { return state_ == State::Started; })) return;
         chunk = std::move(next_);
+        state_ = State::Writing;
       }
       const uint32_t error = inner_->Write(chunk);
       if (error == 0) {
@@ -98,7 +116,7 @@ class HashingCopyOutput final : public CopyOutput {
       {
         std::lock_guard lock(mutex_);
         error_ = error;
-        pending_ = false;
+        state_ = State::Idle;
       }
       changed_.notify_all();
     }
@@ -110,10 +128,10 @@ class HashingCopyOutput final : public CopyOutput {
   std::atomic<uint64_t> written_{0};
   std::mutex mutex_;
   std::condition_variable_any changed_;
-  std::vector<uint8_t> next_;  // the chunk handed over, while pending_
-  bool pending_ = false;       // a chunk is handed over and not written yet
-  uint32_t error_ = 0;         // the failed write's code; no chunk is taken after it
-  std::jthread worker_;        // last: started on the first chunk, stopped and joined first
+  std::vector<uint8_t> next_;  // the chunk handed over, until the writing thread takes it
+  State state_ = State::Idle;
+  uint32_t error_ = 0;   // the failed write's code; no chunk is taken after it
+  std::jthread worker_;  // last: started on the first chunk, stopped and joined first
 };
 
 }  // namespace
