@@ -201,7 +201,7 @@ std::optional<std::string> CopyState::ChooseCopyFile() {
 }
 
 std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
-  auto digest = std::make_shared<FileDigest>(true);
+  auto digest = std::make_shared<FileDigest>(/*beside=*/true);
   std::unique_ptr<CopyOutput> inner;
   if (plan && plan->mode == CopyPlanMode::Verify) {
     // The record's own files, in its order, whatever names the flow would give them.

@@ -169,11 +169,10 @@ class CopyState {
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
   // Hands a chunk to the file; the CountChunk that follows counts it. A file that writes behind
-  // starts writing it once the next chunk's request is out (ReadRequestedChunk) and may still be
-  // writing it then: the next chunk's hand-over, FinishWrites or SettleWrites
-  // first waits for that write, and when it failed takes its count back and throws (returns) the
-  // failure. So the counts never hold a chunk that is not in the file. Throws CopyFileError. The
-  // copying thread.
+  // starts writing it once the next chunk's request is out (ReadRequestedChunk). The next
+  // chunk's hand-over, FinishWrites or SettleWrites first waits for that write, and when it
+  // failed takes its count back and throws (returns) the failure: the counts never hold a chunk
+  // that is not in the file. Throws CopyFileError. The copying thread.
   void HandChunkToFile(CopyOutput& file, std::span<const uint8_t> bytes);
   // Waits for the file's last write; throws CopyFileError when it failed. SettleWrites does the
   // same and returns the failure's code instead. The copying thread (or the GUI thread once it
