@@ -84,31 +84,37 @@ void RxQueue::Clear() {
   lastReadyMs_ = 0;
 }
 
-void LinkPacer::SetSpeed(uint64_t bytesPerSecond, uint64_t nowMs) {
+void LinkPacer::SetSpeed(uint64_t bytesPerSecond, uint64_t nowUs) {
   speed_ = bytesPerSecond;
   started_ = true;
-  lastMs_ = nowMs;
-  creditByteMs_ = 0;
+  lastUs_ = nowUs;
+  creditByteUs_ = 0;
   readable_ = lastQueued_;  // what was queued before the change is not held back
 }
 
-void LinkPacer::Update(uint64_t nowMs, uint64_t queued) {
+void LinkPacer::Update(uint64_t nowUs, uint64_t queued) {
   if (speed_ == 0) {
     readable_ = lastQueued_ = queued;
     return;
   }
-  if (!started_ || nowMs < lastMs_) {
+  if (!started_ || nowUs < lastUs_) {
     started_ = true;
-    lastMs_ = nowMs;
+    lastUs_ = nowUs;
   }
-  const uint64_t elapsed = nowMs - lastMs_;
-  lastMs_ = nowMs;
+  const uint64_t elapsed = nowUs - lastUs_;
+  lastUs_ = nowUs;
   if (readable_ < lastQueued_) {
-    creditByteMs_ += elapsed * speed_;
-    readable_ = std::min(lastQueued_, readable_ + creditByteMs_ / 1000);
-    creditByteMs_ %= 1000;
+    if (elapsed >= UsUntilReadable(lastQueued_, lastQueued_)) {
+      // Everything queued has gone over (also after a long silence, where the product of time
+      // and speed would overflow).
+      readable_ = lastQueued_;
+    } else {
+      creditByteUs_ += elapsed * speed_;
+      readable_ = std::min(lastQueued_, readable_ + creditByteUs_ / kUsPerSecond);
+      creditByteUs_ %= kUsPerSecond;
+    }
   }
-  if (readable_ >= lastQueued_) creditByteMs_ = 0;
+  if (readable_ >= lastQueued_) creditByteUs_ = 0;
   lastQueued_ = queued;
   readable_ = std::min(readable_, queued);
 }
@@ -118,12 +124,12 @@ void LinkPacer::Consumed(uint64_t n) {
   lastQueued_ = n < lastQueued_ ? lastQueued_ - n : 0;
 }
 
-uint64_t LinkPacer::MsUntilReadable(uint64_t wanted, uint64_t queued) const {
+uint64_t LinkPacer::UsUntilReadable(uint64_t wanted, uint64_t queued) const {
   if (speed_ == 0) return 0;
   const uint64_t target = std::min(wanted, queued);
   if (readable_ >= target) return 0;
-  const uint64_t missingByteMs = (target - readable_) * 1000;
-  const uint64_t need = missingByteMs > creditByteMs_ ? missingByteMs - creditByteMs_ : 0;
+  const uint64_t missingByteUs = (target - readable_) * kUsPerSecond;
+  const uint64_t need = missingByteUs > creditByteUs_ ? missingByteUs - creditByteUs_ : 0;
   return (need + speed_ - 1) / speed_;
 }
 

@@ -46,28 +46,30 @@ class RxQueue {
   uint64_t lastReadyMs_ = 0;
 };
 
-// The link's delivery speed: bytes become readable at bytesPerSecond after they were queued.
-// An idle link banks no credit: bytes queued after a silence still take their time.
-// 0 means unlimited.
+// The link's delivery speed: bytes become readable at bytesPerSecond from the moment they were
+// queued, counted in microseconds so that a request's bytes take the time they need and not the
+// next whole millisecond. An idle link banks no credit: bytes queued after a silence still take
+// their time. 0 means unlimited.
 class LinkPacer {
  public:
   explicit LinkPacer(uint64_t bytesPerSecond = 0) : speed_(bytesPerSecond) {}
-  void SetSpeed(uint64_t bytesPerSecond, uint64_t nowMs);
-  // Lets the time up to nowMs pass over what was queued at the previous update, then takes
+  void SetSpeed(uint64_t bytesPerSecond, uint64_t nowUs);
+  // Lets the time up to nowUs pass over what was queued at the previous update, then takes
   // note of the queue size now.
-  void Update(uint64_t nowMs, uint64_t queued);
+  void Update(uint64_t nowUs, uint64_t queued);
   uint64_t Readable(uint64_t queued) const { return speed_ == 0 ? queued : readable_; }
   void Consumed(uint64_t n);
-  void Clear() { readable_ = lastQueued_ = creditByteMs_ = 0; }
-  // Milliseconds until `wanted` bytes are readable (0 when they already are).
-  uint64_t MsUntilReadable(uint64_t wanted, uint64_t queued) const;
+  void Clear() { readable_ = lastQueued_ = creditByteUs_ = 0; }
+  // Microseconds until `wanted` bytes are readable (0 when they already are).
+  uint64_t UsUntilReadable(uint64_t wanted, uint64_t queued) const;
 
  private:
+  static constexpr uint64_t kUsPerSecond = 1'000'000;
   uint64_t speed_;
   uint64_t readable_ = 0;
   uint64_t lastQueued_ = 0;
-  uint64_t lastMs_ = 0;
-  uint64_t creditByteMs_ = 0;  // fraction of a byte carried over, in byte-milliseconds
+  uint64_t lastUs_ = 0;
+  uint64_t creditByteUs_ = 0;  // fraction of a byte carried over, in byte-microseconds
   bool started_ = false;
 };
 

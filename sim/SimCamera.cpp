@@ -10,7 +10,7 @@ namespace {
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
 // Longest single sleep while waiting, so that a waiting read on the system clock stays
 // responsive to a new link speed or an unplug.
-constexpr uint64_t kMaxSleepMs = 50;
+constexpr uint64_t kMaxSleepUs = 50'000;
 
 }  // namespace
 
@@ -97,7 +97,7 @@ void SimCamera::AfterFaultyRead(uint8_t* bytes, std::size_t got) {
     case CallFault::ExtraBytes:
       armed_.hitCall = calls_;
       model_.InjectGarbage(kExtraReplyBytes);
-      pacer_.Update(ticks_.NowMs(), model_.Output().Size());
+      pacer_.Update(ticks_.NowUs(), model_.Output().Size());
       break;
     case CallFault::FlipBit:
       if (got == 0) return;  // nothing to flip yet: the next read that brings bytes
@@ -143,9 +143,9 @@ void SimCamera::CountBytes(uint64_t n) {
   if (unplugAfterBytes_ != 0 && bytes_ >= unplugAfterBytes_) unplugged_ = true;
 }
 
-void SimCamera::AdvanceTo(uint64_t nowMs) {
-  model_.Advance(nowMs);
-  pacer_.Update(nowMs, model_.Output().Size());
+void SimCamera::AdvanceTo(uint64_t nowUs) {
+  model_.Advance(nowUs / 1000);
+  pacer_.Update(nowUs, model_.Output().Size());
 }
 
 FtStatus SimCamera::Open(uint32_t deviceIndex, FtHandle* handle) {
@@ -172,19 +172,22 @@ FtStatus SimCamera::Read(FtHandle handle, void* buffer, uint32_t count, uint32_t
   if (read) *read = 0;
   if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
   if (buffer == nullptr || read == nullptr) return ftstatus::kInvalidParameter;
-  const uint64_t deadline = ticks_.NowMs() + readTimeoutMs_;
+  // Timed in microseconds: a reply is readable as soon as the link rate has carried it, not at
+  // the next whole millisecond.
+  const uint64_t deadline = ticks_.NowUs() + uint64_t{readTimeoutMs_} * 1000;
   for (;;) {
-    const uint64_t now = ticks_.NowMs();
+    const uint64_t now = ticks_.NowUs();
     AdvanceTo(now);
     const uint64_t queued = model_.Output().Size();
     // A read under a timeout fault finds its count never complete and waits to the end.
     const bool waitsItOut = ReadFaultDue() && armed_.kind == CallFault::TimeoutHalf;
     if ((!waitsItOut && pacer_.Readable(queued) >= count) || now >= deadline) break;
-    uint64_t wake = std::min(deadline, model_.NextEventMs());
+    const uint64_t nextEvent = model_.NextEventMs();
+    uint64_t wake = std::min(deadline, nextEvent >= kNever / 1000 ? kNever : nextEvent * 1000);
     if (queued > 0)
-      wake = std::min(wake, now + std::max<uint64_t>(1, pacer_.MsUntilReadable(count, queued)));
-    const uint64_t step = std::clamp<uint64_t>(wake > now ? wake - now : 1, 1, kMaxSleepMs);
-    ticks_.SleepMs(static_cast<uint32_t>(step));
+      wake = std::min(wake, now + std::max<uint64_t>(1, pacer_.UsUntilReadable(count, queued)));
+    const uint64_t step = std::clamp<uint64_t>(wake > now ? wake - now : 1, 1, kMaxSleepUs);
+    ticks_.SleepUs(step);
   }
   const uint64_t readable = pacer_.Readable(model_.Output().Size());
   const auto n = static_cast<std::size_t>(std::min(
@@ -211,9 +214,9 @@ FtStatus SimCamera::Write(FtHandle handle, const void* buffer, uint32_t count, u
   if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
   if ((buffer == nullptr && count > 0) || written == nullptr) return ftstatus::kInvalidParameter;
   const auto n = static_cast<uint32_t>(std::min<uint64_t>(count, ByteAllowance()));
-  const uint64_t now = ticks_.NowMs();
+  const uint64_t now = ticks_.NowUs();
   AdvanceTo(now);
-  model_.Receive(static_cast<const uint8_t*>(buffer), n, now);
+  model_.Receive(static_cast<const uint8_t*>(buffer), n, now / 1000);
   if (armed_.afterCommand != 0 && armed_.call == 0 &&
       model_.CommandCount(armed_.afterCommand) > armed_.commandsAtArm) {
     armed_.call = calls_ + armed_.offset;
@@ -237,7 +240,7 @@ FtStatus SimCamera::Purge(FtHandle handle, uint32_t mask) {
   std::lock_guard lock(mutex_);
   if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
   if ((mask & kPurgeRx) != 0) {
-    AdvanceTo(ticks_.NowMs());
+    AdvanceTo(ticks_.NowUs());
     model_.Output().Clear();
     pacer_.Clear();
   }
@@ -255,7 +258,7 @@ FtStatus SimCamera::GetQueueStatus(FtHandle handle, uint32_t* rxBytes) {
   std::lock_guard lock(mutex_);
   if (FtStatus s = Enter(handle); s != ftstatus::kOk) return s;
   if (rxBytes == nullptr) return ftstatus::kInvalidParameter;
-  AdvanceTo(ticks_.NowMs());
+  AdvanceTo(ticks_.NowUs());
   const uint64_t readable = pacer_.Readable(model_.Output().Size());
   *rxBytes = static_cast<uint32_t>(std::min<uint64_t>(readable, UINT32_MAX));
   return ftstatus::kOk;
@@ -273,7 +276,7 @@ FtStatus SimCamera::GetStatus(FtHandle handle, uint32_t* rxBytes, uint32_t* txBy
   if (rxBytes == nullptr || txBytes == nullptr || eventStatus == nullptr) {
     return ftstatus::kInvalidParameter;
   }
-  AdvanceTo(ticks_.NowMs());
+  AdvanceTo(ticks_.NowUs());
   *rxBytes = static_cast<uint32_t>(
       std::min<uint64_t>(pacer_.Readable(model_.Output().Size()), UINT32_MAX));
   *txBytes = 0;
@@ -383,7 +386,7 @@ void SimCamera::InjectGarbageBeforeFrame(uint32_t k, uint32_t n) {
 
 void SimCamera::SetBytesPerSecond(uint64_t bytesPerSecond) {
   std::lock_guard lock(mutex_);
-  pacer_.SetSpeed(bytesPerSecond, ticks_.NowMs());
+  pacer_.SetSpeed(bytesPerSecond, ticks_.NowUs());
 }
 
 uint64_t SimCamera::BytesTransferred() const {

@@ -97,7 +97,7 @@ class SimCamera final : public D2xxBackend {
   void ArmFaultAfterCommandLocked(uint8_t code, uint64_t n, CallFault fault);
   void FallSilent();
   void CountBytes(uint64_t n);
-  void AdvanceTo(uint64_t nowMs);
+  void AdvanceTo(uint64_t nowUs);
 
   mutable std::mutex mutex_;
   TickSource& ticks_;

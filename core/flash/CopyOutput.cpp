@@ -28,7 +28,16 @@ class ReplacingCopyOutput final : public CopyOutput {
     path_ = path;
     return writer_.Open(path);
   }
-  uint32_t Write(std::span<const uint8_t> bytes) override { return writer_.Write(bytes); }
+  uint32_t Write(std::span<const uint8_t> bytes) override {
+    const uint32_t error = writer_.Write(bytes);
+    // A copy of a gigabyte would otherwise leave the whole of it to the flush at the end.
+    sinceWriteback_ += bytes.size();
+    if (error == 0 && sinceWriteback_ >= kWritebackBytes) {
+      writer_.StartWriteback();
+      sinceWriteback_ = 0;
+    }
+    return error;
+  }
   uint32_t Commit() override { return writer_.Commit(); }
   uint32_t CommitUnfinished(std::string& keptAs) override {
     if (!writer_.ReplacesExisting()) return CopyOutput::CommitUnfinished(keptAs);
@@ -47,8 +56,10 @@ class ReplacingCopyOutput final : public CopyOutput {
   uint64_t BytesWritten() const override { return writer_.BytesWritten(); }
 
  private:
+  static constexpr uint64_t kWritebackBytes = 4u << 20;
   ReplacingFileWriter writer_;
   std::string path_;
+  uint64_t sinceWriteback_ = 0;
 };
 
 }  // namespace

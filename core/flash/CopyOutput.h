@@ -15,11 +15,21 @@ namespace bf {
 // Every call returns 0 or a system error code (errno) for FileErrorText; once a call has failed
 // every later call returns the same code. One thread at a time: the copy dialog's GUI thread,
 // or the sector reader while it runs (the presenter hands the file over with the link).
+//
+// An output may write behind: Write takes the chunk and returns before it is written, and a
+// failure of that write is returned by the next call; Drain waits for it. Such an output holds
+// the chunk until StartWriting (or the next call), so that the copy can send its next request
+// before the writing takes the processor.
 class CopyOutput {
  public:
   virtual ~CopyOutput() = default;
   virtual uint32_t Open(const std::string& path) = 0;
   virtual uint32_t Write(std::span<const uint8_t> bytes) = 0;
+  // Lets the chunk taken by Write go to the file now; nothing for an output that writes at once.
+  virtual void StartWriting() {}
+  // Waits until every chunk taken by Write is in the file; 0 or the code of a write that failed
+  // behind (an output that writes at once has returned its failures from Write already).
+  virtual uint32_t Drain() { return 0; }
   // Flushes, closes and puts the file in place under its name. A file whose writes failed is
   // dropped and the old file of that name stays as it was; the result is then the write's code.
   virtual uint32_t Commit() = 0;

@@ -76,7 +76,7 @@ void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
   if (resumeSource && !digests.empty()) {
     // The chunk goes to the file where the file's digest stands now.
     const auto fileIndex = static_cast<uint32_t>(digests.size() - 1);
-    const uint64_t offset = digests.back()->Size();
+    const uint64_t offset = digests.back()->HandedOver();
     if (resumeSource->Covers(fileIndex, offset, chunk.size())) {
       // Received whole before the break: taken from the unfinished copy, not asked again.
       resumeSource->Read(fileIndex, offset, chunk);
@@ -85,6 +85,10 @@ void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
     }
   }
   request();
+  // The last chunk goes to the disk while this one travels: started only now, its writing
+  // cannot hold the request back.
+  if (heldFile_ != nullptr) heldFile_->StartWriting();
+  heldFile_ = nullptr;
   ReadChunk(chunkLink, chunk);
   if (!verify) return;
   constexpr int kMoreReads = 3;
@@ -104,7 +108,7 @@ void CopyState::ReadRequestedChunk(FTD2xx& chunkLink, std::span<uint8_t> chunk,
   }
   std::copy(reads.front().begin(), reads.front().end(), chunk.begin());
   // Written next, where the file's digest stands now.
-  const uint64_t offset = digests.empty() ? 0 : digests.back()->Size();
+  const uint64_t offset = digests.empty() ? 0 : digests.back()->HandedOver();
   unverifiedChunks.push_back(
       {static_cast<uint32_t>(digests.empty() ? 0 : digests.size() - 1), offset, chunk.size()});
 }
@@ -114,6 +118,8 @@ void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, ui
   bytesReceived.fetch_add(received);
   chunks.fetch_add(1);
   if (received < asked) shortChunks.fetch_add(1);
+  if (handedOver_) unsettled_ = CopyChunk{start, asked, received, fileIndex};
+  handedOver_ = false;
   if (progress != nullptr) progress->OnChunk({start, asked, received, fileIndex});
   // Comparing an unfinished copy: once its last file has been read again to its end, the rest
   // of the range was never in it.
@@ -123,6 +129,34 @@ void CopyState::CountChunk(uint32_t start, uint32_t asked, uint32_t received, ui
     comparedToFileEnd = true;
     running.store(0);
   }
+}
+
+void CopyState::HandChunkToFile(CopyOutput& file, std::span<const uint8_t> bytes) {
+  // The chunk before is written by now as a rule: its write ran while this one was read.
+  FinishWrites(file);
+  WriteChunk(file, bytes);
+  handedOver_ = true;
+  heldFile_ = &file;
+}
+
+uint32_t CopyState::SettleWrites(CopyOutput& file) {
+  const uint32_t error = file.Drain();
+  heldFile_ = nullptr;
+  if (error != 0 && unsettled_) {
+    // Counted when handed over, but never in the file.
+    bytesAsked.fetch_sub(unsettled_->asked);
+    bytesReceived.fetch_sub(unsettled_->received);
+    chunks.fetch_sub(1);
+    if (unsettled_->received < unsettled_->asked) shortChunks.fetch_sub(1);
+  }
+  unsettled_.reset();
+  handedOver_ = false;
+  return error;
+}
+
+void CopyState::FinishWrites(CopyOutput& file) {
+  if (const uint32_t error = SettleWrites(file); error != 0)
+    throw CopyFileError(error, file.Path());
 }
 
 void CopyState::StartTicks(CopyClock clock) {
@@ -158,7 +192,7 @@ std::optional<std::string> CopyState::ChooseCopyFile() {
 }
 
 std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
-  auto digest = std::make_shared<FileDigest>();
+  auto digest = std::make_shared<FileDigest>(/*beside=*/true);
   std::unique_ptr<CopyOutput> inner;
   if (plan && plan->mode == CopyPlanMode::Verify) {
     // The record's own files, in its order, whatever names the flow would give them.
@@ -171,7 +205,9 @@ std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
   } else {
     inner = makeOutput();
   }
-  std::unique_ptr<CopyOutput> file = MakeHashingCopyOutput(std::move(inner), digest);
+  // A comparison is looked at after every chunk, so it runs at once; a file is written behind.
+  const bool writeBehind = !(plan && plan->mode == CopyPlanMode::Verify);
+  std::unique_ptr<CopyOutput> file = MakeHashingCopyOutput(std::move(inner), digest, writeBehind);
   digests.push_back(digest);
   if (const uint32_t error = file->Open(path); error != 0) {
     prompts.ShowMessage(FileErrorText(error, path), "", kStandardReportIcon);
@@ -189,6 +225,9 @@ std::unique_ptr<CopyOutput> CopyState::OpenOutput(const std::string& path) {
 
 bool CopyState::CommitOutput(std::unique_ptr<CopyOutput> file, bool finishedCopy) {
   if (!file) return true;
+  // A chunk a failure left on its way to the file counts only once it is in; a write that failed
+  // is returned again by the commit below.
+  SettleWrites(*file);
   std::string keptAs;
   uint32_t error = 0;
   if (finishedCopy) {

@@ -161,6 +161,17 @@ class CopyState {
                           const std::function<void()>& request);
   // Counts one exchange of the copy and tells the progress sink. The copying thread.
   void CountChunk(uint32_t start, uint32_t asked, uint32_t received, uint32_t fileIndex);
+  // Hands a chunk to the file; the CountChunk that follows counts it. A file that writes behind
+  // starts writing it once the next chunk's request is out (ReadRequestedChunk). The next
+  // chunk's hand-over, FinishWrites or SettleWrites first waits for that write, and when it
+  // failed takes its count back and throws (returns) the failure: the counts never hold a chunk
+  // that is not in the file. Throws CopyFileError. The copying thread.
+  void HandChunkToFile(CopyOutput& file, std::span<const uint8_t> bytes);
+  // Waits for the file's last write; throws CopyFileError when it failed. SettleWrites does the
+  // same and returns the failure's code instead. The copying thread (or the GUI thread once it
+  // has ended).
+  void FinishWrites(CopyOutput& file);
+  uint32_t SettleWrites(CopyOutput& file);
 
   void StartTicks(CopyClock clock);
   void StopTicks();
@@ -199,6 +210,15 @@ class CopyState {
   // The file error already shown, so that the commit after it does not show it again.
   uint32_t reportedFileError = 0;
   std::string reportedFilePath;
+
+ private:
+  // Handed to the file and not counted yet.
+  bool handedOver_ = false;
+  // The file holding a chunk whose writing starts once the next request is out.
+  CopyOutput* heldFile_ = nullptr;
+  // Counted, handed to the file, and perhaps still being written (one file at a time). The
+  // copying thread.
+  std::optional<CopyChunk> unsettled_;
 };
 
 // The PC's clock: seconds since 1970 UTC.

@@ -1,5 +1,7 @@
 #include "flash/FileDigest.h"
 
+#include "host/ThreadPriority.h"
+
 namespace bf {
 
 FileDigest::~FileDigest() {
@@ -12,19 +14,35 @@ FileDigest::~FileDigest() {
 
 void FileDigest::Add(std::span<const uint8_t> chunk) {
   if (chunk.empty()) return;
-  std::vector<uint8_t> copy(chunk.begin(), chunk.end());
+  std::vector<uint8_t> copy = TakeSpare();
+  copy.assign(chunk.begin(), chunk.end());
+  Add(std::move(copy));
+}
+
+std::vector<uint8_t> FileDigest::TakeSpare() {
+  std::lock_guard lock(mutex_);
+  if (spares_.empty()) return {};
+  std::vector<uint8_t> spare = std::move(spares_.back());
+  spares_.pop_back();
+  return spare;
+}
+
+void FileDigest::Add(std::vector<uint8_t>&& chunk) {
+  if (chunk.empty()) return;
+  const std::size_t size = chunk.size();
   {
     std::unique_lock lock(mutex_);
     if (!worker_.joinable()) worker_ = std::jthread([this](std::stop_token stop) { Run(stop); });
     // A hashing that falls behind holds the copy back rather than fill the memory.
     changed_.wait(lock, [this] { return queue_.size() < kQueuedChunks; });
-    queue_.push_back(std::move(copy));
+    queue_.push_back(std::move(chunk));
   }
-  size_ += chunk.size();
+  size_ += size;
   changed_.notify_all();
 }
 
 void FileDigest::Run(std::stop_token stop) {
+  if (beside_) LowerThisThreadPriority();
   for (;;) {
     std::vector<uint8_t> chunk;
     {
@@ -42,6 +60,7 @@ void FileDigest::Run(std::stop_token stop) {
       chunks_.push_back(std::move(digest));
       hashedSize_ += chunk.size();
       hashing_ = false;
+      if (spares_.size() < kSpareChunks) spares_.push_back(std::move(chunk));
     }
     changed_.notify_all();
   }

@@ -20,24 +20,38 @@ struct ChunkDigest {
   std::string sha256;
 };
 
-// The digests of one output file, fed with every chunk as it is written (the file is never
-// read back for them). The hashing runs on a thread of its own, so that the copy sends its next
-// request while the last chunk is still being hashed; at most kQueuedChunks wait for it.
+// The digests of one output file, fed with every chunk once the file has taken it (the file is
+// never read back for them). The hashing runs on a thread of its own, so that the copy sends its
+// next request while the last chunk is still being hashed; at most kQueuedChunks wait for it.
 //
-// Threads: Add and Size on the copying thread; FinishHex, Chunks and keptAs on the GUI thread
-// once that has ended (they wait for the hashing to catch up).
+// Threads: HandOver and HandedOver on the copying thread; Add and Size on the thread that
+// writes the file (the copying thread, or the output's writing thread); FinishHex, Chunks and
+// keptAs on the GUI thread once the copy has ended and its writes are done (they wait for the
+// hashing to catch up).
 class FileDigest {
  public:
   FileDigest() = default;
+  // beside: the digest is made beside a copy, whose requests must not wait for it; its thread
+  // runs at a lower priority.
+  explicit FileDigest(bool beside) : beside_(beside) {}
   ~FileDigest();
   FileDigest(const FileDigest&) = delete;
   FileDigest& operator=(const FileDigest&) = delete;
 
   void Add(std::span<const uint8_t> chunk);
+  // The same, taking the bytes over instead of copying them.
+  void Add(std::vector<uint8_t>&& chunk);
+  // A buffer whose hashing is done, to be filled with the next chunk: its memory is used again
+  // rather than fresh pages faulted in for every chunk. Empty when there is none. Any thread.
+  std::vector<uint8_t> TakeSpare();
   // The file's digest; call once, when the file is complete.
   std::string FinishHex();
-  // Bytes added so far (hashed or not yet).
+  // Bytes added so far: in the file (hashed or not yet).
   uint64_t Size() const { return size_.load(); }
+  // Notes a chunk handed to the file, which may still be writing it: where the next chunk will
+  // stand in the file.
+  void HandOver(uint64_t bytes) { handedOver_ += bytes; }
+  uint64_t HandedOver() const { return handedOver_.load(); }
   const std::vector<ChunkDigest>& Chunks();
 
   // The name the bytes are under once the file is in place; empty while it is not (or when
@@ -46,13 +60,17 @@ class FileDigest {
 
  private:
   static constexpr std::size_t kQueuedChunks = 8;
+  static constexpr std::size_t kSpareChunks = 2;
   void Run(std::stop_token stop);
   void WaitUntilHashed();
 
   std::atomic<uint64_t> size_{0};
+  std::atomic<uint64_t> handedOver_{0};
   std::mutex mutex_;
   std::condition_variable_any changed_;
   std::deque<std::vector<uint8_t>> queue_;
+  std::vector<std::vector<uint8_t>> spares_;
+  bool beside_ = false;
   bool hashing_ = false;  // the worker holds a chunk taken from the queue
   // Touched by the worker only while it runs, read by the others once it has caught up.
   Sha256 whole_;

@@ -81,13 +81,14 @@ bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& 
     });
     state.doneBytes.fetch_add(length);
     copied += length;
-    WriteChunk(file, std::span(buffer.data(), length));
+    state.HandChunkToFile(file, std::span(buffer.data(), length));
     state.CountChunk(static_cast<uint32_t>(cur), length, length, fileIndex);
     cur = uint64_t{chunkEnd} + 1;
     state.elapsedMs.fetch_add(state.ticks.TickCount() - t0);
     state.requests.TakeRequests();
-    if (cur > last) return true;
+    if (cur > last) break;
   }
+  state.FinishWrites(file);
   return copied >= count;
 }
 

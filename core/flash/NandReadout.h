@@ -33,7 +33,8 @@ bool FindJpegEnd(FTD2xx& link, uint32_t& address, const std::atomic<int>* stop =
 
 // Copies the inclusive linear range [first, last] into file in requests of at most 524,289
 // bytes, while Running is set. A chunk that came short or overlong throws FlashReplyError
-// before it is written. Returns whether it reached last.
+// before it is written. Returns, once the file holds every chunk handed to it, whether it
+// reached last.
 bool CopyNandRange(CopyState& state, uint32_t first, uint32_t last, CopyOutput& file,
                    uint32_t fileIndex);
 

@@ -42,7 +42,7 @@ bool CopyPackedRange(CopyState& state, uint32_t cur, uint32_t rangeEnd, bool wra
     state.ReadRequestedChunk(link, std::span(buffer.data(), length),
                              [&] { SendReadRequest(link, kind, cur, chunkEnd); });
     state.doneBytes.fetch_add(length);
-    WriteChunk(*state.output, std::span(buffer.data(), length));
+    state.HandChunkToFile(*state.output, std::span(buffer.data(), length));
     state.CountChunk(cur, length, length, 0);
     bool reachedEnd = false;
     if (wrapped && !inSecondPart && chunkEnd >= kPackedLastByte) {
@@ -120,6 +120,7 @@ void SavePackedFlash(CopyState& state) {
     state.StartTicks(CopyClock::TransferTime);
     state.outcome = CopyOutcome::Running;
     const bool reached = CopyPackedRange(state, cur, rangeEnd, wrapped, start);
+    state.FinishWrites(*state.output);
     state.Close(kCopyResultOk, reached ? CopyOutcome::Completed : CopyOutcome::Cancelled);
   } catch (...) {
     state.ReportCurrentFailure();

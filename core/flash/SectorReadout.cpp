@@ -33,7 +33,7 @@ void CopySectorZones(CopyState& state, uint32_t first, uint32_t end) {
       // A chunk that came short or overlong ends the copy here, before it reaches the file:
       // its bytes, and every later one, would stand at the wrong sectors.
       state.ReadRequestedChunk(link, chunk, [&] { RequestFlashRange(link, b, next); });
-      WriteChunk(output, chunk);
+      state.HandChunkToFile(output, chunk);
       state.doneBytes.fetch_add(length);
       state.CountChunk(b, length, length, 0);
       b = next;
@@ -103,6 +103,7 @@ void SaveSectorFlash(CopyState& state) {
     state.StartTicks(CopyClock::TickSeconds);
     state.outcome = CopyOutcome::Running;
     CopySectorZones(state, first, pointer->pointer);
+    state.FinishWrites(*state.output);
   } catch (...) {
     state.ReportCurrentFailure();
     state.Close(kCopyResultCancel, CopyOutcome::Failed);

@@ -185,6 +185,15 @@ uint32_t ReplacingFileWriter::Write(std::span<const uint8_t> bytes) {
   return 0;
 }
 
+void ReplacingFileWriter::StartWriteback() {
+#ifdef __linux__
+  // Only the start of the writing is asked for; its errors show at the flush in Commit.
+  if (IsOpen() && error_ == 0 && !deferSync_) {
+    (void)::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
+#endif
+}
+
 uint32_t ReplacingFileWriter::Seek(uint64_t offset) {
   if (error_ != 0) return error_;
   if (!IsOpen()) return Fail(EBADF);

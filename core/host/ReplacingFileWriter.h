@@ -32,6 +32,10 @@ class ReplacingFileWriter {
   uint32_t Open(const std::string& path);
 
   uint32_t Write(std::span<const uint8_t> bytes);
+  // Asks the system to start putting what was written so far on the disk, without waiting for
+  // it, so that the flush of a long file at Commit has only its tail left to do. Best effort:
+  // nothing where the system has no such call or Commit would not flush (DeferSync).
+  void StartWriteback();
 
   // Moves the write position to `offset` from the start, for formats that patch their headers
   // once the data is known (video containers). Pipes and terminals cannot seek (ESPIPE).

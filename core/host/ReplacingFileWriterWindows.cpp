@@ -123,6 +123,10 @@ bool ReplacingFileWriter::IsOpen() const {
   return fd_ >= 0;
 }
 
+void ReplacingFileWriter::StartWriteback() {
+  // FlushFileBuffers waits for the disk: the flush at Commit does it all at once.
+}
+
 uint32_t ReplacingFileWriter::Write(std::span<const uint8_t> bytes) {
   if (error_ != 0) return error_;
   if (!IsOpen()) return Fail(EBADF);

@@ -3,6 +3,7 @@
 // and a next copy that succeeds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <iterator>
@@ -151,6 +152,50 @@ TEST_P(CopyFileFaults, DiskFullEndsTheCopyWithItsFileError) {
   EXPECT_EQ(commits, 1);
   EXPECT_TRUE(s.files.empty()) << "a failed file is never reported as written";
   EXPECT_EQ(s.chunks, 1u) << "the chunk whose write failed is not counted, and none follows";
+}
+
+// The file is written behind the copy: a chunk's write runs while the next one is asked for and
+// received, and its failure is found when that one is handed over, or at the end for the last.
+// Whichever chunk the disk fills on, the copy fails with the file's error, the counts hold only
+// the chunks before it, at most the one request already out follows it, and the link is left
+// clean for the next copy.
+TEST_P(CopyFileFaults, DiskFullOnAnyChunkCountsOnlyTheChunksBeforeIt) {
+  const CameraType type = GetParam();
+  uint64_t requestsOfWholeCopy = 0;
+  uint32_t chunksOfWholeCopy = 0;
+  {
+    CopyRig r(type);
+    PrepareSmallCopy(r, type);
+    const CopySummary s = r.Run(r.dir.File("whole.bfk"));
+    ASSERT_TRUE(s.Complete()) << s.failure;
+    requestsOfWholeCopy = r.rig.camera->Model().CommandCount(CMD_READ_FLASH);
+    chunksOfWholeCopy = s.chunks;
+  }
+  ASSERT_GE(chunksOfWholeCopy, 3u);
+  // The first, one in the middle, and the last, which no later hand-over finds.
+  for (const uint32_t full : {1u, 2u, chunksOfWholeCopy}) {
+    SCOPED_TRACE("disk full on chunk " + std::to_string(full));
+    CopyRig r(type);
+    PrepareSmallCopy(r, type);
+    int commits = 0;
+    r.makeOutput = [&] {
+      return std::make_unique<FailingOutput>(static_cast<int>(full), false, &commits);
+    };
+    const CopySummary s = r.Run("/rec/full.bfk");
+    EXPECT_EQ(s.outcome, CopyOutcome::Failed);
+    EXPECT_EQ(r.prompts.Texts(),
+              std::vector<std::string>{"Disk full while accessing /rec/full.bfk."});
+    EXPECT_EQ(commits, 1);
+    EXPECT_TRUE(s.files.empty());
+    EXPECT_EQ(s.chunks, full - 1);
+    EXPECT_EQ(s.bytesReceived, (full - 1) * CopyChunkBytes(type));
+    EXPECT_EQ(s.bytesAsked, (full - 1) * CopyChunkBytes(type));
+    EXPECT_EQ(s.shortChunks, 0u);
+    const uint64_t unsent = chunksOfWholeCopy - std::min(full + 1, chunksOfWholeCopy);
+    EXPECT_EQ(r.rig.camera->Model().CommandCount(CMD_READ_FLASH), requestsOfWholeCopy - unsent);
+    r.makeOutput = {};  // the disk has room again
+    ExpectNextCopySucceeds(r, type, r.dir.File("next.bfk"));
+  }
 }
 
 TEST_P(CopyFileFaults, FileThatCannotBeCreatedStopsBeforeAnyCopy) {

@@ -135,6 +135,33 @@ TEST(CopyRecord, ACancelledCopysRecordLiesBesideThePartialFile) {
   EXPECT_LT(record["bytes_received"].Unsigned().value_or(0), s.totalBytes);
 }
 
+// Cancelled while the last chunk received may still be on its way to the disk: the record and
+// the counts hold exactly the chunks in the file, and its hashes are the file's.
+class CancelledCopyRecord : public ::testing::TestWithParam<CameraType> {};
+
+TEST_P(CancelledCopyRecord, ListsExactlyTheChunksInTheFile) {
+  const CameraType type = GetParam();
+  CopyRig r(type);
+  PrepareSmallCopy(r, type);
+  r.log->At(2, [&r] { r.session->Cancel(); });
+  const std::string file = r.dir.File("cancelled.bfk");
+  const CopySummary s = r.Run(file);
+  ASSERT_EQ(s.outcome, CopyOutcome::Cancelled);
+  ASSERT_EQ(s.chunks, 2u);
+  EXPECT_EQ(fs::file_size(file), 2 * CopyChunkBytes(type));
+  const JsonValue record = RecordOf(file);
+  EXPECT_EQ(record["outcome"].text, "cancelled");
+  ASSERT_EQ(record["files"].items.size(), 1u);
+  ExpectDescribes(record["files"][0], file);
+  EXPECT_EQ(record["files"][0]["chunks"].items.size(), 2u);
+  EXPECT_EQ(record["bytes_received"].Unsigned(), fs::file_size(file));
+  EXPECT_EQ(record["bytes_asked"].Unsigned(), fs::file_size(file));
+  ExpectRecordMatchesItsFile(file, record);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, CancelledCopyRecord,
+                         ::testing::Values(CAMERA_SECTORS, CAMERA_PACKED_PAGES, CAMERA_NAND_PAGES));
+
 TEST(CopyRecord, AFailedCopysRecordGivesTheFailure) {
   // The sector copy's worker writes the chunks; the record is made once it is joined.
   CopyRig r(CAMERA_SECTORS);

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <memory>
+#include <vector>
 
 #include "SimRig.h"
 #include "flash/CameraKind.h"
+#include "flash/FlashAddress.h"
 #include "link/BackendRegistry.h"
 #include "link/FTDException.h"
 #include "link/StatusHandshake.h"
@@ -223,6 +227,39 @@ TEST(SimFaults, SpeedLimitPacesDeliveryOnTheVirtualClock) {
   const double seconds = static_cast<double>(rig.clock.NowMs() - from) / 1000.0;
   EXPECT_NEAR(static_cast<double>(bytes) / seconds, static_cast<double>(first->payload.size() + 16),
               0.2 * static_cast<double>(first->payload.size() + 16));
+}
+
+// Time in microseconds that moves only when somebody sleeps: it shows to the microsecond what the
+// link makes a request wait, which a clock of milliseconds would round.
+class MicrosecondClock final : public TickSource {
+ public:
+  uint64_t NowMs() override { return us_.load() / 1000; }
+  void SleepMs(uint32_t ms) override { us_ += uint64_t{ms} * 1000; }
+  uint64_t NowUs() override { return us_.load(); }
+  void SleepUs(uint64_t us) override { us_ += us; }
+
+ private:
+  std::atomic<uint64_t> us_{7'000'000'321};  // not on a millisecond
+};
+
+TEST(SimFaults, SpeedLimitMakesEachRequestTakeTheLinksTimeAndNoMore) {
+  MicrosecondClock clock;
+  sim::SimOptions o;
+  o.bytesPerSecond = 40'000'000;
+  auto camera = std::make_shared<sim::SimCamera>(o, clock);
+  FTD2xx link(camera, clock);
+  link.Open(0);
+  // 124 sectors, a sector copy's chunk: 1,587.2 us at 40 MB/s, not the next whole millisecond.
+  std::vector<uint8_t> chunk(124 * kSectorSize);
+  const auto length = static_cast<uint32_t>(chunk.size());
+  const uint64_t first = clock.NowUs();
+  for (uint32_t i = 0; i < 50; ++i) {
+    const uint64_t asked = clock.NowUs();
+    RequestFlashRange(link, 192 + i * 124, 192 + (i + 1) * 124);
+    ASSERT_EQ(link.ReadWithTimeout(chunk.data(), length), length);
+    EXPECT_NEAR(static_cast<double>(clock.NowUs() - asked), 1587.2, 1.0) << "request " << i;
+  }
+  EXPECT_NEAR(static_cast<double>(clock.NowUs() - first), 50 * 1587.2, 50.0);
 }
 
 TEST(SimFaults, LatencyHoldsEachReplyAndKeepsTheirOrder) {
