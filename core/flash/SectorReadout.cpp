@@ -1,6 +1,7 @@
 #include "flash/SectorReadout.h"
 
 #include <array>
+#include <span>
 #include <vector>
 
 #include "flash/CameraKind.h"
@@ -23,13 +24,15 @@ void CopySectorZones(CopyState& state, uint32_t first, uint32_t end) {
   CopyOutput& output = *state.output;
   uint32_t b = first;
   uint32_t ze = GetZoneBounds(b).end;
+  // One buffer for every chunk: the file takes its own copy of a chunk handed to it.
+  std::vector<uint8_t> buffer(kChunkSectors * kSectorSize);
   while (state.doneBytes.load() < state.totalBytes.load() && state.running.load() != 0) {
     const uint32_t stop = (b <= end && end <= ze) ? end : ze;
     const uint32_t target = state.doneBytes.load() + (stop - b) * kSectorSize;
     while (state.doneBytes.load() < target && state.running.load() != 0) {
       const uint32_t next = b + kChunkSectors <= stop ? b + kChunkSectors : stop;
       const uint32_t length = (next - b) * kSectorSize;
-      std::vector<uint8_t> chunk(length);
+      const std::span<uint8_t> chunk(buffer.data(), length);
       // A chunk that came short or overlong ends the copy here, before it reaches the file:
       // its bytes, and every later one, would stand at the wrong sectors.
       state.ReadRequestedChunk(link, chunk, [&] { RequestFlashRange(link, b, next); });
