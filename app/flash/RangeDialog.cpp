@@ -1,8 +1,14 @@
 #include "flash/RangeDialog.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QThread>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 #include "flash/SectorGrid.h"
 #include "frames/OverlayText.h"
@@ -133,8 +139,27 @@ void RangeDialog::Abandon() {
   reject();
 }
 
+void RangeDialog::LookUpElsewhere(std::function<void(uint8_t)> ask) {
+  askElsewhere_ = std::move(ask);
+  Refresh();
+}
+
+void RangeDialog::HeaderArrived(int sector, const std::optional<FrameHeader>& header) {
+  asked_ = false;
+  model_.Store(sector, header);
+  Refresh();
+}
+
 void RangeDialog::FetchOne() {
   if (abandoned_) return;
+  if (askElsewhere_) {
+    if (asked_) return;
+    if (const std::optional<int> sector = model_.TakeNextWanted()) {
+      asked_ = true;
+      askElsewhere_(static_cast<uint8_t>(*sector));
+    }
+    return;
+  }
   try {
     model_.FetchNext(lookup_);
   } catch (...) {
@@ -146,24 +171,103 @@ void RangeDialog::FetchOne() {
   Refresh();
 }
 
+std::optional<SectorRange> RangeDialogChooser::ChooseOnGuiThread(uint8_t pointerSector,
+                                                                 bool wrapped,
+                                                                 const SectorHeaderLookup& lookup) {
+  RangeDialog dialog(pointerSector, wrapped, lookup, parent_);
+  open_ = &dialog;
+  const int result = dialog.exec();
+  open_ = nullptr;
+  dialog.RethrowFailure();
+  if (result != QDialog::Accepted) return std::nullopt;
+  return SectorRange{dialog.Model().StartSector(), dialog.Model().EndSector()};
+}
+
 std::optional<SectorRange> RangeDialogChooser::ChooseRange(uint8_t pointerSector, bool wrapped,
                                                            const SectorHeaderLookup& lookup) {
-  std::optional<SectorRange> chosen;
-  // A question to the operator: modal on the GUI thread while the copy waits for the answer.
-  gui_.Ask([&] {
-    RangeDialog dialog(pointerSector, wrapped, lookup, parent_);
-    open_ = &dialog;
-    const int result = dialog.exec();
-    open_ = nullptr;
-    dialog.RethrowFailure();
-    if (result == QDialog::Accepted) {
-      chosen = SectorRange{dialog.Model().StartSector(), dialog.Model().EndSector()};
+  abandoned_ = false;
+  if (QCoreApplication::instance() != nullptr &&
+      QThread::currentThread() == QCoreApplication::instance()->thread()) {
+    return ChooseOnGuiThread(pointerSector, wrapped, lookup);
+  }
+  // What the dialog on the GUI thread and this thread tell each other.
+  struct Exchange {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<uint8_t> asked;
+    bool closed = false;
+    std::optional<SectorRange> chosen;
+  };
+  auto exchange = std::make_shared<Exchange>();
+  auto tell = [exchange](const std::function<void(Exchange&)>& change) {
+    {
+      const std::lock_guard lock(exchange->mutex);
+      change(*exchange);
     }
+    exchange->changed.notify_all();
+  };
+  QPointer<RangeDialog> shown;
+  bool opened = false;
+  gui_.Ask([&] {
+    auto* dialog = new RangeDialog(pointerSector, wrapped, {}, parent_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->LookUpElsewhere(
+        [tell](uint8_t sector) { tell([&](Exchange& e) { e.asked.push_back(sector); }); });
+    QObject::connect(dialog, &QDialog::finished, dialog, [tell, dialog](int result) {
+      std::optional<SectorRange> range;
+      if (result == QDialog::Accepted) {
+        range = SectorRange{dialog->Model().StartSector(), dialog->Model().EndSector()};
+      }
+      tell([&](Exchange& e) {
+        e.chosen = range;
+        e.closed = true;
+      });
+    });
+    // The window going away takes the dialog with it before it has answered.
+    QObject::connect(dialog, &QObject::destroyed,
+                     [tell] { tell([](Exchange& e) { e.closed = true; }); });
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    shown = dialog;
+    opened = true;
   });
-  return chosen;
+  if (!opened) return std::nullopt;
+  std::exception_ptr failure;
+  std::unique_lock lock(exchange->mutex);
+  for (;;) {
+    exchange->changed.wait(lock, [&] { return exchange->closed || !exchange->asked.empty(); });
+    if (exchange->closed) break;
+    const uint8_t sector = exchange->asked.front();
+    exchange->asked.pop_front();
+    lock.unlock();
+    std::optional<FrameHeader> header;
+    if (!failure && !abandoned_) {
+      try {
+        header = lookup(sector);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    }
+    if (failure || abandoned_) {
+      // The camera failed: the dialog closes as if cancelled, and the copy reports it.
+      gui_.Post([shown] {
+        if (shown) shown->Abandon();
+      });
+    } else {
+      gui_.Post([shown, sector, header] {
+        if (shown) shown->HeaderArrived(sector, header);
+      });
+    }
+    lock.lock();
+  }
+  if (failure) std::rethrow_exception(failure);
+  return abandoned_ ? std::nullopt : exchange->chosen;
 }
 
 void RangeDialogChooser::Abandon() {
+  // From inside a lookup: on the GUI thread the modal dialog is closed at once; on the copying
+  // thread the dialog is told once the lookup has returned.
+  abandoned_ = true;
   if (open_ != nullptr) open_->Abandon();
 }
 

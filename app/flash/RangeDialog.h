@@ -2,8 +2,11 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <exception>
+#include <functional>
 #include <map>
+#include <optional>
 
 #include "flash/RangeChooser.h"
 #include "flash/SectorRangeModel.h"
@@ -46,6 +49,11 @@ class RangeDialog : public QDialog {
   // The camera failed: no more reads, and the dialog closes as if cancelled.
   void Abandon();
 
+  // Lookups that answer later: the dialog asks for one sector at a time through ask and is given
+  // the header with HeaderArrived (the dialog built with an empty lookup).
+  void LookUpElsewhere(std::function<void(uint8_t sector)> ask);
+  void HeaderArrived(int sector, const std::optional<FrameHeader>& header);
+
  private:
   void Refresh();
   void FetchOne();
@@ -53,6 +61,8 @@ class RangeDialog : public QDialog {
 
   SectorRangeModel model_;
   SectorHeaderLookup lookup_;
+  std::function<void(uint8_t)> askElsewhere_;
+  bool asked_ = false;  // a sector asked elsewhere has not been answered yet
   SectorGrid* grid_ = nullptr;
   std::map<int, QWidget*> controls_;
   QTimer fetchTimer_;
@@ -62,9 +72,11 @@ class RangeDialog : public QDialog {
 
 // RangeChooser over RangeDialog, for the copy of a type 2 camera. ChooseRange is called on the
 // copying thread (the link thread); the dialog is shown on the GUI thread through gui, over
-// parent, while the copying thread waits, and its lookups read from the camera there meanwhile.
-// A queue that is closed (the window going away) gives no range.
-// Threads: ChooseRange on any thread; Abandon on the GUI thread (from inside the lookup).
+// parent, and the copying thread meanwhile reads the headers the dialog asks for and hands them
+// back, so the window repaints while the camera answers. Called on the GUI thread itself, the
+// dialog runs modally and its lookups read there. A queue that is closed (the window going away)
+// or a dialog destroyed unanswered gives no range.
+// Threads: ChooseRange on any thread; Abandon on the thread that runs the lookup.
 class RangeDialogChooser final : public RangeChooser {
  public:
   RangeDialogChooser(GuiQueue& gui, QWidget* parent) : gui_(gui), parent_(parent) {}
@@ -73,9 +85,13 @@ class RangeDialogChooser final : public RangeChooser {
   void Abandon() override;
 
  private:
+  std::optional<SectorRange> ChooseOnGuiThread(uint8_t pointerSector, bool wrapped,
+                                               const SectorHeaderLookup& lookup);
+
   GuiQueue& gui_;
   QPointer<QWidget> parent_;
-  RangeDialog* open_ = nullptr;  // the dialog while it is shown (GUI thread)
+  RangeDialog* open_ = nullptr;  // the modal dialog while it is shown (GUI thread)
+  std::atomic<bool> abandoned_{false};
 };
 
 }  // namespace bf::ui

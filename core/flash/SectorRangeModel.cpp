@@ -68,20 +68,28 @@ bool SectorRangeModel::HasWork() const {
 }
 
 bool SectorRangeModel::FetchNext(const SectorHeaderLookup& lookup) {
-  const std::optional<int> sector = NextWanted();
+  const std::optional<int> sector = TakeNextWanted();
   if (!sector) return false;
+  Store(*sector, lookup ? lookup(static_cast<uint8_t>(*sector)) : std::nullopt);
+  return true;
+}
+
+std::optional<int> SectorRangeModel::TakeNextWanted() {
+  const std::optional<int> sector = NextWanted();
+  if (!sector) return std::nullopt;
   wanted_.erase(std::remove(wanted_.begin(), wanted_.end(), *sector), wanted_.end());
   ++fetches_;
-  const std::optional<FrameHeader> header =
-      lookup ? lookup(static_cast<uint8_t>(*sector)) : std::nullopt;
-  SectorInfo& info = info_[static_cast<std::size_t>(*sector)];
+  return sector;
+}
+
+void SectorRangeModel::Store(int sector, const std::optional<FrameHeader>& header) {
+  SectorInfo& info = info_[static_cast<std::size_t>(sector)];
   if (header) {
     info.state = State::Frame;
     info.header = *header;
   } else {
     info.state = State::NoFrame;
   }
-  return true;
 }
 
 }  // namespace bf

@@ -24,7 +24,7 @@ namespace bf {
 // cursor, the two ends of the selection) are fetched, the most recent first, plus the first
 // sector of each grid row once nothing else is wanted, to put times along the grid.
 //
-// GUI thread only (the lookup talks to the camera there, while the copy waits).
+// GUI thread only.
 class SectorRangeModel {
  public:
   static constexpr int kSectors = 256;
@@ -70,6 +70,10 @@ class SectorRangeModel {
   // Fetches one wanted sector through lookup. Returns false when nothing is wanted. A failure
   // of the lookup passes through; the sector stays unknown.
   bool FetchNext(const SectorHeaderLookup& lookup);
+  // The same in two steps, for a lookup that answers later on another thread: the sector to
+  // fetch next (counted as fetched), then what the lookup found there.
+  std::optional<int> TakeNextWanted();
+  void Store(int sector, const std::optional<FrameHeader>& header);
   bool HasWork() const;
   int FetchCount() const { return fetches_; }
 

@@ -318,7 +318,11 @@ TEST(ProgressDlg, NandCopyPicksItsRangeInOurRangeDialog) {
     // The whole recording is offered first: sector 0 up to the pointer's sector 3.
     EXPECT_EQ(range.Model().StartSector(), 0);
     EXPECT_EQ(range.Model().EndSector(), 3);
-    for (int i = 0; i < 50 && range.Model().HasWork(); ++i) QCoreApplication::processEvents();
+    // The headers are read on the copying thread and come back as queued calls.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (range.Model().HasWork() && std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
     fetchesSeen = range.Model().FetchCount();
     EXPECT_TRUE(range.ControlText(ui::IDC_RANGE_END).contains(QStringLiteral("14.06.09")))
         << range.ControlText(ui::IDC_RANGE_END).toStdString();

@@ -7,10 +7,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "flash/RangeDialog.h"
@@ -220,6 +224,79 @@ TEST(RangeDialog, ALookupFailureClosesTheDialogAndReachesTheCaller) {
   // Nobody presses anything: the dialog ends by itself on the failing read.
   EXPECT_THROW(chooser.ChooseRange(50, false, camera.Lookup()), std::runtime_error);
   EXPECT_EQ(camera.calls.size(), 2u) << "no read after the failure";
+}
+
+// Runs the GUI thread's events until done() holds (fails the test after 10 s).
+bool RunUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+RangeDialog* ShownRangeDialog() {
+  return qobject_cast<RangeDialog*>(QApplication::activeModalWidget());
+}
+
+TEST(RangeDialog, FromTheCopyingThreadTheHeadersAreReadThereWhileTheWindowGoesOn) {
+  FakeSectors camera = FakeSectors::Recorded();
+  std::atomic<int> lookups{0};
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::vector<std::thread::id> readers;
+  const SectorHeaderLookup lookup = [&](uint8_t sector) {
+    readers.push_back(std::this_thread::get_id());
+    ++lookups;
+    released.wait();  // the camera takes its time over the first read
+    return camera.Look(sector);
+  };
+  QtGuiQueue gui;
+  RangeDialogChooser chooser(gui, nullptr);
+  std::optional<SectorRange> chosen;
+  std::thread copying([&] { chosen = chooser.ChooseRange(9, false, lookup); });
+  ASSERT_TRUE(RunUntil([&] { return ShownRangeDialog() != nullptr && lookups.load() > 0; }));
+  // A read under way on the copying thread leaves the window's events flowing.
+  bool handled = false;
+  QTimer::singleShot(0, [&] { handled = true; });
+  EXPECT_TRUE(RunUntil([&] { return handled; }));
+  release.set_value();
+  RangeDialog* dialog = ShownRangeDialog();
+  ASSERT_TRUE(
+      RunUntil([&] { return dialog->Model().Info(9).state == SectorRangeModel::State::Frame; }));
+  QTest::keyClick(&dialog->Grid(), Qt::Key_End);
+  QTest::keyClick(&dialog->Grid(), Qt::Key_Return);
+  const std::thread::id copier = copying.get_id();
+  copying.join();
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(chosen->first, 9);
+  EXPECT_EQ(chosen->last, 9);
+  ASSERT_FALSE(readers.empty());
+  for (const std::thread::id reader : readers) EXPECT_EQ(reader, copier);
+}
+
+TEST(RangeDialog, FromTheCopyingThreadALookupFailureClosesTheDialogAndReachesTheCopy) {
+  FakeSectors camera = FakeSectors::Recorded();
+  camera.failAtCall = 2;
+  QtGuiQueue gui;
+  RangeDialogChooser chooser(gui, nullptr);
+  std::atomic<bool> threw{false};
+  std::atomic<bool> ended{false};
+  std::thread copying([&] {
+    try {
+      chooser.ChooseRange(50, false, camera.Lookup());
+    } catch (const std::runtime_error&) {
+      threw = true;
+    }
+    ended = true;
+  });
+  // Nobody presses anything: the dialog ends by itself on the failing read.
+  EXPECT_TRUE(RunUntil([&] { return ended.load(); }));
+  copying.join();
+  EXPECT_TRUE(threw.load());
+  EXPECT_EQ(camera.calls.size(), 2u) << "no read after the failure";
+  EXPECT_TRUE(RunUntil([] { return ShownRangeDialog() == nullptr; }));
 }
 
 }  // namespace
