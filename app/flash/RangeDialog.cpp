@@ -183,6 +183,23 @@ std::optional<SectorRange> RangeDialogChooser::ChooseOnGuiThread(uint8_t pointer
   return SectorRange{dialog.Model().StartSector(), dialog.Model().EndSector()};
 }
 
+// What the dialog on the GUI thread and the copying thread tell each other.
+struct RangeDialogChooser::Exchange {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<uint8_t> asked;  // sectors whose headers the dialog waits for
+  bool closed = false;
+  std::optional<SectorRange> chosen;
+
+  void Tell(const std::function<void(Exchange&)>& change) {
+    {
+      const std::lock_guard lock(mutex);
+      change(*this);
+    }
+    changed.notify_all();
+  }
+};
+
 std::optional<SectorRange> RangeDialogChooser::ChooseRange(uint8_t pointerSector, bool wrapped,
                                                            const SectorHeaderLookup& lookup) {
   abandoned_ = false;
@@ -190,55 +207,52 @@ std::optional<SectorRange> RangeDialogChooser::ChooseRange(uint8_t pointerSector
       QThread::currentThread() == QCoreApplication::instance()->thread()) {
     return ChooseOnGuiThread(pointerSector, wrapped, lookup);
   }
-  // What the dialog on the GUI thread and this thread tell each other.
-  struct Exchange {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<uint8_t> asked;
-    bool closed = false;
-    std::optional<SectorRange> chosen;
-  };
   auto exchange = std::make_shared<Exchange>();
-  auto tell = [exchange](const std::function<void(Exchange&)>& change) {
-    {
-      const std::lock_guard lock(exchange->mutex);
-      change(*exchange);
-    }
-    exchange->changed.notify_all();
-  };
   QPointer<RangeDialog> shown;
   bool opened = false;
   gui_.Ask([&] {
-    auto* dialog = new RangeDialog(pointerSector, wrapped, {}, parent_);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->LookUpElsewhere(
-        [tell](uint8_t sector) { tell([&](Exchange& e) { e.asked.push_back(sector); }); });
-    QObject::connect(dialog, &QDialog::finished, dialog, [tell, dialog](int result) {
-      std::optional<SectorRange> range;
-      if (result == QDialog::Accepted) {
-        range = SectorRange{dialog->Model().StartSector(), dialog->Model().EndSector()};
-      }
-      tell([&](Exchange& e) {
-        e.chosen = range;
-        e.closed = true;
-      });
-    });
-    // The window going away takes the dialog with it before it has answered.
-    QObject::connect(dialog, &QObject::destroyed,
-                     [tell] { tell([](Exchange& e) { e.closed = true; }); });
-    dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->show();
-    shown = dialog;
+    shown = ShowForCopyingThread(pointerSector, wrapped, exchange);
     opened = true;
   });
   if (!opened) return std::nullopt;
+  return AnswerLookups(*exchange, shown, lookup);
+}
+
+RangeDialog* RangeDialogChooser::ShowForCopyingThread(uint8_t pointerSector, bool wrapped,
+                                                      const std::shared_ptr<Exchange>& exchange) {
+  auto* dialog = new RangeDialog(pointerSector, wrapped, {}, parent_);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->LookUpElsewhere([exchange](uint8_t sector) {
+    exchange->Tell([&](Exchange& e) { e.asked.push_back(sector); });
+  });
+  QObject::connect(dialog, &QDialog::finished, dialog, [exchange, dialog](int result) {
+    std::optional<SectorRange> range;
+    if (result == QDialog::Accepted) {
+      range = SectorRange{dialog->Model().StartSector(), dialog->Model().EndSector()};
+    }
+    exchange->Tell([&](Exchange& e) {
+      e.chosen = range;
+      e.closed = true;
+    });
+  });
+  // The window going away takes the dialog with it before it has answered.
+  QObject::connect(dialog, &QObject::destroyed,
+                   [exchange] { exchange->Tell([](Exchange& e) { e.closed = true; }); });
+  dialog->setWindowModality(Qt::ApplicationModal);
+  dialog->show();
+  return dialog;
+}
+
+std::optional<SectorRange> RangeDialogChooser::AnswerLookups(Exchange& exchange,
+                                                             QPointer<RangeDialog> shown,
+                                                             const SectorHeaderLookup& lookup) {
   std::exception_ptr failure;
-  std::unique_lock lock(exchange->mutex);
+  std::unique_lock lock(exchange.mutex);
   for (;;) {
-    exchange->changed.wait(lock, [&] { return exchange->closed || !exchange->asked.empty(); });
-    if (exchange->closed) break;
-    const uint8_t sector = exchange->asked.front();
-    exchange->asked.pop_front();
+    exchange.changed.wait(lock, [&] { return exchange.closed || !exchange.asked.empty(); });
+    if (exchange.closed) break;
+    const uint8_t sector = exchange.asked.front();
+    exchange.asked.pop_front();
     lock.unlock();
     std::optional<FrameHeader> header;
     if (!failure && !abandoned_) {
@@ -261,7 +275,7 @@ std::optional<SectorRange> RangeDialogChooser::ChooseRange(uint8_t pointerSector
     lock.lock();
   }
   if (failure) std::rethrow_exception(failure);
-  return abandoned_ ? std::nullopt : exchange->chosen;
+  return abandoned_ ? std::nullopt : exchange.chosen;
 }
 
 void RangeDialogChooser::Abandon() {

@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "flash/RangeChooser.h"
@@ -85,6 +86,13 @@ class RangeDialogChooser final : public RangeChooser {
   void Abandon() override;
 
  private:
+  struct Exchange;
+  // GUI thread: the dialog, shown without waiting, tells exchange what it wants and its answer.
+  RangeDialog* ShowForCopyingThread(uint8_t pointerSector, bool wrapped,
+                                    const std::shared_ptr<Exchange>& exchange);
+  // Copying thread: reads the headers the dialog asks for until it has closed.
+  std::optional<SectorRange> AnswerLookups(Exchange& exchange, QPointer<RangeDialog> shown,
+                                           const SectorHeaderLookup& lookup);
   std::optional<SectorRange> ChooseOnGuiThread(uint8_t pointerSector, bool wrapped,
                                                const SectorHeaderLookup& lookup);
 
