@@ -30,6 +30,7 @@
 #include "link/FTD2xx.h"
 #include "link/TraceBackend.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 
 namespace {
 

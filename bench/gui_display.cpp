@@ -26,6 +26,7 @@
 #include "picture/JpegDecoder.h"
 #include "sim/FrameMaker.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/ButtonLiveHost.h"
 
 namespace {

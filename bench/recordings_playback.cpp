@@ -19,6 +19,7 @@
 #include "host/UserPrompts.h"
 #include "recordings/Player.h"
 #include "recordings/ThreadPlaybackTimer.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "link/CameraCommands.h"
 #include "sim/FrameMaker.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 
 namespace {
 

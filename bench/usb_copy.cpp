@@ -22,6 +22,7 @@
 #include "host/TickSource.h"
 #include "link/FtdiBackend.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "sim/usb/UsbTestbed.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "link/D2xxBackend.h"
 #include "sim/CameraModel.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualClock.h"
 
 namespace bf::sim {
 

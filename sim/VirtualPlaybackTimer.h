@@ -4,6 +4,7 @@
 
 #include "host/TickSource.h"
 #include "recordings/PlaybackTimer.h"
+#include "sim/VirtualClock.h"
 
 namespace bf {
 

@@ -6,8 +6,8 @@
 namespace bf {
 
 // The only way core code learns the time or waits. The system source uses the monotonic
-// clock; tests and the simulated camera use VirtualClock, so a 12 s timeout costs nothing.
-// Both implementations are safe to call from any thread.
+// clock; tests and the simulated camera use a virtual clock (sim/VirtualClock.h), so a 12 s timeout
+// costs nothing. Both implementations are safe to call from any thread.
 class TickSource {
  public:
   virtual ~TickSource() = default;
@@ -34,19 +34,6 @@ class SystemTickSource final : public TickSource {
   void SleepUs(uint64_t us) override;
   // One process-wide instance.
   static SystemTickSource& Instance();
-};
-
-// Time that moves only when somebody sleeps or advances it.
-class VirtualClock final : public TickSource {
- public:
-  explicit VirtualClock(uint64_t startMs = 1'000'000) : now_(startMs) {}
-  uint64_t NowMs() override { return now_.load(std::memory_order_acquire); }
-  void SleepMs(uint32_t ms) override { Advance(ms); }
-  void Advance(uint64_t ms) { now_.fetch_add(ms, std::memory_order_acq_rel); }
-  void Set(uint64_t ms) { now_.store(ms, std::memory_order_release); }
-
- private:
-  std::atomic<uint64_t> now_;
 };
 
 }  // namespace bf

@@ -34,6 +34,7 @@
 #include "recordings/PlayerPanel.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 #include "support/CallLogBackend.h"
 #include "support/MemorySettingsStore.h"

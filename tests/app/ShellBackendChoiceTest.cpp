@@ -9,6 +9,7 @@
 #include "link/FTD2xx.h"
 #include "link/TraceBackend.h"
 #include "shell/BackendChoice.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::ui {

@@ -11,6 +11,7 @@
 #include "link/StatusText.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualClock.h"
 #include "support/CallLogBackend.h"
 #include "support/ScriptedPrompts.h"
 

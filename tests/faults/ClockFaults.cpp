@@ -5,6 +5,7 @@
 
 #include "FaultMatrix.h"
 #include "clock/SetClockFlow.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

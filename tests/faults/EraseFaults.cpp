@@ -7,6 +7,7 @@
 #include "FaultMatrix.h"
 #include "flash/EraseFlash.h"
 #include "link/StatusText.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

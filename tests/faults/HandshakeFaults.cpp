@@ -5,6 +5,7 @@
 #include "FaultMatrix.h"
 #include "link/CommandSet.h"
 #include "link/StatusHandshake.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

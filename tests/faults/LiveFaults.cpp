@@ -6,6 +6,7 @@
 
 #include "FaultMatrix.h"
 #include "live/LiveCapture.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

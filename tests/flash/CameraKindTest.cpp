@@ -7,6 +7,7 @@
 #include "flash/FlashAddress.h"
 #include "link/FTD2xx.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 
 namespace bf {
 namespace {

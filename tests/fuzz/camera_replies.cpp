@@ -13,6 +13,7 @@
 #include "host/TickSource.h"
 #include "link/FTD2xx.h"
 #include "sim/ScriptedBackend.h"
+#include "sim/VirtualClock.h"
 
 namespace {
 

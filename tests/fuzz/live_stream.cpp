@@ -12,6 +12,7 @@
 #include "frames/RebuildJpeg.h"
 #include "link/FTD2xx.h"
 #include "live/LiveCapture.h"
+#include "sim/VirtualClock.h"
 #include "support/ButtonLiveHost.h"
 
 namespace {

@@ -22,6 +22,7 @@
 #include "recordings/ExportFrame.h"
 #include "recordings/FrameIndex.h"
 #include "recordings/Player.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 #include "support/ScriptedPrompts.h"
 

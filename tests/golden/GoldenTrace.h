@@ -13,6 +13,7 @@
 #include "link/TraceBackend.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempFolder.h"
 

@@ -15,6 +15,7 @@
 #include "link/FTD2xx.h"
 #include "link/FakeBackend.h"
 #include "link/StatusHandshake.h"
+#include "sim/VirtualClock.h"
 #include "support/Environment.h"
 #include "support/ScriptedPrompts.h"
 

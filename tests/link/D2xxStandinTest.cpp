@@ -16,6 +16,7 @@
 #include "link/StatusHandshake.h"
 #include "recordings/FrameIndex.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "sim/d2xx_standin/StandinHook.h"
 #include "support/Environment.h"
 #include "support/ScriptedPrompts.h"

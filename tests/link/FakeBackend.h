@@ -9,6 +9,7 @@
 
 #include "host/TickSource.h"
 #include "link/D2xxBackend.h"
+#include "sim/VirtualClock.h"
 
 namespace bf::test {
 

@@ -7,6 +7,7 @@
 #include "link/FTD2xx.h"
 #include "link/FtdiBackend.h"
 #include "link/FtdiSelection.h"
+#include "sim/VirtualClock.h"
 
 namespace bf {
 namespace {

@@ -8,6 +8,7 @@
 #include "link/FTDException.h"
 #include "link/FakeBackend.h"
 #include "link/StatusText.h"
+#include "sim/VirtualClock.h"
 
 namespace bf {
 namespace {

@@ -6,6 +6,7 @@
 #include "link/CommandSet.h"
 #include "link/FTD2xx.h"
 #include "link/FakeBackend.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf {

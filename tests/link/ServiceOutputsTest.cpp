@@ -9,6 +9,7 @@
 #include "link/ServiceOutputs.h"
 #include "link/StatusText.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/MissingFolderText.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempFolder.h"

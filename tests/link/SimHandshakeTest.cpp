@@ -8,6 +8,7 @@
 #include "link/FTD2xx.h"
 #include "link/StatusHandshake.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf {

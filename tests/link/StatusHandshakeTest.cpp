@@ -9,6 +9,7 @@
 #include "link/FTD2xx.h"
 #include "link/FakeBackend.h"
 #include "link/StatusHandshake.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf {

@@ -17,6 +17,7 @@
 #include "link/TraceBackend.h"
 #include "sim/AllDrivers.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/Environment.h"
 #include "support/TempFolder.h"
 

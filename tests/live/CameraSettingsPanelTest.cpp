@@ -18,6 +18,7 @@
 #include "link/StatusText.h"
 #include "live/CameraSettingsPanel.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/CallLogBackend.h"
 #include "support/ScriptedPrompts.h"
 

@@ -7,6 +7,7 @@
 #include "live/LiveCapture.h"
 #include "live/LiveTestRig.h"
 #include "sim/ScriptedBackend.h"
+#include "sim/VirtualClock.h"
 
 namespace bf::test {
 namespace {

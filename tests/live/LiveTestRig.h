@@ -11,6 +11,7 @@
 #include "live/LiveCapture.h"
 #include "live/LiveViewHost.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/CallLogBackend.h"
 #include "support/ScriptedPrompts.h"
 

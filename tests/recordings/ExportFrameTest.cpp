@@ -10,6 +10,7 @@
 #include "frames/JpegInfo.h"
 #include "host/FileErrorText.h"
 #include "recordings/StillFile.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 #include "support/MissingFolderText.h"
 #include "support/ScriptedPrompts.h"

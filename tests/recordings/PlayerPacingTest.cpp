@@ -3,6 +3,7 @@
 
 #include "RecordingFixture.h"
 #include "recordings/Player.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 #include "support/ScriptedPrompts.h"
 

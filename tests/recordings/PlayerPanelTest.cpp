@@ -8,6 +8,7 @@
 
 #include "RecordingFixture.h"
 #include "recordings/ExportFrame.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"

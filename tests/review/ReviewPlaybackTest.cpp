@@ -6,6 +6,7 @@
 
 #include "recordings/RecordingFixture.h"
 #include "review/ReviewPlayback.h"
+#include "sim/VirtualClock.h"
 #include "sim/VirtualPlaybackTimer.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"

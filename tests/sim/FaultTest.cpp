@@ -14,6 +14,7 @@
 #include "link/FTDException.h"
 #include "link/StatusHandshake.h"
 #include "sim/AllDrivers.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

@@ -8,6 +8,7 @@
 #include "link/CameraCommands.h"
 #include "link/StatusHandshake.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 
 namespace bf::test {

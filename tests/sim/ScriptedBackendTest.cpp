@@ -17,6 +17,7 @@
 #include "sim/FrameMaker.h"
 #include "sim/ScriptRecorder.h"
 #include "sim/ScriptedBackend.h"
+#include "sim/VirtualClock.h"
 #include "support/TempFolder.h"
 
 namespace bf::sim {

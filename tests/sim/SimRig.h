@@ -9,6 +9,7 @@
 #include "link/FTD2xx.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualClock.h"
 
 namespace bf::test {
 

@@ -8,6 +8,7 @@
 #include "host/TickSource.h"
 #include "sim/SimCamera.h"
 #include "sim/SimOptions.h"
+#include "sim/VirtualClock.h"
 
 namespace bf::test {
 

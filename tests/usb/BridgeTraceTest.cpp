@@ -13,6 +13,7 @@
 #include "link/CameraCommands.h"
 #include "link/StatusHandshake.h"
 #include "link/TraceBackend.h"
+#include "sim/VirtualClock.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempFolder.h"
 #include "usb/UsbRig.h"

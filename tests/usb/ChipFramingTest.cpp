@@ -10,6 +10,7 @@
 #include "host/TickSource.h"
 #include "link/CameraCommands.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 #include "sim/usb/FtdiChip.h"
 
 namespace bf {

@@ -17,6 +17,7 @@
 #include "sim/ScriptRecorder.h"
 #include "sim/ScriptedBackend.h"
 #include "sim/SimCamera.h"
+#include "sim/VirtualClock.h"
 
 namespace {
 
