@@ -5,11 +5,15 @@
 namespace bf {
 
 FileDigest::~FileDigest() {
-  if (worker_.joinable()) {
-    worker_.request_stop();
-    changed_.notify_all();
-    worker_.join();
+  if (!worker_.joinable()) return;
+  {
+    // Set under the lock: the worker checks it in the same breath as the queue, so it cannot
+    // miss it between its check and its wait.
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
   }
+  changed_.notify_all();
+  worker_.join();
 }
 
 void FileDigest::Add(std::span<const uint8_t> chunk) {
@@ -32,7 +36,7 @@ void FileDigest::Add(std::vector<uint8_t>&& chunk) {
   const std::size_t size = chunk.size();
   {
     std::unique_lock lock(mutex_);
-    if (!worker_.joinable()) worker_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+    if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
     // A hashing that falls behind holds the copy back rather than fill the memory.
     changed_.wait(lock, [this] { return queue_.size() < kQueuedChunks; });
     queue_.push_back(std::move(chunk));
@@ -41,13 +45,14 @@ void FileDigest::Add(std::vector<uint8_t>&& chunk) {
   changed_.notify_all();
 }
 
-void FileDigest::Run(std::stop_token stop) {
+void FileDigest::Run() {
   if (beside_) LowerThisThreadPriority();
   for (;;) {
     std::vector<uint8_t> chunk;
     {
       std::unique_lock lock(mutex_);
-      if (!changed_.wait(lock, stop, [this] { return !queue_.empty(); })) return;
+      changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;
       chunk = std::move(queue_.front());
       queue_.pop_front();
       hashing_ = true;

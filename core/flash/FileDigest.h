@@ -61,22 +61,23 @@ class FileDigest {
  private:
   static constexpr std::size_t kQueuedChunks = 8;
   static constexpr std::size_t kSpareChunks = 2;
-  void Run(std::stop_token stop);
+  void Run();
   void WaitUntilHashed();
 
   std::atomic<uint64_t> size_{0};
   std::atomic<uint64_t> handedOver_{0};
   std::mutex mutex_;
-  std::condition_variable_any changed_;
+  std::condition_variable changed_;
   std::deque<std::vector<uint8_t>> queue_;
   std::vector<std::vector<uint8_t>> spares_;
   bool beside_ = false;
-  bool hashing_ = false;  // the worker holds a chunk taken from the queue
+  bool hashing_ = false;   // the worker holds a chunk taken from the queue
+  bool stopping_ = false;  // the worker ends once the queue is empty
   // Touched by the worker only while it runs, read by the others once it has caught up.
   Sha256 whole_;
   uint64_t hashedSize_ = 0;
   std::vector<ChunkDigest> chunks_;
-  std::jthread worker_;  // last: started on the first chunk, stopped and joined first
+  std::thread worker_;  // last: started on the first chunk, stopped and joined first
 };
 
 }  // namespace bf

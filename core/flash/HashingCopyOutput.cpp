@@ -18,11 +18,14 @@ class HashingCopyOutput final : public CopyOutput {
                     bool writeBehind)
       : inner_(std::move(inner)), digest_(std::move(digest)), writeBehind_(writeBehind) {}
   ~HashingCopyOutput() override {
-    if (worker_.joinable()) {
-      worker_.request_stop();
-      changed_.notify_all();
-      worker_.join();
+    if (!worker_.joinable()) return;
+    {
+      // Set under the lock, so the writing thread cannot miss it between its check and its wait.
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
     }
+    changed_.notify_all();
+    worker_.join();
   }
   HashingCopyOutput(const HashingCopyOutput&) = delete;
   HashingCopyOutput& operator=(const HashingCopyOutput&) = delete;
@@ -48,7 +51,7 @@ class HashingCopyOutput final : public CopyOutput {
       changed_.wait(lock, [this] { return state_ == State::Idle; });
       if (error_ != 0) return error_;
       if (!worker_.joinable()) {
-        worker_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+        worker_ = std::thread([this] { Run(); });
       }
       next_ = std::move(copy);
       state_ = State::Held;
@@ -98,13 +101,14 @@ class HashingCopyOutput final : public CopyOutput {
     changed_.notify_all();
   }
 
-  void Run(std::stop_token stop) {
+  void Run() {
     LowerThisThreadPriority();
     for (;;) {
       std::vector<uint8_t> chunk;
       {
         std::unique_lock lock(mutex_);
-        if (!changed_.wait(lock, stop, [this] { return state_ == State::Started; })) return;
+        changed_.wait(lock, [this] { return stopping_ || state_ == State::Started; });
+        if (state_ != State::Started) return;
         chunk = std::move(next_);
         state_ = State::Writing;
       }
@@ -127,11 +131,12 @@ class HashingCopyOutput final : public CopyOutput {
   const bool writeBehind_;
   std::atomic<uint64_t> written_{0};
   std::mutex mutex_;
-  std::condition_variable_any changed_;
+  std::condition_variable changed_;
   std::vector<uint8_t> next_;  // the chunk handed over, until the writing thread takes it
   State state_ = State::Idle;
-  uint32_t error_ = 0;   // the failed write's code; no chunk is taken after it
-  std::jthread worker_;  // last: started on the first chunk, stopped and joined first
+  uint32_t error_ = 0;  // the failed write's code; no chunk is taken after it
+  bool stopping_ = false;
+  std::thread worker_;  // last: started on the first chunk, stopped and joined first
 };
 
 }  // namespace
